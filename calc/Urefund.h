@@ -1,0 +1,48 @@
+#pragma once
+
+#include "Extended.h"
+#include "Urates.h"
+
+// The refund arithmetic: from a premium and two day numbers, the days in force
+// and the earned and unearned figures of a 12-month and a 6-month policy by
+// the short-rate and the pro-rata method. Nothing here rounds: amounts and
+// rates stay unrounded extended values until a display format shows them.
+
+struct MethodFigures
+{
+    long double Earned = 0.0L;
+    long double Unearned = 0.0L;     // always premium - Earned
+    long double EarnedRate = 0.0L;   // a fraction of 1
+    long double UnearnedRate = 0.0L; // always 1 - EarnedRate
+};
+
+struct TermResult
+{
+    MethodFigures ShortRated;
+    MethodFigures ProRated;
+    // False for a negative day count: the pro-rated figures were not computed
+    // and the window keeps whatever it showed before.
+    bool ProRatedSet = false;
+};
+
+enum class DayRange
+{
+    drInRange,  // 0 to 365 days
+    drOverYear, // more than 365 days
+    drNegative, // less than 0 days
+};
+
+struct RefundQuote
+{
+    int Days = 0;
+    DayRange Range = DayRange::drInRange;
+    TermResult Term12;
+    TermResult Term6;
+};
+
+inline constexpr int kTermDays12 = 365;
+inline constexpr int kTermDays6 = 183;
+
+// Pure and total: any premium (zero and negative included) and any two day
+// numbers give a result; an out-of-range day count is reported in Range.
+RefundQuote CalculateRefundQuote(long double premium, int inceptionDay, int cancellationDay);

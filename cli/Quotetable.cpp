@@ -1,0 +1,131 @@
+#include "Quotetable.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "Dispfmt.h"
+#include "Shortdate.h"
+
+namespace {
+
+struct Labels
+{
+    const char *premium;
+    const char *start;
+    const char *end;
+    const char *unearned;
+    const char *earned;
+};
+
+Labels labelsFor(QuotationType type)
+{
+    if (type == QuotationType::Refund)
+        return {"Total Premium", "Policy Effective date", "Cancellation Date", "Refund", "Earned"};
+    return {"Add. Annual Premium", "Policy Effective date", "Change Effective Date", "Amt Due", "Expired"};
+}
+
+// Display width in characters, counting UTF-8 continuation bytes as nothing.
+std::size_t width(const std::string &text)
+{
+    return std::size_t(std::count_if(text.begin(), text.end(),
+                                     [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+void pad(std::string &out, const std::string &text, std::size_t to, bool right)
+{
+    const std::size_t fill = to > width(text) ? to - width(text) : 0;
+    if (right)
+        out.append(fill, ' ');
+    out += text;
+    if (!right)
+        out.append(fill, ' ');
+}
+
+} // namespace
+
+std::string QuoteTable(const QuoteOutcome &outcome, QuotationType type, const LocaleSettings &locale)
+{
+    const Labels labels = labelsFor(type);
+    const FieldFormats formats;
+    QuoteFieldTexts texts;
+    FillQuoteFieldTexts(outcome.quote, formats, locale, texts);
+
+    std::string out;
+    const std::size_t labelWidth = 23;
+    auto line = [&](const char *label, const std::string &value) {
+        pad(out, label, labelWidth, false);
+        out += value;
+        out += '\n';
+    };
+    line(labels.premium, formats.amount.format(outcome.premium, locale));
+    line(labels.start, DateFieldText(outcome.startDay, locale));
+    line(labels.end, DateFieldText(outcome.endDay, locale));
+    line("# of Days", texts.days);
+    if (const std::string_view message = RangeMessage(outcome.quote.Range); !message.empty())
+        out += "\nError: " + std::string(message) + '\n';
+
+    // Rows of cells: label, then rate and amount for 12 and 6 months.
+    const bool shortRateApplies = type == QuotationType::Refund;
+    const std::string notApplicable = "Not Applicable";
+    std::vector<std::vector<std::string>> rows;
+    rows.push_back({"", "12 Month Policies", "", "6 Month Policies", ""});
+    rows.push_back({"", "Rate", "Amount", "Rate", "Amount"});
+    auto section = [&](const char *heading, int base, bool applies) {
+        rows.push_back({heading, "", "", "", ""});
+        // Figures are Earn, Unearn, ERate, URate per term; the window lists the unearned row first.
+        for (const bool unearned : {true, false}) {
+            std::vector<std::string> row{std::string("  ") + (unearned ? labels.unearned : labels.earned)};
+            for (const int term : {0, 4}) {
+                const std::string *f = texts.figures + base + term;
+                if (!applies) {
+                    row.push_back(notApplicable);
+                    row.push_back("");
+                } else {
+                    row.push_back(unearned ? f[3] : f[2]);
+                    row.push_back(unearned ? f[1] : f[0]);
+                }
+            }
+            rows.push_back(row);
+        }
+    };
+    section("Short Rated Premium", 8, shortRateApplies);
+    section("Pro-Rated Premium", 0, true);
+
+    // Term titles and "Not Applicable" span both cells of their term.
+    auto spans = [](const std::vector<std::string> &row, std::size_t c) {
+        return !row[c].empty() && row[c + 1].empty();
+    };
+    std::size_t widths[5] = {labelWidth, 0, 0, 0, 0};
+    for (const auto &row : rows) {
+        for (std::size_t c = 1; c < 5; c += 2) {
+            if (spans(row, c))
+                continue;
+            widths[c] = std::max(widths[c], width(row[c]));
+            widths[c + 1] = std::max(widths[c + 1], width(row[c + 1]));
+        }
+    }
+    for (const auto &row : rows) {
+        for (std::size_t c = 1; c < 5; c += 2) {
+            if (spans(row, c) && widths[c] + 3 + widths[c + 1] < width(row[c]))
+                widths[c + 1] = width(row[c]) - 3 - widths[c];
+        }
+    }
+    out += '\n';
+    for (const auto &row : rows) {
+        pad(out, row[0], widths[0], false);
+        for (std::size_t c = 1; c < 5; c += 2) {
+            out += "   ";
+            if (spans(row, c)) {
+                pad(out, row[c], widths[c] + 3 + widths[c + 1], false);
+                continue;
+            }
+            pad(out, row[c], widths[c], true);
+            out += "   ";
+            pad(out, row[c + 1], widths[c + 1], true);
+        }
+        while (!out.empty() && out.back() == ' ')
+            out.pop_back();
+        out += '\n';
+    }
+    return out;
+}

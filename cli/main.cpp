@@ -1,0 +1,189 @@
+// quillon-quote: refund and additional-premium quotes from the command line,
+// one at a time or in batch from CSV.
+
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Batch.h"
+#include "Localeset.h"
+#include "Quote.h"
+#include "Quotetable.h"
+#include "Shortdate.h"
+
+#ifndef QUILLON_VERSION
+#define QUILLON_VERSION "0"
+#endif
+
+namespace {
+
+const char kUsage[] =
+    "Usage: quillon-quote PREMIUM START END [--type refund|addl] [--today DATE]\n"
+    "       quillon-quote --csv [FILE] [--today DATE]\n"
+    "\n"
+    "Quotes the earned and unearned premium of a cancelled policy (refund) or the\n"
+    "pro-rated premium of a mid-term endorsement (addl), for 12-month and 6-month\n"
+    "policies, exactly as the Quillon main window shows them.\n"
+    "\n"
+    "  PREMIUM          the premium as typed into the premium field ($1,234.50, -100, (25))\n"
+    "  START, END       inception and cancellation dates in the locale's short date\n"
+    "                   order (m/d/yyyy here: 1/15/2026, 1/15/26, 1/15)\n"
+    "  --type TYPE      refund (default) or addl, for additional premium\n"
+    "  --csv [FILE]     quote every row of FILE (or standard input), a CSV with the\n"
+    "                   header premium,start,end; writes CSV to standard output\n"
+    "  --today DATE     the date two-digit years and dates without a year are read\n"
+    "                   against (default: today)\n"
+    "  --help           show this help\n"
+    "  --version        show the version\n"
+    "\n"
+    "Exit status: 0 every row quoted; 1 some premium or date could not be read;\n"
+    "2 usage error or unreadable input.\n";
+
+struct Options
+{
+    bool help = false;
+    bool version = false;
+    bool csv = false;
+    std::optional<std::string> csvFile;
+    std::optional<std::string> type;
+    std::optional<std::string> today;
+    std::vector<std::string> positionals;
+};
+
+// A leading '-' followed by a digit, a point or a parenthesis is a negative
+// premium, not an option.
+bool looksLikeOption(const char *arg)
+{
+    return arg[0] == '-' && arg[1] != '\0' && !std::strchr("0123456789.(", arg[1]);
+}
+
+std::optional<std::string> parseOptions(int argc, char **argv, Options &options)
+{
+    bool onlyPositionals = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (onlyPositionals || !looksLikeOption(argv[i])) {
+            options.positionals.push_back(arg);
+            continue;
+        }
+        auto value = [&](const char *name, std::optional<std::string> &slot) -> std::optional<std::string> {
+            const std::string prefix = std::string(name) + "=";
+            if (arg.rfind(prefix, 0) == 0) {
+                slot = arg.substr(prefix.size());
+                return std::nullopt;
+            }
+            if (i + 1 >= argc)
+                return std::string(name) + " needs a value";
+            slot = argv[++i];
+            return std::nullopt;
+        };
+        if (arg == "--") {
+            onlyPositionals = true;
+        } else if (arg == "--help" || arg == "-h") {
+            options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
+        } else if (arg == "--csv") {
+            options.csv = true;
+            if (i + 1 < argc && (!looksLikeOption(argv[i + 1]) || std::strcmp(argv[i + 1], "-") == 0))
+                options.csvFile = argv[++i];
+        } else if (arg == "--type" || arg.rfind("--type=", 0) == 0) {
+            if (auto error = value("--type", options.type))
+                return error;
+        } else if (arg == "--today" || arg.rfind("--today=", 0) == 0) {
+            if (auto error = value("--today", options.today))
+                return error;
+        } else {
+            return "unknown option '" + arg + "'";
+        }
+    }
+    if (options.help || options.version)
+        return std::nullopt;
+    if (options.csv) {
+        if (!options.positionals.empty())
+            return "--csv takes at most one FILE";
+        if (options.type)
+            return "--type applies to a single quote, not to --csv";
+    } else if (options.positionals.size() != 3) {
+        return "expected PREMIUM START END";
+    }
+    if (options.type && *options.type != "refund" && *options.type != "addl")
+        return "--type must be refund or addl";
+    return std::nullopt;
+}
+
+int usageError(const std::string &message)
+{
+    std::fprintf(stderr, "quillon-quote: %s (see --help)\n", message.c_str());
+    return kExitUsage;
+}
+
+int runCsv(const Options &options, const LocaleSettings &locale, int today)
+{
+    std::FILE *in = stdin;
+    if (options.csvFile && *options.csvFile != "-") {
+        in = std::fopen(options.csvFile->c_str(), "rb");
+        if (!in) {
+            std::fprintf(stderr, "quillon-quote: cannot open '%s': %s\n", options.csvFile->c_str(),
+                         std::strerror(errno));
+            return kExitUsage;
+        }
+    }
+    static char outputBuffer[1 << 16];
+    std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
+    std::string error;
+    const int status = RunBatch(in, stdout, locale, today, error);
+    if (in != stdin)
+        std::fclose(in);
+    if (status == kExitUsage)
+        std::fprintf(stderr, "quillon-quote: %s\n", error.c_str());
+    return status;
+}
+
+int runSingle(const Options &options, const LocaleSettings &locale, int today)
+{
+    const QuoteOutcome outcome = ComputeQuote(
+        {options.positionals[0], options.positionals[1], options.positionals[2]}, locale, today);
+    if (!outcome.ok()) {
+        std::fprintf(stderr, "quillon-quote: %s\n", outcome.error.c_str());
+        return kExitRowFailed;
+    }
+    const QuotationType type = options.type.value_or("refund") == "addl" ? QuotationType::AdditionalPremium
+                                                                         : QuotationType::Refund;
+    const std::string table = QuoteTable(outcome, type, locale);
+    std::fwrite(table.data(), 1, table.size(), stdout);
+    if (std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "quillon-quote: cannot write the output: %s\n", std::strerror(errno));
+        return kExitUsage;
+    }
+    return kExitOk;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    Options options;
+    if (const auto error = parseOptions(argc, argv, options))
+        return usageError(*error);
+    if (options.help) {
+        std::fputs(kUsage, stdout);
+        return kExitOk;
+    }
+    if (options.version) {
+        std::puts("quillon-quote " QUILLON_VERSION);
+        return kExitOk;
+    }
+    // Read once, as the window program does at start-up.
+    const LocaleSettings locale = ReadSystemLocaleSettings();
+    int today = Today();
+    if (options.today) {
+        const std::optional<int> day = TryParseShortDate(*options.today, locale, today);
+        if (!day)
+            return usageError("--today: '" + *options.today + "' is not a valid date");
+        today = *day;
+    }
+    return options.csv ? runCsv(options, locale, today) : runSingle(options, locale, today);
+}

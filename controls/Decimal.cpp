@@ -1,0 +1,237 @@
+#include "Decimal.h"
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+using u64 = std::uint64_t;
+__extension__ typedef unsigned __int128 u128; // GCC and Clang on x86-64
+
+// A 256-bit unsigned integer in little-endian 64-bit limbs: wide enough for a
+// 64-bit significand times any power of ten up to 10^57.
+struct U256
+{
+    std::array<u64, 4> limb{};
+};
+
+constexpr int kMaxPow10 = 57;
+
+struct Pow10Table
+{
+    std::array<std::array<u64, 3>, kMaxPow10 + 1> value{};
+    constexpr Pow10Table()
+    {
+        value[0] = {1, 0, 0};
+        for (int i = 1; i <= kMaxPow10; ++i) {
+            u128 carry = 0;
+            for (int j = 0; j < 3; ++j) {
+                const u128 product = u128(value[i - 1][j]) * 10u + carry;
+                value[i][j] = u64(product);
+                carry = product >> 64;
+            }
+        }
+    }
+};
+
+constexpr Pow10Table kPow10;
+
+U256 multiply(u64 m, const std::array<u64, 3> &p)
+{
+    U256 r;
+    u128 carry = 0;
+    for (int j = 0; j < 3; ++j) {
+        const u128 product = u128(m) * p[j] + carry;
+        r.limb[j] = u64(product);
+        carry = product >> 64;
+    }
+    r.limb[3] = u64(carry);
+    return r;
+}
+
+// Bits [shift, shift+64) of x, for 0 < shift < 256.
+u64 bitsFrom(const U256 &x, int shift)
+{
+    const int word = shift / 64;
+    const int bit = shift % 64;
+    u64 low = x.limb[word];
+    u64 high = word + 1 < 4 ? x.limb[word + 1] : 0;
+    return bit == 0 ? low : (low >> bit) | (high << (64 - bit));
+}
+
+// Compares the low `shift` bits of x with 2^(shift-1): -1 below half, 0 at half, 1 above.
+int compareRemainderWithHalf(const U256 &x, int shift)
+{
+    const int halfWord = (shift - 1) / 64;
+    const int halfBit = (shift - 1) % 64;
+    const u64 halfMask = u64(1) << halfBit;
+    const u64 lowMask = halfMask - 1;
+    if (!(x.limb[halfWord] & halfMask))
+        return -1;
+    bool anyBelow = (x.limb[halfWord] & lowMask) != 0;
+    for (int w = 0; w < halfWord && !anyBelow; ++w)
+        anyBelow = x.limb[w] != 0;
+    return anyBelow ? 1 : 0;
+}
+
+struct Extended80
+{
+    u64 significand; // explicit integer bit at bit 63
+    int exponent;    // unbiased
+};
+
+Extended80 decompose(long double value)
+{
+    unsigned char bytes[sizeof(long double)];
+    std::memcpy(bytes, &value, sizeof bytes);
+    Extended80 e{};
+    std::memcpy(&e.significand, bytes, 8);
+    std::uint16_t signExp = 0;
+    std::memcpy(&signExp, bytes + 8, 2);
+    e.exponent = int(signExp & 0x7fff) - 16383;
+    return e;
+}
+
+u64 pow10u64(int n)
+{
+    u64 r = 1;
+    while (n-- > 0)
+        r *= 10;
+    return r;
+}
+
+void storeDigits(DecimalDigits &d, u64 n, int precision, int exponent)
+{
+    // n has exactly `precision` digits.
+    for (int i = precision - 1; i >= 0; --i) {
+        d.digits[i] = char('0' + n % 10);
+        n /= 10;
+    }
+    d.count = precision;
+    while (d.count > 0 && d.digits[d.count - 1] == '0')
+        --d.count;
+    d.exponent = exponent;
+}
+
+// The fast path for normal values from about 1e-40 up to 2^63: the value is
+// m / 2^q with q >= 1, scaled by 10^s into [10^(p-1), 10^p) and rounded exactly.
+bool fastDigits(long double magnitude, int precision, DecimalDigits &d)
+{
+    const Extended80 e = decompose(magnitude);
+    if (!(e.significand >> 63) || e.exponent >= 63 || e.exponent < -140)
+        return false;
+    const int q = 63 - e.exponent; // value = significand / 2^q, 1 <= q <= 203
+    // floor(log10(2^(e+1))) overestimates floor(log10 value) by at most one.
+    int k = int(std::floor((e.exponent + 1) * 0.30102999566398120));
+    const u64 low = pow10u64(precision - 1);
+    const u64 high = low * 10;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int s = precision - 1 - k;
+        if (s < 0 || s > kMaxPow10)
+            return false;
+        const U256 scaled = multiply(e.significand, kPow10.value[std::size_t(s)]);
+        // Everything above bit q+64 must be zero for the quotient to fit 64 bits.
+        if (q + 64 < 256 && bitsFrom(scaled, q + 64) != 0) {
+            ++k;
+            continue;
+        }
+        u64 n = bitsFrom(scaled, q);
+        if (n < low) {
+            --k;
+            continue;
+        }
+        if (n >= high) {
+            ++k;
+            continue;
+        }
+        const int half = compareRemainderWithHalf(scaled, q);
+        if (half > 0 || (half == 0 && (n & 1)))
+            ++n;
+        int exponent = k + 1;
+        if (n == high) {
+            n = low;
+            ++exponent;
+        }
+        storeDigits(d, n, precision, exponent);
+        return true;
+    }
+    return false;
+}
+
+// Everything else (very large, very small or subnormal) goes through the C
+// library, which prints the exact expansion rounded to nearest, ties to even.
+void slowDigits(long double magnitude, int precision, DecimalDigits &d)
+{
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.*Le", precision - 1, magnitude);
+    int count = 0;
+    const char *p = buffer;
+    for (; *p && *p != 'e'; ++p) {
+        if (*p >= '0' && *p <= '9')
+            d.digits[count++] = *p;
+    }
+    const int exp10 = *p == 'e' ? std::atoi(p + 1) : 0;
+    d.count = count;
+    while (d.count > 0 && d.digits[d.count - 1] == '0')
+        --d.count;
+    d.exponent = exp10 + 1;
+}
+
+} // namespace
+
+DecimalDigits ToDecimalDigits(long double value, int precision)
+{
+    DecimalDigits d;
+    d.negative = std::signbit(value);
+    if (std::isnan(value)) {
+        d.kind = DecimalDigits::Kind::NotANumber;
+        return d;
+    }
+    if (std::isinf(value)) {
+        d.kind = DecimalDigits::Kind::Infinite;
+        return d;
+    }
+    if (value == 0.0L)
+        return d;
+    const long double magnitude = std::fabs(value);
+    if (!fastDigits(magnitude, precision, d))
+        slowDigits(magnitude, precision, d);
+    return d;
+}
+
+void RoundToDecimals(DecimalDigits &d, int decimals)
+{
+    if (d.kind != DecimalDigits::Kind::Finite || d.count == 0)
+        return;
+    const int keep = d.exponent + decimals; // digits left of the cut
+    if (keep >= d.count)
+        return;
+    if (keep < 0) {
+        d.count = 0;
+        d.exponent = 0;
+        return;
+    }
+    const bool up = d.digits[keep] >= '5';
+    d.count = keep;
+    if (up) {
+        int i = keep - 1;
+        while (i >= 0 && d.digits[i] == '9')
+            --i;
+        if (i < 0) {
+            // All nines (or nothing kept): the carry makes a new leading 1.
+            d.digits[0] = '1';
+            d.count = 1;
+            d.exponent += 1;
+            return;
+        }
+        d.digits[i] += 1;
+        d.count = i + 1;
+    }
+    while (d.count > 0 && d.digits[d.count - 1] == '0')
+        --d.count;
+    if (d.count == 0)
+        d.exponent = 0;
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "Localeset.h"
+
+// Display formats: how a field turns its extended Value into text, and how it
+// reads a number back out of whatever text it holds.
+//
+// A format has up to three sections separated by ';' (positive; negative;
+// zero). In a section '0' is a required digit, '#' an optional one, the first
+// '.' places the decimal separator, a ',' anywhere turns on grouping, quoted
+// text is copied without its quotes, "E+"/"E-" selects scientific form and
+// every other character is copied where it stands.
+
+inline constexpr std::size_t kMaxFormatLength = 224;
+
+// The formats of the program's fields.
+inline constexpr std::string_view kAmountFormat = "$,0.00;($,0.00)"; // premium and amounts; the default
+inline constexpr std::string_view kShortRateFormat = ",0.00;(,0.00)";
+inline constexpr std::string_view kProRataFormat = ",0.000;(,0.000)";
+inline constexpr std::string_view kDaysFormat = ",0.;(,0.)";
+
+class DisplayFormat
+{
+public:
+    // Throws ConversionError("Format string too long") past kMaxFormatLength characters.
+    explicit DisplayFormat(std::string_view format);
+
+    // Rounds |value| to 18 significant digits (nearest), then to the
+    // section's decimals, half away from zero. Values of 10^18 and more, and
+    // every value under an empty format, take the general form (15 digits).
+    std::string format(long double value, const LocaleSettings &locale) const;
+    void appendTo(std::string &out, long double value, const LocaleSettings &locale) const;
+
+    const std::string &text() const { return m_text; }
+
+private:
+    struct Section
+    {
+        std::string_view text;
+        int integerPlaceholders = 0;
+        int minIntegerDigits = 0; // placeholders from the first '0' up to the point
+        int decimals = 0;         // placeholders after the point
+        int minDecimals = 0;      // up to and including the last '0' after the point
+        bool grouping = false;
+        bool scientific = false;
+        bool empty() const { return text.empty(); }
+    };
+
+    static Section analyse(std::string_view text);
+    void appendFixed(std::string &out, const Section &section, const struct DecimalDigits &digits,
+                     const LocaleSettings &locale) const;
+    void appendScientific(std::string &out, const Section &section, long double magnitude,
+                          const LocaleSettings &locale) const;
+
+    std::string m_text;
+    std::array<Section, 3> m_sections{};
+    int m_sectionCount = 0;
+};
+
+// One-off conversion; throws as DisplayFormat does.
+std::string FormatText(long double value, std::string_view format, const LocaleSettings &locale);
+
+// The general form: up to 15 significant digits, the locale's decimal
+// separator, no grouping; exponent form ("1E18", "1.5E-5") past 15 integer
+// digits or below 0.0001.
+std::string FormatGeneral(long double value, const LocaleSettings &locale);
+
+// Reads a number back from a field's text: negative when the text holds a '-'
+// anywhere, or else a '('; of the rest only the digits and points count. The
+// kept characters must form a number in the locale's notation (a point when
+// the locale's separator is not the point fails; a lone point reads as 0).
+// Returns nothing when they do not, or when the number is out of the extended
+// range.
+std::optional<long double> ParseText(std::string_view text, const LocaleSettings &locale);

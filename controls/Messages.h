@@ -1,0 +1,39 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+// The program's own texts, kept in one place for the window program and the
+// command-line tool alike.
+
+// A text that cannot be converted (a date, a number, a format). It is never
+// caught to be shown: it travels to the general error display.
+class ConversionError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+namespace Messages {
+
+inline constexpr std::string_view kApplicationTitle = "Quillon Insurance Refund Calculator";
+inline constexpr std::string_view kFormatTooLong = "Format string too long";
+inline constexpr std::string_view kOverYear =
+    "You have selected dates greater than 366 days. Please try again!";
+inline constexpr std::string_view kNegativeDays =
+    "You have selected dates less than 0 days. Please try again!";
+inline constexpr std::string_view kRangeCaption = "Error";
+inline constexpr std::string_view kInvalidDatePrefix = "Invalid Date: ";
+
+// "'<text>' is not a valid date", the text exactly as given.
+std::string InvalidDate(std::string_view text);
+// "'<text>' is not a valid premium"
+std::string InvalidPremium(std::string_view text);
+
+// The text of the general error display: the message with a full stop added
+// when its last character sorts after the full stop, so "…date" gains one and
+// "…again!" or "…end." do not.
+std::string ErrorDisplayText(std::string_view message);
+
+} // namespace Messages

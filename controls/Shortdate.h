@@ -1,0 +1,53 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "Localeset.h"
+
+// Day numbers and the date conversions shared by the whole program.
+//
+// A day number counts whole days from 30 December 1899 (day 0) on the
+// Gregorian calendar, for years 1 to 9999: 1 January 1900 is day 2,
+// 1 January 0001 is day -693593 and 31 December 9999 is day 2958465.
+
+inline constexpr std::chrono::sys_days kDayZero =
+    std::chrono::sys_days{std::chrono::year{1899} / std::chrono::December / 30};
+inline constexpr int kFirstDayNumber = -693593; // 1/1/0001
+inline constexpr int kLastDayNumber = 2958465;  // 12/31/9999
+
+int DayNumber(std::chrono::year_month_day date);
+std::chrono::year_month_day DateOfDayNumber(int day);
+// 1 (Sunday) to 7 (Saturday).
+int DayOfWeek(int day);
+bool IsLeapYear(int year);
+int DaysInMonth(int year, int month);
+
+// Reads a date typed in the locale's short date order (d-m-y, m-d-y or y-m-d,
+// from the first d, m, y or e in the pattern). Spaces may precede each number
+// and separator; one separator and spaces may follow the last number. Two
+// numbers take the year of `today`; a year of 0 to 99 is put in the century
+// of `today` (no sliding window). Returns nothing for anything else.
+std::optional<int> TryParseShortDate(std::string_view text, const LocaleSettings &locale, int today);
+
+// As above; throws ConversionError("'<text>' is not a valid date").
+int ParseShortDate(std::string_view text, const LocaleSettings &locale, int today);
+
+// Writes a day number through a date pattern: m mm mmm mmmm, d dd ddd dddd,
+// yy yyyy, '/' as the locale's date separator, quoted text without quotes,
+// every other character copied.
+std::string FormatDatePattern(int day, std::string_view pattern, const LocaleSettings &locale);
+
+// The locale's short date pattern.
+std::string FormatShortDate(int day, const LocaleSettings &locale);
+
+// A date field's own text form, "m/d/yyyy" with the locale's separator; day 0
+// stands for no date and gives an empty text.
+std::string DateFieldText(int day, const LocaleSettings &locale);
+
+// Today's local date as a day number, unless a test has fixed it.
+int Today();
+// Fixes (or with nullopt, releases) the date Today() returns.
+void SetTodayForTesting(std::optional<int> day);
