@@ -112,8 +112,8 @@ bool IsLeapYear(int year)
 
 int DaysInMonth(int year, int month)
 {
-    const year_month_day_last last{std::chrono::year{year} / std::chrono::month{unsigned(month)} / std::chrono::last};
-    return int(unsigned(last.day()));
+    const year_month_day_last monthEnd{std::chrono::year{year} / std::chrono::month{unsigned(month)} / std::chrono::last};
+    return int(unsigned(monthEnd.day()));
 }
 
 std::optional<int> TryParseShortDate(std::string_view text, const LocaleSettings &locale, int today)
