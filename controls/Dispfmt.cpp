@@ -106,6 +106,28 @@ DisplayFormat::DisplayFormat(std::string_view format)
 {
     if (format.size() > kMaxFormatLength)
         throw ConversionError(std::string(Messages::kFormatTooLong));
+    splitSections();
+}
+
+DisplayFormat::DisplayFormat(const DisplayFormat &other)
+    : m_text(other.m_text)
+{
+    splitSections();
+}
+
+DisplayFormat &DisplayFormat::operator=(const DisplayFormat &other)
+{
+    if (this != &other) {
+        m_text = other.m_text;
+        splitSections();
+    }
+    return *this;
+}
+
+void DisplayFormat::splitSections()
+{
+    m_sections = {};
+    m_sectionCount = 0;
     const std::string_view text = m_text;
     std::size_t start = 0;
     std::size_t i = 0;

@@ -29,6 +29,9 @@ class DisplayFormat
 public:
     // Throws ConversionError("Format string too long") past kMaxFormatLength characters.
     explicit DisplayFormat(std::string_view format);
+    // Sections view into m_text, so copies rebuild them over their own text.
+    DisplayFormat(const DisplayFormat &other);
+    DisplayFormat &operator=(const DisplayFormat &other);
 
     // Rounds |value| to 18 significant digits (nearest), then to the
     // section's decimals, half away from zero. Values of 10^18 and more, and
@@ -51,6 +54,7 @@ private:
         bool empty() const { return text.empty(); }
     };
 
+    void splitSections();
     static Section analyse(std::string_view text);
     void appendFixed(std::string &out, const Section &section, const struct DecimalDigits &digits,
                      const LocaleSettings &locale) const;

@@ -1,0 +1,267 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+#include "Dispfmt.h"
+#include "Localeset.h"
+#include "Messages.h"
+
+namespace {
+
+struct FormatCase
+{
+    const char *name;
+    long double value;
+    std::string_view format;
+    const char *expected;
+};
+
+template<std::size_t N>
+void expectFormats(const FormatCase (&cases)[N], const LocaleSettings &locale = {})
+{
+    for (const FormatCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(FormatText(c.value, c.format, locale), c.expected);
+    }
+}
+
+LocaleSettings commaDecimalLocale()
+{
+    LocaleSettings locale;
+    locale.decimalSeparator = ",";
+    locale.thousandSeparator = ".";
+    return locale;
+}
+
+} // namespace
+
+TEST(FormatText, ShowsTheProgramFormats)
+{
+    const FormatCase cases[] = {
+        {"amount positive", 1234.5L, kAmountFormat, "$1,234.50"},
+        {"amount negative uses parentheses, no minus", -1234.5L, kAmountFormat, "($1,234.50)"},
+        {"amount zero", 0.0L, kAmountFormat, "$0.00"},
+        {"amount negative zero has no sign", -0.0L, kAmountFormat, "$0.00"},
+        {"amount below one keeps a leading zero", 0.5L, kAmountFormat, "$0.50"},
+        {"amount negative below one", -0.25L, kAmountFormat, "($0.25)"},
+        {"short rate positive", 0.25L, kShortRateFormat, "0.25"},
+        {"short rate negative", -1234.5L, kShortRateFormat, "(1,234.50)"},
+        {"short rate zero", 0.0L, kShortRateFormat, "0.00"},
+        {"pro rata positive", 1234.5L, kProRataFormat, "1,234.500"},
+        {"pro rata negative", -1234.5L, kProRataFormat, "(1,234.500)"},
+        {"pro rata zero", 0.0L, kProRataFormat, "0.000"},
+        {"days in a year", 365.0L, kDaysFormat, "365"},
+        {"days grouped", 1234.0L, kDaysFormat, "1,234"},
+        {"days negative", -5.0L, kDaysFormat, "(5)"},
+        {"days zero has no trailing point", 0.0L, kDaysFormat, "0"},
+        {"days fraction below half shows zero unsigned", -0.25L, kDaysFormat, "0"},
+    };
+    expectFormats(cases);
+}
+
+// Every value here is exact in binary, so each row tests the rounding rule and
+// not the representation of a decimal fraction. Ties go away from zero, which
+// rules out both truncation and round-half-even.
+TEST(FormatText, RoundsExactHalvesAwayFromZero)
+{
+    const FormatCase cases[] = {
+        {"0.125 up to 0.13", 0.125L, kAmountFormat, "$0.13"},
+        {"-0.125 away from zero", -0.125L, kAmountFormat, "($0.13)"},
+        {"2.125 up although 2 is even", 2.125L, kShortRateFormat, "2.13"},
+        {"0.0625 at three decimals", 0.0625L, kProRataFormat, "0.063"},
+        {"-0.0625 at three decimals", -0.0625L, kProRataFormat, "(0.063)"},
+        {"2.5 days up to 3", 2.5L, kDaysFormat, "3"},
+        {"-2.5 days away from zero", -2.5L, kDaysFormat, "(3)"},
+        {"0.5 days becomes a whole day", 0.5L, kDaysFormat, "1"},
+        {"-0.5 days becomes a whole day", -0.5L, kDaysFormat, "(1)"},
+        {"1234.5 days, no point", 1234.5L, kDaysFormat, "1,235"},
+        {"2.12109375 below half stays", 2.12109375L, kShortRateFormat, "2.12"},
+    };
+    expectFormats(cases);
+}
+
+// These decimal fractions are stored a hair below the tie (2.675L is
+// 2.67499999999999999996); only the first conversion to 18 significant digits
+// brings them back onto it. Rounding the exact binary value would lose a cent.
+TEST(FormatText, RoundsTheEighteenDigitFigureNotTheBinaryValue)
+{
+    const FormatCase cases[] = {
+        {"2.675 shows 2.68", 2.675L, kAmountFormat, "$2.68"},
+        {"1.005 shows 1.01", 1.005L, kAmountFormat, "$1.01"},
+        {"0.005 shows a cent", 0.005L, kAmountFormat, "$0.01"},
+        {"-0.005 shows a negative cent", -0.005L, kAmountFormat, "($0.01)"},
+        {"999.995 carries into a new group", 999.995L, kAmountFormat, "$1,000.00"},
+        // The double nearest 2.675 is 2.67499999999999982236; its 18 digits
+        // still show the shortfall, so fewer digits (15, 16) would be a fault.
+        {"double 2.675 keeps its shortfall", static_cast<long double>(2.675), kAmountFormat, "$2.67"},
+        // 18 digits must survive in fixed form, not the general form's 15.
+        {"18 integer digits all shown", 123456789012345678.0L, kDaysFormat,
+         "123,456,789,012,345,678"},
+        // With 18 integer digits the fraction is the 19th digit: it rounds the
+        // units and leaves nothing for the cents.
+        {"fraction past the 18th digit", 123456789012345678.9L, kAmountFormat,
+         "$123,456,789,012,345,679.00"},
+    };
+    expectFormats(cases);
+}
+
+TEST(FormatText, ShowsValuesThatRoundToZeroAsUnsignedZero)
+{
+    const FormatCase cases[] = {
+        {"-0.004 is $0.00, not ($0.00)", -0.004L, kAmountFormat, "$0.00"},
+        {"0.004 is $0.00", 0.004L, kAmountFormat, "$0.00"},
+        {"-0.0004 at three decimals", -0.0004L, kProRataFormat, "0.000"},
+        {"tiny negative against the zero section", -0.001L, "0.00;(0.00);\"nil\"", "nil"},
+        {"negative zero against the zero section", -0.0L, "0.00;(0.00);\"nil\"", "nil"},
+    };
+    expectFormats(cases);
+}
+
+// Carries run through every nine and can add a digit, and with it a group.
+// The values are exact in binary or clearly above the half.
+TEST(FormatText, CarriesIntoNewDigitsAndGroups)
+{
+    const FormatCase cases[] = {
+        {"exact 999.5 days", 999.5L, kDaysFormat, "1,000"},
+        {"exact -999.5 days", -999.5L, kDaysFormat, "(1,000)"},
+        {"9.996 to ten", 9.996L, kAmountFormat, "$10.00"},
+        {"999999.996 to a million", 999999.996L, kAmountFormat, "$1,000,000.00"},
+        {"exact 2047/2048 to one", 0.99951171875L, kProRataFormat, "1.000"},
+    };
+    expectFormats(cases);
+}
+
+TEST(FormatText, GroupsIntegerDigitsInThreesFromThePoint)
+{
+    const FormatCase cases[] = {
+        {"three digits, no separator", 999.0L, kDaysFormat, "999"},
+        {"four digits", 1000.0L, kDaysFormat, "1,000"},
+        {"six digits, no leading separator", 123456.0L, kDaysFormat, "123,456"},
+        {"seven digits", 1234567.0L, kDaysFormat, "1,234,567"},
+        {"seven digits with cents", 1234567.25L, kAmountFormat, "$1,234,567.25"},
+        {"nine digits", 100000000.0L, kDaysFormat, "100,000,000"},
+        {"comma at the end still groups", 1234.5L, "0.00,", "1,234.50"},
+        {"no comma, no grouping", 1234.5L, "$0.00", "$1234.50"},
+    };
+    expectFormats(cases);
+}
+
+TEST(FormatText, SwitchesToTheGeneralFormAtTenToTheEighteenth)
+{
+    const FormatCase cases[] = {
+        {"largest fixed value", 999999999999999999.0L, kAmountFormat, "$999,999,999,999,999,999.00"},
+        {"largest fixed negative", -999999999999999999.0L, kAmountFormat,
+         "($999,999,999,999,999,999.00)"},
+        {"10^18 itself", 1e18L, kAmountFormat, "1E18"},
+        {"-10^18 ignores the negative section", -1e18L, kAmountFormat, "-1E18"},
+        {"1.5e18 keeps its point", 1.5e18L, kDaysFormat, "1.5E18"},
+        {"19 digits cut to 15, rounded", 1234567890123456789.0L, kAmountFormat,
+         "1.23456789012346E18"},
+    };
+    expectFormats(cases);
+}
+
+TEST(FormatText, ShowsTheGeneralFormForAnEmptyFormat)
+{
+    const FormatCase cases[] = {
+        {"no grouping, no padding", 1234.5L, "", "1234.5"},
+        {"negative", -1234.5L, "", "-1234.5"},
+        {"zero", 0.0L, "", "0"},
+        {"whole number keeps its zeros", 100.0L, "", "100"},
+        {"0.0001 still fixed", 0.0001L, "", "0.0001"},
+        {"0.00001 in exponent form", 0.00001L, "", "1E-5"},
+        {"0.000015 in exponent form", 0.000015L, "", "1.5E-5"},
+        {"one third to 15 digits", 1.0L / 3.0L, "", "0.333333333333333"},
+        {"two thirds rounded at the 15th digit", 2.0L / 3.0L, "", "0.666666666666667"},
+        {"15 integer digits still fixed", 123456789012345.0L, "", "123456789012345"},
+        {"16 integer digits in exponent form", 1234567890123456.0L, "", "1.23456789012346E15"},
+    };
+    expectFormats(cases);
+    EXPECT_EQ(FormatGeneral(1234.5L, LocaleSettings{}), "1234.5");
+}
+
+TEST(FormatText, ChoosesSectionsByTheSignOfTheRoundedValue)
+{
+    const FormatCase cases[] = {
+        {"one section: negative gets a minus", -1.5L, "0.00", "-1.50"},
+        {"empty second section: negative gets a minus", -1.5L, "0.00;", "-1.50"},
+        {"empty second section, zero section present", -1.5L, "0.00;;\"nil\"", "-1.50"},
+        {"minus goes before literals", -1.5L, "$0.00", "-$1.50"},
+        {"zero section for zero", 0.0L, "0.00;(0.00);\"nil\"", "nil"},
+        {"zero section not used for positives", 1.5L, "0.00;(0.00);\"nil\"", "1.50"},
+        {"empty zero section falls back to first", 0.0L, "0.00;(0.00);", "0.00"},
+        {"quoted semicolon does not split, positive", 5.0L, "\"a;b\"0;(0)", "a;b5"},
+        {"quoted semicolon does not split, negative", -5.0L, "\"a;b\"0;(0)", "(5)"},
+    };
+    expectFormats(cases);
+}
+
+TEST(FormatText, FillsPlaceholdersAndCopiesLiterals)
+{
+    const FormatCase cases[] = {
+        {"# grouping pattern", 1234.5L, "#,##0.00", "1,234.50"},
+        {"optional decimal shown when significant", 1234.5L, "#,##0.##", "1,234.5"},
+        {"no decimals, no point", 1234.0L, "#,##0.##", "1,234"},
+        {"0.0# pads to the zeros", 1.0L, "0.0#", "1.0"},
+        {"0.0# shows the optional digit", 1.25L, "0.0#", "1.25"},
+        {"# before the point writes no leading zero", 0.5L, "#.##", ".5"},
+        {"leading zeros are required", 7.0L, "000", "007"},
+        {"single-quoted literal", 12.5L, "'USD' 0.00", "USD 12.50"},
+        {"placeholders inside quotes are text", 3.0L, "\"0.00\" 0", "0.00 3"},
+        {"later points are ignored", 1.25L, "0.0.0", "1.25"},
+        {"surplus digits at the first placeholder", 123456.0L, "00-00", "1234-56"},
+        {"surplus with a single placeholder", 12345.0L, "0", "12345"},
+    };
+    expectFormats(cases);
+}
+
+TEST(FormatText, UsesTheLocaleSeparators)
+{
+    const FormatCase cases[] = {
+        {"amount", 1234567.5L, kAmountFormat, "$1.234.567,50"},
+        {"negative amount", -1234.5L, kAmountFormat, "($1.234,50)"},
+        {"days without decimal separator", 1234.5L, kDaysFormat, "1.235"},
+        {"general form", 1234.5L, "", "1234,5"},
+        {"general exponent form", 1.5e18L, kAmountFormat, "1,5E18"},
+    };
+    expectFormats(cases, commaDecimalLocale());
+
+    // A separator of more than one byte (no-break space in UTF-8) is written whole.
+    LocaleSettings spaced = commaDecimalLocale();
+    spaced.thousandSeparator = "\xC2\xA0";
+    EXPECT_EQ(FormatText(1234567.5L, kShortRateFormat, spaced), "1\xC2\xA0" "234\xC2\xA0" "567,50");
+}
+
+TEST(DisplayFormat, RefusesFormatsLongerThan224Characters)
+{
+    const std::string tooLong(kMaxFormatLength + 1, '0');
+    try {
+        DisplayFormat format(tooLong);
+        FAIL() << "a 225-character format was accepted";
+    } catch (const ConversionError &error) {
+        EXPECT_STREQ(error.what(), "Format string too long");
+    }
+    EXPECT_THROW(FormatText(1.0L, tooLong, LocaleSettings{}), ConversionError);
+}
+
+TEST(DisplayFormat, AcceptsAFormatOfExactly224Characters)
+{
+    // 222 decimal places: far more than the 18 digits held, so all but the
+    // first decimal are padding zeros.
+    const std::string longest = "0." + std::string(222, '0');
+    ASSERT_EQ(longest.size(), kMaxFormatLength);
+    EXPECT_EQ(FormatText(1.5L, longest, LocaleSettings{}), "1.5" + std::string(221, '0'));
+}
+
+TEST(DisplayFormat, CopyStillFormatsAfterTheOriginalIsReassigned)
+{
+    // Fields hold their compiled formats by value (the result fields' formats
+    // are a copyable struct), so a copy must not depend on the original.
+    DisplayFormat original(kAmountFormat);
+    const DisplayFormat copy = original;
+    original = DisplayFormat("\"overwritten!!\""); // same length as the amount format
+    EXPECT_EQ(copy.text(), kAmountFormat);
+    EXPECT_EQ(copy.format(1234.5L, LocaleSettings{}), "$1,234.50");
+    EXPECT_EQ(copy.format(-1234.5L, LocaleSettings{}), "($1,234.50)");
+}
