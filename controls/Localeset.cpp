@@ -77,7 +77,10 @@ void ApplyPosixDateFormat(LocaleSettings &settings, const std::string &posixForm
         if (c != '%') {
             // The first punctuation between fields is the date separator, which
             // the pattern spells '/'.
-            if (!separator && !std::isalnum(static_cast<unsigned char>(c)) && c != ' ')
+            // Only ASCII punctuation qualifies: a byte of a multi-byte character
+            // cannot separate typed numbers.
+            const auto byte = static_cast<unsigned char>(c);
+            if (!separator && byte < 0x80 && std::ispunct(byte))
                 separator = c;
             pattern += c == separator ? '/' : c;
             continue;

@@ -97,8 +97,9 @@ TEST(ShortRateTable, RowsAreContiguousAndCoverZeroTo365)
         for (std::size_t i = 0; i < rows.size(); ++i) {
             SCOPED_TRACE("row " + std::to_string(i));
             EXPECT_LE(rows[i].FirstDay, rows[i].LastDay);
-            if (i > 0)
+            if (i > 0) {
                 EXPECT_EQ(rows[i].FirstDay, rows[i - 1].LastDay + 1);
+            }
         }
     }
 }

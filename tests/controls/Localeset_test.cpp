@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Localeset.h"
+#include "Shortdate.h"
+
+namespace {
+
+struct PosixCase
+{
+    const char *name;
+    const char *posixFormat;
+    const char *pattern;
+    char separator;
+};
+
+const PosixCase kPosixCases[] = {
+    {"US order", "%m/%d/%Y", "mm/dd/yyyy", '/'},
+    {"C locale two-digit year", "%m/%d/%y", "mm/dd/yy", '/'},
+    {"day first with dots", "%d.%m.%Y", "dd/mm/yyyy", '.'},
+    {"year first with dashes", "%Y-%m-%d", "yyyy/mm/dd", '-'},
+    {"day first with slashes", "%d/%m/%y", "dd/mm/yy", '/'},
+    {"unpadded day and month", "%-d.%-m.%Y", "d/m/yyyy", '.'},
+    {"space-padded day", "%e-%m-%Y", "d/mm/yyyy", '-'},
+    {"month names and spaces keep the separator", "%d %B %Y", "dd mmmm yyyy", '/'},
+    {"abbreviated month name", "%d-%b-%Y", "dd/mmm/yyyy", '-'},
+    // Bytes of a multi-byte character cannot separate typed numbers.
+    {"multi-byte separators keep the default", "%Y\xE5\xB9\xB4" "%m\xE6\x9C\x88" "%d", "yyyy\xE5\xB9\xB4" "mm\xE6\x9C\x88" "dd", '/'},
+};
+
+TEST(ApplyPosixDateFormat, TranslatesDirectivesAndSeparator)
+{
+    for (const PosixCase &c : kPosixCases) {
+        SCOPED_TRACE(c.name);
+        LocaleSettings settings;
+        ApplyPosixDateFormat(settings, c.posixFormat);
+        EXPECT_EQ(settings.shortDatePattern, c.pattern);
+        EXPECT_EQ(settings.dateSeparator, c.separator);
+    }
+}
+
+TEST(ApplyPosixDateFormat, KeepsSettingsWhenNothingIsUsable)
+{
+    // A format with no day, month or year would leave dates unreadable.
+    for (const char *format : {"", "%D", "%H:%M", "abc"}) {
+        SCOPED_TRACE(format);
+        LocaleSettings settings;
+        settings.shortDatePattern = "dd.mm.yyyy";
+        settings.dateSeparator = '.';
+        ApplyPosixDateFormat(settings, format);
+        EXPECT_EQ(settings.shortDatePattern, "dd.mm.yyyy");
+        EXPECT_EQ(settings.dateSeparator, '.');
+    }
+}
+
+TEST(ApplyPosixDateFormat, ResultReadsAndWritesDatesInThatOrder)
+{
+    struct Case
+    {
+        const char *posixFormat;
+        const char *typed;
+        const char *written;
+    };
+    // 4 March 1999 is day 36223.
+    const Case cases[] = {
+        {"%d.%m.%Y", "4.3.1999", "04.03.1999"},
+        {"%Y-%m-%d", "1999-3-4", "1999-03-04"},
+        {"%m/%d/%Y", "3/4/1999", "03/04/1999"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.posixFormat);
+        LocaleSettings settings;
+        ApplyPosixDateFormat(settings, c.posixFormat);
+        EXPECT_EQ(TryParseShortDate(c.typed, settings, 46024), 36223);
+        EXPECT_EQ(FormatShortDate(36223, settings), c.written);
+    }
+}
+
+// Sets locale variables for one test and puts the previous values back.
+class SystemLocaleTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        for (const char *name : kVariables)
+            m_saved.push_back(readVariable(name));
+        for (const char *name : kVariables)
+            unsetenv(name);
+    }
+    void TearDown() override
+    {
+        for (std::size_t i = 0; i < std::size(kVariables); ++i) {
+            if (m_saved[i])
+                setenv(kVariables[i], m_saved[i]->c_str(), 1);
+            else
+                unsetenv(kVariables[i]);
+        }
+    }
+
+    static void expectDefaults(const LocaleSettings &settings)
+    {
+        EXPECT_EQ(settings.decimalSeparator, ".");
+        EXPECT_EQ(settings.thousandSeparator, ",");
+        EXPECT_EQ(settings.dateSeparator, '/');
+        EXPECT_EQ(settings.shortDatePattern, "m/d/yy");
+        EXPECT_EQ(settings.longMonthNames[0], "January");
+        EXPECT_EQ(settings.longMonthNames[11], "December");
+        EXPECT_EQ(settings.shortMonthNames[2], "Mar");
+        EXPECT_EQ(settings.longDayNames[0], "Sunday");
+        EXPECT_EQ(settings.shortDayNames[6], "Sat");
+    }
+
+    static constexpr const char *kVariables[] = {"LC_ALL", "LC_NUMERIC", "LC_TIME", "LANG"};
+
+private:
+    static std::optional<std::string> readVariable(const char *name)
+    {
+        const char *value = std::getenv(name);
+        return value ? std::optional<std::string>(value) : std::nullopt;
+    }
+    std::vector<std::optional<std::string>> m_saved;
+};
+
+TEST_F(SystemLocaleTest, CLocaleGivesTheDefaults)
+{
+    setenv("LC_ALL", "C", 1);
+    expectDefaults(ReadSystemLocaleSettings());
+}
+
+TEST_F(SystemLocaleTest, OtherNamesOfTheCLocaleGiveTheDefaults)
+{
+    for (const char *name : {"POSIX", "C.UTF-8", "C.utf8"}) {
+        SCOPED_TRACE(name);
+        setenv("LC_ALL", name, 1);
+        expectDefaults(ReadSystemLocaleSettings());
+    }
+}
+
+TEST_F(SystemLocaleTest, NoLocaleVariablesGiveTheDefaults)
+{
+    expectDefaults(ReadSystemLocaleSettings());
+}
+
+TEST_F(SystemLocaleTest, LcAllOverridesTheCategories)
+{
+    setenv("LC_TIME", "xx_NOT_INSTALLED.UTF-8", 1);
+    setenv("LC_NUMERIC", "xx_NOT_INSTALLED.UTF-8", 1);
+    setenv("LANG", "xx_NOT_INSTALLED.UTF-8", 1);
+    setenv("LC_ALL", "C", 1);
+    expectDefaults(ReadSystemLocaleSettings());
+}
+
+TEST_F(SystemLocaleTest, UninstalledLocaleGivesTheDefaults)
+{
+    setenv("LC_ALL", "xx_NOT_INSTALLED.UTF-8", 1);
+    expectDefaults(ReadSystemLocaleSettings());
+}
+
+} // namespace

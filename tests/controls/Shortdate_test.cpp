@@ -1,0 +1,343 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include "Localeset.h"
+#include "Messages.h"
+#include "Shortdate.h"
+
+namespace {
+
+using namespace std::chrono;
+
+// Day numbers below are known values (counted from 12/30/1899), not derived
+// from the code under test.
+constexpr int kToday2026 = 46024; // 1/2/2026
+constexpr int kToday1999 = 36161; // 1/1/1999
+constexpr int kTodayYear50 = -675696; // 1/1/0050, a current century of 0
+
+struct KnownDay
+{
+    const char *name;
+    year_month_day date;
+    int day;
+    int weekday; // 1 = Sunday
+};
+
+const KnownDay kKnownDays[] = {
+    {"day zero was a Saturday", year{1899} / 12 / 30, 0, 7},
+    {"the day after day zero", year{1899} / 12 / 31, 1, 1},
+    {"the day before day zero", year{1899} / 12 / 29, -1, 6},
+    {"1/1/1900 is day 2", year{1900} / 1 / 1, 2, 2},
+    {"1900 has no 29 February", year{1900} / 3 / 1, 61, 5},
+    {"1/1/2000", year{2000} / 1 / 1, 36526, 7},
+    {"leap day 2000", year{2000} / 2 / 29, 36585, 3},
+    {"leap day 2024", year{2024} / 2 / 29, 45351, 5},
+    {"leap day 2400", year{2400} / 2 / 29, 182682, 3},
+    {"first day of the calendar", year{1} / 1 / 1, -693593, 2},
+    {"last day of the calendar", year{9999} / 12 / 31, 2958465, 6},
+};
+
+TEST(DayNumber, MatchesKnownDays)
+{
+    for (const KnownDay &c : kKnownDays) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(DayNumber(c.date), c.day);
+        EXPECT_EQ(DateOfDayNumber(c.day), c.date);
+        EXPECT_EQ(DayOfWeek(c.day), c.weekday);
+    }
+    EXPECT_EQ(kFirstDayNumber, -693593);
+    EXPECT_EQ(kLastDayNumber, 2958465);
+}
+
+TEST(DayNumber, LeapCenturies)
+{
+    EXPECT_FALSE(IsLeapYear(1900));
+    EXPECT_TRUE(IsLeapYear(2000));
+    EXPECT_FALSE(IsLeapYear(2100));
+    EXPECT_TRUE(IsLeapYear(2400));
+    EXPECT_TRUE(IsLeapYear(2024));
+    EXPECT_FALSE(IsLeapYear(2023));
+    EXPECT_EQ(DaysInMonth(1900, 2), 28);
+    EXPECT_EQ(DaysInMonth(2000, 2), 29);
+    EXPECT_EQ(DaysInMonth(1999, 4), 30);
+    EXPECT_EQ(DaysInMonth(9999, 12), 31);
+}
+
+LocaleSettings localeWith(const char *pattern, char separator)
+{
+    LocaleSettings locale;
+    locale.shortDatePattern = pattern;
+    locale.dateSeparator = separator;
+    return locale;
+}
+
+struct ParseCase
+{
+    const char *name;
+    const char *pattern;
+    char separator;
+    int today;
+    const char *text;
+    std::optional<int> day;
+};
+
+constexpr auto kInvalid = std::nullopt;
+
+const ParseCase kParseCases[] = {
+    // Month-day-year, the default locale.
+    {"full date", "m/d/yy", '/', kToday2026, "3/5/1999", 36224},
+    {"day zero", "m/d/yy", '/', kToday2026, "12/30/1899", 0},
+    {"first day of the calendar needs three digits to stay in year 1",
+     "m/d/yy", '/', kToday2026, "1/1/100", -657434},
+    {"last day of the calendar", "m/d/yy", '/', kToday2026, "12/31/9999", 2958465},
+    {"leap day 2024", "m/d/yy", '/', kToday2026, "2/29/2024", 45351},
+    {"leap day 2000", "m/d/yy", '/', kToday2026, "2/29/2000", 36585},
+    {"leap day 2400", "m/d/yy", '/', kToday2026, "2/29/2400", 182682},
+    {"no leap day in 1999", "m/d/yy", '/', kToday2026, "2/29/1999", kInvalid},
+    {"no leap day in 1900", "m/d/yy", '/', kToday2026, "2/29/1900", kInvalid},
+    {"no leap day in 2100", "m/d/yy", '/', kToday2026, "2/29/2100", kInvalid},
+    {"30 February", "m/d/yy", '/', kToday2026, "2/30/2000", kInvalid},
+    {"31 April", "m/d/yy", '/', kToday2026, "4/31/1999", kInvalid},
+    {"day 0", "m/d/yy", '/', kToday2026, "1/0/1999", kInvalid},
+    {"day 32", "m/d/yy", '/', kToday2026, "1/32/1999", kInvalid},
+    {"month 0", "m/d/yy", '/', kToday2026, "0/1/1999", kInvalid},
+    {"month 13", "m/d/yy", '/', kToday2026, "13/1/1999", kInvalid},
+
+    // Two-digit years go into today's century, with no sliding window.
+    {"two-digit year in 2026 lands in 2095", "m/d/yy", '/', kToday2026, "1/2/95", 71226},
+    {"two-digit year in 1999 lands in 1995", "m/d/yy", '/', kToday1999, "1/2/95", 34701},
+    {"00 in 1999 is 1900", "m/d/yy", '/', kToday1999, "1/2/00", 3},
+    {"one-digit year", "m/d/yy", '/', kToday2026, "1/2/5", 38354},
+    {"99 is still a two-digit year", "m/d/yy", '/', kToday2026, "12/31/99", 73050},
+    {"0095 still counts as a two-digit year", "m/d/yy", '/', kToday2026, "1/2/0095", 71226},
+    {"0000 is year 00 of the century", "m/d/yy", '/', kToday2026, "1/2/0000", 36527},
+    {"year 100 is taken as written", "m/d/yy", '/', kToday2026, "1/2/100", -657433},
+    {"year 0 of the first century does not exist", "m/d/yy", '/', kTodayYear50, "1/2/0", kInvalid},
+    {"year 50 in the first century", "m/d/yy", '/', kTodayYear50, "1/2/50", -675695},
+
+    // Two numbers take today's year.
+    {"month and day in 2026", "m/d/yy", '/', kToday2026, "7/4", 46207},
+    {"month and day in 1999", "m/d/yy", '/', kToday1999, "1/2", 36162},
+    {"month and day with trailing spaces", "m/d/yy", '/', kToday2026, "7/4  ", 46207},
+    {"month and day then a separator demands a year", "m/d/yy", '/', kToday2026, "1/2/", kInvalid},
+    {"month and day then separator and spaces", "m/d/yy", '/', kToday2026, "1/2/ ", kInvalid},
+
+    // Digit limits.
+    {"leading zeros do not count towards four digits", "m/d/yy", '/', kToday2026, "01/02/01999", 36162},
+    {"five-digit year", "m/d/yy", '/', kToday2026, "1/2/12345", kInvalid},
+    {"year 10000", "m/d/yy", '/', kToday2026, "1/2/10000", kInvalid},
+    {"five-digit month", "m/d/yy", '/', kToday2026, "10000/2/1999", kInvalid},
+
+    // Spaces and separators.
+    {"spaces before every number and separator", "m/d/yy", '/', kToday2026, " 1 / 2 / 1999", 36162},
+    {"trailing spaces", "m/d/yy", '/', kToday2026, "1/2/1999   ", 36162},
+    {"one trailing separator", "m/d/yy", '/', kToday2026, "1/2/1999/", 36162},
+    {"trailing separator after spaces, then spaces", "m/d/yy", '/', kToday2026, "1/2/1999 / ", 36162},
+    {"two trailing separators", "m/d/yy", '/', kToday2026, "1/2/1999//", kInvalid},
+    {"trailing letter", "m/d/yy", '/', kToday2026, "1/2/1999a", kInvalid},
+    {"trailing letter after separator", "m/d/yy", '/', kToday2026, "1/2/1999/x", kInvalid},
+    {"leading separator", "m/d/yy", '/', kToday2026, "/1/2/1999", kInvalid},
+    {"leading letter without an era pattern", "m/d/yy", '/', kToday2026, "AD 1/2/1999", kInvalid},
+    {"tab before a number", "m/d/yy", '/', kToday2026, "\t1/2/1999", kInvalid},
+    {"tab at the end", "m/d/yy", '/', kToday2026, "1/2/1999\t", kInvalid},
+    {"tab before a separator", "m/d/yy", '/', kToday2026, "1\t/2/1999", kInvalid},
+    {"separator of another locale", "m/d/yy", '/', kToday2026, "1-2-1999", kInvalid},
+    {"minus sign", "m/d/yy", '/', kToday2026, "-1/2/1999", kInvalid},
+    {"one number", "m/d/yy", '/', kToday2026, "12", kInvalid},
+    {"separator without a second number", "m/d/yy", '/', kToday2026, "12/", kInvalid},
+    {"empty text", "m/d/yy", '/', kToday2026, "", kInvalid},
+    {"only spaces", "m/d/yy", '/', kToday2026, "   ", kInvalid},
+    {"four numbers", "m/d/yy", '/', kToday2026, "1/2/1999/3", kInvalid},
+
+    // Day-month-year.
+    {"day first", "dd/mm/yyyy", '/', kToday2026, "4/3/1999", 36223},
+    {"day first refuses month 25", "dd/mm/yyyy", '/', kToday2026, "4/25/1999", kInvalid},
+    {"day first, two numbers are day and month", "dd/mm/yyyy", '/', kToday2026, "4/3", 46085},
+    {"day first with dots", "dd/mm/yyyy", '.', kToday2026, "25.4.1999", 36275},
+    {"upper-case pattern letters", "DD/MM/YYYY", '/', kToday2026, "4/3/1999", 36223},
+
+    // Year-month-day.
+    {"year first", "yyyy-mm-dd", '-', kToday2026, "1999-03-04", 36223},
+    {"year first, two-digit year", "yyyy-mm-dd", '-', kToday2026, "95-1-2", 71226},
+    {"year first, two numbers are month and day", "yyyy-mm-dd", '-', kToday2026, "3-4", 46085},
+    {"year first, trailing separator", "yyyy-mm-dd", '-', kToday2026, "1999-3-4-", 36223},
+    {"year first refuses the slash", "yyyy-mm-dd", '-', kToday2026, "1999/03/04", kInvalid},
+    {"e counts as a year letter", "e/m/d", '/', kToday2026, "1999/3/4", 36223},
+
+    // Order from the first of d, m, y, e; anything else reads month first.
+    {"pattern without date letters reads month first", "x", '/', kToday2026, "3/4/1999", 36223},
+    {"month letter first wins over a later d", "mm/dd/yyyy", '/', kToday2026, "3/4/1999", 36223},
+
+    // An era pattern skips the era's text before the first digit.
+    {"era text skipped", "gg yyyy/mm/dd", '/', kToday2026, "AD 1999/3/4", 36223},
+    {"era pattern with no era text", "gg yyyy/mm/dd", '/', kToday2026, "1999/3/4", 36223},
+    {"era pattern with text only", "gg yyyy/mm/dd", '/', kToday2026, "AD", kInvalid},
+};
+
+TEST(TryParseShortDate, ReadsTheLocaleOrder)
+{
+    for (const ParseCase &c : kParseCases) {
+        SCOPED_TRACE(std::string(c.name) + " [" + c.text + "]");
+        EXPECT_EQ(TryParseShortDate(c.text, localeWith(c.pattern, c.separator), c.today), c.day);
+    }
+}
+
+TEST(ParseShortDate, ReturnsTheDayNumber)
+{
+    EXPECT_EQ(ParseShortDate("2/29/2024", LocaleSettings{}, kToday2026), 45351);
+}
+
+TEST(ParseShortDate, ThrowsWithTheTextAsGiven)
+{
+    struct ErrorCase
+    {
+        const char *text;
+        const char *message;
+    };
+    const ErrorCase cases[] = {
+        {"abc", "'abc' is not a valid date"},
+        {"", "'' is not a valid date"},
+        {" 2/30/1999 ", "' 2/30/1999 ' is not a valid date"},
+    };
+    for (const ErrorCase &c : cases) {
+        SCOPED_TRACE(c.text);
+        try {
+            ParseShortDate(c.text, LocaleSettings{}, kToday2026);
+            ADD_FAILURE() << "no error raised";
+        } catch (const ConversionError &error) {
+            EXPECT_STREQ(error.what(), c.message);
+        }
+    }
+}
+
+struct FormatCase
+{
+    const char *name;
+    int day;
+    const char *pattern;
+    char separator;
+    const char *text;
+};
+
+const FormatCase kFormatCases[] = {
+    {"default pattern", 36224, "m/d/yy", '/', "3/5/99"},
+    {"default pattern in 2000", 36526, "m/d/yy", '/', "1/1/00"},
+    {"leading zeros", 36224, "mm/dd/yyyy", '/', "03/05/1999"},
+    {"two-digit parts unpadded when wide", 2958465, "mm/dd/yyyy", '/', "12/31/9999"},
+    {"slash becomes the separator", 36224, "dd/mm/yyyy", '.', "05.03.1999"},
+    {"other punctuation is copied", 36224, "yyyy-mm-dd", '/', "1999-03-05"},
+    {"upper-case letters", 36224, "M/D/YYYY", '/', "3/5/1999"},
+    {"full month name", 36224, "mmmm d, yyyy", '/', "March 5, 1999"},
+    {"short month name", 36224, "d mmm yyyy", '/', "5 Mar 1999"},
+    {"day names", 36224, "ddd dddd", '/', "Fri Friday"},
+    {"quoted text is copied without quotes", 36224, "'day' d \"of\" mmmm", '/', "day 5 of March"},
+    {"quoted slash is not the separator", 36224, "d'/'m", '.', "5/3"},
+    {"two-digit year of year 5", -692132, "yy", '/', "05"},
+    {"four-digit year of year 5", -692132, "yyyy", '/', "0005"},
+};
+
+TEST(FormatDatePattern, WritesEachPatternLetter)
+{
+    for (const FormatCase &c : kFormatCases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(FormatDatePattern(c.day, c.pattern, localeWith("m/d/yy", c.separator)), c.text);
+    }
+}
+
+TEST(FormatDatePattern, UsesTheLocaleMonthNames)
+{
+    LocaleSettings locale;
+    locale.longMonthNames[2] = "mars";
+    locale.shortMonthNames[2] = "mars.";
+    EXPECT_EQ(FormatDatePattern(36224, "d mmmm yyyy", locale), "5 mars 1999");
+    EXPECT_EQ(FormatDatePattern(36224, "d mmm yyyy", locale), "5 mars. 1999");
+}
+
+TEST(FormatShortDate, UsesTheLocalePattern)
+{
+    EXPECT_EQ(FormatShortDate(36224, LocaleSettings{}), "3/5/99");
+    EXPECT_EQ(FormatShortDate(36224, localeWith("dd/mm/yyyy", '-')), "05-03-1999");
+    EXPECT_EQ(FormatShortDate(36224, localeWith("yyyy/mm/dd", '-')), "1999-03-05");
+}
+
+struct FieldTextCase
+{
+    const char *name;
+    int day;
+    char separator;
+    const char *text;
+};
+
+const FieldTextCase kFieldTextCases[] = {
+    {"month and day without zeros", 36224, '/', "3/5/1999"},
+    {"locale separator", 36224, '.', "3.5.1999"},
+    {"day 0 is no date", 0, '/', ""},
+    {"the day after day zero is a date", 1, '/', "12/31/1899"},
+    {"a day before day zero is a date", -1, '/', "12/29/1899"},
+    {"year below 1000 is zero-padded", -328717, '/', "12/31/0999"},
+    {"year 5", -692132, '/', "1/1/0005"},
+    {"first day of the calendar", -693593, '/', "1/1/0001"},
+    {"last day of the calendar", 2958465, '/', "12/31/9999"},
+};
+
+TEST(DateFieldText, WritesMonthDayFourDigitYear)
+{
+    for (const FieldTextCase &c : kFieldTextCases) {
+        SCOPED_TRACE(c.name);
+        // The locale's own pattern must not matter to the field's text form.
+        EXPECT_EQ(DateFieldText(c.day, localeWith("dd/mm/yy", c.separator)), c.text);
+    }
+}
+
+TEST(DateFieldText, ReadsBackInMonthDayYearLocale)
+{
+    const LocaleSettings locale;
+    for (int day = 36161; day <= 37256; ++day) { // 1/1/1999 to 12/31/2001
+        SCOPED_TRACE("day " + std::to_string(day));
+        EXPECT_EQ(TryParseShortDate(DateFieldText(day, locale), locale, kToday2026), day);
+    }
+    for (const int day : {-657434, 60, 61, 182682, 2958465}) {
+        SCOPED_TRACE("day " + std::to_string(day));
+        EXPECT_EQ(TryParseShortDate(DateFieldText(day, locale), locale, kToday2026), day);
+    }
+}
+
+TEST(DateFieldText, DayFirstLocaleReadsItsOwnFieldTextAsAnotherDate)
+{
+    // The field always writes month first while it reads in the locale's
+    // order, so 3 April comes back as 4 March and 25 April not at all.
+    const LocaleSettings locale = localeWith("dd/mm/yyyy", '/');
+    EXPECT_EQ(DateFieldText(36253, locale), "4/3/1999");
+    EXPECT_EQ(TryParseShortDate(DateFieldText(36253, locale), locale, kToday2026), 36223);
+    EXPECT_EQ(DateFieldText(36275, locale), "4/25/1999");
+    EXPECT_EQ(TryParseShortDate(DateFieldText(36275, locale), locale, kToday2026), std::nullopt);
+}
+
+TEST(DateFieldText, YearsBelowOneHundredDoNotReadBack)
+{
+    // 1/1/0005 is read as a two-digit year; the field rewrites it in 2005.
+    EXPECT_EQ(TryParseShortDate("1/1/0005", LocaleSettings{}, kToday2026), 38353);
+}
+
+class TodayTest : public ::testing::Test
+{
+protected:
+    void TearDown() override { SetTodayForTesting(std::nullopt); }
+};
+
+TEST_F(TodayTest, CanBeFixedAndReleased)
+{
+    SetTodayForTesting(45351);
+    EXPECT_EQ(Today(), 45351);
+    SetTodayForTesting(0);
+    EXPECT_EQ(Today(), 0);
+    SetTodayForTesting(std::nullopt);
+    // Released, it follows the clock again; this code was written in 2025 or later.
+    EXPECT_GE(Today(), 45658); // 1/1/2025
+    EXPECT_LE(Today(), kLastDayNumber);
+}
+
+} // namespace
