@@ -1,0 +1,432 @@
+#include "Calpop.h"
+
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPolygon>
+#include <QScreen>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+#include "Ctlsettings.h"
+#include "Dateedit.h"
+#include "Shortdate.h"
+
+namespace {
+
+const QColor kSilver(192, 192, 192);
+const QColor kGrey(128, 128, 128);
+
+// Fixed, not the locale's: the header row has room for two letters only.
+const char *const kWeekdayNames[7] = {"Su", "Mo", "Tu", "We", "Th", "Fr", "Sa"};
+
+const QString kEmptyCell = QStringLiteral("  ");
+
+// Halves go to the even neighbour (the default floating-point rounding mode).
+int roundHalfEven(double value)
+{
+    return int(std::nearbyint(value));
+}
+
+// Point-in-rectangle with the right and bottom edges counted as inside: the
+// month buttons and the grid take a click on their far edge too.
+bool containsInclusive(const QRect &r, const QPoint &p)
+{
+    return p.x() >= r.left() && p.x() <= r.left() + r.width() && p.y() >= r.top()
+           && p.y() <= r.top() + r.height();
+}
+
+// Draws the two-coloured edge of `r` as a pen moved from the bottom-left
+// corner up, across, down and back would: every stroke leaves out its end
+// point, which the next stroke starts on. So the first colour owns the whole
+// left column and the top row short of the top-right pixel, and the second
+// colour the rest of the right column and bottom row. Sunken (grey, white)
+// and raised (white, grey) edges differ only in the colours.
+void drawEdge(QPainter &painter, const QRect &r, const QColor &leftTop, const QColor &rightBottom)
+{
+    painter.fillRect(QRect(r.left(), r.top(), 1, r.height()), leftTop);
+    painter.fillRect(QRect(r.left(), r.top(), r.width() - 1, 1), leftTop);
+    painter.fillRect(QRect(r.right(), r.top(), 1, r.height() - 1), rightBottom);
+    painter.fillRect(QRect(r.left() + 1, r.bottom(), r.width() - 1, 1), rightBottom);
+}
+
+void drawOutline(QPainter &painter, const QRect &r, const QColor &colour)
+{
+    painter.fillRect(QRect(r.left(), r.top(), r.width(), 1), colour);
+    painter.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), colour);
+    painter.fillRect(QRect(r.left(), r.top(), 1, r.height()), colour);
+    painter.fillRect(QRect(r.right(), r.top(), 1, r.height()), colour);
+}
+
+} // namespace
+
+TfrmCalPop::TfrmCalPop(TDateEdit *field)
+    : QDialog(field, Qt::Dialog | Qt::FramelessWindowHint)
+    , m_field(field)
+    // The calendar asks for 6 points, but this bitmap family's smallest size
+    // is 8 points and that is what has always been drawn; where the family is
+    // missing, the substitute is taken at that size too.
+    , m_font(QStringLiteral("MS Sans Serif"), 8)
+{
+    setModal(true);
+    QPalette background = palette();
+    background.setColor(QPalette::Window, kSilver);
+    setPalette(background);
+
+    m_boldFont = m_font;
+    m_boldFont.setBold(true);
+    const QFontMetrics metrics(m_font);
+    m_unit = roundHalfEven(1.6 * metrics.averageCharWidth());
+    m_rowHeight = roundHalfEven(4.0 / 3.0 * metrics.height());
+    setFixedSize(21 * m_unit + 8, 8 * m_rowHeight + 2);
+
+    // Positions are worked out as on a single screen whose origin is 0, 0.
+    const QScreen *screen = field->screen() ? field->screen() : QGuiApplication::primaryScreen();
+    const QRect client(field->mapToGlobal(QPoint(0, 0)), field->size());
+    move(placement(client, size(), screen ? screen->geometry().size() : QSize(1024, 768)));
+
+    // A text that is not a date lets the conversion error leave the
+    // constructor: the caller's click fails and no popup is shown.
+    const std::string text = field->text().toStdString();
+    m_selected = text.empty() ? Today() : ParseShortDate(text, ControlLocale(), Today());
+
+    takeApart();
+    m_currentCell = firstCell() + int(m_day) - 1;
+    m_previousCell = 0;
+    FillDayTable();
+    m_tracking = false;
+}
+
+QPoint TfrmCalPop::placement(const QRect &field, const QSize &size, const QSize &screen)
+{
+    const int bottom = field.top() + field.height();
+    int x = field.left() + 1;
+    if (x + size.width() > screen.width())
+        x = screen.width() - size.width() - 1;
+    int y = bottom + 1;
+    if (y + size.height() > screen.height())
+        y = field.top() - size.height(); // above the field, touching it
+    return {x, y};
+}
+
+QString TfrmCalPop::cellText(int cell) const
+{
+    if (cell < 1 || cell > 42)
+        return {};
+    return m_cells[std::size_t(cell)];
+}
+
+// The rectangles below are the layout's left, top, right, bottom with right
+// and bottom exclusive, so QRect::right() is one less than the layout's right.
+QRect TfrmCalPop::previousMonthButton() const
+{
+    return QRect(4, 2, 16, 16);
+}
+
+QRect TfrmCalPop::nextMonthButton() const
+{
+    return QRect(21 * m_unit - 12, 2, 16, 16);
+}
+
+QRect TfrmCalPop::titleBand() const
+{
+    return QRect(20, 2, width() - 40, m_rowHeight - 2);
+}
+
+QRect TfrmCalPop::gridRect() const
+{
+    return QRect(4, 2 * m_rowHeight + 2, 21 * m_unit, 6 * m_rowHeight);
+}
+
+QRect TfrmCalPop::weekdayRect(int column) const
+{
+    return QRect(4 + 3 * m_unit * (column - 1), m_rowHeight + 2, 3 * m_unit, m_rowHeight);
+}
+
+QRect TfrmCalPop::cellRect(int cell) const
+{
+    const int row = (cell - 1) / 7 + 1;    // 1 to 6
+    const int column = (cell - 1) % 7 + 1; // 1 to 7, Sunday first
+    return QRect(4 + 3 * m_unit * (column - 1), (row + 1) * m_rowHeight + 2, 3 * m_unit, m_rowHeight);
+}
+
+int TfrmCalPop::firstCell() const
+{
+    using namespace std::chrono;
+    return DayOfWeek(DayNumber(year{int(m_year)} / month{m_month} / day{1}));
+}
+
+void TfrmCalPop::takeApart()
+{
+    const std::chrono::year_month_day date = DateOfDayNumber(m_selected);
+    m_year = unsigned(int(date.year()));
+    m_month = unsigned(date.month());
+    m_day = unsigned(date.day());
+}
+
+void TfrmCalPop::FillDayTable()
+{
+    const int first = firstCell();
+    const int length = DaysInMonth(int(m_year), int(m_month));
+    for (int cell = 1; cell <= 42; ++cell) {
+        const int dayOfMonth = cell - first + 1;
+        m_cells[std::size_t(cell)] =
+            dayOfMonth >= 1 && dayOfMonth <= length ? QString::number(dayOfMonth) : kEmptyCell;
+    }
+}
+
+bool TfrmCalPop::holdsDay(int cell) const
+{
+    return cell >= 1 && cell <= 42 && m_cells[std::size_t(cell)] != kEmptyCell;
+}
+
+void TfrmCalPop::MoveDays(int n)
+{
+    m_previousCell = m_currentCell;
+    m_previousYear = m_year;
+    m_previousMonth = m_month;
+    // The calendar ends at 1/1/0001 and 12/31/9999; a move past either end
+    // stops on it rather than producing a date the program cannot write.
+    const long long target = static_cast<long long>(m_selected) + n;
+    m_selected = int(std::clamp<long long>(target, kFirstDayNumber, kLastDayNumber));
+    takeApart();
+    m_currentCell = firstCell() + int(m_day) - 1;
+    if (m_month != m_previousMonth || m_year != m_previousYear)
+        FillDayTable();
+}
+
+void TfrmCalPop::pageUp()
+{
+    // The step is the length of the month before, not "one month": 31 March
+    // lands on 3 March (2 March in a leap year). December precedes January.
+    const int previous = m_month == 1 ? 12 : int(m_month) - 1;
+    MoveDays(-DaysInMonth(int(m_year), previous));
+}
+
+void TfrmCalPop::pageDown()
+{
+    MoveDays(DaysInMonth(int(m_year), int(m_month)));
+}
+
+void TfrmCalPop::moveYears(int years)
+{
+    using namespace std::chrono;
+    const int target = int(m_year) + years;
+    if (target < 1 || target > 9999)
+        return; // the first and last years have nowhere to go
+    // 29 February has no counterpart in the neighbouring years: 1 March instead.
+    const bool leapDay = m_month == 2 && m_day == 29;
+    const year_month_day date = leapDay ? year{target} / March / day{1}
+                                        : year{target} / month{m_month} / day{m_day};
+    MoveDays(DayNumber(date) - m_selected);
+}
+
+void TfrmCalPop::repaintSelection()
+{
+    if (m_month != m_previousMonth || m_year != m_previousYear) {
+        update();
+        return;
+    }
+    // Within the month only the two marks and the title change.
+    QRegion region(cellRect(m_currentCell));
+    region += titleBand();
+    if (m_previousCell > 0)
+        region += cellRect(m_previousCell);
+    update(region);
+}
+
+void TfrmCalPop::arrowMove(int n)
+{
+    MoveDays(n);
+    repaintSelection();
+}
+
+void TfrmCalPop::selectCell(int cell)
+{
+    MoveDays(cell - m_currentCell);
+    repaintSelection();
+}
+
+void TfrmCalPop::closeWithDate()
+{
+    m_tracking = false;
+    m_field->SetDate(m_selected);
+    done(1);
+}
+
+void TfrmCalPop::FormCancel()
+{
+    m_tracking = false;
+    done(-1);
+}
+
+void TfrmCalPop::keyPressEvent(QKeyEvent *event)
+{
+    // Shift, Control and Alt make no difference; the dialog's own Return and
+    // Escape handling is bypassed entirely.
+    switch (event->key()) {
+    case Qt::Key_Left: arrowMove(-1); break;
+    case Qt::Key_Right: arrowMove(1); break;
+    case Qt::Key_Up: arrowMove(-7); break;
+    case Qt::Key_Down: arrowMove(7); break;
+    case Qt::Key_PageUp: pageUp(); update(); break;
+    case Qt::Key_PageDown: pageDown(); update(); break;
+    case Qt::Key_Home: moveYears(1); update(); break;
+    case Qt::Key_End: moveYears(-1); update(); break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: closeWithDate(); break;
+    case Qt::Key_Escape: FormCancel(); break;
+    default: event->ignore(); return;
+    }
+    event->accept();
+}
+
+int TfrmCalPop::CellAt(int x, int y) const
+{
+    const QRect grid = gridRect();
+    if (x <= grid.left() || x >= grid.left() + grid.width() || y <= grid.top()
+        || y >= grid.top() + grid.height())
+        return -1;
+    // y - 2 lies strictly between 2h and 8h, so the row is 1 to 6.
+    const int row = (y - 2) / m_rowHeight - 1;
+    // A point on the line between two columns belongs to the left one.
+    int column = 1;
+    while (x > 4 + 3 * m_unit * column)
+        ++column;
+    return 7 * (row - 1) + column;
+}
+
+void TfrmCalPop::mousePressEvent(QMouseEvent *event)
+{
+    const QPoint p = event->position().toPoint();
+    if (containsInclusive(previousMonthButton(), p)) {
+        pageUp();
+        update();
+    } else if (containsInclusive(nextMonthButton(), p)) {
+        pageDown();
+        update();
+    }
+    if (!containsInclusive(gridRect(), p))
+        return;
+    // The grid's own edges count as the grid but hold no cell, so a press
+    // there starts no tracking.
+    const int cell = CellAt(p.x(), p.y());
+    m_tracking = holdsDay(cell);
+    if (m_tracking)
+        selectCell(cell);
+}
+
+void TfrmCalPop::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!m_tracking)
+        return;
+    const QPoint p = event->position().toPoint();
+    if (!containsInclusive(gridRect(), p))
+        return;
+    const int cell = CellAt(p.x(), p.y());
+    if (holdsDay(cell) && cell != m_currentCell)
+        selectCell(cell);
+}
+
+void TfrmCalPop::mouseReleaseEvent(QMouseEvent *)
+{
+    // Wherever the button comes up, the day last passed over is taken.
+    if (m_tracking)
+        closeWithDate();
+}
+
+void TfrmCalPop::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(Qt::black, 0));
+    painter.setBackgroundMode(Qt::OpaqueMode);
+    painter.setBackground(kSilver);
+
+    paintFrame(painter);
+    paintTitle(painter);
+    paintWeekdays(painter);
+    paintDays(painter);
+    paintMonthButton(painter, previousMonthButton(), false);
+    paintMonthButton(painter, nextMonthButton(), true);
+    DrawSelection(painter, m_currentCell);
+}
+
+void TfrmCalPop::paintFrame(QPainter &painter)
+{
+    painter.fillRect(rect(), kSilver);
+    drawOutline(painter, rect(), Qt::black);
+    // The raised edge is drawn on the outline's own pixels.
+    drawEdge(painter, rect(), Qt::white, kGrey);
+}
+
+void TfrmCalPop::paintTitle(QPainter &painter)
+{
+    const QRect band = titleBand();
+    painter.fillRect(band, kSilver);
+    painter.setFont(m_boldFont);
+    const std::string title = FormatDatePattern(m_selected, "mmmm d, yyyy", ControlLocale());
+    painter.drawText(band, Qt::AlignCenter | Qt::TextSingleLine, QString::fromStdString(title));
+}
+
+void TfrmCalPop::paintWeekdays(QPainter &painter)
+{
+    painter.setFont(m_boldFont);
+    for (int column = 1; column <= 7; ++column)
+        painter.drawText(weekdayRect(column), Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine,
+                         QString::fromLatin1(kWeekdayNames[column - 1]));
+    // Etched line between the names and the grid; x = 4 to 21u + 4 with the
+    // end point left out.
+    const int length = 21 * m_unit;
+    painter.fillRect(QRect(4, 2 * m_rowHeight - 1, length, 1), kGrey);
+    painter.fillRect(QRect(4, 2 * m_rowHeight, length, 1), Qt::white);
+}
+
+void TfrmCalPop::paintDays(QPainter &painter)
+{
+    painter.setFont(m_font);
+    for (int cell = 1; cell <= 42; ++cell)
+        painter.drawText(cellRect(cell), Qt::AlignCenter | Qt::TextSingleLine, m_cells[std::size_t(cell)]);
+}
+
+void TfrmCalPop::paintMonthButton(QPainter &painter, const QRect &button, bool pointsRight)
+{
+    painter.fillRect(button, kSilver);
+    drawOutline(painter, button, Qt::black);
+    drawEdge(painter, button.adjusted(1, 1, -1, -1), Qt::white, kGrey);
+
+    // Corners in the layout's terms: L, T and the exclusive R, B.
+    const int l = button.left(), t = button.top();
+    const int r = l + button.width(), b = t + button.height();
+    QPolygon triangle;
+    if (pointsRight)
+        triangle << QPoint(l + 4, t + 3) << QPoint(l + 4, b - 4) << QPoint(r - 4, t + 7);
+    else
+        triangle << QPoint(r - 5, t + 3) << QPoint(r - 5, b - 4) << QPoint(l + 3, t + 7);
+    painter.save();
+    painter.setBrush(Qt::black);
+    painter.drawPolygon(triangle);
+    painter.restore();
+}
+
+void TfrmCalPop::DrawSelection(QPainter &painter, int cell)
+{
+    if (!holdsDay(cell))
+        return;
+    // Removing the old mark matters when only the changed cells are repainted.
+    if (m_previousCell > 0) {
+        const QRect previous = cellRect(m_previousCell);
+        painter.fillRect(previous, kSilver);
+        painter.setFont(m_font);
+        painter.drawText(previous, Qt::AlignCenter | Qt::TextSingleLine, m_cells[std::size_t(m_previousCell)]);
+    }
+    const QRect current = cellRect(cell);
+    painter.setFont(m_boldFont);
+    painter.drawText(current, Qt::AlignCenter | Qt::TextSingleLine, m_cells[std::size_t(cell)]);
+    drawEdge(painter, current, kGrey, Qt::white);
+    painter.setPen(QPen(Qt::black, 0));
+    painter.setFont(m_font);
+}

@@ -1,0 +1,19 @@
+#include "Ctlsettings.h"
+
+namespace {
+LocaleSettings &storage()
+{
+    static LocaleSettings settings;
+    return settings;
+}
+} // namespace
+
+const LocaleSettings &ControlLocale()
+{
+    return storage();
+}
+
+void SetControlLocale(const LocaleSettings &settings)
+{
+    storage() = settings;
+}

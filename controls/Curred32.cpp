@@ -1,0 +1,153 @@
+#include "Curred32.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QTimer>
+
+#include "Ctlsettings.h"
+#include "Dispfmt.h"
+
+namespace {
+
+// Keys that move or delete without producing a character work as in any edit.
+bool isEditingKey(const QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Delete:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isAcceptedCharacter(QChar c)
+{
+    return c == u'-' || c == u'.' || (c >= u'0' && c <= u'9');
+}
+
+} // namespace
+
+bool IsLeavingFocus(const QFocusEvent *event)
+{
+    return event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason;
+}
+
+TCurrencyEdit::TCurrencyEdit(QWidget *parent)
+    : QLineEdit(parent)
+    , m_displayFormat(QString::fromUtf8(kAmountFormat.data(), qsizetype(kAmountFormat.size())))
+{
+    resize(121, 25);
+    setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    FormatText();
+}
+
+void TCurrencyEdit::setValue(long double value)
+{
+    if (value == m_value)
+        return;
+    m_value = value;
+    FormatText();
+}
+
+void TCurrencyEdit::setDisplayFormat(const QString &format)
+{
+    if (format == m_displayFormat)
+        return;
+    // Check the format before storing it, so a refused one leaves the field as it was.
+    const ::DisplayFormat checked(format.toStdString());
+    m_displayFormat = format;
+    setText(QString::fromStdString(checked.format(m_value, ControlLocale())));
+}
+
+void TCurrencyEdit::FormatText()
+{
+    setText(QString::fromStdString(::FormatText(m_value, m_displayFormat.toStdString(), ControlLocale())));
+}
+
+void TCurrencyEdit::ParseText()
+{
+    if (const auto value = ::ParseText(text().toStdString(), ControlLocale()))
+        m_value = *value;
+    else
+        QApplication::beep();
+}
+
+void TCurrencyEdit::keyPressEvent(QKeyEvent *event)
+{
+    // Shift+Insert pastes without the filter; the text is read back on leaving.
+    if (event->key() == Qt::Key_Insert && event->modifiers() == Qt::ShiftModifier) {
+        if (!isReadOnly())
+            paste();
+        return;
+    }
+    if (isEditingKey(event)) {
+        QLineEdit::keyPressEvent(event);
+        return;
+    }
+    // Return and Escape are refused as characters but still reach the
+    // window, whose default and cancel buttons act on them.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {
+        event->ignore();
+        return;
+    }
+    // Every character but digits, '-' and '.' is dropped, control characters
+    // included: Backspace, Ctrl+C, Ctrl+V, Ctrl+X and the like do nothing.
+    const QString text = event->text();
+    const bool control = event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier);
+    if (control && event->key() == Qt::Key_Insert) {
+        QLineEdit::keyPressEvent(event); // Ctrl+Insert copies: a key, not a character
+        return;
+    }
+    if (event->key() == Qt::Key_Backspace || control) {
+        event->accept();
+        return;
+    }
+    if (text.isEmpty()) {
+        QLineEdit::keyPressEvent(event); // keys that type nothing (F-keys, modifiers)
+        return;
+    }
+    for (const QChar c : text) {
+        if (!isAcceptedCharacter(c)) {
+            event->accept();
+            return;
+        }
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+void TCurrencyEdit::focusInEvent(QFocusEvent *event)
+{
+    QLineEdit::focusInEvent(event);
+    if (!IsLeavingFocus(event))
+        return; // coming back from a message box or menu is not entering
+    // A mouse press places the cursor after the focus arrives, so select
+    // once that press has been handled.
+    if (event->reason() == Qt::MouseFocusReason)
+        QTimer::singleShot(0, this, [this] {
+            if (hasFocus())
+                selectAll();
+        });
+    else
+        selectAll();
+}
+
+void TCurrencyEdit::focusOutEvent(QFocusEvent *event)
+{
+    if (!IsLeavingFocus(event)) {
+        QLineEdit::focusOutEvent(event);
+        return;
+    }
+    ParseText();
+    FormatText();
+    QLineEdit::focusOutEvent(event);
+    emit exited();
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QLineEdit>
+#include <QString>
+
+// The numeric field: one extended Value shown as text through DisplayFormat.
+// Typing is limited to digits, the minus sign and the point; on leaving, the
+// field reads a number back from whatever text it holds, shows it again
+// through the format and only then tells its owner (exited()).
+class TCurrencyEdit : public QLineEdit
+{
+    Q_OBJECT
+public:
+    explicit TCurrencyEdit(QWidget *parent = nullptr);
+
+    long double Value() const { return m_value; }
+    // An equal number changes nothing; a different one is stored unrounded
+    // and the text rebuilt, even while the user is typing.
+    void setValue(long double value);
+
+    QString DisplayFormat() const { return m_displayFormat; }
+    // Throws ConversionError for a format longer than 224 characters.
+    void setDisplayFormat(const QString &format);
+
+signals:
+    // Fired on leaving the field, after the read-back and the redisplay, so a
+    // handler sees the new Value.
+    void exited();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+
+private:
+    void FormatText();
+    void ParseText();
+
+    QString m_displayFormat;
+    long double m_value = 0.0L;
+};
+
+// True for focus changes that leave a field for another control of the same
+// window; false when a message box, a menu or another window takes the
+// activation, which only suspends the focus.
+bool IsLeavingFocus(const QFocusEvent *event);

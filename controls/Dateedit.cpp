@@ -1,0 +1,147 @@
+#include "Dateedit.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QMessageBox>
+#include <QPainter>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+#include <QTimer>
+
+#include "Calpop.h"
+#include "Ctlsettings.h"
+#include "Curred32.h"
+#include "Messages.h"
+#include "Shortdate.h"
+
+namespace {
+
+const QColor kSilver(192, 192, 192);
+const QColor kGrey(128, 128, 128);
+
+} // namespace
+
+QPixmap DateButtonGlyph(int width, int height)
+{
+    if (width <= 0 || height <= 0)
+        return {};
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(kSilver);
+    const int w = width / 2;
+    const int h = height / 2;
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(Qt::white, 0));
+    painter.drawLine(w, 1, 1, h);
+    painter.drawLine(1, h, w, height - 2);
+    painter.setPen(QPen(kGrey, 0));
+    painter.drawLine(w, height - 2, width - 2, h);
+    painter.drawLine(width - 2, h, w, 1);
+    painter.end();
+    // Each stroke stops short of its end point, so the closing grey stroke
+    // leaves the top point white.
+    if (w < width && 1 < height)
+        image.setPixelColor(w, 1, Qt::white);
+    return QPixmap::fromImage(image);
+}
+
+TDateButton::TDateButton(TDateEdit *field)
+    : QPushButton(field)
+{
+    resize(17, 17);
+    setFocusPolicy(Qt::StrongFocus);
+    setCursor(Qt::ArrowCursor);
+    setAccessibleName(tr("Open calendar"));
+    connect(this, &QPushButton::clicked, field, &TDateEdit::openCalendar);
+}
+
+void TDateButton::focusOutEvent(QFocusEvent *event)
+{
+    QPushButton::focusOutEvent(event);
+    // The button belongs to the field: leaving the button for anything but
+    // the field is leaving the field.
+    auto *field = static_cast<TDateEdit *>(parentWidget());
+    if (IsLeavingFocus(event) && QApplication::focusWidget() != field)
+        field->leave();
+}
+
+TDateEdit::TDateEdit(QWidget *parent)
+    : QLineEdit(parent)
+    , m_button(new TDateButton(this))
+{
+    layoutButton();
+}
+
+void TDateEdit::SetDate(int day)
+{
+    setText(QString::fromStdString(DateFieldText(day, ControlLocale())));
+    setModified(true);
+}
+
+void TDateEdit::openCalendar()
+{
+    // Creating the popup reads the field's text; a text that is not a date
+    // raises the conversion error here and no popup opens.
+    TfrmCalPop popup(this);
+    popup.exec();
+}
+
+void TDateEdit::resizeEvent(QResizeEvent *event)
+{
+    QLineEdit::resizeEvent(event);
+    layoutButton();
+}
+
+void TDateEdit::layoutButton()
+{
+    const int side = height();
+    m_button->setGeometry(width() - side, 0, side, side);
+    m_glyph = DateButtonGlyph(side - 4, side - 4);
+    m_button->update();
+}
+
+void TDateEdit::focusOutEvent(QFocusEvent *event)
+{
+    QLineEdit::focusOutEvent(event);
+    if (IsLeavingFocus(event) && QApplication::focusWidget() != m_button)
+        leave();
+}
+
+void TDateEdit::leave()
+{
+    // The owner's handler first; if it raises an error, that error ends the
+    // exit handling here and the field's own check does not run.
+    emit exited();
+    const QString typed = text();
+    if (typed.isEmpty())
+        return;
+    if (const auto day = TryParseShortDate(typed.toStdString(), ControlLocale(), Today())) {
+        SetDate(*day);
+        return;
+    }
+    QMessageBox box(QMessageBox::Warning, QString(),
+                    QString::fromUtf8(Messages::kInvalidDatePrefix.data(), qsizetype(Messages::kInvalidDatePrefix.size()))
+                        + typed,
+                    QMessageBox::Ok);
+    box.exec();
+    // Take the focus back once the focus change that brought us here has
+    // finished. The control it was heading for was never really entered, so
+    // losing it again must not count as leaving that control.
+    QTimer::singleShot(0, this, [this] {
+        activateWindow();
+        setFocus(Qt::ActiveWindowFocusReason);
+    });
+}
+
+void TDateButton::paintEvent(QPaintEvent *)
+{
+    const QPixmap &glyph = static_cast<TDateEdit *>(parentWidget())->glyph();
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    option.initFrom(this);
+    option.state |= isDown() ? QStyle::State_Sunken : QStyle::State_Raised;
+    painter.drawControl(QStyle::CE_PushButtonBevel, option);
+    // Centred, and nudged down-right while pressed like any glyph button.
+    const int shift = isDown() ? 1 : 0;
+    painter.drawPixmap((width() - glyph.width()) / 2 + shift, (height() - glyph.height()) / 2 + shift, glyph);
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+
+class TDateEdit;
+
+// The small square drop-down button inside a date field's right end. It is a
+// child of the field, so moving the focus into it does not leave the field.
+class TDateButton : public QPushButton
+{
+    Q_OBJECT
+public:
+    explicit TDateButton(TDateEdit *field);
+
+protected:
+    void focusOutEvent(QFocusEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+};
+
+// A single-line date field with a drop-down month calendar. Its value is its
+// text; on leaving, the owner's exit handler runs first (exited()), then an
+// empty text is allowed, a valid date is rewritten m/d/yyyy and anything
+// else is refused with "Invalid Date: " and the focus taken back.
+class TDateEdit : public QLineEdit
+{
+    Q_OBJECT
+public:
+    explicit TDateEdit(QWidget *parent = nullptr);
+
+    // Writes a day number into the field (day 0: empty) without running the
+    // exit handling, and marks the field modified.
+    void SetDate(int day);
+
+    TDateButton *button() const { return m_button; }
+    const QPixmap &glyph() const { return m_glyph; }
+
+    // Opens the calendar popup on the field's date (or today for an empty
+    // field). A text that is not a date raises the conversion error and no
+    // popup opens.
+    void openCalendar();
+
+signals:
+    // The owner's exit handler. A handler that throws ends the exit handling:
+    // the field's own check does not run.
+    void exited();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+
+private:
+    friend class TDateButton;
+    void leave();
+    void layoutButton();
+
+    TDateButton *m_button;
+    QPixmap m_glyph;
+};
+
+// Draws the button's diamond glyph: W x H, light grey, lit on its left half
+// and shaded on its right half.
+QPixmap DateButtonGlyph(int width, int height);

@@ -1,0 +1,249 @@
+#include <QClipboard>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "Ctlsettings.h"
+#include "Curred32.h"
+#include "Errordisplay.h"
+#include "Messages.h"
+
+Q_DECLARE_METATYPE(Qt::Key)
+Q_DECLARE_METATYPE(Qt::KeyboardModifiers)
+
+class TestCurrencyEdit : public QObject
+{
+    Q_OBJECT
+
+private:
+    // A window with the field under test and a neighbour to move the focus to.
+    struct Window
+    {
+        QWidget widget;
+        TCurrencyEdit *field = new TCurrencyEdit(&widget);
+        TCurrencyEdit *next = new TCurrencyEdit(&widget);
+        Window()
+        {
+            next->move(0, 40);
+            widget.show();
+            QApplication::setActiveWindow(&widget);
+            QVERIFY(QTest::qWaitForWindowActive(&widget));
+        }
+        void enter() { field->setFocus(Qt::TabFocusReason); }
+        void leave() { next->setFocus(Qt::TabFocusReason); }
+        void type(const QString &text)
+        {
+            enter();
+            field->selectAll();
+            field->del();
+            field->insert(text); // as if typed: the filter is tested on its own
+            leave();
+        }
+    };
+
+private slots:
+    void cleanup() { SetControlLocale(LocaleSettings{}); }
+
+    void startsAsANewFieldShould()
+    {
+        TCurrencyEdit field;
+        QCOMPARE(field.size(), QSize(121, 25));
+        QVERIFY(field.alignment() & Qt::AlignRight);
+        QCOMPARE(field.text(), QString("$0.00"));
+        QCOMPARE(field.DisplayFormat(), QString("$,0.00;($,0.00)"));
+    }
+
+    void keyFilter_data()
+    {
+        QTest::addColumn<Qt::Key>("key");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<QString>("character");
+        QTest::addColumn<QString>("expected");
+        const auto none = Qt::KeyboardModifiers(Qt::NoModifier);
+        // The field holds "12|34" with the cursor after "12".
+        QTest::newRow("digit passes") << Qt::Key_5 << none << "5" << "12534";
+        QTest::newRow("minus passes") << Qt::Key_Minus << none << "-" << "12-34";
+        QTest::newRow("point passes") << Qt::Key_Period << none << "." << "12.34";
+        QTest::newRow("letter dropped") << Qt::Key_A << none << "a" << "1234";
+        QTest::newRow("comma dropped") << Qt::Key_Comma << none << "," << "1234";
+        QTest::newRow("dollar dropped") << Qt::Key_Dollar << Qt::KeyboardModifiers(Qt::ShiftModifier) << "$" << "1234";
+        QTest::newRow("parenthesis dropped") << Qt::Key_ParenLeft << Qt::KeyboardModifiers(Qt::ShiftModifier) << "(" << "1234";
+        QTest::newRow("space dropped") << Qt::Key_Space << none << " " << "1234";
+        QTest::newRow("backspace does nothing") << Qt::Key_Backspace << none << "\b" << "1234";
+        QTest::newRow("delete removes") << Qt::Key_Delete << none << "" << "124";
+        QTest::newRow("ctrl+x does nothing") << Qt::Key_X << Qt::KeyboardModifiers(Qt::ControlModifier) << "\x18" << "1234";
+        QTest::newRow("ctrl+v does nothing") << Qt::Key_V << Qt::KeyboardModifiers(Qt::ControlModifier) << "\x16" << "1234";
+        QTest::newRow("ctrl+digit does nothing") << Qt::Key_5 << Qt::KeyboardModifiers(Qt::ControlModifier) << "5" << "1234";
+        QTest::newRow("shift+insert pastes unfiltered") << Qt::Key_Insert << Qt::KeyboardModifiers(Qt::ShiftModifier) << ""
+                                                        << "12$9,9934";
+    }
+
+    void keyFilter()
+    {
+        QFETCH(Qt::Key, key);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(QString, character);
+        QFETCH(QString, expected);
+        QGuiApplication::clipboard()->setText("$9,99");
+        Window w;
+        w.enter();
+        w.field->setText("1234");
+        w.field->setCursorPosition(2);
+        QKeyEvent press(QEvent::KeyPress, key, modifiers, character);
+        QApplication::sendEvent(w.field, &press);
+        QCOMPARE(w.field->text(), expected);
+    }
+
+    void arrowsHomeAndEndMoveTheCursor()
+    {
+        Window w;
+        w.enter();
+        w.field->setText("1234");
+        QTest::keyClick(w.field, Qt::Key_Home);
+        QCOMPARE(w.field->cursorPosition(), 0);
+        QTest::keyClick(w.field, Qt::Key_Right);
+        QCOMPARE(w.field->cursorPosition(), 1);
+        QTest::keyClick(w.field, Qt::Key_End);
+        QCOMPARE(w.field->cursorPosition(), 4);
+    }
+
+    void readBackOnLeaving_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<double>("expectedValue");
+        QTest::addColumn<QString>("expectedText");
+        // The field held 42 before; unreadable text restores it.
+        QTest::newRow("negative by minus") << "-100" << -100.0 << "($100.00)";
+        QTest::newRow("minus in the middle") << "12-3" << -123.0 << "($123.00)";
+        QTest::newRow("opening parenthesis alone") << "(5" << -5.0 << "($5.00)";
+        QTest::newRow("displayed negative read back") << "($1,234.50)" << -1234.5 << "($1,234.50)";
+        QTest::newRow("pasted with sign and separators") << "$1,234.50" << 1234.5 << "$1,234.50";
+        QTest::newRow("lone point reads as zero") << "." << 0.0 << "$0.00";
+        QTest::newRow("two points are unreadable") << "1.2.3" << 42.0 << "$42.00";
+        QTest::newRow("empty is unreadable") << "" << 42.0 << "$42.00";
+        QTest::newRow("letters only are unreadable") << "abc" << 42.0 << "$42.00";
+        QTest::newRow("rounded for display only") << "1234.567" << 1234.567 << "$1,234.57";
+    }
+
+    void readBackOnLeaving()
+    {
+        QFETCH(QString, typed);
+        QFETCH(double, expectedValue);
+        QFETCH(QString, expectedText);
+        Window w;
+        w.field->setValue(42.0L);
+        w.type(typed);
+        QCOMPARE(double(w.field->Value()), expectedValue);
+        QCOMPARE(w.field->text(), expectedText);
+    }
+
+    void leavingAgainAdoptsTheDisplayedFigure()
+    {
+        Window w;
+        w.type("1234.567");
+        QCOMPARE(w.field->Value(), 1234.567L);
+        w.enter();
+        w.leave();
+        QCOMPARE(w.field->Value(), 1234.57L);
+    }
+
+    void readOnlyFieldsReadBackTheirRoundedText()
+    {
+        Window w;
+        w.field->setReadOnly(true);
+        w.field->setValue(2.0L / 3.0L);
+        w.enter();
+        w.leave();
+        QCOMPARE(w.field->Value(), 0.67L);
+        QCOMPARE(w.field->text(), QString("$0.67"));
+    }
+
+    void exitHandlerSeesTheNewValue()
+    {
+        Window w;
+        long double seen = 0;
+        QString seenText;
+        connect(w.field, &TCurrencyEdit::exited, w.field, [&] {
+            seen = w.field->Value();
+            seenText = w.field->text();
+        });
+        QSignalSpy spy(w.field, &TCurrencyEdit::exited);
+        w.type("-250");
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(seen, -250.0L);
+        QCOMPARE(seenText, QString("($250.00)"));
+    }
+
+    void losingActivationIsNotLeaving()
+    {
+        // A message box or a menu taking the activation only suspends the
+        // focus: no read-back, no exit handler.
+        Window w;
+        w.enter();
+        w.field->setText("77");
+        QSignalSpy spy(w.field, &TCurrencyEdit::exited);
+        for (const Qt::FocusReason reason : {Qt::ActiveWindowFocusReason, Qt::PopupFocusReason}) {
+            QFocusEvent out(QEvent::FocusOut, reason);
+            QApplication::sendEvent(w.field, &out);
+        }
+        QCOMPARE(spy.count(), 0);
+        QCOMPARE(w.field->text(), QString("77"));
+        QCOMPARE(w.field->Value(), 0.0L);
+    }
+
+    void enteringSelectsTheWholeText()
+    {
+        Window w;
+        w.field->setValue(1234.5L);
+        w.enter();
+        QCOMPARE(w.field->selectedText(), QString("$1,234.50"));
+        QTest::keyClicks(w.field, "9");
+        QCOMPARE(w.field->text(), QString("9"));
+    }
+
+    void assigningAnEqualValueOrFormatRewritesNothing()
+    {
+        TCurrencyEdit field;
+        field.setValue(5.0L);
+        field.setText("typed");
+        field.setValue(5.0L);
+        QCOMPARE(field.text(), QString("typed"));
+        field.setDisplayFormat("$,0.00;($,0.00)");
+        QCOMPARE(field.text(), QString("typed"));
+        field.setValue(6.0L); // a different value overwrites whatever was typed
+        QCOMPARE(field.text(), QString("$6.00"));
+        field.setDisplayFormat(",0.;(,0.)");
+        QCOMPARE(field.text(), QString("6"));
+    }
+
+    void refusedFormatLeavesTheFieldAsItWas()
+    {
+        TCurrencyEdit field;
+        field.setValue(1.5L);
+        QVERIFY_THROWS_EXCEPTION(ConversionError, field.setDisplayFormat(QString(225, '0')));
+        QCOMPARE(field.DisplayFormat(), QString("$,0.00;($,0.00)"));
+        QCOMPARE(field.text(), QString("$1.50"));
+    }
+
+    void usesTheLocaleSeparators()
+    {
+        LocaleSettings settings;
+        settings.decimalSeparator = ",";
+        settings.thousandSeparator = ".";
+        SetControlLocale(settings);
+        Window w;
+        w.field->setValue(1234.5L);
+        QCOMPARE(w.field->text(), QString("$1.234,50"));
+        // A point cannot be read under a comma locale: the figure comes back.
+        w.type("1.5");
+        QCOMPARE(w.field->Value(), 1234.5L);
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QuillonApplication app(argc, argv);
+    TestCurrencyEdit test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "Curred32_test.moc"

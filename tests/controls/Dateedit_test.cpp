@@ -1,0 +1,262 @@
+#include <QSignalSpy>
+#include <QtTest>
+#include <stdexcept>
+
+#include "Calpop.h"
+#include "Ctlsettings.h"
+#include "Dateedit.h"
+#include "Errordisplay.h"
+#include "Shortdate.h"
+#include "../support/Modalwatch.h"
+
+namespace {
+constexpr int kToday = 46363; // 12/7/2026
+}
+
+class TestDateEdit : public QObject
+{
+    Q_OBJECT
+
+private:
+    struct Window
+    {
+        QWidget widget;
+        TDateEdit *field = new TDateEdit(&widget);
+        QLineEdit *next = new QLineEdit(&widget);
+        Window()
+        {
+            field->resize(121, 25);
+            next->move(0, 40);
+            widget.show();
+            QApplication::setActiveWindow(&widget);
+            QVERIFY(QTest::qWaitForWindowActive(&widget));
+        }
+        void type(const QString &text)
+        {
+            field->setFocus(Qt::TabFocusReason);
+            field->setText(text);
+        }
+        void leave() { next->setFocus(Qt::TabFocusReason); }
+    };
+
+private slots:
+    void init() { SetTodayForTesting(kToday); }
+    void cleanup()
+    {
+        SetTodayForTesting(std::nullopt);
+        SetControlLocale(LocaleSettings{});
+    }
+
+    void startsEmpty()
+    {
+        TDateEdit field;
+        QVERIFY(field.text().isEmpty());
+    }
+
+    void buttonFillsTheRightEnd_data()
+    {
+        QTest::addColumn<QSize>("fieldSize");
+        QTest::addColumn<QRect>("button");
+        QTest::newRow("layout size") << QSize(121, 25) << QRect(96, 0, 25, 25);
+        QTest::newRow("taller field") << QSize(200, 40) << QRect(160, 0, 40, 40);
+    }
+
+    void buttonFillsTheRightEnd()
+    {
+        QFETCH(QSize, fieldSize);
+        QFETCH(QRect, button);
+        TDateEdit field;
+        field.resize(fieldSize);
+        field.show(); // a hidden widget gets its resize event when shown
+        QCOMPARE(field.button()->geometry(), button);
+        QCOMPARE(field.glyph().size(), button.size() - QSize(4, 4));
+    }
+
+    void glyphIsALitAndShadedDiamond_data()
+    {
+        QTest::addColumn<int>("side");
+        QTest::newRow("21 pixels") << 21;
+        QTest::newRow("36 pixels") << 36;
+    }
+
+    void glyphIsALitAndShadedDiamond()
+    {
+        QFETCH(int, side);
+        const QImage glyph = DateButtonGlyph(side, side).toImage();
+        const int w = side / 2;
+        const int h = side / 2;
+        const QColor silver(192, 192, 192), grey(128, 128, 128), white(Qt::white);
+        QCOMPARE(glyph.pixelColor(0, 0), silver);
+        QCOMPARE(glyph.pixelColor(w, h), silver);                 // the inside stays flat
+        QCOMPARE(glyph.pixelColor(w, 1), white);                  // top point
+        QCOMPARE(glyph.pixelColor(1, h), white);                  // left point
+        const int t = (w - 1) / 2;                                // halfway down the upper-left edge
+        QCOMPARE(glyph.pixelColor(w - t, 1 + t), white);
+        QCOMPARE(glyph.pixelColor(w + t, side - 2 - t), grey);   // and up the lower-right one
+        QCOMPARE(glyph.pixelColor(w, side - 2), grey);            // bottom point
+        QCOMPARE(glyph.pixelColor(side - 2, h), grey);            // right point
+        QCOMPARE(glyph.pixelColor(side - 1, side - 1), silver);
+    }
+
+    void resizingRedrawsTheGlyph()
+    {
+        TDateEdit field;
+        field.resize(121, 25);
+        field.show();
+        field.resize(121, 33);
+        QCOMPARE(field.glyph().size(), QSize(29, 29));
+        QCOMPARE(field.button()->geometry(), QRect(88, 0, 33, 33));
+    }
+
+    void setDateWritesTheFieldForm_data()
+    {
+        QTest::addColumn<int>("day");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("no date") << 0 << "";
+        QTest::newRow("no leading zeros") << DayNumber(std::chrono::year{1999} / 3 / 5) << "3/5/1999";
+        QTest::newRow("year padded to four digits") << DayNumber(std::chrono::year{5} / 1 / 1) << "1/1/0005";
+    }
+
+    void setDateWritesTheFieldForm()
+    {
+        QFETCH(int, day);
+        QFETCH(QString, text);
+        TDateEdit field;
+        field.setModified(false);
+        field.SetDate(day);
+        QCOMPARE(field.text(), text);
+        QVERIFY(field.isModified());
+    }
+
+    void leavingRewritesAValidDate_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("year taken from today") << "7/4" << "7/4/2026";
+        QTest::newRow("two-digit year in this century") << "1/2/95" << "1/2/2095";
+        QTest::newRow("spaces and trailing separator") << " 1 / 2 / 1999 /" << "1/2/1999";
+        QTest::newRow("day zero leaves the field empty") << "12/30/1899" << "";
+        QTest::newRow("empty stays empty") << "" << "";
+    }
+
+    void leavingRewritesAValidDate()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        Window w;
+        ModalWatch watch;
+        w.type(typed);
+        w.leave();
+        QCOMPARE(w.field->text(), shown);
+        QVERIFY(watch.seen().isEmpty());
+    }
+
+    void ownerHandlerRunsFirstAndSeesTheTypedText()
+    {
+        Window w;
+        QStringList order;
+        connect(w.field, &TDateEdit::exited, w.field, [&] { order << "owner:" + w.field->text(); });
+        w.type("1/2/95");
+        w.leave();
+        QCOMPARE(order, QStringList{"owner:1/2/95"});
+        QCOMPARE(w.field->text(), QString("1/2/2095"));
+    }
+
+    void anInvalidDateIsRefusedAndTheFocusTakenBack()
+    {
+        Window w;
+        ModalWatch watch;
+        w.type("2/29/1999");
+        w.leave();
+        QTRY_COMPARE(watch.seen().size(), 1);
+        const ModalWatch::Seen box = watch.seen().first();
+        QCOMPARE(box.text, QString("Invalid Date: 2/29/1999"));
+        QVERIFY(box.title.isEmpty());
+        QCOMPARE(box.icon, QMessageBox::Warning);
+        QCOMPARE(w.field->text(), QString("2/29/1999"));
+        QTRY_VERIFY(w.field->hasFocus());
+    }
+
+    void aFailingOwnerHandlerStopsTheFieldsOwnCheck()
+    {
+        Window w;
+        ModalWatch watch;
+        connect(w.field, &TDateEdit::exited, w.field, [] { throw std::runtime_error("owner failed"); });
+        w.type("not a date");
+        w.leave();
+        QTRY_COMPARE(watch.seen().size(), 1);
+        // The general error display, not the field's own message.
+        QCOMPARE(watch.seen().first().text, QString("owner failed."));
+        QCOMPARE(watch.seen().first().icon, QMessageBox::Critical);
+        QCOMPARE(w.field->text(), QString("not a date"));
+    }
+
+    void movingIntoItsOwnButtonIsNotLeaving()
+    {
+        Window w;
+        QSignalSpy spy(w.field, &TDateEdit::exited);
+        w.type("7/4");
+        w.field->button()->setFocus(Qt::TabFocusReason);
+        QCOMPARE(spy.count(), 0);
+        QCOMPARE(w.field->text(), QString("7/4"));
+        w.leave(); // from the button to another control: that leaves the field
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(w.field->text(), QString("7/4/2026"));
+    }
+
+    void losingActivationIsNotLeaving()
+    {
+        Window w;
+        QSignalSpy spy(w.field, &TDateEdit::exited);
+        w.type("7/4");
+        QFocusEvent out(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+        QApplication::sendEvent(w.field, &out);
+        QCOMPARE(spy.count(), 0);
+        QCOMPARE(w.field->text(), QString("7/4"));
+    }
+
+    void buttonWithAnInvalidTextShowsTheConversionErrorAndNoPopup()
+    {
+        Window w;
+        ModalWatch watch;
+        w.type("abc");
+        QTest::mouseClick(w.field->button(), Qt::LeftButton);
+        QTRY_COMPARE(watch.seen().size(), 1);
+        QCOMPARE(watch.seen().first().className, QString("QMessageBox"));
+        QCOMPARE(watch.seen().first().text, QString("'abc' is not a valid date."));
+        QCOMPARE(w.field->text(), QString("abc"));
+    }
+
+    void buttonOpensTheCalendarAndEscapeChangesNothing()
+    {
+        Window w;
+        ModalWatch watch([](QWidget *modal) { QTest::keyClick(modal, Qt::Key_Escape); });
+        w.type("");
+        QTest::mouseClick(w.field->button(), Qt::LeftButton);
+        QTRY_COMPARE(watch.seen().size(), 1);
+        QCOMPARE(watch.seen().first().className, QString("TfrmCalPop"));
+        QVERIFY(w.field->text().isEmpty());
+    }
+
+    void calendarReturnWritesTheSelectedDate()
+    {
+        Window w;
+        ModalWatch watch([](QWidget *modal) {
+            QTest::keyClick(modal, Qt::Key_Right);
+            QTest::keyClick(modal, Qt::Key_Return);
+        });
+        w.type("12/31/2026");
+        QTest::mouseClick(w.field->button(), Qt::LeftButton);
+        QTRY_COMPARE(watch.seen().size(), 1);
+        QCOMPARE(w.field->text(), QString("1/1/2027"));
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QuillonApplication app(argc, argv);
+    TestDateEdit test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "Dateedit_test.moc"

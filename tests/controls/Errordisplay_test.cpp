@@ -1,0 +1,78 @@
+#include <QtTest>
+#include <stdexcept>
+
+#include "Errordisplay.h"
+#include "../support/Modalwatch.h"
+
+namespace {
+
+// An object whose event handler fails, as a handler with a bad date would.
+class Failing : public QObject
+{
+public:
+    int handled = 0;
+    bool event(QEvent *event) override
+    {
+        if (event->type() == QEvent::User)
+            throw std::runtime_error("'abc' is not a valid date");
+        if (event->type() == QEvent::User + 1) {
+            ++handled;
+            return true;
+        }
+        return QObject::event(event);
+    }
+};
+
+} // namespace
+
+class TestErrorDisplay : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void fullStopRule_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("letter gets one") << "'abc' is not a valid date" << "'abc' is not a valid date.";
+        QTest::newRow("digit gets one") << "code 5" << "code 5.";
+        QTest::newRow("slash sorts after the point") << "a/" << "a/.";
+        QTest::newRow("non-ASCII letter gets one") << QString::fromUtf8("caf\u00e9") << QString::fromUtf8("caf\u00e9.");
+        QTest::newRow("exclamation mark does not") << "Please try again!" << "Please try again!";
+        QTest::newRow("full stop does not") << "Done." << "Done.";
+        QTest::newRow("closing parenthesis does not") << "(x)" << "(x)";
+        QTest::newRow("comma does not") << "a," << "a,";
+        QTest::newRow("empty stays empty") << "" << "";
+    }
+
+    void fullStopRule()
+    {
+        QFETCH(QString, message);
+        QFETCH(QString, shown);
+        QCOMPARE(GeneralErrorText(message), shown);
+    }
+
+    void anEscapedErrorIsShownAndTheProgramCarriesOn()
+    {
+        SetApplicationTitle("Quillon Insurance Refund Calculator");
+        Failing target;
+        ModalWatch watch;
+        QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
+        QCoreApplication::postEvent(&target, new QEvent(QEvent::Type(QEvent::User + 1)));
+        QTRY_COMPARE(target.handled, 1);
+        QCOMPARE(watch.seen().size(), 1);
+        const ModalWatch::Seen box = watch.seen().first();
+        QCOMPARE(box.title, QString("Quillon Insurance Refund Calculator"));
+        QCOMPARE(box.text, QString("'abc' is not a valid date."));
+        QCOMPARE(box.icon, QMessageBox::Critical);
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QuillonApplication app(argc, argv);
+    TestErrorDisplay test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "Errordisplay_test.moc"

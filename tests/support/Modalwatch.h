@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+// Closes the modal windows a test's own actions open, and records what each
+// showed, so no test can hang on a box left open.
+class ModalWatch : public QObject
+{
+public:
+    struct Seen
+    {
+        QString className;
+        QString title;
+        QString text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+    };
+
+    // `close` decides how to close a modal widget that is not a message box;
+    // by default it is rejected.
+    explicit ModalWatch(std::function<void(QWidget *)> close = {})
+        : m_close(std::move(close))
+    {
+        m_timer.setInterval(5);
+        connect(&m_timer, &QTimer::timeout, this, &ModalWatch::poll);
+        m_timer.start();
+    }
+
+    const QList<Seen> &seen() const { return m_seen; }
+
+private:
+    void poll()
+    {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || modal == m_last)
+            return;
+        m_last = modal;
+        Seen s;
+        s.className = QString::fromLatin1(modal->metaObject()->className());
+        s.title = modal->windowTitle();
+        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            s.text = box->text();
+            s.icon = box->icon();
+            m_seen.append(s);
+            box->done(QMessageBox::Ok);
+            return;
+        }
+        m_seen.append(s);
+        if (m_close)
+            m_close(modal);
+        else if (auto *dialog = qobject_cast<QDialog *>(modal))
+            dialog->reject();
+        else
+            modal->close();
+    }
+
+    std::function<void(QWidget *)> m_close;
+    QTimer m_timer;
+    QPointer<QWidget> m_last;
+    QList<Seen> m_seen;
+};
