@@ -19,14 +19,19 @@ private:
     struct Window
     {
         QWidget widget;
+        // Created first, so activation puts the focus here and entering the
+        // field under test is always a real focus change.
+        QLineEdit *start = new QLineEdit(&widget);
         TCurrencyEdit *field = new TCurrencyEdit(&widget);
         TCurrencyEdit *next = new TCurrencyEdit(&widget);
         Window()
         {
+            start->move(0, 80);
             next->move(0, 40);
             widget.show();
             QApplication::setActiveWindow(&widget);
             QVERIFY(QTest::qWaitForWindowActive(&widget));
+            start->setFocus(Qt::OtherFocusReason);
         }
         void enter() { field->setFocus(Qt::TabFocusReason); }
         void leave() { next->setFocus(Qt::TabFocusReason); }

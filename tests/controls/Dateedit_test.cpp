@@ -21,15 +21,20 @@ private:
     struct Window
     {
         QWidget widget;
+        // Created first, so activation puts the focus here and entering the
+        // field under test is always a real focus change.
+        QLineEdit *start = new QLineEdit(&widget);
         TDateEdit *field = new TDateEdit(&widget);
         QLineEdit *next = new QLineEdit(&widget);
         Window()
         {
             field->resize(121, 25);
+            start->move(0, 80);
             next->move(0, 40);
             widget.show();
             QApplication::setActiveWindow(&widget);
             QVERIFY(QTest::qWaitForWindowActive(&widget));
+            start->setFocus(Qt::OtherFocusReason);
         }
         void type(const QString &text)
         {
