@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Csv.h"
+#include "Messages.h"
 #include "Quote.h"
 
 namespace {
@@ -129,7 +130,7 @@ int RunBatch(std::FILE *in, std::FILE *out, const LocaleSettings &locale, int to
                     AppendCsvField(line, figure);
                 }
                 line += ',';
-                AppendCsvField(line, RangeMessage(outcome.quote.Range));
+                AppendCsvField(line, Messages::ForRange(outcome.quote.Range));
                 line += "\r\n";
             }
         }

@@ -27,16 +27,6 @@ QuoteOutcome ComputeQuote(const QuoteRequest &request, const LocaleSettings &loc
     return outcome;
 }
 
-std::string_view RangeMessage(DayRange range)
-{
-    switch (range) {
-    case DayRange::drOverYear: return Messages::kOverYear;
-    case DayRange::drNegative: return Messages::kNegativeDays;
-    case DayRange::drInRange: break;
-    }
-    return {};
-}
-
 std::string_view RangeName(DayRange range)
 {
     switch (range) {

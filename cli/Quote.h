@@ -31,8 +31,6 @@ struct QuoteOutcome
 
 QuoteOutcome ComputeQuote(const QuoteRequest &request, const LocaleSettings &locale, int today);
 
-// The range message the window shows for a day count, or empty.
-std::string_view RangeMessage(DayRange range);
 std::string_view RangeName(DayRange range); // in-range, over-year, negative
 
 // The display formats of the window's result fields, compiled once.

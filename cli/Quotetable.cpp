@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Dispfmt.h"
+#include "Messages.h"
 #include "Shortdate.h"
 
 namespace {
@@ -61,7 +62,7 @@ std::string QuoteTable(const QuoteOutcome &outcome, QuotationType type, const Lo
     line(labels.start, DateFieldText(outcome.startDay, locale));
     line(labels.end, DateFieldText(outcome.endDay, locale));
     line("# of Days", texts.days);
-    if (const std::string_view message = RangeMessage(outcome.quote.Range); !message.empty())
+    if (const std::string_view message = Messages::ForRange(outcome.quote.Range); !message.empty())
         out += "\nError: " + std::string(message) + '\n';
 
     // Rows of cells: label, then rate and amount for 12 and 6 months.

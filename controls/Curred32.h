@@ -10,6 +10,8 @@
 class TCurrencyEdit : public QLineEdit
 {
     Q_OBJECT
+    // Lets a form's layout file set the format by name.
+    Q_PROPERTY(QString DisplayFormat READ DisplayFormat WRITE setDisplayFormat)
 public:
     explicit TCurrencyEdit(QWidget *parent = nullptr);
 

@@ -17,6 +17,16 @@ std::string quoted(std::string_view text, std::string_view tail)
 
 } // namespace
 
+std::string_view ForRange(DayRange range)
+{
+    switch (range) {
+    case DayRange::drOverYear: return kOverYear;
+    case DayRange::drNegative: return kNegativeDays;
+    case DayRange::drInRange: break;
+    }
+    return {};
+}
+
 std::string InvalidDate(std::string_view text)
 {
     return quoted(text, " is not a valid date");

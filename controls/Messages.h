@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "Urefund.h"
+
 // The program's own texts, kept in one place for the window program and the
 // command-line tool alike.
 
@@ -25,6 +27,9 @@ inline constexpr std::string_view kNegativeDays =
     "You have selected dates less than 0 days. Please try again!";
 inline constexpr std::string_view kRangeCaption = "Error";
 inline constexpr std::string_view kInvalidDatePrefix = "Invalid Date: ";
+
+// The message the main window shows for an out-of-range day count, or empty.
+std::string_view ForRange(DayRange range);
 
 // "'<text>' is not a valid date", the text exactly as given.
 std::string InvalidDate(std::string_view text);

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
+#include <functional>
 
 // Closes the modal windows a test's own actions open, and records what each
 // showed, so no test can hang on a box left open.
@@ -21,8 +22,9 @@ public:
 
     // `close` decides how to close a modal widget that is not a message box;
     // by default it is rejected.
-    explicit ModalWatch(std::function<void(QWidget *)> close = {})
+    explicit ModalWatch(std::function<void(QWidget *)> close = {}, std::function<void(const Seen &)> onSeen = {})
         : m_close(std::move(close))
+        , m_onSeen(std::move(onSeen))
     {
         m_timer.setInterval(5);
         connect(&m_timer, &QTimer::timeout, this, &ModalWatch::poll);
@@ -34,7 +36,10 @@ public:
 private:
     void poll()
     {
-        QWidget *modal = QApplication::activeModalWidget();
+        // Popup menus are not modal but block the same way.
+        QWidget *modal = QApplication::activePopupWidget();
+        if (!modal)
+            modal = QApplication::activeModalWidget();
         if (!modal || modal == m_last)
             return;
         m_last = modal;
@@ -45,10 +50,14 @@ private:
             s.text = box->text();
             s.icon = box->icon();
             m_seen.append(s);
+            if (m_onSeen)
+                m_onSeen(s);
             box->done(QMessageBox::Ok);
             return;
         }
         m_seen.append(s);
+        if (m_onSeen)
+            m_onSeen(s);
         if (m_close)
             m_close(modal);
         else if (auto *dialog = qobject_cast<QDialog *>(modal))
@@ -58,6 +67,7 @@ private:
     }
 
     std::function<void(QWidget *)> m_close;
+    std::function<void(const Seen &)> m_onSeen;
     QTimer m_timer;
     QPointer<QWidget> m_last;
     QList<Seen> m_seen;

@@ -1,0 +1,79 @@
+#include "Picpanel.h"
+
+#include <QPainter>
+#include <algorithm>
+
+#include "ui_Picpanel.h"
+
+void initQuillonPictures()
+{
+    // Qt keeps one registration per resource, however often this runs.
+    Q_INIT_RESOURCE(quillon);
+}
+
+namespace {
+
+// The classic fixed colours, not the style's: the panels keep their look
+// whatever the desktop theme.
+const QColor kLine(0, 0, 0);
+const QColor kHighlight(255, 255, 255);
+const QColor kShadow(128, 128, 128);
+
+// `width` nested one-pixel frames just inside `r`. The right and bottom edges
+// are drawn last, so the top-right and bottom-left corners take
+// `bottomRight`, as a bevel's corners do. Returns what is left inside.
+QRect frame3D(QPainter &painter, QRect r, const QColor &topLeft, const QColor &bottomRight, int width)
+{
+    for (int i = 0; i < width && r.width() > 0 && r.height() > 0; ++i) {
+        painter.fillRect(r.left(), r.top(), r.width(), 1, topLeft);
+        painter.fillRect(r.left(), r.top(), 1, r.height(), topLeft);
+        painter.fillRect(r.left(), r.bottom(), r.width(), 1, bottomRight);
+        painter.fillRect(r.right(), r.top(), 1, r.height(), bottomRight);
+        r.adjust(1, 1, -1, -1);
+    }
+    return r;
+}
+
+} // namespace
+
+TBevelPanel::TBevelPanel(QWidget *parent)
+    : QFrame(parent)
+{
+}
+
+void TBevelPanel::setBevelWidth(int width)
+{
+    m_bevelWidth = std::max(width, 0);
+    update();
+}
+
+void TBevelPanel::setBorderWidth(int width)
+{
+    m_borderWidth = std::max(width, 0);
+    update();
+}
+
+void TBevelPanel::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().window());
+    QRect r = frame3D(painter, rect(), kLine, kLine, 1);
+    r = frame3D(painter, r, kHighlight, kShadow, m_bevelWidth);
+    r.adjust(m_borderWidth, m_borderWidth, -m_borderWidth, -m_borderWidth);
+    frame3D(painter, r, kShadow, kHighlight, m_bevelWidth);
+}
+
+TPicturePanel::TPicturePanel(QWidget *parent)
+    : TBevelPanel(parent)
+    , ui(std::make_unique<Ui::TPicturePanel>())
+{
+    initQuillonPictures();
+    ui->setupUi(this);
+    // The labels fit their texts, as they did when they were sized by the
+    // font. The face standing in for MS Sans Serif differs between systems,
+    // so the widths in the form are only a guide.
+    for (QLabel *label : {ui->Label2, ui->Label3, ui->Label4, ui->Label5, ui->Label6, ui->Label7, ui->Label8})
+        label->adjustSize();
+}
+
+TPicturePanel::~TPicturePanel() = default;

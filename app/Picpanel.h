@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QFrame>
+#include <memory>
+
+namespace Ui {
+class TPicturePanel;
+}
+
+// The pictures live in quillon.qrc inside a static library, and a linker
+// keeps no object file that nothing refers to. Calling this refers to it;
+// a second call does nothing. Call it before the first ":/images/..." is
+// loaded. The windows of this unit and its neighbours call it themselves.
+void initQuillonPictures();
+
+// A panel in the older bevelled look, from the outside in: a one-pixel dark
+// line, a raised bevel, `borderWidth` pixels of the panel's own colour and a
+// lowered bevel; both bevels are `bevelWidth` pixels wide. Children keep the
+// positions they are given; the frame is drawn under them.
+class TBevelPanel : public QFrame
+{
+    Q_OBJECT
+    Q_PROPERTY(int bevelWidth READ bevelWidth WRITE setBevelWidth)
+    Q_PROPERTY(int borderWidth READ borderWidth WRITE setBorderWidth)
+public:
+    explicit TBevelPanel(QWidget *parent = nullptr);
+
+    int bevelWidth() const { return m_bevelWidth; }
+    void setBevelWidth(int width);
+    int borderWidth() const { return m_borderWidth; }
+    void setBorderWidth(int width);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    int m_bevelWidth = 1;
+    int m_borderWidth = 0;
+};
+
+// The maroon panel with the logo and the project's notice, shared by the
+// splash window and the about box. Its controls keep their form names
+// (Panel1, Image1, Label2 to Label8), so findChild() reaches them.
+class TPicturePanel : public TBevelPanel
+{
+    Q_OBJECT
+public:
+    explicit TPicturePanel(QWidget *parent = nullptr);
+    ~TPicturePanel() override;
+
+private:
+    std::unique_ptr<Ui::TPicturePanel> ui;
+};

@@ -1,0 +1,296 @@
+#include "Ucalc.h"
+
+#include <QContextMenuEvent>
+#include <QMessageBox>
+
+#include "Ctlsettings.h"
+#include "Curred32.h"
+#include "Dateedit.h"
+#include "Messages.h"
+#include "Picpanel.h"
+#include "Radiogrp.h"
+#include "Shortdate.h"
+#include "Uaboutbx.h"
+#include "ui_Ucalc.h"
+
+TCompanyInfo CompanyInfo;
+TFGIS *FGIS = nullptr;
+
+namespace {
+
+QString fromStd(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+// One method's four fields, written in order. Each unearned figure is
+// derived from what its earned field holds after the write.
+struct MethodFields
+{
+    TCurrencyEdit *earned;
+    TCurrencyEdit *unearned;
+    TCurrencyEdit *earnedRate;
+    TCurrencyEdit *unearnedRate;
+
+    void write(const MethodFigures &figures, long double premium, bool rateFromField) const
+    {
+        earned->setValue(figures.Earned);
+        unearned->setValue(premium - earned->Value());
+        earnedRate->setValue(figures.EarnedRate);
+        unearnedRate->setValue(rateFromField ? 1.0L - earnedRate->Value() : figures.UnearnedRate);
+    }
+};
+
+struct QuotationTexts
+{
+    const char *unearned;
+    const char *earned;
+    const char *premium;
+    const char *start;
+    const char *end;
+    const char *premiumHint;
+    const char *daysHint;
+};
+
+const QuotationTexts kRefundTexts{
+    "Refund", "Earned", "Total Premium", "Policy Effective date", "Cancellation Date",
+    "Enter the total policy premium including all endorsements",
+    "This is the number of calendar days between inception date and cancellation date",
+};
+
+const QuotationTexts kAdditionalTexts{
+    "Amt Due", "Expired", "Add. Annual Premium", "Policy Effective date", "Change Effective Date",
+    "Enter the total additional premium as if was going to be paid at the start of the policy",
+    "This is the number of calendar days between policy effective date and endorsement effective date",
+};
+
+} // namespace
+
+void LoadCompanyInfo()
+{
+    // Until the settings file is read, the record holds the defaults of a
+    // first start.
+    CompanyInfo = TCompanyInfo{};
+    CompanyInfo.Co = QStringLiteral("Company Name");
+    CompanyInfo.Minihelp = QStringLiteral("ON");
+}
+
+TFGIS::TFGIS(QWidget *parent)
+    : QWidget(parent)
+    , ui(std::make_unique<Ui::TFGIS>())
+{
+    initQuillonPictures();
+    ui->setupUi(this);
+    ui->RadioGroup1->setItems({ui->RadioRefund, ui->RadioAddl});
+    buildMenu();
+    wire();
+    FormCreate();
+}
+
+TFGIS::~TFGIS()
+{
+    if (FGIS == this)
+        FGIS = nullptr;
+}
+
+TCurrencyEdit *TFGIS::Premium() const { return ui->Premium; }
+TDateEdit *TFGIS::DateStart() const { return ui->DateStart; }
+TDateEdit *TFGIS::DateEnd() const { return ui->DateEnd; }
+TCurrencyEdit *TFGIS::NumDays() const { return ui->NumDays; }
+QLabel *TFGIS::LCoName() const { return ui->LCoName; }
+TRadioGroup *TFGIS::RadioGroup1() const { return ui->RadioGroup1; }
+
+void TFGIS::buildMenu()
+{
+    m_menu = std::make_unique<QMenu>(this);
+    m_menu->setObjectName(QStringLiteral("PMenu1"));
+    auto add = [this](const char *name, const QString &text, void (TFGIS::*handler)()) {
+        QAction *action = m_menu->addAction(text);
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this, handler);
+    };
+    add("PrintForm1", tr("Print Form"), &TFGIS::BBPrintClick);
+    m_menu->addSeparator()->setObjectName(QStringLiteral("N3"));
+    add("PrinterSetup1", tr("Printer Setup"), &TFGIS::BBPrintSetupClick);
+    m_menu->addSeparator()->setObjectName(QStringLiteral("N1"));
+    add("CompanyInformation1", tr("Company Information"), &TFGIS::BitBtn3Click);
+    m_menu->addSeparator()->setObjectName(QStringLiteral("N2"));
+    add("AboutQuillon1", tr("About Quillon"), &TFGIS::AboutQuillon1Click);
+}
+
+void TFGIS::wire()
+{
+    connect(ui->RadioGroup1, &TRadioGroup::clicked, this, &TFGIS::RadioGroup1Click);
+    connect(ui->RadioGroup1, &TRadioGroup::exited, this, &TFGIS::RadioGroup1Exit);
+    connect(ui->DateStart, &TDateEdit::exited, this, &TFGIS::DateEndChange);
+    connect(ui->DateEnd, &TDateEdit::exited, this, &TFGIS::DateEndChange);
+    connect(ui->BBPrint, &QPushButton::clicked, this, &TFGIS::BBPrintClick);
+    connect(ui->BitBtn1, &QPushButton::clicked, this, &TFGIS::BitBtn1Click);
+
+    // Each date field's drop-down button follows the field in the tab cycle.
+    const QList<QWidget *> cycle{ui->RadioRefund, ui->RadioAddl, ui->Premium, ui->DateStart,
+                                 ui->DateStart->button(), ui->DateEnd, ui->DateEnd->button(), ui->BBPrint};
+    for (qsizetype i = 1; i < cycle.size(); ++i)
+        setTabOrder(cycle[i - 1], cycle[i]);
+
+    for (QWidget *hinted : {static_cast<QWidget *>(ui->Premium), static_cast<QWidget *>(ui->DateStart),
+                            static_cast<QWidget *>(ui->DateEnd), static_cast<QWidget *>(ui->NumDays)})
+        hinted->installEventFilter(this);
+}
+
+void TFGIS::FormCreate()
+{
+    const std::string today = FormatShortDate(Today(), ControlLocale());
+    ui->DateStart->setText(QString::fromStdString(today));
+    ui->DateEnd->setText(QString::fromStdString(today));
+}
+
+void TFGIS::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        FormShow();
+    }
+}
+
+void TFGIS::FormShow()
+{
+    LoadCompanyInfo();
+    ui->LCoName->setText(CompanyInfo.Co);
+    ApplyMiniHelp();
+}
+
+void TFGIS::ApplyMiniHelp()
+{
+    // Only the exact text "ON" turns the hints on.
+    m_showHints = CompanyInfo.Minihelp == QLatin1String("ON");
+}
+
+bool TFGIS::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip && !m_showHints)
+        return true;
+    return QWidget::eventFilter(watched, event);
+}
+
+void TFGIS::contextMenuEvent(QContextMenuEvent *event)
+{
+    m_menu->exec(event->globalPos());
+}
+
+void TFGIS::DateEndChange()
+{
+    // A text that is not a date raises the conversion error, which ends this
+    // handler with nothing written and goes on to the general error display.
+    const LocaleSettings &locale = ControlLocale();
+    const int start = ParseShortDate(ui->DateStart->text().toStdString(), locale, Today());
+    const int end = ParseShortDate(ui->DateEnd->text().toStdString(), locale, Today());
+    const long double premium = ui->Premium->Value();
+    showQuote(CalculateRefundQuote(premium, start, end), premium);
+}
+
+void TFGIS::showQuote(const RefundQuote &quote, long double premium)
+{
+    ui->NumDays->setValue(static_cast<long double>(quote.Days));
+    // At most one message, after the day count and before any other figure.
+    if (const std::string_view message = Messages::ForRange(quote.Range); !message.empty())
+        QMessageBox::critical(this, fromStd(Messages::kRangeCaption), fromStd(message));
+
+    if (quote.Term12.ProRatedSet)
+        MethodFields{ui->PR12Earn, ui->PR12Unearn, ui->PR12ERate, ui->PR12URate}.write(quote.Term12.ProRated, premium, true);
+    if (quote.Term6.ProRatedSet)
+        MethodFields{ui->PR6Earn, ui->PR6Unearn, ui->PR6ERate, ui->PR6URate}.write(quote.Term6.ProRated, premium, true);
+    MethodFields{ui->SR12Earn, ui->SR12Unearn, ui->SR12ERate, ui->SR12URate}.write(quote.Term12.ShortRated, premium, false);
+    MethodFields{ui->SR6earn, ui->SR6Unearn, ui->SR6ERate, ui->SR6URate}.write(quote.Term6.ShortRated, premium, false);
+}
+
+void TFGIS::RadioGroup1Click()
+{
+    ApplyQuotationType();
+}
+
+void TFGIS::RadioGroup1Exit()
+{
+    ApplyQuotationType();
+}
+
+void TFGIS::ApplyQuotationType()
+{
+    const bool refund = ui->RadioGroup1->ItemIndex() == 0;
+    const QuotationTexts &texts = refund ? kRefundTexts : kAdditionalTexts;
+
+    ui->Label9->setText(QString::fromLatin1(texts.unearned));
+    for (QLabel *label : {ui->Label3, ui->Label5, ui->Label7})
+        label->setText(ui->Label9->text());
+    ui->Label2->setText(QString::fromLatin1(texts.earned));
+    for (QLabel *label : {ui->Label4, ui->Label6, ui->Label8})
+        label->setText(ui->Label2->text());
+    ui->Label13->setText(QString::fromLatin1(texts.premium));
+    ui->Label14->setText(QString::fromLatin1(texts.start));
+    ui->Label15->setText(QString::fromLatin1(texts.end));
+    ui->Premium->setToolTip(QString::fromLatin1(texts.premiumHint));
+    ui->NumDays->setToolTip(QString::fromLatin1(texts.daysHint));
+
+    const QList<QWidget *> shortRated{ui->SR12URate, ui->SR12ERate, ui->SR6URate, ui->SR6ERate,
+                                      ui->SR12Unearn, ui->SR12Earn, ui->SR6Unearn, ui->SR6earn};
+    for (QLabel *notApplicable : {ui->NA1, ui->NA2, ui->NA3, ui->NA4})
+        notApplicable->setVisible(!refund);
+    // Hiding does not clear: a hidden field keeps its figure and later
+    // calculations still write it.
+    for (QWidget *field : shortRated)
+        field->setVisible(refund);
+
+    // Assistive technology names each figure by its row and column as shown.
+    struct Named
+    {
+        TCurrencyEdit *field;
+        const char *term;
+        const char *method;
+        bool unearned;
+        const char *column;
+    };
+    const Named named[] = {
+        {ui->SR12URate, "12", "Short Rated", true, "Rate"}, {ui->SR12Unearn, "12", "Short Rated", true, "Amount"},
+        {ui->SR12ERate, "12", "Short Rated", false, "Rate"}, {ui->SR12Earn, "12", "Short Rated", false, "Amount"},
+        {ui->PR12URate, "12", "Pro-Rated", true, "Rate"}, {ui->PR12Unearn, "12", "Pro-Rated", true, "Amount"},
+        {ui->PR12ERate, "12", "Pro-Rated", false, "Rate"}, {ui->PR12Earn, "12", "Pro-Rated", false, "Amount"},
+        {ui->SR6URate, "6", "Short Rated", true, "Rate"}, {ui->SR6Unearn, "6", "Short Rated", true, "Amount"},
+        {ui->SR6ERate, "6", "Short Rated", false, "Rate"}, {ui->SR6earn, "6", "Short Rated", false, "Amount"},
+        {ui->PR6URate, "6", "Pro-Rated", true, "Rate"}, {ui->PR6Unearn, "6", "Pro-Rated", true, "Amount"},
+        {ui->PR6ERate, "6", "Pro-Rated", false, "Rate"}, {ui->PR6Earn, "6", "Pro-Rated", false, "Amount"},
+    };
+    for (const Named &n : named)
+        n.field->setAccessibleName(QStringLiteral("%1 Month %2 %3 %4")
+                                       .arg(QLatin1String(n.term), QLatin1String(n.method),
+                                            QLatin1String(n.unearned ? texts.unearned : texts.earned),
+                                            QLatin1String(n.column)));
+    ui->NumDays->setAccessibleName(QString::fromLatin1(refund ? "Number of days in force" : "Number of days to the change"));
+}
+
+void TFGIS::BBPrintClick()
+{
+    // The quote page and its preview come with the report form.
+}
+
+void TFGIS::BBPrintSetupClick()
+{
+    // The printer set-up dialog comes with the report form.
+}
+
+void TFGIS::BitBtn1Click()
+{
+    close();
+}
+
+void TFGIS::BitBtn3Click()
+{
+    // The company information dialog comes with the settings file.
+}
+
+void TFGIS::AboutQuillon1Click()
+{
+    // A fresh box each time; nothing survives between uses.
+    TFAboutBox box(this);
+    box.exec();
+}

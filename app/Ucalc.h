@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QMenu>
+#include <QString>
+#include <QWidget>
+#include <memory>
+
+#include "Urefund.h"
+
+namespace Ui {
+class TFGIS;
+}
+class QLabel;
+class TCurrencyEdit;
+class TDateEdit;
+class TRadioGroup;
+
+// The company details and the mini-help preference of the settings file,
+// held for the whole run. Only the company information dialog changes it.
+struct TCompanyInfo
+{
+    QString Co;
+    QString Add1;
+    QString Add2;
+    QString City;
+    QString State;
+    QString Zip;
+    QString Phone;
+    QString Fax;
+    QString Minihelp;
+    QString CityLine; // derived, never stored
+};
+
+extern TCompanyInfo CompanyInfo;
+
+void LoadCompanyInfo();
+
+// The main window: quotation type, premium, the two dates, the day count and
+// the sixteen result fields of a 12-month and a 6-month policy.
+class TFGIS : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TFGIS(QWidget *parent = nullptr);
+    ~TFGIS() override;
+
+    // The controls other windows reach by name.
+    TCurrencyEdit *Premium() const;
+    TDateEdit *DateStart() const;
+    TDateEdit *DateEnd() const;
+    TCurrencyEdit *NumDays() const;
+    QLabel *LCoName() const;
+    TRadioGroup *RadioGroup1() const;
+    QMenu *PMenu1() const { return m_menu.get(); }
+
+public slots:
+    void DateEndChange();
+    void RadioGroup1Click();
+    void RadioGroup1Exit();
+    void ApplyQuotationType();
+    void ApplyMiniHelp();
+    void BBPrintClick();
+    void BBPrintSetupClick();
+    void BitBtn1Click();
+    void BitBtn3Click();
+    void AboutQuillon1Click();
+
+protected:
+    void FormCreate();
+    void FormShow();
+    void showEvent(QShowEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildMenu();
+    void wire();
+    void showQuote(const RefundQuote &quote, long double premium);
+
+    std::unique_ptr<Ui::TFGIS> ui;
+    std::unique_ptr<QMenu> m_menu;
+    bool m_shown = false;
+    bool m_showHints = true;
+};
+
+extern TFGIS *FGIS;

@@ -1,0 +1,329 @@
+#include <QAccessible>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+
+#include "Ctlsettings.h"
+#include "Curred32.h"
+#include "Dateedit.h"
+#include "Errordisplay.h"
+#include "Radiogrp.h"
+#include "Shortdate.h"
+#include "Ucalc.h"
+#include "../support/Modalwatch.h"
+
+namespace {
+
+constexpr int kToday = 46363; // 12/7/2026
+
+// The result fields in the order PR12, PR6, SR12, SR6, each Earn, Unearn, ERate, URate.
+const char *const kResultFields[] = {
+    "PR12Earn", "PR12Unearn", "PR12ERate", "PR12URate", "PR6Earn", "PR6Unearn", "PR6ERate", "PR6URate",
+    "SR12Earn", "SR12Unearn", "SR12ERate", "SR12URate", "SR6earn", "SR6Unearn", "SR6ERate", "SR6URate",
+};
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TFGIS> m_window;
+
+    template <class T>
+    T *control(const char *name) const
+    {
+        T *found = m_window->findChild<T *>(QString::fromLatin1(name));
+        if (!found)
+            qFatal("no control %s", name);
+        return found;
+    }
+    QString text(const char *name) const { return control<QLineEdit>(name)->text(); }
+    QStringList results() const
+    {
+        QStringList texts;
+        for (const char *name : kResultFields)
+            texts << text(name);
+        return texts;
+    }
+    void focus(QWidget *widget) { widget->setFocus(Qt::TabFocusReason); }
+    // Types the three inputs and leaves the inception date for "Print Quote",
+    // so exactly one calculation runs.
+    void quote(const QString &premium, const QString &start, const QString &end)
+    {
+        auto *premiumField = control<TCurrencyEdit>("Premium");
+        focus(premiumField);
+        premiumField->setText(premium);
+        control<TDateEdit>("DateEnd")->setText(end);
+        focus(control<TDateEdit>("DateStart"));
+        control<TDateEdit>("DateStart")->setText(start);
+        focus(control<QPushButton>("BBPrint"));
+    }
+
+private slots:
+    void init()
+    {
+        SetTodayForTesting(kToday);
+        m_window = std::make_unique<TFGIS>();
+        FGIS = m_window.get();
+        m_window->show();
+        QApplication::setActiveWindow(m_window.get());
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    }
+
+    void cleanup()
+    {
+        m_window.reset();
+        SetTodayForTesting(std::nullopt);
+    }
+
+    void firstDisplayShowsTheLayoutsState()
+    {
+        QCOMPARE(m_window->size(), QSize(632, 453));
+        QCOMPARE(m_window->windowTitle(), QString("Quillon Insurance Premium Refund Calculator"));
+        QCOMPARE(control<QLabel>("Label9")->text(), QString("Unearned"));
+        QCOMPARE(control<QLabel>("Label13")->text(), QString("Premium"));
+        QCOMPARE(control<QLabel>("Label14")->text(), QString("Inception Date"));
+        QCOMPARE(text("DateStart"), QString("12/7/26"));
+        QCOMPARE(text("DateEnd"), QString("12/7/26"));
+        QCOMPARE(text("Premium"), QString("$0.00"));
+        QCOMPARE(text("NumDays"), QString("0"));
+        QCOMPARE(results(), QStringList({"$0.00", "$0.00", "0.000", "0.000", "$0.00", "$0.00", "0.000", "0.000",
+                                         "$0.00", "$0.00", "0.00", "0.00", "$0.00", "$0.00", "0.00", "0.00"}));
+        QCOMPARE(control<QLabel>("LCoName")->text(), QString("Company Name"));
+        QVERIFY(!control<QLabel>("NA1")->isVisible());
+        QCOMPARE(control<TRadioGroup>("RadioGroup1")->ItemIndex(), 0);
+        QCOMPARE(QApplication::focusWidget(), control<QRadioButton>("RadioRefund"));
+    }
+
+    void layoutPlacesControlsWhereTheFormSays_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("inWindow");
+        // Panel2 starts at 61 and Panel1 at 416; group boxes at 20 and 324 within Panel2.
+        QTest::newRow("premium") << "Premium" << QRect(179, 24, 100, 24);
+        QTest::newRow("inception") << "DateStart" << QRect(288, 24, 113, 24);
+        QTest::newRow("days") << "NumDays" << QRect(560, 24, 57, 24);
+        QTest::newRow("12 month short-rated unearned rate") << "SR12URate" << QRect(20 + 90, 61 + 19 + 88, 55, 24);
+        QTest::newRow("6 month rate column two pixels right") << "PR6ERate" << QRect(324 + 92, 61 + 19 + 266, 55, 24);
+        QTest::newRow("6 month earned amount") << "SR6earn" << QRect(324 + 156, 61 + 19 + 120, 109, 24);
+        QTest::newRow("print button") << "BBPrint" << QRect(10, 416 + 4, 93, 29);
+        QTest::newRow("exit button") << "BitBtn1" << QRect(532, 416 + 4, 93, 29);
+        QTest::newRow("company name") << "LCoName" << QRect(108, 416 + 8, 421, 25);
+    }
+
+    void layoutPlacesControlsWhereTheFormSays()
+    {
+        QFETCH(QString, name);
+        QFETCH(QRect, inWindow);
+        auto *widget = m_window->findChild<QWidget *>(name);
+        QVERIFY(widget);
+        QCOMPARE(QRect(widget->mapTo(m_window.get(), QPoint(0, 0)), widget->size()), inWindow);
+    }
+
+    void leavingADateFieldShowsEveryFigure_data()
+    {
+        QTest::addColumn<QString>("premium");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<QString>("days");
+        QTest::addColumn<QStringList>("figures");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("100 days") << "1000" << "1/1/2026" << "4/11/2026" << "100"
+                                  << QStringList{"$274.00", "$726.00", "0.274", "0.726", "$546.00", "$454.00", "0.546", "0.454",
+                                                 "$380.00", "$620.00", "0.38", "0.62", "$640.00", "$360.00", "0.64", "0.36"}
+                                  << "";
+        QTest::newRow("a leap year is over a year") << "$1,234.50" << "1/1/2000" << "1/1/2001" << "366"
+                                  << QStringList{"$1,234.50", "$0.00", "1.000", "0.000", "$1,234.50", "$0.00", "1.000", "0.000",
+                                                 "$1,234.50", "$0.00", "1.00", "0.00", "$1,234.50", "$0.00", "1.00", "0.00"}
+                                  << "You have selected dates greater than 366 days. Please try again!";
+        // The pro-rated fields keep the zeros they started with.
+        QTest::newRow("one day backwards") << "(250)" << "1/2/2026" << "1/1/2026" << "(1)"
+                                  << QStringList{"$0.00", "$0.00", "0.000", "0.000", "$0.00", "$0.00", "0.000", "0.000",
+                                                 "$0.00", "($250.00)", "0.00", "1.00", "$0.00", "($250.00)", "0.00", "1.00"}
+                                  << "You have selected dates less than 0 days. Please try again!";
+    }
+
+    void leavingADateFieldShowsEveryFigure()
+    {
+        QFETCH(QString, premium);
+        QFETCH(QString, start);
+        QFETCH(QString, end);
+        QFETCH(QString, days);
+        QFETCH(QStringList, figures);
+        QFETCH(QString, message);
+        QStringList atMessage;
+        ModalWatch watch({}, [&](const ModalWatch::Seen &) { atMessage << text("NumDays") << text("SR12Earn"); });
+        quote(premium, start, end);
+        QCOMPARE(text("NumDays"), days);
+        QCOMPARE(results(), figures);
+        if (message.isEmpty()) {
+            QVERIFY(watch.seen().isEmpty());
+            return;
+        }
+        QCOMPARE(watch.seen().size(), 1);
+        QCOMPARE(watch.seen().first().title, QString("Error"));
+        QCOMPARE(watch.seen().first().text, message);
+        QCOMPARE(watch.seen().first().icon, QMessageBox::Critical);
+        // The message comes after the day count and before any figure.
+        QCOMPARE(atMessage, QStringList({days, "$0.00"}));
+    }
+
+    void anUnreadableDateWritesNothing()
+    {
+        quote("1000", "1/1/2026", "4/11/2026");
+        const QStringList before = results();
+        SetApplicationTitle("Quillon Insurance Refund Calculator");
+        ModalWatch watch;
+        quote("500", "1/1/2026", "abc");
+        QTRY_COMPARE(watch.seen().size(), 1);
+        QCOMPARE(watch.seen().first().text, QString("'abc' is not a valid date."));
+        QCOMPARE(watch.seen().first().title, QString("Quillon Insurance Refund Calculator"));
+        QCOMPARE(results(), before);
+        QCOMPARE(text("NumDays"), QString("100"));
+        QCOMPARE(text("DateEnd"), QString("abc"));
+    }
+
+    void leavingThePremiumDoesNotRecalculate()
+    {
+        quote("1000", "1/1/2026", "4/11/2026");
+        focus(control<TCurrencyEdit>("Premium"));
+        control<TCurrencyEdit>("Premium")->setText("2000");
+        focus(control<QPushButton>("BBPrint"));
+        QCOMPARE(text("PR12Earn"), QString("$274.00"));
+        focus(control<TDateEdit>("DateEnd"));
+        focus(control<QPushButton>("BBPrint"));
+        QCOMPARE(text("PR12Earn"), QString("$548.00"));
+    }
+
+    void tabCycleVisitsEachControlAndItsButton()
+    {
+        QCOMPARE(QApplication::focusWidget(), control<QRadioButton>("RadioRefund"));
+        const QList<QWidget *> expected{control<TCurrencyEdit>("Premium"), control<TDateEdit>("DateStart"),
+                                        control<TDateEdit>("DateStart")->button(), control<TDateEdit>("DateEnd"),
+                                        control<TDateEdit>("DateEnd")->button(), control<QPushButton>("BBPrint"),
+                                        control<QRadioButton>("RadioRefund")};
+        for (QWidget *next : expected) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), next);
+        }
+    }
+
+    void tabIntoTheButtonDoesNotCalculateButTabOnDoes()
+    {
+        control<TCurrencyEdit>("Premium")->setValue(1000.0L);
+        focus(control<TDateEdit>("DateEnd"));
+        control<TDateEdit>("DateEnd")->setText("4/11/2027");
+        QTest::keyClick(control<TDateEdit>("DateEnd"), Qt::Key_Tab);
+        QCOMPARE(text("NumDays"), QString("0"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), control<QPushButton>("BBPrint"));
+        QCOMPARE(text("NumDays"), QString("125"));
+    }
+
+    void firstTabAppliesTheRefundTexts()
+    {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(control<QLabel>("Label9")->text(), QString("Refund"));
+        QCOMPARE(control<QLabel>("Label13")->text(), QString("Total Premium"));
+        QCOMPARE(control<QLabel>("Label14")->text(), QString("Policy Effective date"));
+    }
+
+    void additionalPremiumRelabelsAndHidesTheShortRate()
+    {
+        quote("1000", "1/1/2026", "4/11/2026");
+        control<QRadioButton>("RadioAddl")->click();
+        for (const char *name : {"Label9", "Label3", "Label5", "Label7"})
+            QCOMPARE(control<QLabel>(name)->text(), QString("Amt Due"));
+        for (const char *name : {"Label2", "Label4", "Label6", "Label8"})
+            QCOMPARE(control<QLabel>(name)->text(), QString("Expired"));
+        QCOMPARE(control<QLabel>("Label13")->text(), QString("Add. Annual Premium"));
+        QCOMPARE(control<QLabel>("Label15")->text(), QString("Change Effective Date"));
+        QCOMPARE(control<TCurrencyEdit>("Premium")->toolTip(),
+                 QString("Enter the total additional premium as if was going to be paid at the start of the policy"));
+        for (const char *name : {"NA1", "NA2", "NA3", "NA4"})
+            QVERIFY(control<QLabel>(name)->isVisible());
+        for (const char *name : {"SR12URate", "SR12Unearn", "SR12ERate", "SR12Earn", "SR6URate", "SR6Unearn", "SR6ERate", "SR6earn"})
+            QVERIFY(!control<QWidget>(name)->isVisible());
+        QCOMPARE(control<QWidget>("PR12Unearn")->accessibleName(), QString("12 Month Pro-Rated Amt Due Amount"));
+
+        // A calculation still writes the hidden fields; switching back shows them.
+        focus(control<TDateEdit>("DateEnd"));
+        control<TDateEdit>("DateEnd")->setText("1/2/2026");
+        focus(control<QPushButton>("BBPrint"));
+        control<QRadioButton>("RadioRefund")->click();
+        QVERIFY(control<QWidget>("SR12Earn")->isVisible());
+        QCOMPARE(text("SR12Earn"), QString("$50.00"));
+        QCOMPARE(control<QWidget>("SR12Unearn")->accessibleName(), QString("12 Month Short Rated Refund Amount"));
+    }
+
+    void captionsNameTheirFieldsForAssistiveTechnology()
+    {
+        control<QRadioButton>("RadioAddl")->click();
+        QAccessibleInterface *premium = QAccessible::queryAccessibleInterface(control<QWidget>("Premium"));
+        QVERIFY(premium);
+        QCOMPARE(premium->text(QAccessible::Name), QString("Add. Annual Premium"));
+        QAccessibleInterface *end = QAccessible::queryAccessibleInterface(control<QWidget>("DateEnd"));
+        QCOMPARE(end->text(QAccessible::Name), QString("Change Effective Date"));
+    }
+
+    void popupMenuHasItsSevenEntriesInOrder()
+    {
+        QStringList entries;
+        for (QAction *action : m_window->PMenu1()->actions())
+            entries << (action->isSeparator() ? QString("-") : action->text());
+        QCOMPARE(entries, QStringList({"Print Form", "-", "Printer Setup", "-", "Company Information", "-", "About Quillon"}));
+    }
+
+    void rightClickOnTheSurfaceOrALabelOpensTheMenu_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("a label") << "Label25";
+        QTest::newRow("a group box") << "GB12";
+        QTest::newRow("a panel") << "Panel1";
+    }
+
+    void rightClickOnTheSurfaceOrALabelOpensTheMenu()
+    {
+        QFETCH(QString, target);
+        auto *widget = m_window->findChild<QWidget *>(target);
+        ModalWatch watch;
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2), widget->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(widget, &event);
+        QTRY_COMPARE(watch.seen().size(), 1);
+        QCOMPARE(watch.seen().first().className, QString("QMenu"));
+    }
+
+    void aboutOpensAFreshBoxEachTime()
+    {
+        QStringList boxes;
+        QList<QWidget *> seen;
+        ModalWatch watch([&](QWidget *box) {
+            seen << box;
+            QVERIFY(!m_window->isEnabled() || QApplication::activeModalWidget() == box);
+            static_cast<QDialog *>(box)->accept();
+        });
+        m_window->AboutQuillon1Click();
+        m_window->AboutQuillon1Click();
+        QCOMPARE(watch.seen().size(), 2);
+        QCOMPARE(watch.seen().first().title, QString("About Quillon"));
+        QVERIFY(m_window->findChildren<QDialog *>().isEmpty()); // destroyed after each use
+    }
+
+    void exitClosesTheWindow()
+    {
+        control<QPushButton>("BitBtn1")->click();
+        QVERIFY(!m_window->isVisible());
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QuillonApplication app(argc, argv);
+    TestMainWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "Ucalc_test.moc"
