@@ -52,7 +52,10 @@ TDateButton::TDateButton(TDateEdit *field)
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::ArrowCursor);
     setAccessibleName(tr("Open calendar"));
-    connect(this, &QPushButton::clicked, field, &TDateEdit::openCalendar);
+    // Queued, so that a date the popup cannot read raises its error from a
+    // call of its own rather than from inside the mouse event, whose
+    // bookkeeping Qt cannot finish when an error unwinds through it.
+    connect(this, &QPushButton::clicked, field, &TDateEdit::openCalendar, Qt::QueuedConnection);
 }
 
 void TDateButton::focusOutEvent(QFocusEvent *event)
