@@ -5,6 +5,8 @@
 
 #include "Ctlsettings.h"
 #include "Curred32.h"
+#include "Inifile.h"
+#include "Ucompany.h"
 #include "Dateedit.h"
 #include "Messages.h"
 #include "Picpanel.h"
@@ -66,13 +68,49 @@ const QuotationTexts kAdditionalTexts{
 
 } // namespace
 
+namespace {
+
+struct Field
+{
+    const char *key;
+    QString TCompanyInfo::*member;
+    const char *fallback;
+};
+
+// The settings file's keys, in the order they are read and written.
+const Field kFields[] = {
+    {"Co", &TCompanyInfo::Co, "Company Name"}, {"Add1", &TCompanyInfo::Add1, ""},
+    {"Add2", &TCompanyInfo::Add2, ""},         {"City", &TCompanyInfo::City, ""},
+    {"State", &TCompanyInfo::State, ""},       {"Zip", &TCompanyInfo::Zip, ""},
+    {"Phone", &TCompanyInfo::Phone, ""},       {"Fax", &TCompanyInfo::Fax, ""},
+    {"Minihelp", &TCompanyInfo::Minihelp, "ON"},
+};
+
+constexpr const char *kSection = "REQUIRED";
+
+} // namespace
+
 void LoadCompanyInfo()
 {
-    // Until the settings file is read, the record holds the defaults of a
-    // first start.
-    CompanyInfo = TCompanyInfo{};
-    CompanyInfo.Co = QStringLiteral("Company Name");
-    CompanyInfo.Minihelp = QStringLiteral("ON");
+    const IniFile ini(DefaultSettingsPath());
+    for (const Field &field : kFields)
+        CompanyInfo.*field.member = QString::fromStdString(ini.ReadString(kSection, field.key, field.fallback));
+    ComposeCityLine();
+}
+
+void SaveCompanyInfo()
+{
+    // Every key on every save; a failing write leaves the keys before it
+    // saved and raises "Unable to write to <file>" for the error display.
+    IniFile ini(DefaultSettingsPath());
+    for (const Field &field : kFields)
+        ini.WriteString(kSection, field.key, (CompanyInfo.*field.member).toStdString());
+    ComposeCityLine();
+}
+
+void ComposeCityLine()
+{
+    CompanyInfo.CityLine = CompanyInfo.City + u',' + CompanyInfo.State + QStringLiteral("  ") + CompanyInfo.Zip;
 }
 
 TFGIS::TFGIS(QWidget *parent)
@@ -285,7 +323,11 @@ void TFGIS::BitBtn1Click()
 
 void TFGIS::BitBtn3Click()
 {
-    // The company information dialog comes with the settings file.
+    // The dialog destroys itself when it closes; the record already holds
+    // whatever it saved, so the file is not read again.
+    auto *dialog = new TFCompanyInfo(this);
+    dialog->exec();
+    ui->LCoName->setText(CompanyInfo.Co);
 }
 
 void TFGIS::AboutQuillon1Click()

@@ -33,7 +33,11 @@ struct TCompanyInfo
 
 extern TCompanyInfo CompanyInfo;
 
+// Fill the record from the settings file (defaults for anything missing),
+// write all nine keys back, and derive the city line.
 void LoadCompanyInfo();
+void SaveCompanyInfo();
+void ComposeCityLine();
 
 // The main window: quotation type, premium, the two dates, the day count and
 // the sixteen result fields of a 12-month and a 6-month policy.
@@ -52,6 +56,7 @@ public:
     QLabel *LCoName() const;
     TRadioGroup *RadioGroup1() const;
     QMenu *PMenu1() const { return m_menu.get(); }
+    bool hintsShown() const { return m_showHints; }
 
 public slots:
     void DateEndChange();

@@ -40,9 +40,11 @@ private:
         QWidget *modal = QApplication::activePopupWidget();
         if (!modal)
             modal = QApplication::activeModalWidget();
-        if (!modal || modal == m_last)
+        // A window handled once stays handled, even when it becomes the active
+        // modal again after a box it opened has closed.
+        if (!modal || m_handled.contains(modal))
             return;
-        m_last = modal;
+        m_handled.append(modal);
         Seen s;
         s.className = QString::fromLatin1(modal->metaObject()->className());
         s.title = modal->windowTitle();
@@ -69,6 +71,6 @@ private:
     std::function<void(QWidget *)> m_close;
     std::function<void(const Seen &)> m_onSeen;
     QTimer m_timer;
-    QPointer<QWidget> m_last;
+    QList<QPointer<QWidget>> m_handled;
     QList<Seen> m_seen;
 };

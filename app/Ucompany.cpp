@@ -1,0 +1,109 @@
+#include "Ucompany.h"
+
+#include <QKeyEvent>
+#include <QScopeGuard>
+#include <QValidator>
+
+#include "Picpanel.h"
+#include "Ucalc.h"
+#include "ui_Ucompany.h"
+
+namespace {
+
+// Capitals as the clerk types or pastes, the way postal codes are written.
+class UpperCaseValidator : public QValidator
+{
+public:
+    using QValidator::QValidator;
+    State validate(QString &input, int &) const override
+    {
+        input = input.toUpper();
+        return Acceptable;
+    }
+};
+
+} // namespace
+
+TFCompanyInfo::TFCompanyInfo(QWidget *owner)
+    : QDialog(owner)
+    , ui(std::make_unique<Ui::TFCompanyInfo>())
+{
+    initQuillonPictures();
+    ui->setupUi(this);
+    setAttribute(Qt::WA_DeleteOnClose);
+    ui->Edit6->setValidator(new UpperCaseValidator(ui->Edit6));
+    ui->RGMiniHelp->setItems({ui->MiniHelpOn, ui->MiniHelpOff});
+    connect(ui->BitBtn1, &QPushButton::clicked, this, &TFCompanyInfo::BitBtn1Click);
+    // Saving can fail; queued, its error unwinds from a call of its own and
+    // not through the mouse event that pressed the button.
+    connect(ui->BitBtn2, &QPushButton::clicked, this, &TFCompanyInfo::BitBtn2Click, Qt::QueuedConnection);
+}
+
+TFCompanyInfo::~TFCompanyInfo() = default;
+
+void TFCompanyInfo::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // Filled once, when the dialog opens. Coming back from a message box
+    // must not refill the controls over what the clerk has typed.
+    if (!m_filled) {
+        m_filled = true;
+        FormActivate();
+    }
+}
+
+void TFCompanyInfo::FormActivate()
+{
+    ui->Edit1->setText(CompanyInfo.Co);
+    ui->Edit2->setText(CompanyInfo.Add1);
+    ui->Edit3->setText(CompanyInfo.Add2);
+    ui->Edit4->setText(CompanyInfo.City);
+    ui->Edit5->setText(CompanyInfo.State);
+    ui->Edit6->setText(CompanyInfo.Zip);
+    ui->MaskEdit2->setStoredText(CompanyInfo.Phone);
+    ui->MaskEdit3->setStoredText(CompanyInfo.Fax);
+    ui->RGMiniHelp->setItemIndex(CompanyInfo.Minihelp == QLatin1String("ON") ? 0 : 1);
+    ui->Edit1->setFocus(Qt::OtherFocusReason);
+}
+
+void TFCompanyInfo::keyPressEvent(QKeyEvent *event)
+{
+    // Neither button is the default or the cancel button: Enter and Escape
+    // leave the dialog open.
+    switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        event->accept();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+void TFCompanyInfo::BitBtn1Click()
+{
+    done(QDialog::Rejected);
+}
+
+void TFCompanyInfo::BitBtn2Click()
+{
+    // The button's result is set before anything is saved, so the dialog
+    // closes even when the save fails and its error is shown.
+    setResult(QDialog::Accepted);
+    const auto closeAnyway = qScopeGuard([this] {
+        QMetaObject::invokeMethod(this, [this] { done(QDialog::Accepted); }, Qt::QueuedConnection);
+    });
+    CompanyInfo.Co = ui->Edit1->text();
+    CompanyInfo.Add1 = ui->Edit2->text();
+    CompanyInfo.Add2 = ui->Edit3->text();
+    CompanyInfo.City = ui->Edit4->text();
+    CompanyInfo.State = ui->Edit5->text();
+    CompanyInfo.Zip = ui->Edit6->text();
+    CompanyInfo.Phone = ui->MaskEdit2->Text();
+    CompanyInfo.Fax = ui->MaskEdit3->Text();
+    CompanyInfo.Minihelp = ui->RGMiniHelp->ItemIndex() == 0 ? QStringLiteral("ON") : QStringLiteral("OFF");
+    SaveCompanyInfo();
+    if (FGIS)
+        FGIS->ApplyMiniHelp();
+}

@@ -1,0 +1,320 @@
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <fstream>
+#include <sstream>
+
+#include "Errordisplay.h"
+#include "Maskedit.h"
+#include "Radiogrp.h"
+#include "Shortdate.h"
+#include "Ucalc.h"
+#include "Ucompany.h"
+#include "../support/Modalwatch.h"
+
+class TestCompanyInfo : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_config;
+    std::unique_ptr<TFGIS> m_window;
+
+    QString iniPath() const { return m_config->filePath("Quillon32.Ini"); }
+    std::string fileText() const
+    {
+        std::ifstream in(iniPath().toStdString(), std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    void writeFile(const std::string &text) const
+    {
+        std::ofstream(iniPath().toStdString(), std::ios::binary) << text;
+    }
+    void openWindow()
+    {
+        m_window = std::make_unique<TFGIS>();
+        FGIS = m_window.get();
+        m_window->show();
+        QApplication::setActiveWindow(m_window.get());
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    }
+    template <class T>
+    static T *in(QWidget *dialog, const char *name)
+    {
+        return dialog->findChild<T *>(QString::fromLatin1(name));
+    }
+    // Opens the dialog from the main window and lets `act` work in it.
+    QList<ModalWatch::Seen> withDialog(const std::function<void(QWidget *)> &act)
+    {
+        ModalWatch watch([&](QWidget *modal) {
+            if (modal->inherits("TFCompanyInfo"))
+                act(modal);
+        });
+        m_window->BitBtn3Click();
+        return watch.seen();
+    }
+
+private slots:
+    void init()
+    {
+        m_config = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_CONFIG_HOME", m_config->path().toLocal8Bit());
+        SetApplicationTitle("Quillon Insurance Refund Calculator");
+        CompanyInfo = {};
+    }
+
+    void cleanup()
+    {
+        m_window.reset();
+        m_config.reset();
+    }
+
+    void firstStartShowsTheDefaults()
+    {
+        openWindow();
+        QCOMPARE(m_window->LCoName()->text(), QString("Company Name"));
+        QVERIFY(m_window->hintsShown());
+        QCOMPARE(CompanyInfo.CityLine, QString(",  "));
+        QVERIFY(!QFile::exists(iniPath())); // nothing is written by reading
+    }
+
+    void onlyTheExactWordOnShowsHints_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("ON") << "ON" << true;
+        QTest::newRow("lower case") << "on" << false;
+        QTest::newRow("OFF") << "OFF" << false;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("padded value is read trimmed") << "  ON  " << true;
+    }
+
+    void onlyTheExactWordOnShowsHints()
+    {
+        QFETCH(QString, stored);
+        QFETCH(bool, shown);
+        writeFile("[REQUIRED]\r\nMinihelp=" + stored.toStdString() + "\r\n");
+        openWindow();
+        QCOMPARE(m_window->hintsShown(), shown);
+    }
+
+    void cityLineJoinsItsParts_data()
+    {
+        QTest::addColumn<QString>("city");
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("zip");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("all") << "Springfield" << "IL" << "62701" << "Springfield,IL  62701";
+        QTest::newRow("no state") << "Springfield" << "" << "62701" << "Springfield,  62701";
+        QTest::newRow("zip only") << "" << "" << "62701" << ",  62701";
+        QTest::newRow("none") << "" << "" << "" << ",  ";
+    }
+
+    void cityLineJoinsItsParts()
+    {
+        QFETCH(QString, city);
+        QFETCH(QString, state);
+        QFETCH(QString, zip);
+        QFETCH(QString, line);
+        CompanyInfo.City = city;
+        CompanyInfo.State = state;
+        CompanyInfo.Zip = zip;
+        ComposeCityLine();
+        QCOMPARE(CompanyInfo.CityLine, line);
+    }
+
+    void saveAndLoadGiveTheSameRecord()
+    {
+        CompanyInfo = {"Acme", "1 Main St", "Suite 2", "Springfield", "IL", "62701", "( 12) 555-1234",
+                       "(999) 555-0000", "OFF", ""};
+        SaveCompanyInfo();
+        const TCompanyInfo saved = CompanyInfo;
+        CompanyInfo = {};
+        LoadCompanyInfo();
+        for (auto member : {&TCompanyInfo::Co, &TCompanyInfo::Add1, &TCompanyInfo::Add2, &TCompanyInfo::City,
+                            &TCompanyInfo::State, &TCompanyInfo::Zip, &TCompanyInfo::Phone, &TCompanyInfo::Fax,
+                            &TCompanyInfo::Minihelp, &TCompanyInfo::CityLine})
+            QCOMPARE(CompanyInfo.*member, saved.*member);
+        QCOMPARE(CompanyInfo.CityLine, QString("Springfield,IL  62701"));
+    }
+
+    void anEmptyNumberReadBackTrimmedStillFillsTheMask()
+    {
+        writeFile("[REQUIRED]\r\nPhone=(   )    -    \r\n");
+        openWindow();
+        QCOMPARE(CompanyInfo.Phone, QString("(   )    -")); // values are read trimmed
+        QString shown;
+        withDialog([&](QWidget *dialog) {
+            shown = in<TMaskEdit>(dialog, "MaskEdit2")->Text();
+            in<QPushButton>(dialog, "BitBtn1")->click();
+        });
+        QCOMPARE(shown, QString("(   )    -    "));
+    }
+
+    void aHandEditedFileKeepsEverythingButOurNineKeys()
+    {
+        writeFile("; kept by the office\r\n"
+                  "[Printer]\r\n"
+                  "Name=Front desk\r\n"
+                  "\r\n"
+                  "[required]\r\n"
+                  "co = Old Name\r\n"
+                  "Extra=stays\r\n"
+                  "\r\n"
+                  "[Last]\r\n"
+                  "x=1\r\n");
+        openWindow();
+        QCOMPARE(m_window->LCoName()->text(), QString("Old Name"));
+        const auto seen = withDialog([](QWidget *dialog) {
+            in<QLineEdit>(dialog, "Edit1")->setText("New Name");
+            in<QPushButton>(dialog, "BitBtn2")->click();
+        });
+        QCOMPARE(fileText(), std::string("; kept by the office\r\n"
+                                         "[Printer]\r\n"
+                                         "Name=Front desk\r\n"
+                                         "\r\n"
+                                         "[required]\r\n"
+                                         "co=New Name\r\n"
+                                         "Extra=stays\r\n"
+                                         "Add1=\r\n"
+                                         "Add2=\r\n"
+                                         "City=\r\n"
+                                         "State=\r\n"
+                                         "Zip=\r\n"
+                                         "Phone=(   )    -    \r\n"
+                                         "Fax=(   )    -    \r\n"
+                                         "Minihelp=ON\r\n"
+                                         "\r\n"
+                                         "[Last]\r\n"
+                                         "x=1\r\n"));
+        QCOMPARE(m_window->LCoName()->text(), QString("New Name"));
+    }
+
+    void saveTakesEveryControlAndSwitchesHintsAtOnce()
+    {
+        openWindow();
+        withDialog([](QWidget *dialog) {
+            QCOMPARE(in<QLineEdit>(dialog, "Edit1")->text(), QString("Company Name"));
+            QCOMPARE(in<TMaskEdit>(dialog, "MaskEdit2")->Text(), QString("(   )    -    "));
+            QVERIFY(in<QRadioButton>(dialog, "MiniHelpOn")->isChecked());
+            QTest::keyClicks(in<QLineEdit>(dialog, "Edit6"), "k1a 2b3");
+            auto *phone = in<TMaskEdit>(dialog, "MaskEdit2");
+            phone->setFocus(Qt::TabFocusReason);
+            phone->setCursorPosition(1);
+            QTest::keyClicks(phone, "12");
+            phone->setCursorPosition(6);
+            QTest::keyClicks(phone, "5551234");
+            in<QRadioButton>(dialog, "MiniHelpOff")->click();
+            in<QPushButton>(dialog, "BitBtn2")->click();
+        });
+        QCOMPARE(CompanyInfo.Zip, QString("K1A 2B3"));
+        QCOMPARE(CompanyInfo.Phone, QString("( 12) 555-1234"));
+        QCOMPARE(CompanyInfo.Minihelp, QString("OFF"));
+        QVERIFY(!m_window->hintsShown());
+        QVERIFY(fileText().find("Minihelp=OFF") != std::string::npos);
+        QVERIFY(fileText().find("Zip=K1A 2B3") != std::string::npos);
+    }
+
+    void cancelChangesNothingInMemoryOrOnDisk()
+    {
+        writeFile("[REQUIRED]\r\nCo=Acme\r\n");
+        openWindow();
+        const TCompanyInfo before = CompanyInfo;
+        withDialog([](QWidget *dialog) {
+            in<QLineEdit>(dialog, "Edit1")->setText("Changed");
+            in<QRadioButton>(dialog, "MiniHelpOff")->click();
+            in<QPushButton>(dialog, "BitBtn1")->click();
+        });
+        QCOMPARE(CompanyInfo.Co, before.Co);
+        QCOMPARE(CompanyInfo.Minihelp, before.Minihelp);
+        QCOMPARE(fileText(), std::string("[REQUIRED]\r\nCo=Acme\r\n"));
+        QCOMPARE(m_window->LCoName()->text(), QString("Acme"));
+    }
+
+    void enterAndEscapeLeaveTheDialogOpen()
+    {
+        openWindow();
+        QPointer<QWidget> opened;
+        bool stillOpen = false;
+        withDialog([&](QWidget *dialog) {
+            opened = dialog;
+            QTest::keyClick(in<QLineEdit>(dialog, "Edit1"), Qt::Key_Return);
+            QTest::keyClick(in<QLineEdit>(dialog, "Edit1"), Qt::Key_Escape);
+            stillOpen = dialog->isVisible();
+            in<QPushButton>(dialog, "BitBtn1")->click();
+        });
+        QVERIFY(stillOpen);
+        QTRY_VERIFY(opened.isNull()); // destroyed once closed
+    }
+
+    void anIncompletePhoneIsRefusedAndEscapeRestoresIt()
+    {
+        openWindow();
+        QList<ModalWatch::Seen> errors;
+        QString afterEscape;
+        bool focusBack = false;
+        withDialog([&](QWidget *dialog) {
+            auto *phone = in<TMaskEdit>(dialog, "MaskEdit2");
+            ModalWatch inner([](QWidget *) {}); // boxes only: the dialog itself stays open
+            phone->setFocus(Qt::TabFocusReason);
+            phone->setCursorPosition(6);
+            QTest::keyClicks(phone, "555");
+            in<QLineEdit>(dialog, "Edit1")->setFocus(Qt::TabFocusReason);
+            QTRY_VERIFY(!inner.seen().isEmpty() && inner.seen().last().className == "QMessageBox");
+            for (const ModalWatch::Seen &seen : inner.seen())
+                if (seen.className == "QMessageBox")
+                    errors << seen;
+            QTRY_VERIFY(phone->hasFocus());
+            focusBack = true;
+            QTest::keyClick(phone, Qt::Key_Escape);
+            afterEscape = phone->Text();
+            in<QPushButton>(dialog, "BitBtn1")->click();
+        });
+        QCOMPARE(errors.size(), 1);
+        QCOMPARE(errors.first().text, QString("Invalid input value.  Use escape key to abandon changes."));
+        QVERIFY(focusBack);
+        QCOMPARE(afterEscape, QString("(   )    -    "));
+    }
+
+    void aFailedSaveIsReportedAndTheDialogStillCloses()
+    {
+        openWindow();
+        // A regular file where the settings directory should be.
+        const QString blocker = m_config->filePath("blocked");
+        QFile(blocker).open(QIODevice::WriteOnly);
+        qputenv("XDG_CONFIG_HOME", blocker.toLocal8Bit());
+        const QString cityLine = CompanyInfo.CityLine;
+        QList<ModalWatch::Seen> errors;
+        withDialog([&](QWidget *dialog) {
+            ModalWatch inner([](QWidget *) {}); // closes the error box, leaves the dialog
+            in<QLineEdit>(dialog, "Edit1")->setText("Unsaved Name");
+            in<QLineEdit>(dialog, "Edit4")->setText("Elsewhere");
+            in<QPushButton>(dialog, "BitBtn2")->click();
+            QTRY_VERIFY(!dialog->isVisible());
+            for (const ModalWatch::Seen &seen : inner.seen())
+                if (seen.className == "QMessageBox")
+                    errors << seen;
+        });
+        QCOMPARE(errors.size(), 1);
+        QCOMPARE(errors[0].text, "Unable to write to " + blocker + "/Quillon32.Ini.");
+        QCOMPARE(errors[0].title, QString("Quillon Insurance Refund Calculator"));
+        QCOMPARE(CompanyInfo.Co, QString("Unsaved Name")); // the record keeps what was typed
+        QCOMPARE(CompanyInfo.CityLine, cityLine);
+        QCOMPARE(m_window->LCoName()->text(), QString("Unsaved Name"));
+        QVERIFY(m_window->findChildren<QDialog *>().isEmpty() || !m_window->findChild<QDialog *>()->isVisible());
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QuillonApplication app(argc, argv);
+    TestCompanyInfo test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "Ucompany_test.moc"
