@@ -2,11 +2,16 @@
 
 #include <QContextMenuEvent>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 
 #include "Ctlsettings.h"
 #include "Curred32.h"
 #include "Inifile.h"
 #include "Ucompany.h"
+#include "Ugetdet.h"
+#include "Preview.h"
+#include "Uprpt.h"
 #include "Dateedit.h"
 #include "Messages.h"
 #include "Picpanel.h"
@@ -70,32 +75,18 @@ const QuotationTexts kAdditionalTexts{
 
 namespace {
 
-struct Field
-{
-    const char *key;
-    QString TCompanyInfo::*member;
-    const char *fallback;
+// The settings file's keys, in the order they are written.
+const std::pair<const char *, QString TCompanyInfo::*> kKeys[] = {
+    {"Co", &TCompanyInfo::Co},     {"Add1", &TCompanyInfo::Add1},   {"Add2", &TCompanyInfo::Add2},
+    {"City", &TCompanyInfo::City}, {"State", &TCompanyInfo::State}, {"Zip", &TCompanyInfo::Zip},
+    {"Phone", &TCompanyInfo::Phone}, {"Fax", &TCompanyInfo::Fax},   {"Minihelp", &TCompanyInfo::Minihelp},
 };
-
-// The settings file's keys, in the order they are read and written.
-const Field kFields[] = {
-    {"Co", &TCompanyInfo::Co, "Company Name"}, {"Add1", &TCompanyInfo::Add1, ""},
-    {"Add2", &TCompanyInfo::Add2, ""},         {"City", &TCompanyInfo::City, ""},
-    {"State", &TCompanyInfo::State, ""},       {"Zip", &TCompanyInfo::Zip, ""},
-    {"Phone", &TCompanyInfo::Phone, ""},       {"Fax", &TCompanyInfo::Fax, ""},
-    {"Minihelp", &TCompanyInfo::Minihelp, "ON"},
-};
-
-constexpr const char *kSection = "REQUIRED";
 
 } // namespace
 
 void LoadCompanyInfo()
 {
-    const IniFile ini(DefaultSettingsPath());
-    for (const Field &field : kFields)
-        CompanyInfo.*field.member = QString::fromStdString(ini.ReadString(kSection, field.key, field.fallback));
-    ComposeCityLine();
+    CompanyInfo = ReadCompanyDetails(IniFile(DefaultSettingsPath()));
 }
 
 void SaveCompanyInfo()
@@ -103,14 +94,14 @@ void SaveCompanyInfo()
     // Every key on every save; a failing write leaves the keys before it
     // saved and raises "Unable to write to <file>" for the error display.
     IniFile ini(DefaultSettingsPath());
-    for (const Field &field : kFields)
-        ini.WriteString(kSection, field.key, (CompanyInfo.*field.member).toStdString());
+    for (const auto &[key, member] : kKeys)
+        ini.WriteString("REQUIRED", key, (CompanyInfo.*member).toStdString());
     ComposeCityLine();
 }
 
 void ComposeCityLine()
 {
-    CompanyInfo.CityLine = CompanyInfo.City + u',' + CompanyInfo.State + QStringLiteral("  ") + CompanyInfo.Zip;
+    CompanyInfo.CityLine = ComposeCityLine(CompanyInfo);
 }
 
 TFGIS::TFGIS(QWidget *parent)
@@ -308,12 +299,60 @@ void TFGIS::ApplyQuotationType()
 
 void TFGIS::BBPrintClick()
 {
-    // The quote page and its preview come with the report form.
+    const bool refund = ui->RadioGroup1->ItemIndex() == 0;
+    QuoteTexts texts;
+    texts.additionalPremium = !refund;
+    {
+        // A fresh dialog for every quote, gone once its texts are read.
+        TFGetDetail dialog(this);
+        dialog.setHeading(refund ? QStringLiteral("REFUND") : QStringLiteral("Additional Premium"));
+        dialog.exec(); // however it closes, the quote goes on
+        texts.policyNumber = dialog.PolicyNum();
+        texts.client = dialog.ClientName();
+        texts.policyType = dialog.PolicyType();
+    }
+    // The quote takes the texts as shown, character for character: nothing
+    // is recalculated or checked on the way.
+    texts.company = CompanyInfo;
+    texts.premium = ui->Premium->text();
+    texts.start = ui->DateStart->text();
+    texts.end = ui->DateEnd->text();
+    texts.days = ui->NumDays->text();
+    texts.PR12Earn = ui->PR12Earn->text();
+    texts.PR12Unearn = ui->PR12Unearn->text();
+    texts.PR12ERate = ui->PR12ERate->text();
+    texts.PR12URate = ui->PR12URate->text();
+    texts.PR6Earn = ui->PR6Earn->text();
+    texts.PR6Unearn = ui->PR6Unearn->text();
+    texts.PR6ERate = ui->PR6ERate->text();
+    texts.PR6URate = ui->PR6URate->text();
+    texts.SR12Earn = ui->SR12Earn->text();
+    texts.SR12Unearn = ui->SR12Unearn->text();
+    texts.SR12ERate = ui->SR12ERate->text();
+    texts.SR12URate = ui->SR12URate->text();
+    texts.SR6earn = ui->SR6earn->text();
+    texts.SR6Unearn = ui->SR6Unearn->text();
+    texts.SR6ERate = ui->SR6ERate->text();
+    texts.SR6URate = ui->SR6URate->text();
+    if (!FQReport)
+        FQReport = new TFQReport;
+    FillQuotePage(FQReport->QR, texts);
+    // The preview takes its own copy of the page, so a second quote started
+    // while this one is open cannot change what this one prints.
+    PreviewQuote(FQReport->QR, this, m_printerName);
 }
 
 void TFGIS::BBPrintSetupClick()
 {
-    // The printer set-up dialog comes with the report form.
+    // The choice holds for the rest of the run: every later preview starts
+    // with this printer.
+    QPrinter printer;
+    if (!m_printerName.isEmpty())
+        printer.setPrinterName(m_printerName);
+    QPrintDialog PSDialog1(&printer, this);
+    PSDialog1.setWindowTitle(tr("Printer Setup"));
+    if (PSDialog1.exec() == QDialog::Accepted)
+        m_printerName = printer.printerName();
 }
 
 void TFGIS::BitBtn1Click()

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "Company.h"
 #include "Urefund.h"
 
 namespace Ui {
@@ -17,19 +18,7 @@ class TRadioGroup;
 
 // The company details and the mini-help preference of the settings file,
 // held for the whole run. Only the company information dialog changes it.
-struct TCompanyInfo
-{
-    QString Co;
-    QString Add1;
-    QString Add2;
-    QString City;
-    QString State;
-    QString Zip;
-    QString Phone;
-    QString Fax;
-    QString Minihelp;
-    QString CityLine; // derived, never stored
-};
+using TCompanyInfo = CompanyDetails;
 
 extern TCompanyInfo CompanyInfo;
 
@@ -84,6 +73,7 @@ private:
 
     std::unique_ptr<Ui::TFGIS> ui;
     std::unique_ptr<QMenu> m_menu;
+    QString m_printerName; // chosen in the printer set-up dialog
     bool m_shown = false;
     bool m_showHints = true;
 };

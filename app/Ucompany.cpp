@@ -2,27 +2,12 @@
 
 #include <QKeyEvent>
 #include <QScopeGuard>
-#include <QValidator>
 
 #include "Picpanel.h"
+#include "Upcase.h"
 #include "Ucalc.h"
 #include "ui_Ucompany.h"
 
-namespace {
-
-// Capitals as the clerk types or pastes, the way postal codes are written.
-class UpperCaseValidator : public QValidator
-{
-public:
-    using QValidator::QValidator;
-    State validate(QString &input, int &) const override
-    {
-        input = input.toUpper();
-        return Acceptable;
-    }
-};
-
-} // namespace
 
 TFCompanyInfo::TFCompanyInfo(QWidget *owner)
     : QDialog(owner)

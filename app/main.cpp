@@ -8,6 +8,7 @@
 #include "Localeset.h"
 #include "Picpanel.h"
 #include "Ucalc.h"
+#include "Uprpt.h"
 #include "Ussplash.h"
 
 int main(int argc, char **argv)
@@ -26,7 +27,7 @@ int main(int argc, char **argv)
 
     FGIS = new TFGIS();
     FGIS->setAttribute(Qt::WA_DeleteOnClose); // closing the main window ends the program
-    // The quote report form is created here, after the main window.
+    FQReport = new TFQReport; // lives for the whole run, never shown itself
 
     FSSplash->hide();
     delete FSSplash;

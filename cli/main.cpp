@@ -1,5 +1,5 @@
 // quillon-quote: refund and additional-premium quotes from the command line,
-// one at a time or in batch from CSV.
+// one at a time, in batch from CSV, or as the printed quote page in a PDF.
 
 #include <cstdio>
 #include <cstring>
@@ -7,8 +7,13 @@
 #include <string>
 #include <vector>
 
+#include <QGuiApplication>
+
 #include "Batch.h"
+#include "Company.h"
+#include "Inifile.h"
 #include "Localeset.h"
+#include "Pdfquote.h"
 #include "Quote.h"
 #include "Quotetable.h"
 #include "Shortdate.h"
@@ -22,6 +27,8 @@ namespace {
 const char kUsage[] =
     "Usage: quillon-quote PREMIUM START END [--type refund|addl] [--today DATE]\n"
     "       quillon-quote --csv [FILE] [--today DATE]\n"
+    "       quillon-quote --pdf FILE PREMIUM START END [--type refund|addl]\n"
+    "                     [--policy-number X] [--client X] [--policy-type X] [--today DATE]\n"
     "\n"
     "Quotes the earned and unearned premium of a cancelled policy (refund) or the\n"
     "pro-rated premium of a mid-term endorsement (addl), for 12-month and 6-month\n"
@@ -33,13 +40,19 @@ const char kUsage[] =
     "  --type TYPE      refund (default) or addl, for additional premium\n"
     "  --csv [FILE]     quote every row of FILE (or standard input), a CSV with the\n"
     "                   header premium,start,end; writes CSV to standard output\n"
+    "  --pdf FILE       write the quote as the printed one-page quotation to FILE (PDF),\n"
+    "                   headed with the company details of the settings file\n"
+    "                   ($XDG_CONFIG_HOME/Quillon32.Ini, by default ~/.config)\n"
+    "  --policy-number X, --client X, --policy-type X\n"
+    "                   the policy information printed on the quote (--pdf only);\n"
+    "                   the policy number is printed in capitals\n"
     "  --today DATE     the date two-digit years and dates without a year are read\n"
     "                   against (default: today)\n"
     "  --help           show this help\n"
     "  --version        show the version\n"
     "\n"
     "Exit status: 0 every row quoted; 1 some premium or date could not be read;\n"
-    "2 usage error or unreadable input.\n";
+    "2 usage error, unreadable input or unwritable output.\n";
 
 struct Options
 {
@@ -49,6 +62,10 @@ struct Options
     std::optional<std::string> csvFile;
     std::optional<std::string> type;
     std::optional<std::string> today;
+    std::optional<std::string> pdfFile;
+    std::optional<std::string> policyNumber;
+    std::optional<std::string> client;
+    std::optional<std::string> policyType;
     std::vector<std::string> positionals;
 };
 
@@ -95,13 +112,31 @@ std::optional<std::string> parseOptions(int argc, char **argv, Options &options)
         } else if (arg == "--today" || arg.rfind("--today=", 0) == 0) {
             if (auto error = value("--today", options.today))
                 return error;
+        } else if (arg == "--pdf" || arg.rfind("--pdf=", 0) == 0) {
+            if (auto error = value("--pdf", options.pdfFile))
+                return error;
+        } else if (arg == "--policy-number" || arg.rfind("--policy-number=", 0) == 0) {
+            if (auto error = value("--policy-number", options.policyNumber))
+                return error;
+        } else if (arg == "--client" || arg.rfind("--client=", 0) == 0) {
+            if (auto error = value("--client", options.client))
+                return error;
+        } else if (arg == "--policy-type" || arg.rfind("--policy-type=", 0) == 0) {
+            if (auto error = value("--policy-type", options.policyType))
+                return error;
         } else {
             return "unknown option '" + arg + "'";
         }
     }
     if (options.help || options.version)
         return std::nullopt;
+    if (!options.pdfFile && (options.policyNumber || options.client || options.policyType))
+        return "--policy-number, --client and --policy-type apply to --pdf";
+    if (options.pdfFile && options.pdfFile->empty())
+        return "--pdf needs a file name";
     if (options.csv) {
+        if (options.pdfFile)
+            return "--pdf writes a single quote, not --csv";
         if (!options.positionals.empty())
             return "--csv takes at most one FILE";
         if (options.type)
@@ -161,6 +196,45 @@ int runSingle(const Options &options, const LocaleSettings &locale, int today)
     return kExitOk;
 }
 
+void quietQtMessages(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "quillon-quote: %s\n", qPrintable(message));
+}
+
+int runPdf(char *program, const Options &options, const LocaleSettings &locale, int today)
+{
+    const QuoteOutcome outcome = ComputeQuote(
+        {options.positionals[0], options.positionals[1], options.positionals[2]}, locale, today);
+    if (!outcome.ok()) {
+        std::fprintf(stderr, "quillon-quote: %s\n", outcome.error.c_str());
+        return kExitRowFailed;
+    }
+    // Fonts and the PDF writer need a GUI application, but never a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's own notes (a missing runtime directory in a container, say) are
+    // not the tool's to report; a failure to write is reported below.
+    qInstallMessageHandler(quietQtMessages);
+    // Only the program name: the quote's own arguments are not Qt's to read.
+    int qtArgc = 1;
+    char *qtArgv[] = {program, nullptr};
+    const QGuiApplication application(qtArgc, qtArgv);
+
+    const QuotationType type = options.type.value_or("refund") == "addl" ? QuotationType::AdditionalPremium
+                                                                         : QuotationType::Refund;
+    const PolicyEntry policy{options.policyNumber.value_or(""), options.client.value_or(""),
+                             options.policyType.value_or("")};
+    const CompanyDetails company = ReadCompanyDetails(IniFile(DefaultSettingsPath()));
+    QuotePage page;
+    FillQuotePage(page, QuoteTextsFor(outcome, type, policy, company, locale));
+    if (!WriteQuotePdf(QString::fromLocal8Bit(options.pdfFile->c_str()), page)) {
+        std::fprintf(stderr, "quillon-quote: cannot write '%s'\n", options.pdfFile->c_str());
+        return kExitUsage;
+    }
+    return kExitOk;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -185,5 +259,7 @@ int main(int argc, char **argv)
             return usageError("--today: '" + *options.today + "' is not a valid date");
         today = *day;
     }
+    if (options.pdfFile)
+        return runPdf(argv[0], options, locale, today);
     return options.csv ? runCsv(options, locale, today) : runSingle(options, locale, today);
 }

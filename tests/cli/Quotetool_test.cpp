@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -166,4 +168,118 @@ TEST(QuoteToolSingle, ShowsTheRangeMessageAndStillQuotes)
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("You have selected dates less than 0 days. Please try again!"), std::string::npos);
     EXPECT_NE(r.out.find("($100.00)"), std::string::npos) << r.out;
+}
+
+namespace {
+
+// A settings directory for one test: XDG_CONFIG_HOME points at it while the
+// test runs the tool, and both go away afterwards.
+class SettingsDir
+{
+public:
+    explicit SettingsDir(const std::string &ini)
+    {
+        char pattern[] = "/tmp/quillon-pdf-XXXXXX";
+        m_dir = mkdtemp(pattern);
+        if (!ini.empty())
+            std::ofstream(m_dir + "/Quillon32.Ini", std::ios::binary) << ini;
+        if (const char *old = std::getenv("XDG_CONFIG_HOME"))
+            m_old = old;
+        setenv("XDG_CONFIG_HOME", m_dir.c_str(), 1);
+    }
+    ~SettingsDir()
+    {
+        if (m_old)
+            setenv("XDG_CONFIG_HOME", m_old->c_str(), 1);
+        else
+            unsetenv("XDG_CONFIG_HOME");
+        std::system(("rm -rf '" + m_dir + "'").c_str());
+    }
+    std::string file(const char *name) const { return m_dir + "/" + name; }
+
+private:
+    std::string m_dir;
+    std::optional<std::string> m_old;
+};
+
+std::string pdfText(const std::string &path)
+{
+    std::string text;
+    std::FILE *pipe = popen(("pdftotext '" + path + "' - 2>/dev/null").c_str(), "r");
+    if (!pipe)
+        return text;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        text.append(buffer, n);
+    pclose(pipe);
+    return text;
+}
+
+bool exists(const std::string &path)
+{
+    return std::ifstream(path).good();
+}
+
+const char kSettings[] = "[REQUIRED]\nCo=Harbour Office\nAdd1=1 Quay Street\nCity=Portland\nState=ME\nZip=04101\n";
+
+} // namespace
+
+TEST(QuoteToolPdf, WritesTheQuoteWithTheCompanyOfTheSettingsFile)
+{
+    const SettingsDir settings(kSettings);
+    const std::string pdf = settings.file("quote.pdf");
+    const ToolRun r = run("--pdf '" + pdf + "' 1000 1/1/2026 4/11/2026 --policy-number ab-12c --client 'jane public' "
+                          "--policy-type 'Home owners' " + kToday + " 2>&1");
+    EXPECT_EQ(r.status, 0) << r.out;
+    const std::string text = pdfText(pdf);
+    for (const char *expected : {"Harbour Office", "1 Quay Street", "Portland,ME", "AB-12C", "jane public",
+                                 "Home owners", "REFUND", "Total Premium", "$1,000.00", "1/1/2026", "4/11/2026",
+                                 "100", "$620.00", "$726.00", "0.274"})
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+    EXPECT_EQ(text.find("ab-12c"), std::string::npos) << "the policy number prints in capitals";
+}
+
+TEST(QuoteToolPdf, AdditionalPremiumCoversTheShortRatedFigures)
+{
+    const SettingsDir settings("");
+    const std::string pdf = settings.file("addl.pdf");
+    const ToolRun r = run("--pdf='" + pdf + "' --type addl 1000 1/1/2026 4/11/2026 " + kToday);
+    EXPECT_EQ(r.status, 0);
+    const std::string text = pdfText(pdf);
+    for (const char *expected : {"Company Name", "Additional Premium", "Add. Annual Premium", "Amt Due",
+                                 "Change Effective Date", "$726.00", "This Section not applicable"})
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+    EXPECT_EQ(text.find("$620.00"), std::string::npos) << "short-rated 12-month refund";
+    EXPECT_EQ(text.find("$640.00"), std::string::npos) << "short-rated 6-month earned";
+}
+
+TEST(QuoteToolPdf, FailsWithoutWritingAFile)
+{
+    const SettingsDir settings("");
+    struct Case
+    {
+        const char *name;
+        std::string arguments;
+        int status;
+        const char *message; // expected in the error output
+    };
+    const std::string pdf = settings.file("q.pdf");
+    const Case cases[] = {
+        {"unreadable date", "--pdf '" + pdf + "' 100 abc 1/2/2026", 1, "'abc' is not a valid date."},
+        {"unreadable premium", "--pdf '" + pdf + "' abc 1/1/2026 1/2/2026", 1, "'abc' is not a valid premium."},
+        {"directory missing", "--pdf '" + settings.file("none/q.pdf") + "' 100 1/1/2026 1/2/2026", 2,
+         "cannot write"},
+        {"policy details without --pdf", "100 1/1/2026 1/2/2026 --client x", 2, "apply to --pdf"},
+        {"--pdf with --csv", "--csv x.csv --pdf '" + pdf + "'", 2, ""},
+        {"--pdf without a file", "100 1/1/2026 1/2/2026 --pdf", 2, "needs a value"},
+        {"--pdf with two positionals", "--pdf '" + pdf + "' 100 1/1/2026", 2, "expected PREMIUM START END"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const ToolRun r = run(std::string(kToday) + " " + c.arguments + " 2>&1 >/dev/null");
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_NE(r.out.find(c.message), std::string::npos) << r.out;
+        EXPECT_FALSE(exists(pdf));
+    }
 }

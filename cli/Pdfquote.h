@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+#include "Localeset.h"
+#include "Quote.h"
+#include "Quotetable.h"
+#include "Uprpt.h"
+
+// The three texts the policy information dialog would be given.
+struct PolicyEntry
+{
+    std::string number;
+    std::string client;
+    std::string type;
+};
+
+// The quote page's texts for one computed quote, as the main window would
+// show them after the calculation and the dialog would keep them: the
+// premium as its field formats the value read, the dates as the date fields
+// show them once left, the day count and figures in their display formats.
+// A negative day count leaves the pro-rated fields of a fresh window at
+// their starting zeros. The policy number is kept in capitals, as the
+// dialog's field keeps it; client and policy type as typed.
+QuoteTexts QuoteTextsFor(const QuoteOutcome &outcome, QuotationType type, const PolicyEntry &policy,
+                         const CompanyDetails &company, const LocaleSettings &locale);

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+class IniFile;
+
+// The company details printed at the head of every quote, as the settings
+// file holds them. CityLine is never stored: it is composed from City, State
+// and Zip whenever the record is read.
+struct CompanyDetails
+{
+    QString Co;
+    QString Add1;
+    QString Add2;
+    QString City;
+    QString State;
+    QString Zip;
+    QString Phone;
+    QString Fax;
+    QString Minihelp;
+    QString CityLine;
+};
+
+// Reads section REQUIRED, keys Co to Minihelp in that order. A missing file,
+// section or key gives its default ("Company Name" for Co, "ON" for
+// Minihelp, empty text otherwise) and is not reported. Composes CityLine.
+CompanyDetails ReadCompanyDetails(const IniFile &ini);
+
+// City, a comma, State, two spaces, Zip; nothing trimmed, so three empty
+// parts still give ",  ".
+QString ComposeCityLine(const CompanyDetails &details);

@@ -1,0 +1,131 @@
+#pragma once
+
+#include <QFont>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+#include "Company.h"
+
+class QPainter;
+class QPagedPaintDevice;
+
+// The one-page quote as data: two bands of positioned labels and shapes, in
+// 1/96 inch from the top-left corner of their band, drawn in order of their
+// number. The quote assembly writes texts and enables the two notices; the
+// page does no arithmetic and no formatting of its own.
+
+enum class QuoteItemKind { Label, Rectangle, HorizontalLine };
+enum class QuoteBand { Header, Footer }; // QRBand1, QRBand3
+
+struct QuoteItem
+{
+    QString name;
+    QuoteItemKind kind = QuoteItemKind::Label;
+    QuoteBand band = QuoteBand::Header;
+    int order = 0;     // drawing order within the band
+    QRect rect;        // 1/96 inch, band-relative
+    QString text;
+    QFont font;        // Arial 10 unless stated
+    Qt::Alignment alignment = Qt::AlignLeft;
+    bool transparent = false; // labels: draw only the text
+    bool filled = false;      // rectangles: white fill under the outline
+    int penWidth = 1;
+    bool enabled = true;
+    bool sizesToText = false;
+};
+
+class QuotePage
+{
+public:
+    // The page as designed, with its placeholder texts and both notices off.
+    QuotePage();
+
+    const std::vector<QuoteItem> &items() const { return m_items; }
+    const QuoteItem *item(const QString &name) const;
+
+    QString text(const QString &name) const;
+    void setText(const QString &name, const QString &text);
+    void setEnabled(const QString &name, bool enabled);
+
+private:
+    QuoteItem *find(const QString &name);
+    std::vector<QuoteItem> m_items;
+};
+
+// Page geometry: Letter portrait with 0.5 inch margins; the header band at
+// the top of the area inside the margins, the footer band at its bottom.
+inline constexpr int kPageWidth = 816;   // 8.5 in
+inline constexpr int kPageHeight = 1056; // 11 in
+inline constexpr int kMargin = 48;       // 0.5 in
+inline constexpr int kBandWidth = 720;
+inline constexpr int kHeaderHeight = 841;
+inline constexpr int kFooterHeight = 88;
+
+// Paints the whole page onto a painter whose coordinates are 1/96 inch from
+// the paper's top-left corner (the caller scales for its device). Disabled
+// labels are skipped, and so is any item wholly covered by a later opaque
+// item: text hidden under a notice must not survive in a PDF.
+// Text is sized in points at 96 units to the inch whatever the painter's
+// device is, so it keeps its size and its line breaks on every device.
+void PaintQuotePage(QPainter &painter, const QuotePage &page);
+
+// Paints the page onto a printer or PDF writer set up for Letter, full page.
+// The set-up is done here: Letter, portrait, full-page mode with no device
+// margins, whatever the device held before; the painter is scaled from the
+// device's resolution to 1/96 inch.
+void PaintQuotePage(QPagedPaintDevice &device, const QuotePage &page);
+
+// Writes the page as a one-page PDF; false when the file cannot be written.
+// The file is replaced atomically, so a failure leaves any earlier file.
+bool WriteQuotePdf(const QString &path, const QuotePage &page);
+
+// Where a band's top-left corner lies on the page, in 1/96 inch.
+QPoint QuoteBandOrigin(QuoteBand band);
+
+// The items of one band that print, in drawing order: enabled, and not
+// wholly inside a later opaque item (an enabled label that is not
+// transparent, or a filled rectangle).
+std::vector<const QuoteItem *> PrintedQuoteItems(const QuotePage &page, QuoteBand band);
+
+// The lines of a label's text that print: its text wrapped at word
+// boundaries within its width, as many lines as fit wholly in its height.
+// A label that sizes to its text prints its text on one line.
+QStringList PrintedLabelLines(const QuoteItem &item);
+
+// Everything a quote puts on the page, as the texts the main window and the
+// policy information dialog show; nothing here is recalculated or
+// reformatted. The sixteen figures carry the window's field names.
+struct QuoteTexts
+{
+    bool additionalPremium = false;
+    CompanyDetails company;
+    QString policyNumber;
+    QString client;
+    QString policyType;
+    QString premium;
+    QString start;
+    QString end;
+    QString days;
+
+    QString PR12Earn, PR12Unearn, PR12ERate, PR12URate;
+    QString PR6Earn, PR6Unearn, PR6ERate, PR6URate;
+    QString SR12Earn, SR12Unearn, SR12ERate, SR12URate;
+    QString SR6earn, SR6Unearn, SR6ERate, SR6URate;
+};
+
+// Writes one quote onto the page: the captions of its quotation type, the
+// two notices (on only for an additional premium), and every text copied
+// unchanged into its label. Every label a quote uses is written, so nothing
+// of an earlier quote survives.
+void FillQuotePage(QuotePage &page, const QuoteTexts &texts);
+
+// The report form: created once at start-up, holds the page between quotes.
+class TFQReport
+{
+public:
+    QuotePage QR;
+};
+
+extern TFQReport *FQReport;
