@@ -11,6 +11,8 @@
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrintPreviewWidget>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QToolBar>
 
 namespace {
@@ -153,6 +155,10 @@ void PreviewQuote(const QuotePage &page, QWidget *owner, const QString &printerN
     QEventLoop wait;
     QObject::connect(preview, &TQuotePreview::closed, &wait, &QEventLoop::quit);
     QObject::connect(preview, &QObject::destroyed, &wait, &QEventLoop::quit);
+    // Sized to the screen first, for desktops whose window manager does not
+    // maximise on request.
+    if (const QScreen *screen = owner ? owner->screen() : QGuiApplication::primaryScreen())
+        preview->setGeometry(screen->availableGeometry());
     preview->showMaximized();
     if (preview)
         wait.exec();

@@ -213,10 +213,10 @@ void appendResultRows(std::vector<QuoteItem> &items)
         for (int c = 0; c < 5; ++c) {
             const bool figure = columns[c].text == nullptr;
             const bool ownName = c == 0 && row.caption == nullptr;
-            const Row spec{row.cells[c].order, row.cells[c].name, L, columns[c].left, row.top, columns[c].width, 17,
+            const Row cell{row.cells[c].order, row.cells[c].name, L, columns[c].left, row.top, columns[c].width, 17,
                            figure || ownName ? nullptr : columns[c].text, figure ? Face::FigureField : Face::Plain,
                            figure ? kRight : kLeft, NoFlags};
-            items.push_back(itemOf(spec, QuoteBand::Header));
+            items.push_back(itemOf(cell, QuoteBand::Header));
         }
     }
 }
