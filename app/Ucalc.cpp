@@ -48,29 +48,6 @@ struct MethodFields
     }
 };
 
-struct QuotationTexts
-{
-    const char *unearned;
-    const char *earned;
-    const char *premium;
-    const char *start;
-    const char *end;
-    const char *premiumHint;
-    const char *daysHint;
-};
-
-const QuotationTexts kRefundTexts{
-    "Refund", "Earned", "Total Premium", "Policy Effective date", "Cancellation Date",
-    "Enter the total policy premium including all endorsements",
-    "This is the number of calendar days between inception date and cancellation date",
-};
-
-const QuotationTexts kAdditionalTexts{
-    "Amt Due", "Expired", "Add. Annual Premium", "Policy Effective date", "Change Effective Date",
-    "Enter the total additional premium as if was going to be paid at the start of the policy",
-    "This is the number of calendar days between policy effective date and endorsement effective date",
-};
-
 } // namespace
 
 namespace {
@@ -247,7 +224,7 @@ void TFGIS::RadioGroup1Exit()
 void TFGIS::ApplyQuotationType()
 {
     const bool refund = ui->RadioGroup1->ItemIndex() == 0;
-    const QuotationTexts &texts = refund ? kRefundTexts : kAdditionalTexts;
+    const Messages::QuotationCaptions &texts = Messages::CaptionsFor(!refund);
 
     ui->Label9->setText(QString::fromLatin1(texts.unearned));
     for (QLabel *label : {ui->Label3, ui->Label5, ui->Label7})
@@ -305,7 +282,7 @@ void TFGIS::BBPrintClick()
     {
         // A fresh dialog for every quote, gone once its texts are read.
         TFGetDetail dialog(this);
-        dialog.setHeading(refund ? QStringLiteral("REFUND") : QStringLiteral("Additional Premium"));
+        dialog.setHeading(QString::fromLatin1(Messages::CaptionsFor(!refund).title));
         dialog.exec(); // however it closes, the quote goes on
         texts.policyNumber = dialog.PolicyNum();
         texts.client = dialog.ClientName();

@@ -9,22 +9,6 @@
 
 namespace {
 
-struct Labels
-{
-    const char *premium;
-    const char *start;
-    const char *end;
-    const char *unearned;
-    const char *earned;
-};
-
-Labels labelsFor(QuotationType type)
-{
-    if (type == QuotationType::Refund)
-        return {"Total Premium", "Policy Effective date", "Cancellation Date", "Refund", "Earned"};
-    return {"Add. Annual Premium", "Policy Effective date", "Change Effective Date", "Amt Due", "Expired"};
-}
-
 // Display width in characters, counting UTF-8 continuation bytes as nothing.
 std::size_t width(const std::string &text)
 {
@@ -46,7 +30,7 @@ void pad(std::string &out, const std::string &text, std::size_t to, bool right)
 
 std::string QuoteTable(const QuoteOutcome &outcome, QuotationType type, const LocaleSettings &locale)
 {
-    const Labels labels = labelsFor(type);
+    const Messages::QuotationCaptions &labels = Messages::CaptionsFor(type == QuotationType::AdditionalPremium);
     const FieldFormats formats;
     QuoteFieldTexts texts;
     FillQuoteFieldTexts(outcome.quote, formats, locale, texts);

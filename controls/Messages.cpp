@@ -17,6 +17,22 @@ std::string quoted(std::string_view text, std::string_view tail)
 
 } // namespace
 
+const QuotationCaptions &CaptionsFor(bool additionalPremium)
+{
+    static const QuotationCaptions refund{
+        "REFUND", "Refund", "Earned", "Total Premium", "Policy Effective date", "Cancellation Date",
+        "Enter the total policy premium including all endorsements",
+        "This is the number of calendar days between inception date and cancellation date",
+    };
+    static const QuotationCaptions additional{
+        "Additional Premium", "Amt Due", "Expired", "Add. Annual Premium", "Policy Effective date",
+        "Change Effective Date",
+        "Enter the total additional premium as if was going to be paid at the start of the policy",
+        "This is the number of calendar days between policy effective date and endorsement effective date",
+    };
+    return additionalPremium ? additional : refund;
+}
+
 std::string_view ForRange(DayRange range)
 {
     switch (range) {

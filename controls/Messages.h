@@ -28,6 +28,22 @@ inline constexpr std::string_view kNegativeDays =
 inline constexpr std::string_view kRangeCaption = "Error";
 inline constexpr std::string_view kInvalidDatePrefix = "Invalid Date: ";
 
+// The wording of each quotation type, shared by the window, the printed
+// quote and the command-line tool.
+struct QuotationCaptions
+{
+    const char *title;    // the quote's heading: "REFUND" or "Additional Premium"
+    const char *unearned; // row caption of the unearned figures
+    const char *earned;   // row caption of the earned figures (window only; the quote says "Used")
+    const char *premium;
+    const char *start;
+    const char *end;
+    const char *premiumHint;
+    const char *daysHint;
+};
+
+const QuotationCaptions &CaptionsFor(bool additionalPremium);
+
 // The message the main window shows for an out-of-range day count, or empty.
 std::string_view ForRange(DayRange range);
 

@@ -1,5 +1,7 @@
 #include "Uprpt.h"
 
+#include "Messages.h"
+
 #include <QFontMetricsF>
 #include <QImage>
 #include <QPageLayout>
@@ -518,19 +520,6 @@ bool WriteQuotePdf(const QString &path, const QuotePage &page)
 
 namespace {
 
-struct Captions
-{
-    const char *title;
-    const char *unearned;
-    const char *premium;
-    const char *start;
-    const char *end;
-};
-
-const Captions kRefundCaptions{"REFUND", "Refund", "Total Premium", "Policy Effective date", "Cancellation Date"};
-const Captions kAdditionalCaptions{"Additional Premium", "Amt Due", "Add. Annual Premium", "Policy Effective date",
-                                   "Change Effective Date"};
-
 struct CompanyCopy
 {
     const char *label;
@@ -581,7 +570,7 @@ const TextCopy kTextCopies[] = {
 
 void FillQuotePage(QuotePage &page, const QuoteTexts &texts)
 {
-    const Captions &captions = texts.additionalPremium ? kAdditionalCaptions : kRefundCaptions;
+    const Messages::QuotationCaptions &captions = Messages::CaptionsFor(texts.additionalPremium);
     page.setText(QStringLiteral("QRLabel44"), QString::fromLatin1(captions.title));
     page.setText(QStringLiteral("QRLabel8"), QString::fromLatin1(captions.unearned));
     page.setText(QStringLiteral("QRLabel20"), QString::fromLatin1(captions.premium));
