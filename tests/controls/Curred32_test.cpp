@@ -6,6 +6,7 @@
 #include "Curred32.h"
 #include "Errordisplay.h"
 #include "Messages.h"
+#include "../support/Fieldwindow.h"
 
 Q_DECLARE_METATYPE(Qt::Key)
 Q_DECLARE_METATYPE(Qt::KeyboardModifiers)
@@ -15,26 +16,8 @@ class TestCurrencyEdit : public QObject
     Q_OBJECT
 
 private:
-    // A window with the field under test and a neighbour to move the focus to.
-    struct Window
+    struct Window : FieldWindow<TCurrencyEdit, TCurrencyEdit>
     {
-        QWidget widget;
-        // Created first, so activation puts the focus here and entering the
-        // field under test is always a real focus change.
-        QLineEdit *start = new QLineEdit(&widget);
-        TCurrencyEdit *field = new TCurrencyEdit(&widget);
-        TCurrencyEdit *next = new TCurrencyEdit(&widget);
-        Window()
-        {
-            start->move(0, 80);
-            next->move(0, 40);
-            widget.show();
-            QApplication::setActiveWindow(&widget);
-            QVERIFY(QTest::qWaitForWindowActive(&widget));
-            start->setFocus(Qt::OtherFocusReason);
-        }
-        void enter() { field->setFocus(Qt::TabFocusReason); }
-        void leave() { next->setFocus(Qt::TabFocusReason); }
         void type(const QString &text)
         {
             enter();

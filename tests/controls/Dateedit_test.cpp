@@ -7,6 +7,7 @@
 #include "Dateedit.h"
 #include "Errordisplay.h"
 #include "Shortdate.h"
+#include "../support/Fieldwindow.h"
 #include "../support/Modalwatch.h"
 
 namespace {
@@ -18,30 +19,13 @@ class TestDateEdit : public QObject
     Q_OBJECT
 
 private:
-    struct Window
+    struct Window : FieldWindow<TDateEdit>
     {
-        QWidget widget;
-        // Created first, so activation puts the focus here and entering the
-        // field under test is always a real focus change.
-        QLineEdit *start = new QLineEdit(&widget);
-        TDateEdit *field = new TDateEdit(&widget);
-        QLineEdit *next = new QLineEdit(&widget);
-        Window()
-        {
-            field->resize(121, 25);
-            start->move(0, 80);
-            next->move(0, 40);
-            widget.show();
-            QApplication::setActiveWindow(&widget);
-            QVERIFY(QTest::qWaitForWindowActive(&widget));
-            start->setFocus(Qt::OtherFocusReason);
-        }
         void type(const QString &text)
         {
-            field->setFocus(Qt::TabFocusReason);
+            enter();
             field->setText(text);
         }
-        void leave() { next->setFocus(Qt::TabFocusReason); }
     };
 
 private slots:
