@@ -5,6 +5,7 @@
 
 #include "Dispfmt.h"
 #include "Localeset.h"
+#include "../support/Locales.h"
 #include "Messages.h"
 
 namespace {
@@ -24,14 +25,6 @@ void expectFormats(const FormatCase (&cases)[N], const LocaleSettings &locale = 
         SCOPED_TRACE(c.name);
         EXPECT_EQ(FormatText(c.value, c.format, locale), c.expected);
     }
-}
-
-LocaleSettings commaDecimalLocale()
-{
-    LocaleSettings locale;
-    locale.decimalSeparator = ",";
-    locale.thousandSeparator = ".";
-    return locale;
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 
 #include "Dispfmt.h"
 #include "Localeset.h"
+#include "../support/Locales.h"
 
 namespace {
 
@@ -28,14 +29,6 @@ void expectReadings(const ParseCase (&cases)[N], const LocaleSettings &locale = 
             EXPECT_EQ(*read, *c.expected);
         }
     }
-}
-
-LocaleSettings commaDecimalLocale()
-{
-    LocaleSettings locale;
-    locale.decimalSeparator = ",";
-    locale.thousandSeparator = ".";
-    return locale;
 }
 
 } // namespace
