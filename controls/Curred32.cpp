@@ -68,6 +68,12 @@ void TCurrencyEdit::setDisplayFormat(const QString &format)
     setText(QString::fromStdString(checked.format(m_value, ControlLocale())));
 }
 
+void TCurrencyEdit::commitEdit()
+{
+    ParseText();
+    FormatText();
+}
+
 void TCurrencyEdit::FormatText()
 {
     setText(QString::fromStdString(::FormatText(m_value, m_displayFormat.toStdString(), ControlLocale())));

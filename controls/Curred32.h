@@ -24,6 +24,11 @@ public:
     // Throws ConversionError for a format longer than 224 characters.
     void setDisplayFormat(const QString &format);
 
+    // Ends any editing in progress as leaving the field would (read back,
+    // then redisplay) but without telling the owner, so a command that acts
+    // on the field's figure sees the typed one.
+    void commitEdit();
+
 signals:
     // Fired on leaving the field, after the read-back and the redisplay, so a
     // handler sees the new Value.
