@@ -7,8 +7,11 @@ QuoteOutcome ComputeQuote(const QuoteRequest &request, const LocaleSettings &loc
 {
     QuoteOutcome outcome;
     // The clerk types the premium first and leaves its field before the
-    // dates are read, so an unreadable premium is reported first.
-    const std::optional<long double> premium = ParseText(request.premium, locale);
+    // dates are read, so an unreadable premium is reported first. No key
+    // filter stands between a command line or a CSV file and the reading, so
+    // only a whole amount is taken: "1e5" or "abc123" is refused, never read
+    // as the digits it happens to hold.
+    const std::optional<long double> premium = ParseAmount(request.premium, locale);
     if (!premium) {
         outcome.error = Messages::ErrorDisplayText(Messages::InvalidPremium(request.premium));
         return outcome;

@@ -188,10 +188,10 @@ void TfrmCalPop::MoveDays(int n)
     m_previousCell = m_currentCell;
     m_previousYear = m_year;
     m_previousMonth = m_month;
-    // The calendar ends at 1/1/0001 and 12/31/9999; a move past either end
-    // stops on it rather than producing a date the program cannot write.
+    // The calendar ends at 1/1/0100 and 12/31/9999; a move past either end
+    // stops on it rather than producing a date that would not read back.
     const long long target = static_cast<long long>(m_selected) + n;
-    m_selected = int(std::clamp<long long>(target, kFirstDayNumber, kLastDayNumber));
+    m_selected = int(std::clamp<long long>(target, kFirstWritableDayNumber, kLastDayNumber));
     takeApart();
     m_currentCell = firstCell() + int(m_day) - 1;
     if (m_month != m_previousMonth || m_year != m_previousYear)
@@ -215,7 +215,7 @@ void TfrmCalPop::moveYears(int years)
 {
     using namespace std::chrono;
     const int target = int(m_year) + years;
-    if (target < 1 || target > 9999)
+    if (target < 100 || target > 9999)
         return; // the first and last years have nowhere to go
     // 29 February has no counterpart in the neighbouring years: 1 March instead.
     const bool leapDay = m_month == 2 && m_day == 29;

@@ -29,9 +29,19 @@ bool isEditingKey(const QKeyEvent *event)
     }
 }
 
-bool isAcceptedCharacter(QChar c)
+QString decimalSeparator()
 {
-    return c == u'-' || c == u'.' || (c >= u'0' && c <= u'9');
+    return QString::fromStdString(ControlLocale().decimalSeparator);
+}
+
+bool isAcceptedText(const QString &text)
+{
+    if (text == decimalSeparator())
+        return true;
+    for (const QChar c : text)
+        if (!(c == u'-' || c == u'.' || (c >= u'0' && c <= u'9')))
+            return false;
+    return true;
 }
 
 } // namespace
@@ -121,11 +131,18 @@ void TCurrencyEdit::keyPressEvent(QKeyEvent *event)
         QLineEdit::keyPressEvent(event); // keys that type nothing (F-keys, modifiers)
         return;
     }
-    for (const QChar c : text) {
-        if (!isAcceptedCharacter(c)) {
-            event->accept();
-            return;
-        }
+    // The keypad's decimal key types the locale's decimal separator, whatever
+    // the keyboard layout engraves on it.
+    if (event->modifiers() & Qt::KeypadModifier
+        && (event->key() == Qt::Key_Period || event->key() == Qt::Key_Comma)) {
+        if (!isReadOnly())
+            insert(decimalSeparator());
+        event->accept();
+        return;
+    }
+    if (!isAcceptedText(text)) {
+        event->accept();
+        return;
     }
     QLineEdit::keyPressEvent(event);
 }

@@ -4,8 +4,9 @@
 #include <QString>
 
 // The numeric field: one extended Value shown as text through DisplayFormat.
-// Typing is limited to digits, the minus sign and the point; on leaving, the
-// field reads a number back from whatever text it holds, shows it again
+// Typing is limited to digits, the minus sign, the point and the locale's
+// decimal separator; on leaving, the field reads a number back from whatever
+// text it holds in the locale's notation (refusing ambiguous text), shows it again
 // through the format and only then tells its owner (exited()).
 class TCurrencyEdit : public QLineEdit
 {

@@ -21,7 +21,8 @@ protected:
 
 // A single-line date field with a drop-down month calendar. Its value is its
 // text; on leaving, the owner's exit handler runs first (exited()), then an
-// empty text is allowed, a valid date is rewritten m/d/yyyy and anything
+// empty text is allowed, a valid date is rewritten in the field's own
+// text form (the locale's order, so it reads back as the same day) and anything
 // else is refused with "Invalid Date: " and the focus taken back.
 class TDateEdit : public QLineEdit
 {
@@ -29,8 +30,9 @@ class TDateEdit : public QLineEdit
 public:
     explicit TDateEdit(QWidget *parent = nullptr);
 
-    // Writes a day number into the field (day 0: empty) without running the
-    // exit handling, and marks the field modified.
+    // Writes a day into the field in its own text form without running the
+    // exit handling, and marks the field modified. Day 0 is 12/30/1899 like
+    // any other day: a date the clerk typed or picked is never blanked.
     void SetDate(int day);
 
     TDateButton *button() const { return m_button; }

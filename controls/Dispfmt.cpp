@@ -93,12 +93,6 @@ void appendGeneral(std::string &out, long double value, const LocaleSettings &lo
     }
 }
 
-locale_t cLocale()
-{
-    static const locale_t locale = newlocale(LC_ALL_MASK, "C", nullptr);
-    return locale;
-}
-
 } // namespace
 
 DisplayFormat::DisplayFormat(std::string_view format)
@@ -374,38 +368,4 @@ std::string FormatGeneral(long double value, const LocaleSettings &locale)
     std::string out;
     appendGeneral(out, value, locale);
     return out;
-}
-
-std::optional<long double> ParseText(std::string_view text, const LocaleSettings &locale)
-{
-    bool negative = false;
-    bool parenthesis = false;
-    std::string kept;
-    kept.reserve(text.size() < 64 ? text.size() : 64);
-    int points = 0;
-    for (const char c : text) {
-        if (c == '-')
-            negative = true;
-        else if (c == '(')
-            parenthesis = true;
-        else if ((c >= '0' && c <= '9') || c == '.') {
-            kept += c;
-            points += c == '.';
-        }
-    }
-    negative = negative || parenthesis;
-    if (kept.empty() || points > 1)
-        return std::nullopt;
-    // The runtime reads numbers in the locale's notation, which only the
-    // point can match among the characters kept.
-    if (points == 1 && locale.decimalSeparator != ".")
-        return std::nullopt;
-    long double value = 0.0L;
-    if (kept != ".") {
-        char *end = nullptr;
-        value = strtold_l(kept.c_str(), &end, cLocale());
-        if (end != kept.c_str() + kept.size() || std::isinf(value))
-            return std::nullopt;
-    }
-    return negative ? -value : value;
 }

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "Localeset.h"
+#include "Readback.h"
 
 // Display formats: how a field turns its extended Value into text, and how it
 // reads a number back out of whatever text it holds.
@@ -73,11 +74,3 @@ std::string FormatText(long double value, std::string_view format, const LocaleS
 // separator, no grouping; exponent form ("1E18", "1.5E-5") past 15 integer
 // digits or below 0.0001.
 std::string FormatGeneral(long double value, const LocaleSettings &locale);
-
-// Reads a number back from a field's text: negative when the text holds a '-'
-// anywhere, or else a '('; of the rest only the digits and points count. The
-// kept characters must form a number in the locale's notation (a point when
-// the locale's separator is not the point fails; a lone point reads as 0).
-// Returns nothing when they do not, or when the number is out of the extended
-// range.
-std::optional<long double> ParseText(std::string_view text, const LocaleSettings &locale);

@@ -44,6 +44,11 @@ void readNumbers(LocaleSettings &settings)
     // the display format's choice, not the locale's.
     if (!thousands.empty())
         settings.thousandSeparator = thousands;
+    // Where the default comma is the locale's decimal separator, grouping
+    // with it would write 1,234,567,00: group with a no-break space instead,
+    // as such locales print large figures.
+    if (settings.thousandSeparator == settings.decimalSeparator)
+        settings.thousandSeparator = "\u00A0";
     freelocale(locale);
 }
 

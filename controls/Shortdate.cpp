@@ -1,6 +1,7 @@
 #include "Shortdate.h"
 
 #include <ctime>
+#include <vector>
 
 #include "Messages.h"
 
@@ -23,6 +24,54 @@ DateOrder dateOrder(std::string_view pattern)
         }
     }
     return DateOrder::MDY;
+}
+
+bool isFieldLetter(char c)
+{
+    const char lower = char(c | 0x20);
+    return lower == 'd' || lower == 'm' || lower == 'y';
+}
+
+// Whether the pattern holds text other than its fields, '/' and spaces.
+bool hasLiterals(std::string_view pattern)
+{
+    for (const char c : pattern)
+        if (!isFieldLetter(c) && c != '/' && c != ' ')
+            return true;
+    return false;
+}
+
+// The texts between (and after) the pattern's fields, '/' written as the
+// separator and spaces trimmed, skipping those that are only a separator.
+std::vector<std::string> patternLiterals(std::string_view pattern, char separator)
+{
+    std::vector<std::string> literals;
+    std::string current;
+    auto flush = [&] {
+        const std::size_t first = current.find_first_not_of(' ');
+        const std::size_t last = current.find_last_not_of(' ');
+        if (first != std::string::npos) {
+            std::string literal = current.substr(first, last - first + 1);
+            if (literal != std::string(1, separator))
+                literals.push_back(std::move(literal));
+        }
+        current.clear();
+    };
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const char c = pattern[i];
+        if (isFieldLetter(c)) {
+            flush();
+        } else if (c == '"' || c == '\'') {
+            const std::size_t close = pattern.find(c, i + 1);
+            const std::size_t stop = close == std::string_view::npos ? pattern.size() : close;
+            current.append(pattern.substr(i + 1, stop - i - 1));
+            i = stop;
+        } else {
+            current += c == '/' ? separator : c;
+        }
+    }
+    flush();
+    return literals;
 }
 
 class DateScanner
@@ -66,12 +115,35 @@ public:
         }
         return false;
     }
+    // The date separator, or any literal text of the locale's pattern that
+    // stands between its fields (2026年12月7日), so that a date written in the
+    // locale's own pattern always reads back.
+    bool separator(char c, std::string_view pattern)
+    {
+        m_literal = false;
+        if (separator(c))
+            return true;
+        if (!hasLiterals(pattern))
+            return false;
+        for (const std::string &literal : patternLiterals(pattern, c)) {
+            if (m_text.substr(m_pos, literal.size()) == literal) {
+                m_pos += literal.size();
+                m_literal = true;
+                return true;
+            }
+        }
+        return false;
+    }
+    // Whether the last separator taken was the pattern's literal text, which
+    // may also close a date ("12月7日").
+    bool tookLiteral() const { return m_literal; }
     bool atEnd() const { return m_pos >= m_text.size(); }
 
 private:
     static bool isDigit(char c) { return c >= '0' && c <= '9'; }
     std::string_view m_text;
     std::size_t m_pos = 0;
+    bool m_literal = false;
 };
 
 std::string twoDigits(unsigned value)
@@ -126,13 +198,18 @@ std::optional<int> TryParseShortDate(std::string_view text, const LocaleSettings
         scan.skipToDigit(); // an era name before the date
 
     int n1 = 0, n2 = 0, n3 = 0;
-    if (!scan.number(n1) || !scan.separator(separator) || !scan.number(n2))
+    if (!scan.number(n1) || !scan.separator(separator, pattern) || !scan.number(n2))
         return std::nullopt;
     const int currentYear = int(DateOfDayNumber(today).year());
     int y = 0, m = 0, d = 0;
-    if (scan.separator(separator)) {
-        if (!scan.number(n3))
+    bool three = scan.separator(separator, pattern);
+    if (three && !scan.number(n3)) {
+        scan.skipSpaces();
+        if (!scan.tookLiteral() || !scan.atEnd())
             return std::nullopt;
+        three = false;
+    }
+    if (three) {
         switch (order) {
         case DateOrder::MDY: y = n3; m = n1; d = n2; break;
         case DateOrder::DMY: y = n3; m = n2; d = n1; break;
@@ -151,7 +228,7 @@ std::optional<int> TryParseShortDate(std::string_view text, const LocaleSettings
             d = n2;
         }
     }
-    scan.separator(separator);
+    scan.separator(separator, pattern);
     scan.skipSpaces();
     if (!scan.atEnd())
         return std::nullopt;
@@ -230,11 +307,27 @@ std::string FormatShortDate(int day, const LocaleSettings &locale)
     return FormatDatePattern(day, locale.shortDatePattern, locale);
 }
 
+std::string_view DateFieldPattern(const LocaleSettings &locale)
+{
+    switch (dateOrder(locale.shortDatePattern)) {
+    case DateOrder::DMY: return "d/m/yyyy";
+    case DateOrder::YMD: return "yyyy/m/d";
+    case DateOrder::MDY: break;
+    }
+    return "m/d/yyyy";
+}
+
 std::string DateFieldText(int day, const LocaleSettings &locale)
 {
-    if (day == 0)
-        return {};
-    return FormatDatePattern(day, "m/d/yyyy", locale);
+    return FormatDatePattern(day, DateFieldPattern(locale), locale);
+}
+
+std::string StartupDateText(int day, const LocaleSettings &locale, int today)
+{
+    std::string text = FormatShortDate(day, locale);
+    if (TryParseShortDate(text, locale, today) == day)
+        return text;
+    return DateFieldText(day, locale);
 }
 
 int Today()

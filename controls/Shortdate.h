@@ -17,6 +17,9 @@ inline constexpr std::chrono::sys_days kDayZero =
     std::chrono::sys_days{std::chrono::year{1899} / std::chrono::December / 30};
 inline constexpr int kFirstDayNumber = -693593; // 1/1/0001
 inline constexpr int kLastDayNumber = 2958465;  // 12/31/9999
+// 1/1/0100. A year below 100 reads back in the current century, so the
+// calendar stops here and nothing writes an earlier date into a field.
+inline constexpr int kFirstWritableDayNumber = -657434;
 
 int DayNumber(std::chrono::year_month_day date);
 std::chrono::year_month_day DateOfDayNumber(int day);
@@ -43,9 +46,18 @@ std::string FormatDatePattern(int day, std::string_view pattern, const LocaleSet
 // The locale's short date pattern.
 std::string FormatShortDate(int day, const LocaleSettings &locale);
 
-// A date field's own text form, "m/d/yyyy" with the locale's separator; day 0
-// stands for no date and gives an empty text.
+// A date field's own text form: day, month and year in the locale's reading
+// order, no leading zeros, a four-digit year, the locale's separator between
+// them ("m/d/yyyy", "d/m/yyyy" or "yyyy/m/d" with '/' standing for it). It
+// always reads back as the same day, for every date from 1/1/0100 on; years
+// below 100 would read back in the current century.
+std::string_view DateFieldPattern(const LocaleSettings &locale);
 std::string DateFieldText(int day, const LocaleSettings &locale);
+
+// Today's date as the date fields first show it: the locale's short date
+// pattern, unless that pattern cannot be read back (month names, say), when
+// the field's own text form stands in.
+std::string StartupDateText(int day, const LocaleSettings &locale, int today);
 
 // Today's local date as a day number, unless a test has fixed it.
 int Today();

@@ -9,6 +9,11 @@
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <vector>
+
+#include "Csv.h"
+#include "Dispfmt.h"
+#include "Localeset.h"
 
 namespace {
 
@@ -20,9 +25,9 @@ struct ToolRun
 
 // Runs the tool through the shell with a fixed locale and a fixed "today", so
 // two-digit years and year-less dates do not depend on the calendar.
-ToolRun run(const std::string &arguments, const std::string &stdinFile = {})
+ToolRun run(const std::string &arguments, const std::string &stdinFile = {}, bool wholeCommand = false)
 {
-    std::string command = std::string("LC_ALL=C '") + QUOTE_TOOL + "' " + arguments;
+    std::string command = wholeCommand ? arguments : std::string("LC_ALL=C '") + QUOTE_TOOL + "' " + arguments;
     if (!stdinFile.empty())
         command += " < '" + stdinFile + "'";
     ToolRun result;
@@ -282,4 +287,148 @@ TEST(QuoteToolPdf, FailsWithoutWritingAFile)
         EXPECT_NE(r.out.find(c.message), std::string::npos) << r.out;
         EXPECT_FALSE(exists(pdf));
     }
+}
+
+namespace {
+
+// One quote typed the way a clerk of each locale types it: 1,234.56 from
+// 3 May to 4 June 2026 (32 days), and 250 from 1 January 2026 to 31 December
+// 2026 (364 days).
+struct LocaleBatch
+{
+    const char *locale;
+    const char *csv;
+};
+
+const LocaleBatch kLocaleBatches[] = {
+    {"C", "premium,start,end\n\"$1,234.56\",5/3/2026,6/4/2026\n250,1/1/26,12/31/26\n"},
+    {"en_GB.UTF-8", "premium,start,end\n\"1,234.56\",3/5/2026,4/6/2026\n250,1/1/26,31/12/26\n"},
+    {"en_CA.UTF-8", "premium,start,end\n1234.56,2026-05-03,2026-06-04\n$250,26-1-1,26-12-31\n"},
+    {"de_DE.UTF-8", "premium,start,end\n\"1.234,56\",03.05.2026,04.06.2026\n\"250,00\",1.1.26,31.12.2026\n"},
+    {"fr_FR.UTF-8", "premium,start,end\n\"1 234,56\",03/05/2026,04/06/2026\n250,1/1/26,31/12/26\n"},
+    {"pt_PT.UTF-8", "premium,start,end\n\"1234,56\",03/05/2026,04/06/2026\n\"$250,0\",1/1/2026,31/12/2026\n"},
+    {"ja_JP.UTF-8", "premium,start,end\n\"1,234.56\",2026/5/3,2026年06月04日\n250,2026/1/1,2026/12/31\n"},
+};
+
+std::vector<std::vector<std::string>> csvRecords(const std::string &text)
+{
+    const std::string file = writeTemp(text);
+    std::FILE *in = std::fopen(file.c_str(), "rb");
+    std::vector<std::vector<std::string>> records;
+    CsvReader reader(in);
+    std::vector<std::string> fields;
+    while (reader.next(fields))
+        records.push_back(fields);
+    std::fclose(in);
+    std::remove(file.c_str());
+    return records;
+}
+
+LocaleSettings settingsOf(const char *name)
+{
+    setenv("LC_ALL", name, 1);
+    const LocaleSettings settings = ReadSystemLocaleSettings();
+    setenv("LC_ALL", "C", 1);
+    return settings;
+}
+
+ToolRun runIn(const char *locale, const std::string &arguments, const std::string &stdinFile = {})
+{
+    return run(std::string("LC_ALL=") + locale + " '" + QUOTE_TOOL + "' " + arguments
+                   + (stdinFile.empty() ? "" : " < '" + stdinFile + "'"),
+               {}, true);
+}
+
+} // namespace
+
+// Every locale gives the C locale's figures for the same quotes, written the
+// locale's way; only the separators differ.
+TEST(QuoteToolLocales, GiveTheSameFiguresForTheSameQuotesTypedTheLocalesWay)
+{
+    std::vector<std::vector<std::string>> reference;
+    for (const LocaleBatch &batch : kLocaleBatches) {
+        SCOPED_TRACE(batch.locale);
+        const std::string file = writeTemp(batch.csv);
+        const ToolRun r = runIn(batch.locale, "--csv", file);
+        std::remove(file.c_str());
+        EXPECT_EQ(r.status, 0) << r.out;
+        const auto records = csvRecords(r.out);
+        ASSERT_EQ(records.size(), 3u) << r.out;
+        const LocaleSettings locale = settingsOf(batch.locale);
+        std::vector<std::vector<std::string>> figures;
+        for (std::size_t row = 1; row < records.size(); ++row) {
+            std::vector<std::string> values;
+            for (std::size_t column = 0; column < records[row].size(); ++column) {
+                const std::string &text = records[row][column];
+                if (column == 1 || column + 1 == records[row].size() || text.empty()) {
+                    values.push_back(text); // range and message are words
+                    continue;
+                }
+                const std::optional<long double> value = ParseText(text, locale);
+                ASSERT_TRUE(value.has_value()) << text;
+                values.push_back(FormatText(*value, "0.000", LocaleSettings{}));
+            }
+            figures.push_back(values);
+        }
+        if (reference.empty())
+            reference = figures;
+        else
+            EXPECT_EQ(figures, reference);
+    }
+    ASSERT_EQ(reference.size(), 2u);
+    EXPECT_EQ(reference[0][0], "32.000");
+    EXPECT_EQ(reference[1][0], "364.000");
+}
+
+TEST(QuoteToolLocales, EchoesDatesInTheOrderTheLocaleReadsThem)
+{
+    const struct
+    {
+        const char *locale;
+        const char *start;
+        const char *end;
+        const char *echoed;
+    } cases[] = {
+        {"C", "5/3/2026", "6/4/2026", "5/3/2026"},
+        {"en_GB.UTF-8", "3/5/2026", "4/6/2026", "3/5/2026"},
+        {"en_CA.UTF-8", "2026-05-03", "2026-06-04", "2026-5-3"},
+        {"de_DE.UTF-8", "3.5.26", "4.6.26", "3.5.2026"},
+        {"ja_JP.UTF-8", "2026年05月03日", "2026/6/4", "2026/5/3"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.locale);
+        const ToolRun r = runIn(c.locale, std::string("1000 ") + c.start + " " + c.end);
+        EXPECT_EQ(r.status, 0) << r.out;
+        EXPECT_NE(r.out.find(c.echoed), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("32"), std::string::npos) << r.out;
+    }
+}
+
+TEST(QuoteToolLocales, RefusesPremiumsThatAreNotAmounts)
+{
+    const struct
+    {
+        const char *locale;
+        const char *premium;
+    } cases[] = {
+        {"C", "1e5"},      {"C", "abc123"},     {"C", "0x10"},         {"C", "1.000,00"},
+        {"C", "1e18"},     {"C", "1.5E+06"},    {"C", "12-3"},         {"C", "1,5"},
+        {"de_DE.UTF-8", "1,234.50"}, {"de_DE.UTF-8", "5.50"}, {"fr_FR.UTF-8", "5.5"},
+        {"pt_PT.UTF-8", "1.234,5"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.locale) + " " + c.premium);
+        const ToolRun r = runIn(c.locale, std::string("-- '") + c.premium + "' 1/1/2026 1/2/2026 2>&1");
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, std::string("quillon-quote: '") + c.premium + "' is not a valid premium.\n");
+    }
+    // In a batch, the row carries the message and the others are quoted.
+    const std::string file = writeTemp("premium,start,end\n1.5E+06,1/1/2026,1/2/2026\n100,1/1/2026,1/2/2026\n");
+    const ToolRun r = runIn("C", "--csv", file);
+    std::remove(file.c_str());
+    EXPECT_EQ(r.status, 1);
+    const auto records = csvRecords(r.out);
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[1].back(), "'1.5E+06' is not a valid premium.");
+    EXPECT_EQ(records[2][0], "1");
 }

@@ -161,10 +161,11 @@ private slots:
         QTest::newRow("shift makes no difference to right") << "12/7/2026" << kToday << QKeyCombination(Qt::ShiftModifier, Qt::Key_Right).toCombined() << "12/8/2026";
         QTest::newRow("alt makes no difference to end") << "12/7/2026" << kToday << QKeyCombination(Qt::AltModifier, Qt::Key_End).toCombined() << "12/7/2025";
         QTest::newRow("tab is ignored") << "12/7/2026" << kToday << int(Qt::Key_Tab) << "12/7/2026";
-        // A field text cannot name year 1 (it reads as 2001): these start on today.
-        QTest::newRow("left on 1/1/0001 stays") << "" << kFirstDayNumber << int(Qt::Key_Left) << "1/1/0001";
-        QTest::newRow("page up from 1/15/0001 stops on 1/1/0001") << "" << kFirstDayNumber + 14 << int(Qt::Key_PageUp) << "1/1/0001";
-        QTest::newRow("end in year 1 stays") << "" << kFirstDayNumber + 14 << int(Qt::Key_End) << "1/15/0001";
+        // Years below 100 would read back in the current century, so the
+        // calendar ends at 1/1/0100. These start on "today".
+        QTest::newRow("left on 1/1/0100 stays") << "" << kFirstWritableDayNumber << int(Qt::Key_Left) << "1/1/0100";
+        QTest::newRow("page up from 1/15/0100 stops on 1/1/0100") << "" << kFirstWritableDayNumber + 14 << int(Qt::Key_PageUp) << "1/1/0100";
+        QTest::newRow("end in year 100 stays") << "" << kFirstWritableDayNumber + 14 << int(Qt::Key_End) << "1/15/0100";
         QTest::newRow("right on 12/31/9999 stays") << "" << kLastDayNumber << int(Qt::Key_Right) << "12/31/9999";
         QTest::newRow("page down from 12/15/9999 stops on 12/31/9999") << "" << kLastDayNumber - 16 << int(Qt::Key_PageDown) << "12/31/9999";
         QTest::newRow("home in 9999 stays") << "" << kLastDayNumber - 16 << int(Qt::Key_Home) << "12/15/9999";

@@ -221,9 +221,74 @@ private slots:
         Window w;
         w.field->setValue(1234.5L);
         QCOMPARE(w.field->text(), QString("$1.234,50"));
-        // A point cannot be read under a comma locale: the figure comes back.
+        // A point that cannot group where it stands is ambiguous under a
+        // comma locale: refused, and the figure comes back.
         w.type("1.5");
         QCOMPARE(w.field->Value(), 1234.5L);
+        QCOMPARE(w.field->text(), QString("$1.234,50"));
+    }
+
+    // In any locale, entering and leaving a field without typing never
+    // changes what it shows, editable or read-only, whatever its format.
+    void enteringAndLeavingChangesNothing_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("de_DE amount") << "de_DE.UTF-8" << "$,0.00;($,0.00)" << 500.0 << "$500,00";
+        QTest::newRow("de_DE negative") << "de_DE.UTF-8" << "$,0.00;($,0.00)" << -84100.0 << "($84.100,00)";
+        QTest::newRow("de_DE rate") << "de_DE.UTF-8" << ",0.000;(,0.000)" << 0.841 << "0,841";
+        QTest::newRow("fr_FR amount") << "fr_FR.UTF-8" << "$,0.00;($,0.00)" << 1234567.5 << "$1\u202F234\u202F567,50";
+        QTest::newRow("fr_FR short rate") << "fr_FR.UTF-8" << ",0.00;(,0.00)" << 0.5 << "0,50";
+        QTest::newRow("pt_PT amount") << "pt_PT.UTF-8" << "$,0.00;($,0.00)" << 1234567.0 << "$1\u00A0234\u00A0567,00";
+        QTest::newRow("en_GB days") << "en_GB.UTF-8" << ",0.;(,0.)" << 1234.0 << "1,234";
+        QTest::newRow("C huge") << "C" << "$,0.00;($,0.00)" << 1e18 << "1E18";
+        QTest::newRow("de_DE huge") << "de_DE.UTF-8" << "$,0.00;($,0.00)" << 1.5e20 << "1,5E20";
+    }
+
+    void enteringAndLeavingChangesNothing()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, format);
+        QFETCH(double, value);
+        QFETCH(QString, shown);
+        qputenv("LC_ALL", locale.toLatin1());
+        SetControlLocale(ReadSystemLocaleSettings());
+        qputenv("LC_ALL", "C");
+        for (const bool readOnly : {false, true}) {
+            Window w;
+            w.field->setReadOnly(readOnly);
+            w.field->setDisplayFormat(format);
+            w.field->setValue(static_cast<long double>(value));
+            QCOMPARE(w.field->text(), shown);
+            for (int pass = 0; pass < 3; ++pass) {
+                w.enter();
+                w.leave();
+                QCOMPARE(w.field->text(), shown);
+            }
+        }
+    }
+
+    void typesCentsWithTheLocalesDecimalSeparator()
+    {
+        qputenv("LC_ALL", "fr_FR.UTF-8");
+        SetControlLocale(ReadSystemLocaleSettings());
+        qputenv("LC_ALL", "C");
+        Window w;
+        w.enter();
+        w.field->selectAll();
+        w.field->del();
+        QTest::keyClicks(w.field, "1234,5");
+        QCOMPARE(w.field->text(), QString("1234,5"));
+        // The keypad's decimal key types the locale's separator.
+        QTest::keyClick(w.field, Qt::Key_Period, Qt::KeypadModifier);
+        QCOMPARE(w.field->text(), QString("1234,5,"));
+        QTest::keyClick(w.field, Qt::Key_Left);
+        QTest::keyClick(w.field, Qt::Key_Delete);
+        w.leave();
+        QCOMPARE(w.field->Value(), 1234.5L);
+        QCOMPARE(w.field->text(), QString("$1\u202F234,50"));
     }
 };
 

@@ -101,7 +101,8 @@ private slots:
     {
         QTest::addColumn<int>("day");
         QTest::addColumn<QString>("text");
-        QTest::newRow("no date") << 0 << "";
+        // Day 0 is a date the clerk can pick or type; it is never blanked.
+        QTest::newRow("day zero is 30 December 1899") << 0 << "12/30/1899";
         QTest::newRow("no leading zeros") << DayNumber(std::chrono::year{1999} / 3 / 5) << "3/5/1999";
         QTest::newRow("year padded to four digits") << DayNumber(std::chrono::year{5} / 1 / 1) << "1/1/0005";
     }
@@ -124,7 +125,7 @@ private slots:
         QTest::newRow("year taken from today") << "7/4" << "7/4/2026";
         QTest::newRow("two-digit year in this century") << "1/2/95" << "1/2/2095";
         QTest::newRow("spaces and trailing separator") << " 1 / 2 / 1999 /" << "1/2/1999";
-        QTest::newRow("day zero leaves the field empty") << "12/30/1899" << "";
+        QTest::newRow("day zero stays a date") << "12/30/1899" << "12/30/1899";
         QTest::newRow("empty stays empty") << "" << "";
     }
 
@@ -137,6 +138,45 @@ private slots:
         w.type(typed);
         w.leave();
         QCOMPARE(w.field->text(), shown);
+        QVERIFY(watch.seen().isEmpty());
+    }
+
+    // The field writes a date in the order it reads one, so the text it
+    // leaves behind is the same day on every later exit.
+    void keepsTheDayThroughEveryExitInEachLocale_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("en_US") << "en_US.UTF-8" << "5/3/2026" << "5/3/2026";
+        QTest::newRow("en_GB 3 May") << "en_GB.UTF-8" << "3/5/2026" << "3/5/2026";
+        QTest::newRow("en_GB day above 12") << "en_GB.UTF-8" << "15/3/26" << "15/3/2026";
+        QTest::newRow("en_CA") << "en_CA.UTF-8" << "2026-05-03" << "2026-5-3";
+        QTest::newRow("de_DE") << "de_DE.UTF-8" << "03.05.2026" << "3.5.2026";
+        QTest::newRow("ja_JP own pattern") << "ja_JP.UTF-8" << "2026年05月03日" << "2026/5/3";
+        QTest::newRow("day zero") << "C" << "12/30/1899" << "12/30/1899";
+    }
+
+    void keepsTheDayThroughEveryExitInEachLocale()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        qputenv("LC_ALL", locale.toLatin1());
+        SetControlLocale(ReadSystemLocaleSettings());
+        qputenv("LC_ALL", "C");
+        Window w;
+        ModalWatch watch;
+        w.type(typed);
+        w.leave();
+        QCOMPARE(w.field->text(), shown);
+        const int day = ParseShortDate(shown.toStdString(), ControlLocale(), Today());
+        for (int pass = 0; pass < 3; ++pass) {
+            w.enter();
+            w.leave();
+            QCOMPARE(w.field->text(), shown);
+        }
+        QCOMPARE(ParseShortDate(w.field->text().toStdString(), ControlLocale(), Today()), day);
         QVERIFY(watch.seen().isEmpty());
     }
 

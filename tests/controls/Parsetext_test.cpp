@@ -31,6 +31,19 @@ void expectReadings(const ParseCase (&cases)[N], const LocaleSettings &locale = 
     }
 }
 
+template<std::size_t N>
+void expectAmounts(const ParseCase (&cases)[N], const LocaleSettings &locale)
+{
+    for (const ParseCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::optional<long double> read = ParseAmount(c.text, locale);
+        ASSERT_EQ(read.has_value(), c.expected.has_value()) << "text: " << c.text;
+        if (read) {
+            EXPECT_EQ(*read, *c.expected);
+        }
+    }
+}
+
 } // namespace
 
 TEST(ParseText, MarksANumberNegativeByAnyMinusOrOpeningParenthesis)
@@ -55,11 +68,10 @@ TEST(ParseText, KeepsOnlyDigitsAndPoints)
         {"spaces dropped", " 1 234 ", 1234.0L},
         {"leading zeros", "007", 7.0L},
         {"letters around digits", "abc12def", 12.0L},
-        // The comma is dropped like the currency sign; it never acts as a point.
-        {"comma is not a decimal point", "1,5", 15.0L},
-        // The general form's exponent letter is dropped too, so "1E18" reads
-        // as its digits; only fixed-form texts read back to their value.
-        {"exponent letter dropped", "1E18", 118.0L},
+        // The general form that figures of 10^18 and more are shown in
+        // reads back as the figure it shows, never as its bare digits.
+        {"general form", "1E18", 1e18L},
+        {"general form with decimals", "-1.5E20", -1.5e20L},
         {"point after the digits", "12.", 12.0L},
         {"point before the digits", ".5", 0.5L},
         {"lone point reads as zero", ".", 0.0L},
@@ -71,6 +83,14 @@ TEST(ParseText, KeepsOnlyDigitsAndPoints)
 TEST(ParseText, RefusesTextWithoutOneReadableNumber)
 {
     const ParseCase cases[] = {
+        // A thousands separator out of place could be a mistyped decimal
+        // point: refused, never read as a hundred times the amount.
+        {"comma where a point was meant", "1,5", std::nullopt},
+        {"displayed amount in another locale", "$5,50", std::nullopt},
+        {"group of four", "1,2345.00", std::nullopt},
+        {"leading group too long", "1234,567", std::nullopt},
+        {"separator after the point", "1.234,5", std::nullopt},
+        {"separator before any digit", ",123", std::nullopt},
         {"empty", "", std::nullopt},
         {"letters only", "abc", std::nullopt},
         {"symbols only", "$(,)-", std::nullopt},
@@ -80,19 +100,38 @@ TEST(ParseText, RefusesTextWithoutOneReadableNumber)
     expectReadings(cases);
 }
 
-TEST(ParseText, RefusesAPointUnderACommaDecimalLocale)
+TEST(ParseText, ReadsTheNotationOfACommaDecimalLocale)
 {
     const ParseCase cases[] = {
-        {"typed point", "1.5", std::nullopt},
-        {"lone point", ".", std::nullopt},
-        // What the field itself shows under this locale: its grouping point
-        // makes it unreadable, so the old figure stays.
-        {"displayed grouped amount", "$1.234,50", std::nullopt},
+        {"displayed grouped amount", "$1.234,50", 1234.5L},
+        {"displayed small amount", "$5,50", 5.5L},
+        {"displayed rate", "0,841", 0.841L},
+        {"displayed negative amount", "($84.100,00)", -84100.0L},
+        {"typed with the decimal comma", "1234,5", 1234.5L},
+        {"lone comma reads as zero", ",", 0.0L},
         {"digits only", "1234", 1234.0L},
-        // The locale's comma is dropped as well, so $5,50 reads as 550.
-        {"displayed small amount", "$5,50", 550.0L},
+        {"general form", "1,5E20", 1.5e20L},
+        // A point that cannot be a thousands separator where it stands is
+        // a decimal point typed out of habit: ambiguous, so refused.
+        {"point as decimal", "1.5", std::nullopt},
+        {"two decimal commas", "1,2,3", std::nullopt},
     };
     expectReadings(cases, commaDecimalLocale());
+}
+
+TEST(ParseText, ReadsLocalesThatGroupWithSpaces)
+{
+    LocaleSettings french = commaDecimalLocale();
+    french.thousandSeparator = "\u202F";
+    const ParseCase cases[] = {
+        {"displayed amount", "$1\u202F234\u202F567,50", 1234567.5L},
+        {"typed plain spaces", "1 234 567,50", 1234567.5L},
+        {"no-break spaces", "1\u00A0234,5", 1234.5L},
+        {"space after the sign is spacing", "$ 1\u202F234,00", 1234.0L},
+        {"misplaced space", "12 34,5", std::nullopt},
+        {"point is neither separator", "5.50", std::nullopt},
+    };
+    expectReadings(cases, french);
 }
 
 TEST(ParseText, RefusesNumbersBeyondTheExtendedRange)
@@ -158,4 +197,62 @@ TEST(ParseText, ReadsBackTheDisplayedFigure)
         EXPECT_EQ(*read, c.readBack);
         EXPECT_EQ(FormatText(*read, c.format, locale), c.shown);
     }
+}
+
+TEST(ParseAmount, TakesWhatAClerkWritesAsAnAmount)
+{
+    const LocaleSettings c;
+    const ParseCase cases[] = {
+        {"plain", "1000", 1000.0L},
+        {"cents", "1234.5", 1234.5L},
+        {"displayed", "$1,234.50", 1234.5L},
+        {"negative displayed", "($1,234.50)", -1234.5L},
+        {"minus", "-100", -100.0L},
+        {"minus before the sign", "-$5", -5.0L},
+        {"minus after the sign", "$-5", -5.0L},
+        {"plus", "+7", 7.0L},
+        {"parentheses", "(250)", -250.0L},
+        {"spaces around", "  $ 12.00 ", 12.0L},
+        {"point without decimals", "12.", 12.0L},
+        {"decimals without integer", ".5", 0.5L},
+    };
+    expectAmounts(cases, c);
+}
+
+TEST(ParseAmount, RefusesEverythingElse)
+{
+    const ParseCase cases[] = {
+        {"exponent", "1e5", std::nullopt},
+        {"exponent with sign", "1.5E+06", std::nullopt},
+        {"general form", "1E18", std::nullopt},
+        {"letters before", "abc123", std::nullopt},
+        {"hexadecimal", "0x10", std::nullopt},
+        {"other locale's notation", "1.000,00", std::nullopt},
+        {"misplaced group", "1,5", std::nullopt},
+        {"two signs", "--5", std::nullopt},
+        {"sign and parentheses", "-(5)", std::nullopt},
+        {"unclosed parenthesis", "(5", std::nullopt},
+        {"sign at the end", "5-", std::nullopt},
+        {"minus inside", "12-3", std::nullopt},
+        {"two currency signs", "$$5", std::nullopt},
+        {"trailing letters", "100abc", std::nullopt},
+        {"empty", "", std::nullopt},
+        {"lone point", ".", std::nullopt},
+        {"lone sign", "$", std::nullopt},
+        {"trailing separator", "1,", std::nullopt},
+        {"space inside digits", "1 000", std::nullopt},
+    };
+    expectAmounts(cases, LocaleSettings{});
+}
+
+TEST(ParseAmount, ReadsTheLocalesOwnNotation)
+{
+    const ParseCase cases[] = {
+        {"grouped with decimals", "1.234,50", 1234.5L},
+        {"displayed", "($1.234,50)", -1234.5L},
+        {"decimal comma", "5,5", 5.5L},
+        {"C notation is another number here", "1,234.50", std::nullopt},
+        {"point as decimal", "5.50", std::nullopt},
+    };
+    expectAmounts(cases, commaDecimalLocale());
 }

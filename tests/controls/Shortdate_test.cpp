@@ -274,52 +274,93 @@ struct FieldTextCase
 const FieldTextCase kFieldTextCases[] = {
     {"month and day without zeros", 36224, '/', "3/5/1999"},
     {"locale separator", 36224, '.', "3.5.1999"},
-    {"day 0 is no date", 0, '/', ""},
+    // Day 0 is a date like any other: a field never blanks one it was given.
+    {"day 0 is 30 December 1899", 0, '/', "12/30/1899"},
     {"the day after day zero is a date", 1, '/', "12/31/1899"},
     {"a day before day zero is a date", -1, '/', "12/29/1899"},
     {"year below 1000 is zero-padded", -328717, '/', "12/31/0999"},
-    {"year 5", -692132, '/', "1/1/0005"},
-    {"first day of the calendar", -693593, '/', "1/1/0001"},
+    {"first writable day", kFirstWritableDayNumber, '/', "1/1/0100"},
     {"last day of the calendar", 2958465, '/', "12/31/9999"},
 };
 
-TEST(DateFieldText, WritesMonthDayFourDigitYear)
+TEST(DateFieldText, WritesMonthDayFourDigitYearInMonthFirstLocales)
 {
     for (const FieldTextCase &c : kFieldTextCases) {
         SCOPED_TRACE(c.name);
-        // The locale's own pattern must not matter to the field's text form.
-        EXPECT_EQ(DateFieldText(c.day, localeWith("dd/mm/yy", c.separator)), c.text);
+        EXPECT_EQ(DateFieldText(c.day, localeWith("mm/dd/yy", c.separator)), c.text);
     }
 }
 
-TEST(DateFieldText, ReadsBackInMonthDayYearLocale)
+TEST(DateFieldText, FollowsTheLocalesOrderOfDayMonthAndYear)
 {
-    const LocaleSettings locale;
-    for (int day = 36161; day <= 37256; ++day) { // 1/1/1999 to 12/31/2001
-        SCOPED_TRACE("day " + std::to_string(day));
-        EXPECT_EQ(TryParseShortDate(DateFieldText(day, locale), locale, kToday2026), day);
-    }
-    for (const int day : {-657434, 60, 61, 182682, 2958465}) {
-        SCOPED_TRACE("day " + std::to_string(day));
-        EXPECT_EQ(TryParseShortDate(DateFieldText(day, locale), locale, kToday2026), day);
+    struct OrderCase
+    {
+        const char *pattern;
+        char separator;
+        int day;
+        const char *text;
+    };
+    const OrderCase cases[] = {
+        {"m/d/yy", '/', 46145, "5/3/2026"},
+        {"dd/mm/yy", '/', 46145, "3/5/2026"},
+        {"dd/mm/yyyy", '.', 46145, "3.5.2026"},
+        {"yyyy/mm/dd", '-', 46145, "2026-5-3"},
+        {"yyyy/mm/dd", '-', -657434, "0100-1-1"},
+        {"dd/mm/yyyy", '/', 0, "30/12/1899"},
+        // A pattern that holds literal text instead of a separator keeps the
+        // default separator between the numbers.
+        {"yyyy年mm月dd日", '/', 46145, "2026/5/3"},
+    };
+    for (const OrderCase &c : cases) {
+        SCOPED_TRACE(c.pattern);
+        EXPECT_EQ(DateFieldText(c.day, localeWith(c.pattern, c.separator)), c.text);
     }
 }
 
-TEST(DateFieldText, DayFirstLocaleReadsItsOwnFieldTextAsAnotherDate)
+// Whatever the field writes, it must read back as the same day on the next
+// exit, in every order; a day-first locale once read 3 May back as 5 March.
+TEST(DateFieldText, ReadsBackAsTheSameDayInEveryOrder)
 {
-    // The field always writes month first while it reads in the locale's
-    // order, so 3 April comes back as 4 March and 25 April not at all.
-    const LocaleSettings locale = localeWith("dd/mm/yyyy", '/');
-    EXPECT_EQ(DateFieldText(36253, locale), "4/3/1999");
-    EXPECT_EQ(TryParseShortDate(DateFieldText(36253, locale), locale, kToday2026), 36223);
-    EXPECT_EQ(DateFieldText(36275, locale), "4/25/1999");
-    EXPECT_EQ(TryParseShortDate(DateFieldText(36275, locale), locale, kToday2026), std::nullopt);
+    const LocaleSettings locales[] = {
+        LocaleSettings{},
+        localeWith("dd/mm/yy", '/'),
+        localeWith("dd/mm/yyyy", '.'),
+        localeWith("yyyy/mm/dd", '-'),
+        localeWith("yyyy年mm月dd日", '/'),
+    };
+    for (const LocaleSettings &locale : locales) {
+        SCOPED_TRACE(locale.shortDatePattern);
+        for (int day = 36161; day <= 37256; ++day) // 1/1/1999 to 12/31/2001
+            ASSERT_EQ(TryParseShortDate(DateFieldText(day, locale), locale, kToday2026), day) << day;
+        for (const int day : {kFirstWritableDayNumber, -1, 0, 1, 60, 61, 182682, kLastDayNumber})
+            EXPECT_EQ(TryParseShortDate(DateFieldText(day, locale), locale, kToday2026), day) << day;
+    }
 }
 
-TEST(DateFieldText, YearsBelowOneHundredDoNotReadBack)
+TEST(DateFieldText, YearsBelowOneHundredReadInTheCurrentCentury)
 {
-    // 1/1/0005 is read as a two-digit year; the field rewrites it in 2005.
+    // A typed 1/1/0005 is read as a two-digit year, so the field rewrites it
+    // in 2005 and the calendar stops at 1/1/0100.
     EXPECT_EQ(TryParseShortDate("1/1/0005", LocaleSettings{}, kToday2026), 38353);
+}
+
+TEST(ShortDate, ReadsTheLocalesOwnPatternWithLiteralText)
+{
+    // Today's date as the fields first show it, in the locale's own pattern.
+    const LocaleSettings japanese = localeWith("yyyy年mm月dd日", '/');
+    EXPECT_EQ(FormatShortDate(46363, japanese), "2026年12月07日");
+    EXPECT_EQ(TryParseShortDate("2026年12月07日", japanese, kToday2026), 46363);
+    EXPECT_EQ(TryParseShortDate("12月7日", japanese, kToday2026), 46363);
+    EXPECT_EQ(TryParseShortDate("2026/12/7", japanese, kToday2026), 46363);
+    EXPECT_EQ(TryParseShortDate("2026年12月07x", japanese, kToday2026), std::nullopt);
+
+    // Every locale's start-up text reads back as today.
+    for (const LocaleSettings &locale : {LocaleSettings{}, localeWith("dd/mm/yy", '/'), japanese,
+                                         localeWith("dd mmm yyyy", '/')}) {
+        SCOPED_TRACE(locale.shortDatePattern);
+        EXPECT_EQ(TryParseShortDate(StartupDateText(46363, locale, kToday2026), locale, kToday2026), 46363);
+    }
+    EXPECT_EQ(StartupDateText(46363, localeWith("dd mmm yyyy", '/'), kToday2026), "7/12/2026");
 }
 
 class TodayTest : public ::testing::Test

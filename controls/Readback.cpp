@@ -1,0 +1,270 @@
+#include "Readback.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <locale.h>
+#include <string>
+
+namespace {
+
+locale_t cLocale()
+{
+    static const locale_t locale = newlocale(LC_ALL_MASK, "C", nullptr);
+    return locale;
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Spaces of every width that locales group digits with. A clerk types the
+// plain one where the locale writes a no-break or narrow no-break space.
+std::size_t spaceAt(std::string_view text, std::size_t pos)
+{
+    if (text.substr(pos, 1) == " ")
+        return 1;
+    if (text.substr(pos, 2) == "\xC2\xA0") // U+00A0
+        return 2;
+    if (text.substr(pos, 3) == "\xE2\x80\xAF" || text.substr(pos, 3) == "\xE2\x80\x89") // U+202F, U+2009
+        return 3;
+    return 0;
+}
+
+bool isSpaceSeparator(const std::string &separator)
+{
+    return !separator.empty() && spaceAt(separator, 0) == separator.size();
+}
+
+// The length of the locale's decimal separator at pos, or 0.
+std::size_t decimalAt(std::string_view text, std::size_t pos, const LocaleSettings &locale)
+{
+    const std::string &decimal = locale.decimalSeparator;
+    return !decimal.empty() && text.substr(pos, decimal.size()) == decimal ? decimal.size() : 0;
+}
+
+// The length of the locale's thousands separator at pos, or 0. Where the
+// locale groups with a space, any of the spaces counts.
+std::size_t groupAt(std::string_view text, std::size_t pos, const LocaleSettings &locale)
+{
+    const std::string &group = locale.thousandSeparator;
+    if (group.empty() || group == locale.decimalSeparator)
+        return 0;
+    if (isSpaceSeparator(group))
+        return spaceAt(text, pos);
+    return text.substr(pos, group.size()) == group ? group.size() : 0;
+}
+
+// The digits of a number as read so far, in the runtime's notation, and
+// where its thousands separators stood.
+class NumberBuilder
+{
+public:
+    void digit(char c)
+    {
+        m_digits += c;
+        if (!m_decimal)
+            ++m_integerDigits;
+        else
+            ++m_fractionDigits;
+    }
+    bool decimalPoint()
+    {
+        if (m_decimal)
+            return false;
+        m_decimal = true;
+        m_digits += '.';
+        return true;
+    }
+    // A separator after the decimal point or before any digit is out of place.
+    bool groupMark()
+    {
+        if (m_decimal || m_integerDigits == 0)
+            return false;
+        m_marks.push_back(m_integerDigits);
+        return true;
+    }
+    bool hasDigits() const { return m_integerDigits + m_fractionDigits > 0; }
+    // Separators stand every three digits counted from the decimal point,
+    // with one to three digits before the first.
+    bool groupsInPlace() const
+    {
+        if (m_marks.empty())
+            return true;
+        if (m_marks.front() > 3)
+            return false;
+        for (std::size_t i = 0; i < m_marks.size(); ++i)
+            if (m_integerDigits - m_marks[i] != 3 * (m_marks.size() - i))
+                return false;
+        return true;
+    }
+    std::optional<long double> value(bool negative) const
+    {
+        long double v = 0.0L;
+        if (hasDigits()) {
+            char *end = nullptr;
+            v = strtold_l(m_digits.c_str(), &end, cLocale());
+            if (end != m_digits.c_str() + m_digits.size() || std::isinf(v))
+                return std::nullopt;
+        }
+        return negative ? -v : v;
+    }
+
+private:
+    std::string m_digits;
+    std::basic_string<std::size_t> m_marks;
+    std::size_t m_integerDigits = 0;
+    std::size_t m_fractionDigits = 0;
+    bool m_decimal = false;
+};
+
+// The general form: [-]d[<decimal>ddd]E[-]dd, alone in the text.
+std::optional<long double> parseGeneralForm(std::string_view text, const LocaleSettings &locale)
+{
+    const std::size_t e = text.find('E');
+    if (e == std::string_view::npos)
+        return std::nullopt;
+    std::string mantissa;
+    std::size_t pos = 0;
+    if (pos < e && text[pos] == '-')
+        mantissa += text[pos++];
+    const std::size_t digitsStart = pos;
+    while (pos < e && isDigit(text[pos]))
+        mantissa += text[pos++];
+    if (pos == digitsStart)
+        return std::nullopt;
+    if (const std::size_t n = decimalAt(text, pos, locale); n && pos < e) {
+        pos += n;
+        mantissa += '.';
+        const std::size_t fraction = pos;
+        while (pos < e && isDigit(text[pos]))
+            mantissa += text[pos++];
+        if (pos == fraction)
+            return std::nullopt;
+    }
+    if (pos != e)
+        return std::nullopt;
+    std::string exponent;
+    pos = e + 1;
+    if (pos < text.size() && text[pos] == '-')
+        exponent += text[pos++];
+    const std::size_t exponentStart = pos;
+    while (pos < text.size() && isDigit(text[pos]) && pos - exponentStart < 5)
+        exponent += text[pos++];
+    if (pos == exponentStart || pos != text.size())
+        return std::nullopt;
+    const std::string number = mantissa + 'e' + exponent;
+    char *end = nullptr;
+    const long double v = strtold_l(number.c_str(), &end, cLocale());
+    if (end != number.c_str() + number.size() || std::isinf(v))
+        return std::nullopt;
+    return v;
+}
+
+} // namespace
+
+std::optional<long double> ParseText(std::string_view text, const LocaleSettings &locale)
+{
+    if (const std::optional<long double> general = parseGeneralForm(text, locale))
+        return general;
+    bool minus = false;
+    bool parenthesis = false;
+    NumberBuilder number;
+    for (std::size_t pos = 0; pos < text.size();) {
+        const char c = text[pos];
+        if (isDigit(c)) {
+            number.digit(c);
+            ++pos;
+        } else if (const std::size_t n = decimalAt(text, pos, locale)) {
+            if (!number.decimalPoint())
+                return std::nullopt;
+            pos += n;
+        } else if (const std::size_t g = groupAt(text, pos, locale)) {
+            // A space only groups between digits; elsewhere it is spacing.
+            const bool betweenDigits = pos > 0 && isDigit(text[pos - 1]) && pos + g < text.size()
+                && isDigit(text[pos + g]);
+            if (betweenDigits || !isSpaceSeparator(locale.thousandSeparator)) {
+                if (!number.groupMark())
+                    return std::nullopt;
+            }
+            pos += g;
+        } else if (c == '.' || c == ',') {
+            // A point or comma that is neither of the locale's separators
+            // could mean either; guessing would show another figure.
+            return std::nullopt;
+        } else {
+            minus = minus || c == '-';
+            parenthesis = parenthesis || c == '(';
+            ++pos;
+        }
+    }
+    if (!number.groupsInPlace())
+        return std::nullopt;
+    // A lone decimal separator reads as 0; no digit and no separator is nothing.
+    if (!number.hasDigits() && text.find(locale.decimalSeparator) == std::string_view::npos)
+        return std::nullopt;
+    return number.value(minus || parenthesis);
+}
+
+std::optional<long double> ParseAmount(std::string_view text, const LocaleSettings &locale)
+{
+    std::size_t pos = 0;
+    std::size_t end = text.size();
+    auto skipSpaces = [&] {
+        while (pos < end && (text[pos] == ' ' || text[pos] == '\t'))
+            ++pos;
+    };
+    while (end > pos && (text[end - 1] == ' ' || text[end - 1] == '\t'))
+        --end;
+    skipSpaces();
+
+    bool negative = false;
+    bool parenthesised = false;
+    bool signed_ = false;
+    auto sign = [&] {
+        if (pos < end && !signed_ && !parenthesised && (text[pos] == '-' || text[pos] == '+')) {
+            negative = text[pos] == '-';
+            signed_ = true;
+            ++pos;
+            skipSpaces();
+        }
+    };
+    if (pos < end && text[pos] == '(') {
+        if (text[end - 1] != ')')
+            return std::nullopt;
+        parenthesised = negative = true;
+        ++pos;
+        --end;
+        skipSpaces();
+        while (end > pos && (text[end - 1] == ' ' || text[end - 1] == '\t'))
+            --end;
+    }
+    sign();
+    if (pos < end && text[pos] == '$') {
+        ++pos;
+        skipSpaces();
+        sign();
+    }
+
+    NumberBuilder number;
+    while (pos < end) {
+        const char c = text[pos];
+        if (isDigit(c)) {
+            number.digit(c);
+            ++pos;
+        } else if (const std::size_t n = decimalAt(text, pos, locale)) {
+            if (!number.decimalPoint())
+                return std::nullopt;
+            pos += n;
+        } else if (const std::size_t g = groupAt(text, pos, locale)) {
+            if (!number.groupMark() || pos + g >= end || !isDigit(text[pos + g]))
+                return std::nullopt;
+            pos += g;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!number.hasDigits() || !number.groupsInPlace())
+        return std::nullopt;
+    return number.value(negative);
+}
