@@ -187,6 +187,35 @@ private slots:
         QCOMPARE(popup.field.text(), expected);
     }
 
+    // A pick is written in the order the locale reads dates, so the day
+    // picked is the day the next exit reads.
+    void pickReadsBackInTheLocalesOrder_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("picked");
+        QTest::newRow("en_GB") << "en_GB.UTF-8" << "14/3/2026" << "15/3/2026";
+        QTest::newRow("en_CA") << "en_CA.UTF-8" << "2026-03-14" << "2026-3-15";
+        QTest::newRow("de_DE") << "de_DE.UTF-8" << "14.03.2026" << "15.3.2026";
+        QTest::newRow("ja_JP") << "ja_JP.UTF-8" << "2026年03月14日" << "2026/3/15";
+    }
+
+    void pickReadsBackInTheLocalesOrder()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, start);
+        QFETCH(QString, picked);
+        qputenv("LC_ALL", locale.toLatin1());
+        SetControlLocale(ReadSystemLocaleSettings());
+        qputenv("LC_ALL", "C");
+        Open popup(start);
+        QTest::keyClick(popup.get(), Qt::Key_Right);
+        QTest::keyClick(popup.get(), Qt::Key_Return);
+        QCOMPARE(popup.field.text(), picked);
+        const int march15 = DayNumber(std::chrono::year{2026} / 3 / 15);
+        QCOMPARE(TryParseShortDate(picked.toStdString(), ControlLocale(), kToday), std::optional<int>(march15));
+    }
+
     void closingKeys_data()
     {
         QTest::addColumn<QString>("start");
