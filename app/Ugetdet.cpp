@@ -1,9 +1,12 @@
 #include "Ugetdet.h"
 
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 
 #include "Picpanel.h"
 #include "Upcase.h"
+#include "Uprpt.h"
 #include "ui_Ugetdet.h"
 
 TFGetDetail::TFGetDetail(QWidget *owner)
@@ -13,7 +16,13 @@ TFGetDetail::TFGetDetail(QWidget *owner)
     initQuillonPictures();
     ui->setupUi(this);
     ui->PolicyNum->setValidator(new UpperCaseValidator(ui->PolicyNum));
+    // The form declares Done before the edits, and the tab order alone does
+    // not move it in the focus chain, so the dialog would open on Done.
+    ui->PolicyNum->setFocus();
     connect(ui->BitBtn1, &QPushButton::clicked, this, &TFGetDetail::BitBtn1Click);
+    for (QLineEdit *edit : {ui->PolicyNum, ui->ClientName, ui->PolicyType})
+        connect(edit, &QLineEdit::textChanged, this, &TFGetDetail::updateLongTextNote);
+    updateLongTextNote();
 }
 
 TFGetDetail::~TFGetDetail() = default;
@@ -56,4 +65,49 @@ void TFGetDetail::keyPressEvent(QKeyEvent *event)
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+namespace {
+
+// "A", "A and B", "A, B and C".
+QString listed(const QStringList &names)
+{
+    if (names.size() < 2)
+        return names.join(QString());
+    return names.mid(0, names.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" and ") + names.last();
+}
+
+QString captionOf(const QLabel *label)
+{
+    QString caption = label->text();
+    if (caption.endsWith(u':'))
+        caption.chop(1);
+    return caption;
+}
+
+} // namespace
+
+void TFGetDetail::updateLongTextNote()
+{
+    // A note, not a message box: the clerk may shorten the text or accept
+    // the cut, and a box on every keystroke would stop the typing.
+    const struct
+    {
+        const QLineEdit *edit;
+        const QLabel *caption;
+        QString pageLabel;
+    } fields[] = {
+        {ui->PolicyNum, ui->Label1, QStringLiteral("PolicyNum")},
+        {ui->ClientName, ui->Label2, QStringLiteral("Client")},
+        {ui->PolicyType, ui->Label3, QStringLiteral("PolicyType")},
+    };
+    QStringList tooLong;
+    for (const auto &field : fields) {
+        if (!QuoteFieldPrintsWhole(field.pageLabel, field.edit->text()))
+            tooLong << captionOf(field.caption);
+    }
+    ui->LongTextNote->setText(tooLong.isEmpty() ? QString()
+                                                : tr("Too long to print in full: %1 will end in \u2026")
+                                                      .arg(listed(tooLong)));
+    ui->LongTextNote->setVisible(!tooLong.isEmpty());
 }

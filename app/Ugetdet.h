@@ -10,7 +10,8 @@ class TFGetDetail;
 
 // The policy information asked for before every quote: policy number,
 // client and type of policy. A fresh, empty dialog for each quote; its
-// caller reads the three texts and destroys it.
+// caller reads the three texts and destroys it. While the clerk types, a
+// note names any text too long to print in full on the quote.
 class TFGetDetail : public QDialog
 {
     Q_OBJECT
@@ -31,5 +32,7 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    void updateLongTextNote();
+
     std::unique_ptr<Ui::TFGetDetail> ui;
 };

@@ -63,6 +63,8 @@ enum Flag : unsigned {
     Pen2 = 4,
     Disabled = 8,
     SizesToText = 16,
+    Wraps = 32,
+    Figure = 64, // amounts, rates, the day count, the premium and the dates
 };
 
 struct Row
@@ -104,7 +106,7 @@ const Row kHeaderRows[] = {
     {20, "QRLabel11", L, 16, 144, 105, 17, "Policy Number", Face::Bold, kLeft, NoFlags},
     {11, "PolicyNum", L, 128, 144, 305, 17, nullptr, Face::Underlined, kLeft, Transparent},
     {21, "QRLabel20", L, 456, 144, 153, 17, "Premium", Face::Bold, kRight, NoFlags},
-    {22, "PolicyPremium", L, 616, 144, 81, 17, nullptr, Face::Underlined, kRight, NoFlags},
+    {22, "PolicyPremium", L, 616, 144, 81, 17, nullptr, Face::Underlined, kRight, Figure},
     {12, "QRLabel10", L, 16, 168, 105, 17, "Client:  ", Face::Bold, kLeft, NoFlags},
     {13, "Client", L, 128, 168, 353, 17, nullptr, Face::Underlined, kLeft, Transparent},
     {23, "QRShape3", R, 488, 168, 209, 57, "", Face::Plain, kLeft, NoFlags},
@@ -113,18 +115,18 @@ const Row kHeaderRows[] = {
     {15, "PolicyType", L, 128, 192, 353, 17, nullptr, Face::Underlined, kLeft, Transparent},
     {25, "QRLabel45", L, 496, 200, 193, 23, "QUOTATION", Face::Title, kCentre, Transparent},
     {16, "QRLabel38", L, 16, 232, 169, 17, "Policy Start Date:", Face::Bold, kRight, NoFlags},
-    {17, "PolicyStart", L, 192, 232, 73, 17, "12/12/2000", Face::Underlined, kRight, Transparent},
+    {17, "PolicyStart", L, 192, 232, 73, 17, "12/12/2000", Face::Underlined, kRight, Transparent | Figure},
     {18, "QRLabel39", L, 272, 232, 153, 17, "Policy End Date:", Face::Bold, kRight, NoFlags},
-    {19, "PolicyEnd", L, 432, 232, 73, 17, "12/12/2000", Face::Underlined, kRight, Transparent},
+    {19, "PolicyEnd", L, 432, 232, 73, 17, "12/12/2000", Face::Underlined, kRight, Transparent | Figure},
     {26, "QRLabel37", L, 528, 232, 96, 17, "Days Coverage", Face::Bold, kLeft, SizesToText},
-    {27, "PolicyDays", L, 632, 232, 65, 17, nullptr, Face::Underlined, kLeft, Transparent},
+    {27, "PolicyDays", L, 632, 232, 65, 17, nullptr, Face::Underlined, kLeft, Transparent | Figure},
     // 12-month block
     {28, "QRShape1", R, 16, 257, 681, 32, "", Face::Plain, kLeft, Filled},
     {29, "QRLabel3", L, 24, 264, 665, 19, "12 MONTH POLICIES", Face::Heading, kCentre, Transparent},
     {30, "QRShape5", R, 16, 288, 681, 225, "", Face::Plain, kLeft, NoFlags},
     {81, "QRShape10", R, 16, 288, 185, 30, "", Face::Plain, kLeft, Filled},
     {82, "QRLabel4", L, 24, 296, 169, 17, kShortRated, Face::Bold, kLeft, NoFlags},
-    {80, "QRNA1", L, 200, 325, 473, 65, kNotApplicable, Face::Plain, kCentre, Disabled},
+    {80, "QRNA1", L, 200, 325, 473, 65, kNotApplicable, Face::Plain, kCentre, Disabled | Wraps},
     {83, "QRShape11", H, 16, 405, 681, 1, "", Face::Plain, kLeft, NoFlags},
     {84, "QRShape12", R, 16, 405, 177, 30, "", Face::Plain, kLeft, Filled},
     {85, "QRLabel5", L, 24, 412, 145, 17, kProRated, Face::Bold, kLeft, NoFlags},
@@ -134,7 +136,7 @@ const Row kHeaderRows[] = {
     {1, "QRShape6", R, 16, 576, 681, 204, "", Face::Plain, kLeft, Filled},
     {74, "QRShape4", R, 16, 576, 177, 30, "", Face::Plain, kLeft, Filled},
     {75, "QRLabel18", L, 24, 581, 161, 17, kShortRated, Face::Bold, kLeft, NoFlags},
-    {79, "QRNA2", L, 200, 605, 473, 65, kNotApplicable, Face::Plain, kCentre, Disabled},
+    {79, "QRNA2", L, 200, 605, 473, 65, kNotApplicable, Face::Plain, kCentre, Disabled | Wraps},
     {76, "QRShape7", H, 16, 677, 681, 1, "", Face::Plain, kLeft, NoFlags},
     {77, "QRShape9", R, 16, 677, 177, 30, "", Face::Plain, kLeft, Filled},
     {78, "QRLabel24", L, 24, 685, 161, 17, kProRated, Face::Bold, kLeft, NoFlags},
@@ -195,6 +197,9 @@ QuoteItem itemOf(const Row &row, QuoteBand band)
     item.penWidth = row.flags & Pen2 ? 2 : 1;
     item.enabled = !(row.flags & Disabled);
     item.sizesToText = row.flags & SizesToText;
+    item.fit = row.flags & Wraps ? QuoteTextFit::Wrap
+             : row.flags & Figure ? QuoteTextFit::Figure
+                                  : QuoteTextFit::OneLine;
     return item;
 }
 
@@ -217,7 +222,7 @@ void appendResultRows(std::vector<QuoteItem> &items)
             const bool ownName = c == 0 && row.caption == nullptr;
             const Row cell{row.cells[c].order, row.cells[c].name, L, columns[c].left, row.top, columns[c].width, 17,
                            figure || ownName ? nullptr : columns[c].text, figure ? Face::FigureField : Face::Plain,
-                           figure ? kRight : kLeft, NoFlags};
+                           figure ? kRight : kLeft, figure ? Figure : NoFlags};
             items.push_back(itemOf(cell, QuoteBand::Header));
         }
     }
@@ -320,31 +325,109 @@ const QPaintDevice *layoutDevice()
     return &device;
 }
 
-struct LabelLayout
+// The font a label's text is laid out in, at a given size.
+QFont layoutFont(const QFont &design, qreal pointSize)
 {
-    QRectF box;     // units; for a label sized to its text, as wide as the text
-    int lines = 0;  // how many of the layout's lines print
-    bool underline = false;
-};
-
-LabelLayout layoutLabel(QTextLayout &layout, const QuoteItem &item)
-{
-    installFontSubstitutions();
-    QFont font = item.font;
+    QFont font = design;
     // Unhinted metrics are the font's design metrics, identical at every scale.
     font.setHintingPreference(QFont::PreferNoHinting);
     // Qt places an underline by rounding in the font's pixels, which puts
     // it against the baseline once scaled down; paintLabel draws its own.
     font.setUnderline(false);
-    layout.setFont(QFont(font, layoutDevice()));
+    font.setPointSizeF(pointSize);
+    return QFont(font, layoutDevice());
+}
+
+// Layout pixels; a text with no line breaks.
+qreal oneLineWidth(const QString &text, const QFont &font)
+{
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    qreal width = 0;
+    if (line.isValid()) {
+        line.setLineWidth(1e7); // lays the line out
+        width = line.naturalTextWidth();
+    }
+    layout.endLayout();
+    return width;
+}
+
+struct OneLineFit
+{
+    QString text;
+    qreal pointSize = 0;
+    bool whole = true;
+};
+
+// A quarter point is one pixel of type size on the layout device, the
+// finest step a font there can take.
+constexpr int kStepsPerPoint = 4;
+
+OneLineFit fitOneLine(const QuoteItem &item)
+{
+    const qreal width = item.rect.width() * kLayoutScale;
+    const qreal floorSize = item.fit == QuoteTextFit::Figure ? kFigurePointSize : kLegiblePointSize;
+    const int floorSteps = qRound(std::min(floorSize, item.font.pointSizeF()) * kStepsPerPoint);
+    int steps = qRound(item.font.pointSizeF() * kStepsPerPoint);
+    const auto fontAt = [&](int at) { return layoutFont(item.font, qreal(at) / kStepsPerPoint); };
+    // Width falls with size, so the first size that fits is the largest.
+    for (; steps >= floorSteps; --steps) {
+        if (oneLineWidth(item.text, fontAt(steps)) <= width)
+            return {item.text, qreal(steps) / kStepsPerPoint, true};
+    }
+    // Too wide even at the floor: as much as fits, visibly cut short. The
+    // metrics' own guess at what fits is checked against the layout, which
+    // may kern the last pair differently.
+    const QFont font = fontAt(floorSteps);
+    const QFontMetricsF metrics(font, layoutDevice());
+    QString cut;
+    for (qreal room = width; room > 0; room -= kLayoutScale) {
+        cut = metrics.elidedText(item.text, Qt::ElideRight, room);
+        if (oneLineWidth(cut, font) <= width)
+            break;
+    }
+    return {cut, qreal(floorSteps) / kStepsPerPoint, false};
+}
+
+struct LabelLayout
+{
+    QRectF box;     // units; for a label sized to its text, as wide as the text
+    int lines = 0;  // how many of the layout's lines print
+    bool underline = false;
+    qreal pointSize = 0;
+    bool whole = true; // every line prints, none is cut short
+};
+
+LabelLayout layoutLabel(QTextLayout &layout, const QuoteItem &item)
+{
+    installFontSubstitutions();
+    const qreal designSize = item.font.pointSizeF();
+    const bool wraps = item.fit == QuoteTextFit::Wrap && !item.sizesToText;
+    LabelLayout result{QRectF(item.rect), 0, item.font.underline(), designSize, true};
+    QString text = item.text;
+    if (!wraps && !item.sizesToText) {
+        const OneLineFit fit = fitOneLine(item);
+        text = fit.text;
+        result.pointSize = fit.pointSize;
+        result.whole = fit.whole;
+    }
+    layout.setText(text);
+    layout.setFont(layoutFont(item.font, result.pointSize));
     QTextOption option(item.alignment & Qt::AlignHorizontal_Mask);
-    option.setWrapMode(item.sizesToText ? QTextOption::NoWrap : QTextOption::WordWrap);
+    option.setWrapMode(wraps ? QTextOption::WordWrap : QTextOption::NoWrap);
     layout.setTextOption(option);
 
-    LabelLayout result{QRectF(item.rect), 0, item.font.underline()};
+    // Text drawn smaller keeps the baseline of its design size, in line
+    // with the captions and figures beside it.
+    const qreal drop = QFontMetricsF(layoutFont(item.font, designSize), layoutDevice()).ascent() -
+                       QFontMetricsF(layout.font(), layoutDevice()).ascent();
     const qreal width = item.rect.width() * kLayoutScale;
     const qreal height = item.rect.height() * kLayoutScale;
-    qreal bottom = 0;
+    qreal bottom = drop;
     layout.beginLayout();
     // Lines that would cross the bottom edge are never printed (the label
     // does not grow), so layout stops at the first of them.
@@ -352,8 +435,10 @@ LabelLayout layoutLabel(QTextLayout &layout, const QuoteItem &item)
         line.setLineWidth(item.sizesToText ? 1e7 : width);
         line.setPosition(QPointF(0, bottom));
         bottom += line.height();
-        if (bottom > height)
+        if (bottom > height) {
+            result.whole = false;
             break;
+        }
         ++result.lines;
         if (item.sizesToText)
             result.box.setWidth(std::ceil(line.naturalTextWidth() / kLayoutScale));
@@ -364,13 +449,17 @@ LabelLayout layoutLabel(QTextLayout &layout, const QuoteItem &item)
 
 void paintLabel(QPainter &painter, const QuoteItem &item)
 {
-    QTextLayout layout(item.text);
+    QTextLayout layout;
     const LabelLayout laid = layoutLabel(layout, item);
     if (!item.transparent)
         painter.fillRect(laid.box, Qt::white);
     painter.save();
-    // A single word wider than the label would otherwise spill over its neighbour.
-    painter.setClipRect(laid.box, Qt::IntersectClip);
+    // A single word wider than a wrapping label would otherwise spill over
+    // its neighbour. Nothing else is clipped: a one-line label's text has
+    // been fitted to its width, and a clip would only hide a fault while the
+    // PDF's text layer still carried the hidden characters.
+    if (item.fit == QuoteTextFit::Wrap && !item.sizesToText)
+        painter.setClipRect(laid.box, Qt::IntersectClip);
     painter.setPen(Qt::black);
     painter.translate(laid.box.topLeft());
     painter.scale(1 / kLayoutScale, 1 / kLayoutScale);
@@ -441,18 +530,36 @@ std::vector<const QuoteItem *> PrintedQuoteItems(const QuotePage &page, QuoteBan
 
 QStringList PrintedLabelLines(const QuoteItem &item)
 {
-    QTextLayout layout(item.text);
+    QTextLayout layout;
     const LabelLayout laid = layoutLabel(layout, item);
     QStringList lines;
     for (int i = 0; i < laid.lines; ++i) {
         const QTextLine line = layout.lineAt(i);
-        QString text = item.text.mid(line.textStart(), line.textLength());
+        QString text = layout.text().mid(line.textStart(), line.textLength());
         // The space a line broke at belongs to it but prints as nothing.
         while (text.endsWith(u' '))
             text.chop(1);
         lines << text;
     }
     return lines;
+}
+
+qreal PrintedPointSize(const QuoteItem &item)
+{
+    QTextLayout layout;
+    return layoutLabel(layout, item).pointSize;
+}
+
+bool QuoteFieldPrintsWhole(const QString &label, const QString &text)
+{
+    const QuotePage page;
+    const QuoteItem *found = page.item(label);
+    if (!found)
+        return true;
+    QuoteItem item = *found;
+    item.text = text;
+    QTextLayout layout;
+    return layoutLabel(layout, item).whole;
 }
 
 void PaintQuotePage(QPainter &painter, const QuotePage &page)

@@ -19,6 +19,21 @@ class QPagedPaintDevice;
 enum class QuoteItemKind { Label, Rectangle, HorizontalLine };
 enum class QuoteBand { Header, Footer }; // QRBand1, QRBand3
 
+// How a label's text meets its width. A one-line label is never broken into
+// lines: the first line of a policy number broken at its hyphens would read
+// as a whole, different number.
+enum class QuoteTextFit {
+    OneLine, // drawn smaller until it fits; at the legible floor, cut short with "…"
+    Figure,  // the same, with a lower floor: a figure must read whole
+    Wrap,    // wrapped at word boundaries; lines that do not fit its height are not printed
+};
+
+// The smallest sizes text is drawn at to fit its label. A figure may go
+// below the legible floor because a bracketed premium of $1,000,000,000,000.00
+// needs 5.55 pt in the premium's 81 units.
+inline constexpr qreal kLegiblePointSize = 6;
+inline constexpr qreal kFigurePointSize = 5;
+
 struct QuoteItem
 {
     QString name;
@@ -34,6 +49,7 @@ struct QuoteItem
     int penWidth = 1;
     bool enabled = true;
     bool sizesToText = false;
+    QuoteTextFit fit = QuoteTextFit::OneLine;
 };
 
 class QuotePage
@@ -89,10 +105,21 @@ QPoint QuoteBandOrigin(QuoteBand band);
 // transparent, or a filled rectangle).
 std::vector<const QuoteItem *> PrintedQuoteItems(const QuotePage &page, QuoteBand band);
 
-// The lines of a label's text that print: its text wrapped at word
-// boundaries within its width, as many lines as fit wholly in its height.
-// A label that sizes to its text prints its text on one line.
+// The lines of a label's text that print. A wrapping label: its text wrapped
+// at word boundaries within its width, as many lines as fit wholly in its
+// height. A label that sizes to its text: its text. Any other label: one
+// line, the whole text, or when that is too wide even at the label's floor
+// size, as much of it as fits followed by "…".
 QStringList PrintedLabelLines(const QuoteItem &item);
+
+// The point size a label's text prints at: its font's, or less, in steps of
+// a quarter point, where that is needed to fit the text on one line.
+qreal PrintedPointSize(const QuoteItem &item);
+
+// Whether `text` would print whole in the page's label `label` (its name),
+// and not cut short with "…". Lets a form warn before the quote is made.
+// An unknown label name gives true.
+bool QuoteFieldPrintsWhole(const QString &label, const QString &text);
 
 // Everything a quote puts on the page, as the texts the main window and the
 // policy information dialog show; nothing here is recalculated or

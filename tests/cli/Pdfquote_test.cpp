@@ -1,8 +1,13 @@
 // The texts quillon-quote --pdf puts on the quote page: those the main window
-// would show for the same input.
+// would show for the same input; and the PDF it writes, where every figure
+// must lie whole inside its box.
 
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "../report/Guiapp.h"
 #include "Pdfquote.h"
 #include "Shortdate.h"
 
@@ -97,5 +102,180 @@ TEST(QuoteTextsFor, KeepsThePolicyNumberInCapitalsAndTheRestAsTyped)
         EXPECT_EQ(t.policyNumber, QString::fromUtf8(c.number));
         EXPECT_EQ(t.client, QString::fromUtf8(c.client));
         EXPECT_EQ(t.policyType, QString::fromUtf8(c.type));
+    }
+}
+
+namespace {
+
+struct PdfWord
+{
+    QString text;
+    QRectF box; // PDF points from the page's top-left corner
+};
+
+std::vector<PdfWord> pdfWords(const QString &path)
+{
+    QProcess process;
+    process.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), path, QStringLiteral("-")});
+    process.waitForFinished(30000);
+    const QString html = QString::fromUtf8(process.readAllStandardOutput());
+    static const QRegularExpression re(QStringLiteral(
+        R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="([0-9.]+)" yMax="([0-9.]+)">([^<]*)</word>)re"));
+    std::vector<PdfWord> words;
+    for (auto it = re.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        words.push_back({m.captured(5), QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
+                                               QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()))});
+    }
+    return words;
+}
+
+// A label's box on the page, in PDF points.
+QRectF boxOf(const QuotePage &page, const char *label)
+{
+    const QuoteItem *item = page.item(QString::fromLatin1(label));
+    const QRectF units(item->rect.translated(QuoteBandOrigin(item->band)));
+    return QRectF(units.topLeft() * 0.75, units.size() * 0.75);
+}
+
+// The words drawn in a label's row that reach into its box: a figure that
+// overflowed its box still reaches into it, so it is found and caught.
+std::vector<PdfWord> wordsIn(const std::vector<PdfWord> &words, const QRectF &box)
+{
+    std::vector<PdfWord> found;
+    for (const PdfWord &w : words) {
+        const qreal middle = w.box.center().y();
+        if (middle > box.top() && middle < box.bottom() && w.box.right() > box.left() && w.box.left() < box.right())
+            found.push_back(w);
+    }
+    return found;
+}
+
+// pdftotext measures a word by its glyphs' advances, so a word that fits
+// lies inside to within the rounding of positions in the PDF.
+constexpr double kSlack = 0.1;
+
+bool inside(const QRectF &word, const QRectF &box)
+{
+    return word.left() >= box.left() - kSlack && word.right() <= box.right() + kSlack &&
+           word.top() >= box.top() - kSlack && word.bottom() <= box.bottom() + kSlack;
+}
+
+std::string describe(const QRectF &r)
+{
+    return QStringLiteral("[%1..%2 x %3..%4]")
+        .arg(r.left())
+        .arg(r.right())
+        .arg(r.top())
+        .arg(r.bottom())
+        .toStdString();
+}
+
+const char *const kFigureLabels[] = {
+    "PolicyPremium", "PolicyDays", "PolicyStart", "PolicyEnd",
+    "Sr12urate", "sr12erate", "sr12unearn", "sr12earn", "sr6urate", "sr6erate", "sr6unearn", "sr6earn",
+    "pr12urate", "pr12erate", "pr12unearn", "pr12earn", "pr6urate", "pr6erate", "pr6unearn", "pr6earn",
+};
+
+// The page quillon-quote --pdf writes for these inputs, with its words.
+struct WrittenQuote
+{
+    QuotePage page;
+    std::vector<PdfWord> words;
+};
+
+WrittenQuote writeQuote(const QTemporaryDir &dir, const char *premium, const char *start, const char *end,
+                        const PolicyEntry &policy = {})
+{
+    WrittenQuote quote;
+    const QuoteOutcome outcome = compute(premium, start, end);
+    EXPECT_TRUE(outcome.ok()) << outcome.error;
+    FillQuotePage(quote.page, QuoteTextsFor(outcome, QuotationType::Refund, policy, company(), kC));
+    const QString path = dir.filePath(QStringLiteral("quote.pdf"));
+    EXPECT_TRUE(WriteQuotePdf(path, quote.page));
+    quote.words = pdfWords(path);
+    return quote;
+}
+
+} // namespace
+
+TEST(QuotePdf, EveryFigureLiesWholeInsideItsBox)
+{
+    // Premiums as typed, up to a trillion either way; 108 days, and the
+    // seven-digit day counts of the widest dates, forwards and backwards.
+    const char *const premiums[] = {
+        "0.01",          "999.99",          "12345678.90",       "250000000",       "1000000000",
+        "999999999999.99", "1000000000000", "(999999999999.99)", "(1000000000000)",
+    };
+    const std::pair<const char *, const char *> spans[] = {
+        {"1/15/2026", "5/3/2026"}, {"1/1/2001", "12/31/9999"}, {"12/31/9999", "1/1/2001"}};
+    QTemporaryDir dir;
+    for (const char *premium : premiums) {
+        for (const auto &[start, end] : spans) {
+            SCOPED_TRACE(std::string(premium) + " from " + start + " to " + end);
+            const WrittenQuote quote = writeQuote(dir, premium, start, end);
+            ASSERT_FALSE(quote.words.empty());
+            for (const char *label : kFigureLabels) {
+                SCOPED_TRACE(label);
+                const QString text = quote.page.text(QString::fromLatin1(label));
+                const QRectF box = boxOf(quote.page, label);
+                const std::vector<PdfWord> found = wordsIn(quote.words, box);
+                ASSERT_EQ(found.size(), 1u) << "one word, the whole figure";
+                EXPECT_EQ(found.front().text, text) << "the text layer carries the figure whole";
+                EXPECT_TRUE(inside(found.front().box, box))
+                    << describe(found.front().box) << " outside " << describe(box);
+            }
+        }
+    }
+}
+
+TEST(QuotePdf, APremiumDrawnSmallerKeepsTheBaselineOfItsCaption)
+{
+    QTemporaryDir dir;
+    const WrittenQuote quote = writeQuote(dir, "12345678.90", "1/15/2026", "5/3/2026");
+    const std::vector<PdfWord> found = wordsIn(quote.words, boxOf(quote.page, "PolicyPremium"));
+    ASSERT_EQ(found.size(), 1u);
+    // Liberation Sans (Arial's metrics) puts the baseline 0.905 / 1.117 of
+    // a word's box down, whatever its size.
+    const std::vector<PdfWord> caption = wordsIn(quote.words, boxOf(quote.page, "QRLabel20"));
+    ASSERT_FALSE(caption.empty());
+    const auto baseline = [](const QRectF &r) { return r.top() + r.height() * 0.905 / 1.117; };
+    EXPECT_LT(found.front().box.height(), caption.front().box.height()) << "drawn smaller";
+    EXPECT_NEAR(baseline(found.front().box), baseline(caption.front().box), 0.15);
+}
+
+TEST(QuotePdf, LongPolicyNumbersPrintWholeOrVisiblyCut)
+{
+    struct Case
+    {
+        const char *name;
+        const char *typed;
+        bool whole;
+    };
+    const Case cases[] = {
+        // 28.1 em: wider than 305 units at 10 pt, whole at 8 pt.
+        {"hyphenated number shrinks and stays whole", "pol-abc-def-ghi-jkl-mno-pqr-stu-vwx-yza-bcd-efg", true},
+        // 26 groups of ABC-: 62 em, past the 38 em the box holds at 6 pt.
+        {"overlong number ends in an ellipsis",
+         "abc-abc-abc-abc-abc-abc-abc-abc-abc-abc-abc-abc-abc-abc-abc-abc-abc-abc-abc-abc-abc-abc-abc-abc-abc-abc-",
+         false},
+    };
+    QTemporaryDir dir;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const WrittenQuote quote = writeQuote(dir, "100", "1/1/2026", "2/1/2026", {c.typed, "", ""});
+        const QString number = QString::fromLatin1(c.typed).toUpper();
+        const QRectF box = boxOf(quote.page, "PolicyNum");
+        const std::vector<PdfWord> found = wordsIn(quote.words, box);
+        ASSERT_EQ(found.size(), 1u) << "one line, not broken at a hyphen";
+        EXPECT_TRUE(inside(found.front().box, box)) << describe(found.front().box) << " outside " << describe(box);
+        if (c.whole) {
+            EXPECT_EQ(found.front().text, number);
+            continue;
+        }
+        const QString &cut = found.front().text;
+        ASSERT_TRUE(cut.endsWith(QChar(0x2026))) << cut.toStdString();
+        EXPECT_TRUE(number.startsWith(cut.chopped(1))) << cut.toStdString();
+        EXPECT_GT(cut.size(), 30) << "the box is used to its width";
     }
 }

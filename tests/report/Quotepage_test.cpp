@@ -437,7 +437,8 @@ TEST(PrintedLabelLines, KeepOnlyTheLinesThatFitTheHeight)
     };
     const Case cases[] = {
         {"short client fits", "Client", "Jane Public", {"Jane Public"}},
-        {"one word wider than the field is not broken", "PolicyNum", QString(80, u'W'), {QString(80, u'W')}},
+        {"a number wider than the field is not broken at its hyphens", "PolicyNum",
+         "POL-ABC-DEF-GHI-JKL-MNO-PQR-STU-VWX-YZA-BCD-EFG", {"POL-ABC-DEF-GHI-JKL-MNO-PQR-STU-VWX-YZA-BCD-EFG"}},
         // 65 units hold four lines of Arial 10 (line height about 14.9).
         {"notice holds four lines", "QRNA1",
          "one two three four five six seven eight nine ten eleven twelve thirteen fourteen fifteen sixteen "
@@ -458,18 +459,15 @@ TEST(PrintedLabelLines, KeepOnlyTheLinesThatFitTheHeight)
     }
 }
 
-TEST(PrintedLabelLines, ClientWiderThanItsFieldKeepsOnlyItsFirstLine)
+TEST(PrintedLabelLines, ClientWiderThanItsFieldPrintsWholeOnOneLineSmaller)
 {
     QuotePage page;
-    // Some 90 characters of Arial 10: far wider than 353 units.
+    // Some 90 characters of Arial 10: far wider than 353 units, but not at 6 pt.
     const QString client =
         "Alpha Bravo Charlie Delta Echo Foxtrot Golf Hotel India Juliett Kilo Lima Mike November Oscar";
     page.setText("Client", client);
-    const QStringList lines = PrintedLabelLines(*page.item("Client"));
-    ASSERT_EQ(lines.size(), 1);
-    EXPECT_GE(lines.front().size(), 20) << "the first line is used to its width";
-    EXPECT_LT(lines.front().size(), client.size());
-    EXPECT_TRUE(client.startsWith(lines.front() + u' ')) << "breaks at a word boundary";
+    EXPECT_EQ(PrintedLabelLines(*page.item("Client")), QStringList{client}) << "no words lost";
+    EXPECT_LT(PrintedPointSize(*page.item("Client")), 10);
 }
 
 TEST(PrintedLabelLines, LabelsSizedToTheirTextPrintOnOneLine)
@@ -482,7 +480,7 @@ TEST(PrintedLabelLines, LabelsSizedToTheirTextPrintOnOneLine)
     }
 }
 
-TEST(PaintQuotePage, LostWordsAndOverflowLeaveNoInk)
+TEST(PaintQuotePage, OverlongTextsLeaveNoInkOutsideTheirFields)
 {
     QuotePage page;
     FillQuotePage(page, distinctTexts(false));
@@ -491,10 +489,11 @@ TEST(PaintQuotePage, LostWordsAndOverflowLeaveNoInk)
     page.setText("PolicyNum", QString(80, u'W'));
     const QImage image = renderPage(page);
     const QPoint band = QuoteBandOrigin(QuoteBand::Header);
-    // The client's second line would fall in the empty policy-type field.
+    // Nothing of the client reaches the empty policy-type field below it.
     EXPECT_TRUE(inkIn(image, QRect(band + QPoint(128, 168), QSize(353, 17))));
     EXPECT_FALSE(inkIn(image, QRect(band + QPoint(128, 192), QSize(353, 17))));
-    // The policy number stops at its right edge (433), short of the premium caption.
+    // The policy number, cut short, stops at its right edge (433), short of
+    // the premium caption.
     EXPECT_TRUE(inkIn(image, QRect(band + QPoint(420, 144), QSize(13, 17))));
     EXPECT_FALSE(inkIn(image, QRect(band + QPoint(434, 144), QSize(20, 17))));
 }
