@@ -126,6 +126,7 @@ void TDateEdit::leave()
                     QString::fromUtf8(Messages::kInvalidDatePrefix.data(), qsizetype(Messages::kInvalidDatePrefix.size()))
                         + typed,
                     QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText); // the typed text as typed, markup and all
     box.exec();
     // Take the focus back once the focus change that brought us here has
     // finished. The control it was heading for was never really entered, so

@@ -57,5 +57,7 @@ QString GeneralErrorText(const QString &message)
 void ShowGeneralError(const QString &message)
 {
     QMessageBox box(QMessageBox::Critical, ApplicationTitle(), GeneralErrorText(message), QMessageBox::Ok);
+    // Messages quote what the clerk typed; markup in it is shown, never obeyed.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }

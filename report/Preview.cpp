@@ -70,13 +70,19 @@ void TQuotePreview::buildToolBar()
     add(tr("&Print"), QKeySequence::Print, &TQuotePreview::printPage);
     add(tr("&Save..."), QKeySequence::Save, [this] {
         const QString path = QFileDialog::getSaveFileName(this, tr("Save Quote"), QString(), tr("PDF files (*.pdf)"));
-        if (!path.isEmpty() && !savePdf(path))
-            QMessageBox::warning(this, windowTitle(), tr("Unable to write to %1").arg(path));
+        if (!path.isEmpty() && !savePdf(path)) {
+            QMessageBox box(QMessageBox::Warning, windowTitle(), tr("Unable to write to %1").arg(path), QMessageBox::Ok, this);
+            box.setTextFormat(Qt::PlainText); // a path is shown as it is, whatever it holds
+            box.exec();
+        }
     });
     add(tr("&Open..."), QKeySequence::Open, [this] {
         const QString path = QFileDialog::getOpenFileName(this, tr("Open Quote"), QString(), tr("PDF files (*.pdf)"));
-        if (!path.isEmpty() && !openPdf(path))
-            QMessageBox::warning(this, windowTitle(), tr("Unable to read %1").arg(path));
+        if (!path.isEmpty() && !openPdf(path)) {
+            QMessageBox box(QMessageBox::Warning, windowTitle(), tr("Unable to read %1").arg(path), QMessageBox::Ok, this);
+            box.setTextFormat(Qt::PlainText); // a path is shown as it is, whatever it holds
+            box.exec();
+        }
     });
     bar->addSeparator();
     add(tr("&Close"), QKeySequence(Qt::Key_Escape), &QWidget::close);

@@ -279,6 +279,20 @@ private slots:
         QTRY_COMPARE(watch.seen().size(), 1);
         QCOMPARE(w.field->text(), QString("1/1/2027"));
     }
+
+    void typedMarkupIsRefusedAsText()
+    {
+        Window w;
+        QList<Qt::TextFormat> formats;
+        ModalWatch watch({}, [&](const ModalWatch::Seen &) {
+            formats << qobject_cast<QMessageBox *>(QApplication::activeModalWidget())->textFormat();
+        });
+        w.type("<b>x</b><br>y");
+        w.leave();
+        QTRY_COMPARE(watch.seen().size(), 1);
+        QCOMPARE(watch.seen().first().text, QString("Invalid Date: <b>x</b><br>y"));
+        QCOMPARE(formats, QList<Qt::TextFormat>{Qt::PlainText});
+    }
 };
 
 int main(int argc, char **argv)

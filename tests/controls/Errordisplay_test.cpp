@@ -10,17 +10,24 @@ namespace {
 class Failing : public QObject
 {
 public:
+    explicit Failing(const char *message = "'abc' is not a valid date")
+        : m_message(message)
+    {
+    }
     int handled = 0;
     bool event(QEvent *event) override
     {
         if (event->type() == QEvent::User)
-            throw std::runtime_error("'abc' is not a valid date");
+            throw std::runtime_error(m_message);
         if (event->type() == QEvent::User + 1) {
             ++handled;
             return true;
         }
         return QObject::event(event);
     }
+
+private:
+    const char *m_message;
 };
 
 } // namespace
@@ -65,6 +72,20 @@ private slots:
         QCOMPARE(box.title, QString("Quillon Insurance Refund Calculator"));
         QCOMPARE(box.text, QString("'abc' is not a valid date."));
         QCOMPARE(box.icon, QMessageBox::Critical);
+    }
+
+    void markupInAnErrorIsShownAsText()
+    {
+        // An error quotes what was typed; the box must not obey markup in it.
+        Failing target("'<b>x</b><br>y' is not a valid date");
+        QList<Qt::TextFormat> formats;
+        ModalWatch watch({}, [&](const ModalWatch::Seen &) {
+            formats << qobject_cast<QMessageBox *>(QApplication::activeModalWidget())->textFormat();
+        });
+        QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
+        QTRY_COMPARE(watch.seen().size(), 1);
+        QCOMPARE(watch.seen().first().text, QString("'<b>x</b><br>y' is not a valid date."));
+        QCOMPARE(formats, QList<Qt::TextFormat>{Qt::PlainText});
     }
 };
 
