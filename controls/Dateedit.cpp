@@ -1,7 +1,9 @@
 #include "Dateedit.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPainter>
 #include <QStyleOptionButton>
@@ -56,6 +58,49 @@ TDateButton::TDateButton(TDateEdit *field)
     // call of its own rather than from inside the mouse event, whose
     // bookkeeping Qt cannot finish when an error unwinds through it.
     connect(this, &QPushButton::clicked, field, &TDateEdit::openCalendar, Qt::QueuedConnection);
+    field->installEventFilter(this);
+}
+
+bool TDateButton::eventFilter(QObject *watched, QEvent *event)
+{
+    // A key the button does not take would ask the field whether it wants the
+    // key before the window's shortcuts (Ctrl+A, Delete, ...). Skip the
+    // field, so the window's shortcuts act as they do on any other button.
+    if (event->type() == QEvent::ShortcutOverride && watched == parentWidget() && hasFocus())
+        return true;
+    return QPushButton::eventFilter(watched, event);
+}
+
+void TDateButton::keyPressEvent(QKeyEvent *event)
+{
+    // Tab and Backtab never get here: the focus moves before key handling.
+    // Escape is passed on only to cancel a Space still held down.
+    if (event->key() == Qt::Key_Space || (event->key() == Qt::Key_Escape && isDown()))
+        QPushButton::keyPressEvent(event);
+    // Accepted either way: an ignored key travels on to the field, the
+    // button's parent, and types into a field whose caret is not shown.
+    event->accept();
+}
+
+void TDateButton::keyReleaseEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Space)
+        QPushButton::keyReleaseEvent(event);
+    event->accept();
+}
+
+void TDateButton::contextMenuEvent(QContextMenuEvent *event)
+{
+    // Passed on, the request would reach the field and open its edit menu,
+    // whose Paste and Delete edit the field from its button. The window's
+    // menu is the one any other button shows, so go round the field.
+    event->accept();
+    QWidget *owner = parentWidget()->parentWidget();
+    if (!owner)
+        return;
+    QContextMenuEvent passed(event->reason(), owner->mapFromGlobal(event->globalPos()), event->globalPos(),
+                             event->modifiers());
+    QApplication::sendEvent(owner, &passed);
 }
 
 void TDateButton::focusOutEvent(QFocusEvent *event)

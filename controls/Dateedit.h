@@ -8,6 +8,8 @@ class TDateEdit;
 
 // The small square drop-down button inside a date field's right end. It is a
 // child of the field, so moving the focus into it does not leave the field.
+// Its only behaviour is its click: Space clicks it, Tab and Shift+Tab move
+// on, and every other key stops here instead of editing the field behind it.
 class TDateButton : public QPushButton
 {
     Q_OBJECT
@@ -15,6 +17,10 @@ public:
     explicit TDateButton(TDateEdit *field);
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 };

@@ -1,3 +1,4 @@
+#include <QClipboard>
 #include <QSignalSpy>
 #include <QtTest>
 #include <stdexcept>
@@ -292,6 +293,89 @@ private slots:
         QTRY_COMPARE(watch.seen().size(), 1);
         QCOMPARE(watch.seen().first().text, QString("Invalid Date: <b>x</b><br>y"));
         QCOMPARE(formats, QList<Qt::TextFormat>{Qt::PlainText});
+    }
+
+    // A clerk who tabs once too often lands on the button; what is typed
+    // there must not edit the date behind it.
+    void keysOnTheButtonDoNotEditTheField_data()
+    {
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::newRow("a digit") << QKeySequence(Qt::Key_9);
+        QTest::newRow("letters") << QKeySequence(Qt::Key_A, Qt::Key_B, Qt::Key_C);
+        QTest::newRow("the date separator") << QKeySequence(Qt::Key_Slash);
+        QTest::newRow("BackSpace") << QKeySequence(Qt::Key_Backspace);
+        QTest::newRow("home, then Delete") << QKeySequence(Qt::Key_Home, Qt::Key_Delete);
+        QTest::newRow("select all, then type") << QKeySequence(Qt::CTRL | Qt::Key_A, QKeyCombination(Qt::Key_A), QKeyCombination(Qt::Key_B), QKeyCombination(Qt::Key_C));
+        QTest::newRow("paste") << QKeySequence(Qt::CTRL | Qt::Key_V);
+        QTest::newRow("select all, then cut") << QKeySequence(Qt::CTRL | Qt::Key_A, Qt::CTRL | Qt::Key_X);
+        QTest::newRow("home, then type") << QKeySequence(Qt::Key_Home, Qt::Key_1);
+    }
+
+    void keysOnTheButtonDoNotEditTheField()
+    {
+        QFETCH(QKeySequence, keys);
+        Window w;
+        ModalWatch watch;
+        QGuiApplication::clipboard()->setText(QStringLiteral("2/2/2022"));
+        w.type("1/15/2026");
+        QSignalSpy exits(w.field, &TDateEdit::exited);
+        w.field->button()->setFocus(Qt::TabFocusReason);
+        QTest::keySequence(w.field->button(), keys);
+        QCOMPARE(w.field->text(), QString("1/15/2026"));
+        QCOMPARE(QApplication::focusWidget(), w.field->button());
+        QCOMPARE(exits.count(), 0);
+        QVERIFY(watch.seen().isEmpty());
+    }
+
+    void spaceOnTheButtonOpensTheCalendar()
+    {
+        Window w;
+        ModalWatch watch([](QWidget *modal) { QTest::keyClick(modal, Qt::Key_Escape); });
+        w.type("1/15/2026");
+        w.field->button()->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(w.field->button(), Qt::Key_Space);
+        QTRY_COMPARE(watch.seen().size(), 1);
+        QCOMPARE(watch.seen().first().className, QString("TfrmCalPop"));
+        QCOMPARE(w.field->text(), QString("1/15/2026"));
+    }
+
+    void focusKeysMoveOnFromTheButton()
+    {
+        Window w;
+        QSignalSpy exits(w.field, &TDateEdit::exited);
+        w.type("7/4");
+        w.field->button()->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(w.field->button(), Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), w.field);
+        QCOMPARE(exits.count(), 0);
+        w.field->button()->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(w.field->button(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), w.next);
+        QCOMPARE(exits.count(), 1); // leaving the button for another control leaves the field
+        QCOMPARE(w.field->text(), QString("7/4/2026"));
+    }
+
+    void theWindowsShortcutsStillWorkFromTheButton_data()
+    {
+        QTest::addColumn<QKeySequence>("shortcut");
+        QTest::newRow("an accelerator") << QKeySequence(Qt::ALT | Qt::Key_P);
+        // The field would claim this one for itself; the button does not.
+        QTest::newRow("a key the field edits with") << QKeySequence(Qt::CTRL | Qt::Key_A);
+    }
+
+    void theWindowsShortcutsStillWorkFromTheButton()
+    {
+        QFETCH(QKeySequence, shortcut);
+        Window w;
+        QAction action(&w.widget);
+        action.setShortcut(shortcut);
+        w.widget.addAction(&action);
+        QSignalSpy triggered(&action, &QAction::triggered);
+        w.type("1/15/2026");
+        w.field->button()->setFocus(Qt::TabFocusReason);
+        QTest::keySequence(w.field->button(), shortcut);
+        QCOMPARE(triggered.count(), 1);
+        QCOMPARE(w.field->text(), QString("1/15/2026"));
     }
 };
 
