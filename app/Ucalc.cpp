@@ -46,6 +46,12 @@ struct MethodFields
         earnedRate->setValue(figures.EarnedRate);
         unearnedRate->setValue(rateFromField ? 1.0L - earnedRate->Value() : figures.UnearnedRate);
     }
+
+    void clear() const
+    {
+        for (TCurrencyEdit *field : {earned, unearned, earnedRate, unearnedRate})
+            field->setValue(0.0L);
+    }
 };
 
 } // namespace
@@ -203,10 +209,18 @@ void TFGIS::showQuote(const RefundQuote &quote, long double premium)
     if (const std::string_view message = Messages::ForRange(quote.Range); !message.empty())
         QMessageBox::critical(this, fromStd(Messages::kRangeCaption), fromStd(message));
 
+    // A negative count has no pro-rated figures. Zeros, not the previous
+    // quote's figures, so nothing on show (or printed) belongs to other dates.
+    const MethodFields pr12{ui->PR12Earn, ui->PR12Unearn, ui->PR12ERate, ui->PR12URate};
+    const MethodFields pr6{ui->PR6Earn, ui->PR6Unearn, ui->PR6ERate, ui->PR6URate};
     if (quote.Term12.ProRatedSet)
-        MethodFields{ui->PR12Earn, ui->PR12Unearn, ui->PR12ERate, ui->PR12URate}.write(quote.Term12.ProRated, premium, true);
+        pr12.write(quote.Term12.ProRated, premium, true);
+    else
+        pr12.clear();
     if (quote.Term6.ProRatedSet)
-        MethodFields{ui->PR6Earn, ui->PR6Unearn, ui->PR6ERate, ui->PR6URate}.write(quote.Term6.ProRated, premium, true);
+        pr6.write(quote.Term6.ProRated, premium, true);
+    else
+        pr6.clear();
     MethodFields{ui->SR12Earn, ui->SR12Unearn, ui->SR12ERate, ui->SR12URate}.write(quote.Term12.ShortRated, premium, false);
     MethodFields{ui->SR6earn, ui->SR6Unearn, ui->SR6ERate, ui->SR6URate}.write(quote.Term6.ShortRated, premium, false);
 }

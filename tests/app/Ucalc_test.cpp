@@ -23,6 +23,10 @@ const char *const kResultFields[] = {
     "SR12Earn", "SR12Unearn", "SR12ERate", "SR12URate", "SR6earn", "SR6Unearn", "SR6ERate", "SR6URate",
 };
 
+const char *const kProRatedFields[] = {
+    "PR12Earn", "PR12Unearn", "PR12ERate", "PR12URate", "PR6Earn", "PR6Unearn", "PR6ERate", "PR6URate",
+};
+
 } // namespace
 
 class TestMainWindow : public QObject
@@ -49,6 +53,13 @@ private:
         return texts;
     }
     void focus(QWidget *widget) { widget->setFocus(Qt::TabFocusReason); }
+    // Enters a field as Tab does, which selects its text, and types over it.
+    void type(const char *name, const QString &typed)
+    {
+        auto *field = control<QLineEdit>(name);
+        focus(field);
+        QTest::keyClicks(field, typed);
+    }
     // Types the three inputs and leaves the inception date for "Print Quote",
     // so exactly one calculation runs.
     void quote(const QString &premium, const QString &start, const QString &end)
@@ -139,7 +150,7 @@ private slots:
                                   << QStringList{"$1,234.50", "$0.00", "1.000", "0.000", "$1,234.50", "$0.00", "1.000", "0.000",
                                                  "$1,234.50", "$0.00", "1.00", "0.00", "$1,234.50", "$0.00", "1.00", "0.00"}
                                   << "You have selected dates greater than 366 days. Please try again!";
-        // The pro-rated fields keep the zeros they started with.
+        // A negative count has no pro-rated figures: they read zero.
         QTest::newRow("one day backwards") << "(250)" << "1/2/2026" << "1/1/2026" << "(1)"
                                   << QStringList{"$0.00", "$0.00", "0.000", "0.000", "$0.00", "$0.00", "0.000", "0.000",
                                                  "$0.00", "($250.00)", "0.00", "1.00", "$0.00", "($250.00)", "0.00", "1.00"}
@@ -184,6 +195,26 @@ private slots:
         QCOMPARE(results(), before);
         QCOMPARE(text("NumDays"), QString("100"));
         QCOMPARE(text("DateEnd"), QString("abc"));
+    }
+
+    void aNegativeCountLeavesNoStaleProRatedFigures()
+    {
+        quote("1000", "1/1/2026", "4/11/2026");
+        QCOMPARE(text("PR12Earn"), QString("$274.00"));
+        {
+            ModalWatch watch;
+            type("DateEnd", "12/31/2025");
+            focus(control<QPushButton>("BBPrint"));
+            QCOMPARE(watch.seen().size(), 1);
+        }
+        QCOMPARE(text("NumDays"), QString("(1)"));
+        QStringList proRated;
+        for (const char *name : kProRatedFields) {
+            proRated << text(name);
+            QCOMPARE(control<TCurrencyEdit>(name)->Value(), 0.0L);
+        }
+        QCOMPARE(proRated, QStringList({"$0.00", "$0.00", "0.000", "0.000", "$0.00", "$0.00", "0.000", "0.000"}));
+        QCOMPARE(results().mid(8), QStringList({"$0.00", "$1,000.00", "0.00", "1.00", "$0.00", "$1,000.00", "0.00", "1.00"}));
     }
 
     void leavingThePremiumDoesNotRecalculate()
