@@ -200,6 +200,7 @@ void TFGIS::DateEndChange()
     const int end = ParseShortDate(ui->DateEnd->text().toStdString(), locale, Today());
     const long double premium = ui->Premium->Value();
     showQuote(CalculateRefundQuote(premium, start, end), premium);
+    m_worked = WorkedInputs{premium, start, end};
 }
 
 void TFGIS::showQuote(const RefundQuote &quote, long double premium)
@@ -288,8 +289,31 @@ void TFGIS::ApplyQuotationType()
     ui->NumDays->setAccessibleName(QString::fromLatin1(refund ? "Number of days in force" : "Number of days to the change"));
 }
 
+void TFGIS::bringFiguresUpToDate()
+{
+    // Alt+P and the popup menu leave the focus in the premium field: end its
+    // editing as leaving would, so the premium printed is the premium worked.
+    // (Only then: read back from its formatted text, a figure that was never
+    // typed could lose its unshown decimals.)
+    if (focusWidget() == ui->Premium)
+        ui->Premium->commitEdit();
+    const LocaleSettings &locale = ControlLocale();
+    const auto start = TryParseShortDate(ui->DateStart->text().toStdString(), locale, Today());
+    const auto end = TryParseShortDate(ui->DateEnd->text().toStdString(), locale, Today());
+    // Exactly as leaving a date field: the same range messages, and a date
+    // that cannot be read raises the conversion error, so no quote is made.
+    if (!(m_worked && start && end && *m_worked == WorkedInputs{ui->Premium->Value(), *start, *end}))
+        DateEndChange();
+    // Whole dates on the quote, as the fields show them after leaving. Both
+    // texts read as the worked days by now, or DateEndChange would have failed.
+    ui->DateStart->SetDate(m_worked->start);
+    ui->DateEnd->SetDate(m_worked->end);
+}
+
 void TFGIS::BBPrintClick()
 {
+    // A quote is only ever made of figures worked from the inputs beside them.
+    bringFiguresUpToDate();
     const bool refund = ui->RadioGroup1->ItemIndex() == 0;
     QuoteTexts texts;
     texts.additionalPremium = !refund;
@@ -302,8 +326,7 @@ void TFGIS::BBPrintClick()
         texts.client = dialog.ClientName();
         texts.policyType = dialog.PolicyType();
     }
-    // The quote takes the texts as shown, character for character: nothing
-    // is recalculated or checked on the way.
+    // The quote takes the texts as shown, character for character.
     texts.company = CompanyInfo;
     texts.premium = ui->Premium->text();
     texts.start = ui->DateStart->text();

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QWidget>
 #include <memory>
+#include <optional>
 
 #include "Company.h"
 #include "Urefund.h"
@@ -70,10 +71,22 @@ private:
     void buildMenu();
     void wire();
     void showQuote(const RefundQuote &quote, long double premium);
+    void bringFiguresUpToDate();
 
     std::unique_ptr<Ui::TFGIS> ui;
     std::unique_ptr<QMenu> m_menu;
     QString m_printerName; // chosen in the printer set-up dialog
+
+    // What the figures on show were worked from; none before the first
+    // calculation, when the start-up zeros stand for no inputs at all.
+    struct WorkedInputs
+    {
+        long double premium;
+        int start;
+        int end;
+        bool operator==(const WorkedInputs &) const = default;
+    };
+    std::optional<WorkedInputs> m_worked;
     bool m_shown = false;
     bool m_showHints = true;
 };

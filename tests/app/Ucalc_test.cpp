@@ -11,6 +11,7 @@
 #include "Radiogrp.h"
 #include "Shortdate.h"
 #include "Ucalc.h"
+#include "Uprpt.h"
 #include "../support/Modalwatch.h"
 
 namespace {
@@ -27,7 +28,72 @@ const char *const kProRatedFields[] = {
     "PR12Earn", "PR12Unearn", "PR12ERate", "PR12URate", "PR6Earn", "PR6Unearn", "PR6ERate", "PR6URate",
 };
 
+// The ways a clerk starts a quote.
+enum class Print { Button, AltP, Menu };
+
+// Closes what a quote opens and keeps what it showed: the policy information
+// dialog (closed by its close box; the quote goes on), each message box, and
+// the preview, a window of its own rather than a modal one, whose page is
+// copied before it is closed. A popup menu gets "Print Form" chosen.
+class QuoteWatch : public QObject
+{
+public:
+    QuoteWatch()
+        : m_modal([](QWidget *modal) { close(modal); }, [this](const ModalWatch::Seen &seen) { record(seen); })
+    {
+        m_timer.setInterval(5);
+        connect(&m_timer, &QTimer::timeout, this, &QuoteWatch::closePreview);
+        m_timer.start();
+    }
+
+    QStringList boxes() const { return m_boxes; }
+    int dialogs() const { return m_dialogs; }
+    const QList<QuotePage> &pages() const { return m_pages; }
+    QString printed(const char *label) const { return m_pages.last().text(QString::fromLatin1(label)); }
+
+private:
+    static void close(QWidget *modal)
+    {
+        if (auto *menu = qobject_cast<QMenu *>(modal)) {
+            // From a call of its own, so the watch goes on closing the
+            // dialogs the chosen entry opens.
+            QTimer::singleShot(0, menu, [menu] {
+                menu->setActiveAction(menu->findChild<QAction *>(QStringLiteral("PrintForm1")));
+                QTest::keyClick(menu, Qt::Key_Return);
+            });
+        } else if (auto *dialog = qobject_cast<QDialog *>(modal)) {
+            dialog->reject();
+        }
+    }
+
+    void record(const ModalWatch::Seen &seen)
+    {
+        if (seen.className == QLatin1String("TFGetDetail"))
+            ++m_dialogs;
+        if (seen.className == QLatin1String("QMessageBox"))
+            m_boxes << seen.text;
+    }
+
+    void closePreview()
+    {
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (window->isVisible() && window->inherits("TQuotePreview")) {
+                m_pages << FQReport->QR;
+                window->close();
+            }
+        }
+    }
+
+    ModalWatch m_modal;
+    QTimer m_timer;
+    QStringList m_boxes;
+    int m_dialogs = 0;
+    QList<QuotePage> m_pages;
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(Print)
 
 class TestMainWindow : public QObject
 {
@@ -59,6 +125,31 @@ private:
         auto *field = control<QLineEdit>(name);
         focus(field);
         QTest::keyClicks(field, typed);
+    }
+    void print(Print how)
+    {
+        switch (how) {
+        case Print::Button:
+            QTest::mouseClick(control<QPushButton>("BBPrint"), Qt::LeftButton);
+            break;
+        case Print::AltP:
+            // Wherever the focus is; the button's accelerator leaves it there.
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_P, Qt::AltModifier);
+            break;
+        case Print::Menu: {
+            auto *surface = control<QWidget>("Label25");
+            QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2), surface->mapToGlobal(QPoint(2, 2)));
+            QApplication::sendEvent(surface, &event);
+            break;
+        }
+        }
+    }
+    void addPrintRows()
+    {
+        QTest::addColumn<Print>("how");
+        QTest::newRow("Print Quote button") << Print::Button;
+        QTest::newRow("Alt+P") << Print::AltP;
+        QTest::newRow("popup menu Print Form") << Print::Menu;
     }
     // Types the three inputs and leaves the inception date for "Print Quote",
     // so exactly one calculation runs.
@@ -215,6 +306,160 @@ private slots:
         }
         QCOMPARE(proRated, QStringList({"$0.00", "$0.00", "0.000", "0.000", "$0.00", "$0.00", "0.000", "0.000"}));
         QCOMPARE(results().mid(8), QStringList({"$0.00", "$1,000.00", "0.00", "1.00", "$0.00", "$1,000.00", "0.00", "1.00"}));
+
+        // The quote made now carries the same zeros, with no second message.
+        QuoteWatch quoteWatch;
+        print(Print::Button);
+        QTRY_COMPARE(quoteWatch.pages().size(), 1);
+        QVERIFY(quoteWatch.boxes().isEmpty());
+        QCOMPARE(quoteWatch.printed("PolicyDays"), QString("(1)"));
+        QCOMPARE(quoteWatch.printed("pr12earn"), QString("$0.00"));
+        QCOMPARE(quoteWatch.printed("pr6unearn"), QString("$0.00"));
+        QCOMPARE(quoteWatch.printed("pr6urate"), QString("0.000"));
+    }
+
+    void aPremiumTypedSinceTheLastQuoteIsWorkedBeforePrinting_data() { addPrintRows(); }
+
+    void aPremiumTypedSinceTheLastQuoteIsWorkedBeforePrinting()
+    {
+        QFETCH(Print, how);
+        quote("1000", "1/1/2026", "4/12/2026");
+        QCOMPARE(text("PR12Earn"), QString("$277.00"));
+        type("Premium", "3000");
+        QuoteWatch watch;
+        print(how);
+        QTRY_COMPARE(watch.pages().size(), 1);
+        QCOMPARE(watch.dialogs(), 1);
+        QVERIFY(watch.boxes().isEmpty());
+        // 101 / 365 is 0.277 at three decimals; 0.277 x 3000 = 831.
+        QCOMPARE(watch.printed("PolicyPremium"), QString("$3,000.00"));
+        QCOMPARE(watch.printed("PolicyDays"), QString("101"));
+        QCOMPARE(watch.printed("pr12earn"), QString("$831.00"));
+        QCOMPARE(watch.printed("pr12unearn"), QString("$2,169.00"));
+        QCOMPARE(watch.printed("pr12erate"), QString("0.277"));
+        QCOMPARE(text("PR12Earn"), QString("$831.00"));
+        QCOMPARE(text("Premium"), QString("$3,000.00"));
+    }
+
+    void aCancellationDateTypedJustBeforeAltPIsWorkedAndPrintedWhole()
+    {
+        quote("1000", "1/1/2026", "4/11/2026");
+        type("DateEnd", "4/12");
+        QuoteWatch watch;
+        print(Print::AltP);
+        QTRY_COMPARE(watch.pages().size(), 1);
+        QCOMPARE(watch.printed("PolicyDays"), QString("101"));
+        QCOMPARE(watch.printed("pr12earn"), QString("$277.00"));
+        QCOMPARE(watch.printed("PolicyEnd"), QString("4/12/2026"));
+        QCOMPARE(watch.printed("PolicyStart"), QString("1/1/2026"));
+        QCOMPARE(text("NumDays"), QString("101"));
+        QCOMPARE(text("DateEnd"), QString("4/12/2026"));
+    }
+
+    void theFirstQuoteIsWorkedFromTheStartUpInputs()
+    {
+        // The start-up zeros are no calculation: 0 days leave the whole
+        // premium unearned, at an unearned rate of 1.
+        type("Premium", "500");
+        QuoteWatch watch;
+        print(Print::Button);
+        QTRY_COMPARE(watch.pages().size(), 1);
+        QVERIFY(watch.boxes().isEmpty());
+        QCOMPARE(watch.printed("PolicyDays"), QString("0"));
+        QCOMPARE(watch.printed("pr12unearn"), QString("$500.00"));
+        QCOMPARE(watch.printed("pr12urate"), QString("1.000"));
+        QCOMPARE(watch.printed("sr6urate"), QString("1.00"));
+        QCOMPARE(watch.printed("PolicyStart"), QString("12/7/2026"));
+        QCOMPARE(watch.printed("PolicyEnd"), QString("12/7/2026"));
+    }
+
+    void figuresAlreadyWorkedAreNotWorkedAgain()
+    {
+        {
+            ModalWatch watch;
+            quote("1000", "1/1/2000", "1/1/2001");
+            QCOMPARE(watch.seen().size(), 1); // the over-a-year message
+        }
+        QApplication::setActiveWindow(m_window.get()); // offscreen, a closed box does not hand it back
+        // The same day in other words is the same input.
+        type("DateEnd", "1/1/01");
+        QuoteWatch quoteWatch;
+        print(Print::AltP);
+        QTRY_COMPARE(quoteWatch.pages().size(), 1);
+        // A second calculation would have shown the message again.
+        QVERIFY(quoteWatch.boxes().isEmpty());
+        QCOMPARE(quoteWatch.printed("PolicyDays"), QString("366"));
+        QCOMPARE(quoteWatch.printed("PolicyEnd"), QString("1/1/2001"));
+    }
+
+    void aDateThatCannotBeReadStopsTheQuote_data() { addPrintRows(); }
+
+    void aDateThatCannotBeReadStopsTheQuote()
+    {
+        QFETCH(Print, how);
+        quote("1000", "1/1/2026", "4/11/2026");
+        SetApplicationTitle("Quillon Insurance Refund Calculator");
+        type("DateEnd", "4/31/2026");
+        QuoteWatch watch;
+        print(how);
+        QTRY_VERIFY(!watch.boxes().isEmpty());
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QTest::qWait(150); // past the accelerator's animated click
+        // The button takes the focus, so leaving the field reports it first;
+        // the click then reports it again. Nothing else opens.
+        for (const QString &box : watch.boxes())
+            QCOMPARE(box, QString("'4/31/2026' is not a valid date."));
+        QCOMPARE(watch.dialogs(), 0);
+        QVERIFY(watch.pages().isEmpty());
+        QCOMPARE(text("NumDays"), QString("100"));
+        QCOMPARE(text("PR12Earn"), QString("$274.00"));
+        QCOMPARE(text("DateEnd"), QString("4/31/2026"));
+    }
+
+    void keysOnADateButtonLeaveItsFieldAndAltPStillPrints()
+    {
+        quote("1000", "1/1/2026", "4/11/2026");
+        auto *button = control<TDateEdit>("DateEnd")->button();
+        focus(button);
+        QTest::keyClicks(button, "9");
+        QTest::keyClick(button, Qt::Key_Backspace);
+        QCOMPARE(text("DateEnd"), QString("4/11/2026"));
+        QuoteWatch watch;
+        print(Print::AltP);
+        QTRY_COMPARE(watch.pages().size(), 1);
+        QCOMPARE(watch.printed("PolicyEnd"), QString("4/11/2026"));
+        QCOMPARE(watch.printed("PolicyDays"), QString("100"));
+    }
+
+    void rightClickOnADateButtonOpensTheWindowsMenu()
+    {
+        auto *button = control<TDateEdit>("DateStart")->button();
+        QList<QStringList> menus;
+        ModalWatch entries([&](QWidget *popup) {
+            QStringList texts;
+            for (QAction *action : popup->actions())
+                texts << action->text();
+            menus << texts;
+            popup->close();
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2), button->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(button, &event);
+        QTRY_COMPARE(menus.size(), 1);
+        // Not the field's edit menu, whose Paste and Delete would edit it.
+        QCOMPARE(menus.first().first(), QString("Print Form"));
+    }
+
+    void typedMarkupInADateIsShownAsText()
+    {
+        QList<Qt::TextFormat> formats;
+        ModalWatch watch({}, [&](const ModalWatch::Seen &) {
+            formats << qobject_cast<QMessageBox *>(QApplication::activeModalWidget())->textFormat();
+        });
+        type("DateEnd", "<b>x</b><br>y");
+        focus(control<QPushButton>("BBPrint"));
+        QTRY_COMPARE(watch.seen().size(), 1);
+        QCOMPARE(watch.seen().first().text, QString("'<b>x</b><br>y' is not a valid date."));
+        QCOMPARE(formats, QList<Qt::TextFormat>{Qt::PlainText});
     }
 
     void leavingThePremiumDoesNotRecalculate()
