@@ -152,7 +152,9 @@ void TFGIS::wire()
 
 void TFGIS::FormCreate()
 {
-    const std::string today = FormatShortDate(Today(), ControlLocale());
+    // The locale's own pattern, unless it could not be read back (month
+    // names, say): then the fields' own form, so the first exit reads today.
+    const std::string today = StartupDateText(Today(), ControlLocale(), Today());
     ui->DateStart->setText(QString::fromStdString(today));
     ui->DateEnd->setText(QString::fromStdString(today));
 }

@@ -20,8 +20,8 @@ struct TermResult
 {
     MethodFigures ShortRated;
     MethodFigures ProRated;
-    // False for a negative day count: the pro-rated figures were not computed
-    // and the window keeps whatever it showed before.
+    // False for a negative day count: the pro-rated figures were not computed,
+    // and the window and the printed quote show zeros for them.
     bool ProRatedSet = false;
 };
 

@@ -144,8 +144,8 @@ TEST_P(LocaleMatrix, DateFieldTextReadsBackAsTheSameDay)
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, LocaleMatrix, ::testing::ValuesIn(kLocales),
-                         [](const ::testing::TestParamInfo<LocaleCase> &info) {
-                             std::string name = info.param.name;
+                         [](const ::testing::TestParamInfo<LocaleCase> &param) {
+                             std::string name = param.param.name;
                              return name.substr(0, name.find('.'));
                          });
 
