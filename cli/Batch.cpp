@@ -55,18 +55,44 @@ bool readHeader(const std::vector<std::string> &fields, Columns &columns)
     return seen[0] && seen[1] && seen[2];
 }
 
-// A row that produced no figures: every column empty but the message.
-void appendFailedRow(std::string &out, std::string_view message)
-{
-    out.append(2 + kFigureColumns, ',');
-    AppendCsvField(out, message);
-    out += "\r\n";
-}
-
 std::string fieldCountMessage(std::size_t expected, std::size_t found)
 {
     return "Expected " + std::to_string(expected) + " fields (" + kBatchInputHeader + "), found "
         + std::to_string(found) + ".";
+}
+
+std::string problemMessage(const CsvReader &reader)
+{
+    switch (reader.problem()) {
+    case CsvReader::Problem::UnterminatedQuote:
+        return "The row ends inside a quoted field.";
+    case CsvReader::Problem::FieldTooLong:
+        return "A field is longer than " + std::to_string(reader.limits().field) + " bytes.";
+    case CsvReader::Problem::RecordTooLong:
+        return "The row is longer than " + std::to_string(reader.limits().record) + " bytes.";
+    case CsvReader::Problem::None:
+        break;
+    }
+    return {};
+}
+
+// Every row message names the input line its row began on, so a clerk can
+// find it in a file of thousands.
+void appendLineMessage(std::string &out, std::size_t line, std::string_view message)
+{
+    if (message.empty())
+        return;
+    std::string text = "Line " + std::to_string(line) + ": ";
+    text += message;
+    AppendCsvField(out, text);
+}
+
+// A row that produced no figures: every column empty but the message.
+void appendFailedRow(std::string &out, std::size_t line, std::string_view message)
+{
+    out.append(2 + kFigureColumns, ',');
+    appendLineMessage(out, line, message);
+    out += "\r\n";
 }
 
 class BatchWriter
@@ -96,8 +122,9 @@ int RunBatch(std::FILE *in, std::FILE *out, const LocaleSettings &locale, int to
     std::vector<std::string> fields;
     Columns columns;
     const bool hasInput = reader.next(fields);
-    if (hasInput && (reader.unterminatedQuote() || !readHeader(fields, columns))) {
-        error = std::string("the first line must be the header ") + kBatchInputHeader;
+    if (hasInput && (reader.problem() != CsvReader::Problem::None || !readHeader(fields, columns))) {
+        error = "line " + std::to_string(reader.line()) + ": the first line must be the header "
+            + kBatchInputHeader;
         return kExitUsage;
     }
     std::string &line = writer.buffer();
@@ -108,17 +135,18 @@ int RunBatch(std::FILE *in, std::FILE *out, const LocaleSettings &locale, int to
     QuoteFieldTexts texts;
     int status = kExitOk;
     while (hasInput && reader.next(fields)) {
-        if (reader.unterminatedQuote()) {
-            appendFailedRow(line, "The row ends inside a quoted field.");
+        const std::size_t inputLine = reader.line();
+        if (reader.problem() != CsvReader::Problem::None) {
+            appendFailedRow(line, inputLine, problemMessage(reader));
             status = kExitRowFailed;
         } else if (fields.size() != columns.count) {
-            appendFailedRow(line, fieldCountMessage(columns.count, fields.size()));
+            appendFailedRow(line, inputLine, fieldCountMessage(columns.count, fields.size()));
             status = kExitRowFailed;
         } else {
             const QuoteOutcome outcome = ComputeQuote(
                 {fields[columns.premium], fields[columns.start], fields[columns.end]}, locale, today);
             if (!outcome.ok()) {
-                appendFailedRow(line, outcome.error);
+                appendFailedRow(line, inputLine, outcome.error);
                 status = kExitRowFailed;
             } else {
                 FillQuoteFieldTexts(outcome.quote, formats, locale, texts);
@@ -130,7 +158,7 @@ int RunBatch(std::FILE *in, std::FILE *out, const LocaleSettings &locale, int to
                     AppendCsvField(line, figure);
                 }
                 line += ',';
-                AppendCsvField(line, Messages::ForRange(outcome.quote.Range));
+                appendLineMessage(line, inputLine, Messages::ForRange(outcome.quote.Range));
                 line += "\r\n";
             }
         }
@@ -138,11 +166,12 @@ int RunBatch(std::FILE *in, std::FILE *out, const LocaleSettings &locale, int to
             break;
     }
     if (reader.readError()) {
-        error = std::string("cannot read the input: ") + std::strerror(errno);
+        error = "line " + std::to_string(reader.line()) + ": cannot read the input: " + std::strerror(errno);
         return kExitUsage;
     }
     if (!writer.flush() || std::fflush(out) != 0 || std::ferror(out)) {
-        error = std::string("cannot write the output: ") + std::strerror(errno);
+        error = "cannot write the output (input line " + std::to_string(reader.line())
+            + "): " + std::strerror(errno);
         return kExitUsage;
     }
     return status;

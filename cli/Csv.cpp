@@ -2,16 +2,30 @@
 
 namespace {
 constexpr std::size_t kBufferSize = 1 << 16;
-}
 
-CsvReader::CsvReader(std::FILE *in)
+// Where the first line of a record ends, just past its CR, LF or CRLF.
+std::size_t pastFirstLineEnd(const std::string &raw)
+{
+    const std::size_t end = raw.find_first_of("\r\n");
+    if (end == std::string::npos)
+        return raw.size();
+    if (raw[end] == '\r' && end + 1 < raw.size() && raw[end + 1] == '\n')
+        return end + 2;
+    return end + 1;
+}
+} // namespace
+
+CsvReader::CsvReader(std::FILE *in, CsvLimits limits)
     : m_in(in)
+    , m_limits(limits)
     , m_buffer(kBufferSize)
 {
 }
 
 int CsvReader::peek()
 {
+    if (m_replayPos < m_replay.size())
+        return static_cast<unsigned char>(m_replay[m_replayPos]);
     if (m_pos == m_end) {
         if (m_eof)
             return EOF;
@@ -29,9 +43,47 @@ int CsvReader::peek()
 int CsvReader::get()
 {
     const int c = peek();
-    if (c != EOF)
+    if (c == EOF)
+        return c;
+    if (m_replayPos < m_replay.size()) {
+        if (++m_replayPos == m_replay.size()) {
+            m_replay.clear();
+            m_replayPos = 0;
+        }
+    } else {
         ++m_pos;
+    }
+    if (m_capturing)
+        m_raw += char(c);
+    if (c == '\n' || (c == '\r' && peek() != '\n'))
+        ++m_lineEnds;
     return c;
+}
+
+void CsvReader::skipToLineEnd()
+{
+    m_capturing = false;
+    for (;;) {
+        const int c = get();
+        if (c == EOF || c == '\n')
+            return;
+        if (c == '\r') {
+            if (peek() == '\n')
+                get();
+            return;
+        }
+    }
+}
+
+void CsvReader::rereadAfterFirstLine()
+{
+    // The record holds at most the record limit, so the bytes given back
+    // are bounded too.
+    std::string again = m_raw.substr(pastFirstLineEnd(m_raw));
+    again.append(m_replay, m_replayPos);
+    m_replay = std::move(again);
+    m_replayPos = 0;
+    m_lineEnds = m_recordLine;
 }
 
 bool CsvReader::next(std::vector<std::string> &fields)
@@ -45,9 +97,12 @@ bool CsvReader::next(std::vector<std::string> &fields)
             && static_cast<unsigned char>(m_buffer[m_pos + 2]) == bom[2])
             m_pos += 3;
     }
-    m_unterminated = false;
+    m_problem = Problem::None;
     if (peek() == EOF)
         return false;
+    m_recordLine = m_lineEnds + 1;
+    m_raw.clear();
+    m_capturing = true;
 
     std::size_t count = 0;
     auto field = [&]() -> std::string & {
@@ -60,23 +115,52 @@ bool CsvReader::next(std::vector<std::string> &fields)
     std::string *current = &field();
     bool quoted = false;
     bool fieldStart = true;
+    bool crossedLine = false; // a quoted field ran over a line end
+    // A quote still open past a line end at the end of the input, or past
+    // the record limit, was most likely never meant to span lines: the row
+    // it began on fails, and the lines after it are read again as rows.
+    auto giveUp = [&](Problem problem) {
+        if (quoted && crossedLine) {
+            m_problem = Problem::UnterminatedQuote;
+            rereadAfterFirstLine();
+        } else {
+            m_problem = problem;
+            if (problem != Problem::UnterminatedQuote)
+                skipToLineEnd();
+        }
+    };
+    auto append = [&](int c) {
+        if (current->size() >= m_limits.field) {
+            giveUp(Problem::FieldTooLong);
+            return false;
+        }
+        *current += char(c);
+        return true;
+    };
     for (;;) {
-        int c = get();
+        if (m_raw.size() > m_limits.record) {
+            giveUp(Problem::RecordTooLong);
+            break;
+        }
+        const int c = get();
         if (quoted) {
             if (c == EOF) {
-                m_unterminated = true;
+                giveUp(Problem::UnterminatedQuote);
                 break;
             }
             if (c == '"') {
                 if (peek() == '"') {
                     get();
-                    *current += '"';
+                    if (!append('"'))
+                        break;
                 } else {
                     quoted = false;
                 }
                 continue;
             }
-            *current += char(c);
+            crossedLine = crossedLine || c == '\n' || c == '\r';
+            if (!append(c))
+                break;
             continue;
         }
         if (c == EOF || c == '\n')
@@ -98,8 +182,10 @@ bool CsvReader::next(std::vector<std::string> &fields)
             continue;
         }
         fieldStart = false;
-        *current += char(c);
+        if (!append(c))
+            break;
     }
+    m_capturing = false;
     fields.resize(count + 1);
     return true;
 }

@@ -2,36 +2,75 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
+// The longest field and record the batch reads. A premium or a date is a few
+// dozen bytes; a column of notes beside them may be a few pages. Anything
+// longer can only be a broken file, and holding it would make memory grow
+// with the input: such a row is refused instead, and reading goes on at the
+// next line end.
+struct CsvLimits
+{
+    std::size_t field = 64 * 1024;
+    std::size_t record = 1024 * 1024;
+};
+
 // A streaming reader and writer of RFC 4180 CSV. The reader keeps one record
-// in memory at a time, whatever the size of the input.
+// in memory at a time, whatever the size of the input, and never more than
+// its limits.
 class CsvReader
 {
 public:
-    explicit CsvReader(std::FILE *in);
+    enum class Problem
+    {
+        None,
+        UnterminatedQuote, // a quote that does not close before the input ends (or the record limit)
+        FieldTooLong,
+        RecordTooLong,
+    };
+
+    explicit CsvReader(std::FILE *in, CsvLimits limits = {});
 
     // Reads the next record into `fields` (reusing their storage). Returns
     // false at the end of the input. Records end at LF, CRLF or a lone CR;
     // a leading UTF-8 byte-order mark is skipped; bytes are passed through
-    // unchanged, valid UTF-8 or not.
+    // unchanged, valid UTF-8 or not. A record with a problem is still
+    // returned, for its row to report; after an unclosed quote, reading goes
+    // on at the line after the one the record began on, so the rows behind
+    // a stray quote are still read; after an overlong field or record, at the
+    // next line end.
     bool next(std::vector<std::string> &fields);
 
-    // The last record ended inside a quoted field (the input ran out first).
-    bool unterminatedQuote() const { return m_unterminated; }
+    Problem problem() const { return m_problem; }
+    bool unterminatedQuote() const { return m_problem == Problem::UnterminatedQuote; }
+    // The input line (from 1) the last record began on.
+    std::size_t line() const { return m_recordLine; }
+    const CsvLimits &limits() const { return m_limits; }
     bool readError() const { return m_readError; }
 
 private:
     int get();
     int peek();
+    void skipToLineEnd();
+    void rereadAfterFirstLine();
 
     std::FILE *m_in;
+    CsvLimits m_limits;
     std::vector<char> m_buffer;
     std::size_t m_pos = 0;
     std::size_t m_end = 0;
+    // Bytes given back to be read again, ahead of the input.
+    std::string m_replay;
+    std::size_t m_replayPos = 0;
+    // The bytes of the record being read, for reading them again.
+    std::string m_raw;
+    bool m_capturing = false;
+    std::size_t m_lineEnds = 0;
+    std::size_t m_recordLine = 0;
+    Problem m_problem = Problem::None;
     bool m_atStart = true;
     bool m_eof = false;
-    bool m_unterminated = false;
     bool m_readError = false;
 };
 

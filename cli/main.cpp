@@ -2,7 +2,9 @@
 // one at a time, in batch from CSV, or as the printed quote page in a PDF.
 
 #include <cstdio>
+#include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 #include <optional>
 #include <string>
 #include <vector>
@@ -149,6 +151,30 @@ std::optional<std::string> parseOptions(int argc, char **argv, Options &options)
     return std::nullopt;
 }
 
+// Output that never reached its file is a failure, whatever was printed.
+int finishOutput(int status)
+{
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "quillon-quote: cannot write the output: %s\n", std::strerror(errno));
+        return kExitUsage;
+    }
+    return status;
+}
+
+// The quote replaces its file, which must be a file: writing "onto" a FIFO
+// or a device would replace the node itself (and /dev/null, run as root).
+std::optional<std::string> unsuitableDestination(const std::string &path)
+{
+    struct stat status;
+    if (::stat(path.c_str(), &status) != 0)
+        return std::nullopt; // nothing there yet, or the write will say why
+    if (S_ISDIR(status.st_mode))
+        return "it is a directory";
+    if (!S_ISREG(status.st_mode))
+        return "it exists and is not a regular file";
+    return std::nullopt;
+}
+
 int usageError(const std::string &message)
 {
     std::fprintf(stderr, "quillon-quote: %s (see --help)\n", message.c_str());
@@ -210,6 +236,10 @@ int runPdf(char *program, const Options &options, const LocaleSettings &locale, 
         std::fprintf(stderr, "quillon-quote: %s\n", outcome.error.c_str());
         return kExitRowFailed;
     }
+    if (const auto reason = unsuitableDestination(*options.pdfFile)) {
+        std::fprintf(stderr, "quillon-quote: cannot write '%s': %s\n", options.pdfFile->c_str(), reason->c_str());
+        return kExitUsage;
+    }
     // Fonts and the PDF writer need a GUI application, but never a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -244,11 +274,11 @@ int main(int argc, char **argv)
         return usageError(*error);
     if (options.help) {
         std::fputs(kUsage, stdout);
-        return kExitOk;
+        return finishOutput(kExitOk);
     }
     if (options.version) {
         std::puts("quillon-quote " QUILLON_VERSION);
-        return kExitOk;
+        return finishOutput(kExitOk);
     }
     // Read once, as the window program does at start-up.
     const LocaleSettings locale = ReadSystemLocaleSettings();

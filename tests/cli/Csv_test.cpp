@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -55,21 +56,112 @@ TEST(CsvReader, SplitsRecordsAndFields)
     }
 }
 
-TEST(CsvReader, FlagsAQuoteThatNeverCloses)
+// What the reader made of each record: where it began, and its problem.
+struct Seen
 {
-    std::vector<bool> unterminated;
-    const Records records = readAll("a,b\n\"c,d\ne\n", &unterminated);
-    ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(unterminated, (std::vector<bool>{false, true}));
+    std::size_t line;
+    CsvReader::Problem problem;
+    std::vector<std::string> fields;
+    bool operator==(const Seen &) const = default;
+};
+
+void PrintTo(const Seen &s, std::ostream *out)
+{
+    *out << "line " << s.line << " problem " << int(s.problem) << " fields";
+    for (const std::string &f : s.fields)
+        *out << " [" << (f.size() > 20 ? f.substr(0, 20) + "..." : f) << "]";
+}
+
+std::vector<Seen> readSeen(const std::string &input, CsvLimits limits = {})
+{
+    std::FILE *f = fmemopen(const_cast<char *>(input.data()), input.size(), "rb");
+    CsvReader reader(f, limits);
+    std::vector<Seen> seen;
+    std::vector<std::string> fields;
+    while (reader.next(fields))
+        seen.push_back({reader.line(), reader.problem(), fields});
+    std::fclose(f);
+    return seen;
+}
+
+using P = CsvReader::Problem;
+
+TEST(CsvReader, NamesTheLineEachRecordBeganOn)
+{
+    const auto seen = readSeen("a\r\nb\rc\n\"d\ne\",f\n\ng\n");
+    const std::vector<Seen> expected = {
+        {1, P::None, {"a"}},
+        {2, P::None, {"b"}},
+        {3, P::None, {"c"}},
+        {4, P::None, {"d\ne", "f"}},
+        {6, P::None, {""}},
+        {7, P::None, {"g"}},
+    };
+    EXPECT_EQ(seen, expected);
+}
+
+// A quote that never closes fails its own row only: the rows after it are
+// read again, rather than swallowed into one failed row.
+TEST(CsvReader, AQuoteThatNeverClosesFailsOnlyItsRow)
+{
+    EXPECT_EQ(readSeen("a,b\n\"c,d\ne\nf,g\n"), (std::vector<Seen>{
+                                                       {1, P::None, {"a", "b"}},
+                                                       {2, P::UnterminatedQuote, {"c,d\ne\nf,g\n"}},
+                                                       {3, P::None, {"e"}},
+                                                       {4, P::None, {"f", "g"}},
+                                                   }));
+    // Within a line the quote has nothing to give back.
+    const auto last = readSeen("a\n1,\"2\n");
+    ASSERT_EQ(last.size(), 2u);
+    EXPECT_EQ(last[1].problem, P::UnterminatedQuote);
+    EXPECT_EQ(last[1].line, 2u);
+}
+
+TEST(CsvReader, RefusesOverlongFieldsAndRecordsAndGoesOnAtTheNextLine)
+{
+    const CsvLimits small{8, 20};
+    struct Case
+    {
+        const char *name;
+        std::string input;
+        std::vector<Seen> expected;
+    };
+    const Case cases[] = {
+        {"field at the limit", "12345678,x\ny\n", {{1, P::None, {"12345678", "x"}}, {2, P::None, {"y"}}}},
+        {"field over the limit", "123456789,x\ny\n", {{1, P::FieldTooLong, {"12345678"}}, {2, P::None, {"y"}}}},
+        {"quoted field over the limit", "\"123456789\",x\r\ny\n",
+         {{1, P::FieldTooLong, {"12345678"}}, {2, P::None, {"y"}}}},
+        {"record over the limit", "1234567,1234567,1234567\ny\n",
+         {{1, P::RecordTooLong, {"1234567", "1234567", "12345"}}, {2, P::None, {"y"}}}},
+        {"overlong field with no line end", std::string(100, 'x'), {{1, P::FieldTooLong, {"xxxxxxxx"}}}},
+        // A quote left open over line ends gives the lines back at the limit.
+        {"open quote over the record limit", "\"a\nb,c\nd,e\nf,g\nh,i\nj\n",
+         {{1, P::UnterminatedQuote, {"a\nb,c\nd,"}},
+          {2, P::None, {"b", "c"}},
+          {3, P::None, {"d", "e"}},
+          {4, P::None, {"f", "g"}},
+          {5, P::None, {"h", "i"}},
+          {6, P::None, {"j"}}}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(readSeen(c.input, small), c.expected);
+    }
 }
 
 TEST(CsvReader, ReadsAFieldLongerThanItsBuffer)
 {
     const std::string big(3 << 20, 'x');
-    const Records records = readAll("\"" + big + "\",y\n");
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0][0].size(), big.size());
-    EXPECT_EQ(records[0][1], "y");
+    const std::string input = "\"" + big + "\",y\n";
+    std::FILE *f = fmemopen(const_cast<char *>(input.data()), input.size(), "rb");
+    CsvReader reader(f, CsvLimits{4 << 20, 8 << 20});
+    std::vector<std::string> fields;
+    ASSERT_TRUE(reader.next(fields));
+    std::fclose(f);
+    EXPECT_EQ(reader.problem(), CsvReader::Problem::None);
+    ASSERT_EQ(fields.size(), 2u);
+    EXPECT_EQ(fields[0].size(), big.size());
+    EXPECT_EQ(fields[1], "y");
 }
 
 TEST(CsvWriter, QuotesOnlyWhatNeedsQuoting)

@@ -8,7 +8,9 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 #include "Csv.h"
@@ -98,7 +100,7 @@ TEST(QuoteToolBatch, HandlesByteOrderMarkQuotesAndHeaderOrder)
     std::remove(file.c_str());
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("\r\n100,in-range,$274.00,"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find(",\"'1,2\"\"' is not a valid date.\"\r\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(",\"Line 3: '1,2\"\"' is not a valid date.\"\r\n"), std::string::npos) << r.out;
 }
 
 TEST(QuoteToolBatch, FailsWithStatusTwo)
@@ -141,7 +143,9 @@ TEST(QuoteToolBatch, WritesOneOutputRowPerRecordEvenForLargeAndBrokenFields)
     while (std::getline(lines, line))
         ++count;
     EXPECT_EQ(count, 4) << "header and three rows";
-    EXPECT_NE(r.out.find("'\xFF\xFE' is not a valid date."), std::string::npos);
+    EXPECT_NE(r.out.find("Line 2: A field is longer than 65536 bytes."), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Line 3: '\xFF\xFE' is not a valid date."), std::string::npos);
+    EXPECT_NE(r.out.find("Line 4: The row ends inside a quoted field."), std::string::npos);
 }
 
 TEST(QuoteToolSingle, PrintsTheWindowLabelsOfEachQuotationType)
@@ -429,6 +433,53 @@ TEST(QuoteToolLocales, RefusesPremiumsThatAreNotAmounts)
     EXPECT_EQ(r.status, 1);
     const auto records = csvRecords(r.out);
     ASSERT_EQ(records.size(), 3u);
-    EXPECT_EQ(records[1].back(), "'1.5E+06' is not a valid premium.");
+    EXPECT_EQ(records[1].back(), "Line 2: '1.5E+06' is not a valid premium.");
     EXPECT_EQ(records[2][0], "1");
+}
+
+// Output that never reached its file is a failure, and a quote never
+// replaces anything but a file.
+TEST(QuoteToolOutput, ReportsEveryFailureToWrite)
+{
+    const struct
+    {
+        const char *name;
+        std::string command;
+    } cases[] = {
+        {"help into a full disk", "--help > /dev/full"},
+        {"version into a full disk", "--version > /dev/full"},
+        {"a quote into a full disk", "1000 1/1/2026 4/11/2026 > /dev/full"},
+        {"a batch into a full disk", "--csv '" + data("mixed.csv") + "' > /dev/full"},
+        {"a batch into a closed output", "--csv '" + data("mixed.csv") + "' >&-"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        // Standard error into the pipe first, then standard output away.
+        const ToolRun r = run(std::string(kToday) + " 2>&1 " + c.command);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.out.find("quillon-quote: cannot write the output"), std::string::npos) << r.out;
+    }
+}
+
+TEST(QuoteToolOutput, PdfRefusesADestinationThatIsNotAFile)
+{
+    char pattern[] = "/tmp/quillon-dest-XXXXXX";
+    const std::string dir = mkdtemp(pattern);
+    const std::string fifo = dir + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    for (const std::string &destination : {fifo, dir, std::string("/dev/null")}) {
+        SCOPED_TRACE(destination);
+        struct stat before;
+        ASSERT_EQ(stat(destination.c_str(), &before), 0);
+        const ToolRun r = run(std::string(kToday) + " --pdf '" + destination + "' 1000 1/1/2026 4/11/2026 2>&1");
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.out.find("cannot write '" + destination + "': "), std::string::npos) << r.out;
+        struct stat after;
+        ASSERT_EQ(stat(destination.c_str(), &after), 0);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_rdev, before.st_rdev);
+    }
+    std::remove(fifo.c_str());
+    rmdir(dir.c_str());
 }
