@@ -76,28 +76,19 @@ public:
         m_digits += '.';
         return true;
     }
-    // A separator after the decimal point or before any digit is out of place.
+    // Separators stand every three digits counted from the decimal point,
+    // with one to three digits before the first; one after the decimal
+    // point or before any digit is out of place.
     bool groupMark()
     {
         if (m_decimal || m_integerDigits == 0)
             return false;
-        m_marks.push_back(m_integerDigits);
-        return true;
+        const bool inPlace = m_lastMark == 0 ? m_integerDigits <= 3 : m_integerDigits - m_lastMark == 3;
+        m_lastMark = m_integerDigits;
+        return inPlace;
     }
     bool hasDigits() const { return m_integerDigits + m_fractionDigits > 0; }
-    // Separators stand every three digits counted from the decimal point,
-    // with one to three digits before the first.
-    bool groupsInPlace() const
-    {
-        if (m_marks.empty())
-            return true;
-        if (m_marks.front() > 3)
-            return false;
-        for (std::size_t i = 0; i < m_marks.size(); ++i)
-            if (m_integerDigits - m_marks[i] != 3 * (m_marks.size() - i))
-                return false;
-        return true;
-    }
+    bool groupsInPlace() const { return m_lastMark == 0 || m_integerDigits - m_lastMark == 3; }
     std::optional<long double> value(bool negative) const
     {
         long double v = 0.0L;
@@ -112,7 +103,7 @@ public:
 
 private:
     std::string m_digits;
-    std::basic_string<std::size_t> m_marks;
+    std::size_t m_lastMark = 0; // integer digits before the last separator
     std::size_t m_integerDigits = 0;
     std::size_t m_fractionDigits = 0;
     bool m_decimal = false;
