@@ -15,6 +15,7 @@
 #include "Company.h"
 #include "Inifile.h"
 #include "Localeset.h"
+#include "Messages.h"
 #include "Pdfquote.h"
 #include "Quote.h"
 #include "Quotetable.h"
@@ -236,6 +237,10 @@ int runPdf(char *program, const Options &options, const LocaleSettings &locale, 
         std::fprintf(stderr, "quillon-quote: %s\n", outcome.error.c_str());
         return kExitRowFailed;
     }
+    // The window shows its range box before any figure; the quote is still
+    // written, as the window still shows and prints its figures.
+    if (const std::string_view message = Messages::ForRange(outcome.quote.Range); !message.empty())
+        std::fprintf(stderr, "quillon-quote: %.*s\n", int(message.size()), message.data());
     if (const auto reason = unsuitableDestination(*options.pdfFile)) {
         std::fprintf(stderr, "quillon-quote: cannot write '%s': %s\n", options.pdfFile->c_str(), reason->c_str());
         return kExitUsage;

@@ -263,6 +263,31 @@ TEST(QuoteToolPdf, AdditionalPremiumCoversTheShortRatedFigures)
     EXPECT_EQ(text.find("$640.00"), std::string::npos) << "short-rated 6-month earned";
 }
 
+// As the window shows its range box and still prints, the tool says so on
+// standard error and still writes the quote.
+TEST(QuoteToolPdf, TellsTheRangeMessageAndStillWritesTheQuote)
+{
+    const SettingsDir settings("");
+    const struct
+    {
+        const char *dates;
+        const char *message;
+    } cases[] = {
+        {"1/2/2026 1/1/2026", "quillon-quote: You have selected dates less than 0 days. Please try again!\n"},
+        {"1/1/2026 1/2/2027", "quillon-quote: You have selected dates greater than 366 days. Please try again!\n"},
+        {"1/1/2026 4/11/2026", ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.dates);
+        const std::string pdf = settings.file("range.pdf");
+        std::remove(pdf.c_str());
+        const ToolRun r = run("--pdf '" + pdf + "' 1000 " + c.dates + " " + kToday + " 2>&1");
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, c.message);
+        EXPECT_NE(pdfText(pdf).find("$1,000.00"), std::string::npos);
+    }
+}
+
 TEST(QuoteToolPdf, FailsWithoutWritingAFile)
 {
     const SettingsDir settings("");
