@@ -53,11 +53,17 @@ void TBevelPanel::setBorderWidth(int width)
     update();
 }
 
+void TBevelPanel::setOutline(bool outline)
+{
+    m_outline = outline;
+    update();
+}
+
 void TBevelPanel::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.fillRect(rect(), palette().window());
-    QRect r = frame3D(painter, rect(), kLine, kLine, 1);
+    QRect r = m_outline ? frame3D(painter, rect(), kLine, kLine, 1) : rect();
     r = frame3D(painter, r, kHighlight, kShadow, m_bevelWidth);
     r.adjust(m_borderWidth, m_borderWidth, -m_borderWidth, -m_borderWidth);
     frame3D(painter, r, kShadow, kHighlight, m_bevelWidth);

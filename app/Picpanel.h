@@ -14,7 +14,7 @@ class TPicturePanel;
 void initQuillonPictures();
 
 // A panel in the older bevelled look, from the outside in: a one-pixel dark
-// line, a raised bevel, `borderWidth` pixels of the panel's own colour and a
+// line (unless `outline` is off), a raised bevel, `borderWidth` pixels of the panel's own colour and a
 // lowered bevel; both bevels are `bevelWidth` pixels wide. Children keep the
 // positions they are given; the frame is drawn under them.
 class TBevelPanel : public QFrame
@@ -22,6 +22,7 @@ class TBevelPanel : public QFrame
     Q_OBJECT
     Q_PROPERTY(int bevelWidth READ bevelWidth WRITE setBevelWidth)
     Q_PROPERTY(int borderWidth READ borderWidth WRITE setBorderWidth)
+    Q_PROPERTY(bool outline READ outline WRITE setOutline)
 public:
     explicit TBevelPanel(QWidget *parent = nullptr);
 
@@ -29,6 +30,9 @@ public:
     void setBevelWidth(int width);
     int borderWidth() const { return m_borderWidth; }
     void setBorderWidth(int width);
+    // The one-pixel dark line around it all; the main window's panels have none.
+    bool outline() const { return m_outline; }
+    void setOutline(bool outline);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -36,6 +40,7 @@ protected:
 private:
     int m_bevelWidth = 1;
     int m_borderWidth = 0;
+    bool m_outline = true;
 };
 
 // The maroon panel with the logo and the project's notice, shared by the

@@ -94,6 +94,8 @@ TFGIS::TFGIS(QWidget *parent)
     initQuillonPictures();
     ui->setupUi(this);
     ui->RadioGroup1->setItems({ui->RadioRefund, ui->RadioAddl});
+    for (QLabel *caption : {ui->Label13, ui->Label14, ui->Label15, ui->Label18})
+        caption->adjustSize();
     buildMenu();
     wire();
     FormCreate();
@@ -252,6 +254,10 @@ void TFGIS::ApplyQuotationType()
     ui->Label13->setText(QString::fromLatin1(texts.premium));
     ui->Label14->setText(QString::fromLatin1(texts.start));
     ui->Label15->setText(QString::fromLatin1(texts.end));
+    // Captions fit their words: "Add. Annual Premium" is longer than the
+    // box "Premium" was laid out for.
+    for (QLabel *caption : {ui->Label13, ui->Label14, ui->Label15, ui->Label18})
+        caption->adjustSize();
     ui->Premium->setToolTip(QString::fromLatin1(texts.premiumHint));
     ui->NumDays->setToolTip(QString::fromLatin1(texts.daysHint));
 

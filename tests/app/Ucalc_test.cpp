@@ -517,6 +517,11 @@ private slots:
             QCOMPARE(control<QLabel>(name)->text(), QString("Expired"));
         QCOMPARE(control<QLabel>("Label13")->text(), QString("Add. Annual Premium"));
         QCOMPARE(control<QLabel>("Label15")->text(), QString("Change Effective Date"));
+        // Every caption reads whole, the longest wording included.
+        for (const char *name : {"Label13", "Label14", "Label15", "Label18"}) {
+            const QLabel *caption = control<QLabel>(name);
+            QVERIFY2(caption->width() >= caption->fontMetrics().horizontalAdvance(caption->text()), name);
+        }
         QCOMPARE(control<TCurrencyEdit>("Premium")->toolTip(),
                  QString("Enter the total additional premium as if was going to be paid at the start of the policy"));
         for (const char *name : {"NA1", "NA2", "NA3", "NA4"})
