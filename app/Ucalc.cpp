@@ -56,29 +56,21 @@ struct MethodFields
 
 } // namespace
 
-namespace {
-
-// The settings file's keys, in the order they are written.
-const std::pair<const char *, QString TCompanyInfo::*> kKeys[] = {
-    {"Co", &TCompanyInfo::Co},     {"Add1", &TCompanyInfo::Add1},   {"Add2", &TCompanyInfo::Add2},
-    {"City", &TCompanyInfo::City}, {"State", &TCompanyInfo::State}, {"Zip", &TCompanyInfo::Zip},
-    {"Phone", &TCompanyInfo::Phone}, {"Fax", &TCompanyInfo::Fax},   {"Minihelp", &TCompanyInfo::Minihelp},
-};
-
-} // namespace
-
 void LoadCompanyInfo()
 {
     CompanyInfo = ReadCompanyDetails(IniFile(DefaultSettingsPath()));
 }
 
-void SaveCompanyInfo()
+void SaveCompanyInfo(const TCompanyInfo &details)
 {
-    // Every key on every save; a failing write leaves the keys before it
-    // saved and raises "Unable to write to <file>" for the error display.
+    // All nine keys in one replacement of the file. The file is read again
+    // so that whatever else it holds now is kept. The record changes only
+    // once the file holds the new details: after "Unable to write to <file>"
+    // the window goes on showing what the file holds.
     IniFile ini(DefaultSettingsPath());
-    for (const auto &[key, member] : kKeys)
-        ini.WriteString("REQUIRED", key, (CompanyInfo.*member).toStdString());
+    WriteCompanyDetails(ini, details);
+    ini.save();
+    CompanyInfo = details;
     ComposeCityLine();
 }
 

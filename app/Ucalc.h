@@ -23,10 +23,12 @@ using TCompanyInfo = CompanyDetails;
 
 extern TCompanyInfo CompanyInfo;
 
-// Fill the record from the settings file (defaults for anything missing),
-// write all nine keys back, and derive the city line.
+// Fill the record from the settings file (defaults for anything missing or
+// unreadable); save edited details, all nine keys in one replacement of the
+// file, taking them into the record only when that succeeded (it throws
+// IniWriteError otherwise); and derive the city line.
 void LoadCompanyInfo();
-void SaveCompanyInfo();
+void SaveCompanyInfo(const TCompanyInfo &details);
 void ComposeCityLine();
 
 // The main window: quotation type, premium, the two dates, the day count and

@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QScopeGuard>
 
+#include "Maskedit.h"
 #include "Picpanel.h"
 #include "Upcase.h"
 #include "Ucalc.h"
@@ -79,16 +80,26 @@ void TFCompanyInfo::BitBtn2Click()
     const auto closeAnyway = qScopeGuard([this] {
         QMetaObject::invokeMethod(this, [this] { done(QDialog::Accepted); }, Qt::QueuedConnection);
     });
-    CompanyInfo.Co = ui->Edit1->text();
-    CompanyInfo.Add1 = ui->Edit2->text();
-    CompanyInfo.Add2 = ui->Edit3->text();
-    CompanyInfo.City = ui->Edit4->text();
-    CompanyInfo.State = ui->Edit5->text();
-    CompanyInfo.Zip = ui->Edit6->text();
-    CompanyInfo.Phone = ui->MaskEdit2->Text();
-    CompanyInfo.Fax = ui->MaskEdit3->Text();
-    CompanyInfo.Minihelp = ui->RGMiniHelp->ItemIndex() == 0 ? QStringLiteral("ON") : QStringLiteral("OFF");
-    SaveCompanyInfo();
+    // A copy: the record takes the details only once the file holds them.
+    TCompanyInfo edited = CompanyInfo;
+    edited.Co = ui->Edit1->text();
+    edited.Add1 = ui->Edit2->text();
+    edited.Add2 = ui->Edit3->text();
+    edited.City = ui->Edit4->text();
+    edited.State = ui->Edit5->text();
+    edited.Zip = ui->Edit6->text();
+    edited.Phone = maskedText(ui->MaskEdit2, CompanyInfo.Phone);
+    edited.Fax = maskedText(ui->MaskEdit3, CompanyInfo.Fax);
+    edited.Minihelp = ui->RGMiniHelp->ItemIndex() == 0 ? QStringLiteral("ON") : QStringLiteral("OFF");
+    SaveCompanyInfo(edited);
     if (FGIS)
         FGIS->ApplyMiniHelp();
+}
+
+QString TFCompanyInfo::maskedText(const TMaskEdit *edit, const QString &stored)
+{
+    // A number typed by hand in another form ("555-1234") only fits the
+    // mask by moving or dropping digits; unless the clerk edited the field
+    // it is kept as stored. No number at all is stored as the empty mask.
+    return edit->isModified() || stored.isEmpty() ? edit->Text() : stored;
 }

@@ -6,6 +6,7 @@
 namespace Ui {
 class TFCompanyInfo;
 }
+class TMaskEdit;
 
 // The company information dialog: edits the CompanyInfo record and saves it
 // to the settings file. A fresh dialog for every use; it destroys itself
@@ -27,6 +28,8 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    static QString maskedText(const TMaskEdit *edit, const QString &stored);
+
     std::unique_ptr<Ui::TFCompanyInfo> ui;
     bool m_filled = false;
 };

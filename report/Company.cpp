@@ -1,5 +1,7 @@
 #include "Company.h"
 
+#include <QStringDecoder>
+
 #include "Inifile.h"
 
 namespace {
@@ -27,15 +29,37 @@ const Key kKeys[] = {
 
 constexpr const char *kSection = "REQUIRED";
 
+// A hand-edited file may hold text in a single-byte code page. Latin-1 maps
+// each byte to one character, so such text shows sensibly and nothing turns
+// into a replacement character.
+QString decoded(const std::string &bytes)
+{
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
+    const QString text = utf8(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    return utf8.hasError() ? QString::fromLatin1(bytes.data(), qsizetype(bytes.size())) : text;
+}
+
 } // namespace
 
 CompanyDetails ReadCompanyDetails(const IniFile &ini)
 {
     CompanyDetails details;
     for (const Key &key : kKeys)
-        details.*key.field = QString::fromStdString(ini.ReadString(kSection, key.name, key.fallback));
+        details.*key.field = decoded(ini.ReadString(kSection, key.name, key.fallback));
     details.CityLine = ComposeCityLine(details);
     return details;
+}
+
+void WriteCompanyDetails(IniFile &ini, const CompanyDetails &details)
+{
+    for (const Key &key : kKeys) {
+        const QString &value = details.*key.field;
+        // Compared as read, so an unchanged Latin-1 value keeps its bytes
+        // rather than coming back as UTF-8. A missing key reads as empty
+        // here and is written all the same: every save writes all nine.
+        const std::string stored = ini.ReadString(kSection, key.name, "");
+        ini.WriteString(kSection, key.name, decoded(stored) == value ? stored : value.toStdString());
+    }
 }
 
 QString ComposeCityLine(const CompanyDetails &details)

@@ -23,8 +23,15 @@ struct CompanyDetails
 
 // Reads section REQUIRED, keys Co to Minihelp in that order. A missing file,
 // section or key gives its default ("Company Name" for Co, "ON" for
-// Minihelp, empty text otherwise) and is not reported. Composes CityLine.
+// Minihelp, empty text otherwise) and is not reported; so does a file that
+// could not be read. A value that is not UTF-8 is taken as Latin-1, so every
+// byte shows as a character. Composes CityLine.
 CompanyDetails ReadCompanyDetails(const IniFile &ini);
+
+// Sets the nine keys of section REQUIRED in `ini`, in the order above, for
+// one IniFile::save(). A value that reads the same as the file's keeps the
+// file's bytes, whatever their encoding; a changed value is written as UTF-8.
+void WriteCompanyDetails(IniFile &ini, const CompanyDetails &details);
 
 // City, a comma, State, two spaces, Zip; nothing trimmed, so three empty
 // parts still give ",  ".

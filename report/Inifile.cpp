@@ -4,11 +4,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
-#include <fstream>
-#include <sstream>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -16,6 +17,13 @@ std::function<void()> &beforeReplaceHook()
 {
     static std::function<void()> hook;
     return hook;
+}
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+std::size_t byteOrderMarkSize(std::string_view s)
+{
+    return s.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
 }
 
 bool isBlank(char c)
@@ -48,10 +56,12 @@ struct Line
     std::size_t next;
 };
 
+// A byte-order mark belongs to the file, not to its first line: a section
+// header behind it is still a header, and the mark stays where it is.
 std::vector<Line> splitLines(const std::string &s)
 {
     std::vector<Line> lines;
-    std::size_t begin = 0;
+    std::size_t begin = byteOrderMarkSize(s);
     while (begin < s.size()) {
         std::size_t nl = s.find('\n', begin);
         const std::size_t next = nl == std::string::npos ? s.size() : nl + 1;
@@ -99,6 +109,12 @@ std::string lineEnding(const std::string &s)
     return nl > 0 && s[nl - 1] == '\r' ? "\r\n" : "\n";
 }
 
+// Text after the byte-order mark whose last line has no line end yet.
+bool endsInsideALine(const std::string &s)
+{
+    return s.size() > byteOrderMarkSize(s) && s.back() != '\n';
+}
+
 std::string oneLine(std::string_view value)
 {
     std::string v(value);
@@ -106,17 +122,180 @@ std::string oneLine(std::string_view value)
     return v;
 }
 
-[[noreturn]] void fail(const std::filesystem::path &path)
+[[noreturn]] void fail(const fs::path &path)
 {
     throw IniWriteError("Unable to write to " + path.string());
 }
 
+// The file a save must replace: the path with the symbolic links at its end
+// followed, so the link stays and its target gets the new text. A link
+// whose target is missing leads to where the first save creates it.
+fs::path followLinks(fs::path path)
+{
+    for (int hop = 0; hop < 40; ++hop) { // the kernel's own limit on links
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(path, error)))
+            return path;
+        const fs::path link = fs::read_symlink(path, error);
+        if (error)
+            return path;
+        path = link.is_absolute() ? link : path.parent_path() / link;
+    }
+    return path; // a loop: reading failed already, and saving will
+}
+
+// Reads to the end; false on a read error.
+bool readWhole(int fd, std::string &out)
+{
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        out.append(buffer, std::size_t(n));
+    }
+}
+
+bool writeWhole(int fd, const std::string &contents)
+{
+    std::size_t written = 0;
+    while (written < contents.size()) {
+        const ssize_t n = ::write(fd, contents.data() + written, contents.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        written += std::size_t(n);
+    }
+    return true;
+}
+
+std::string temporaryPrefix(const fs::path &target)
+{
+    return "." + target.filename().string() + ".";
+}
+
+// mkstemp's six letters and digits after our own prefix, and nothing else.
+bool isOurTemporaryName(const std::string &name, const std::string &prefix)
+{
+    return name.size() == prefix.size() + 6 && name.starts_with(prefix)
+        && std::all_of(name.begin() + std::ptrdiff_t(prefix.size()), name.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+           });
+}
+
+// A save holds a lock on its temporary file until it is renamed, so a file
+// that can be locked belongs to a save that was killed. Only regular files
+// of this user are taken, and only while the name still leads to the file
+// that was locked.
+void removeStaleTemporary(const fs::path &file)
+{
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct stat locked{}, named{};
+    if (::fstat(fd, &locked) == 0 && S_ISREG(locked.st_mode) && locked.st_uid == ::geteuid()
+        && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(file.c_str(), &named) == 0
+        && named.st_dev == locked.st_dev && named.st_ino == locked.st_ino)
+        ::unlink(file.c_str());
+    ::close(fd);
+}
+
+void removeStaleTemporaries(const fs::path &directory, const fs::path &target)
+{
+    const std::string prefix = temporaryPrefix(target);
+    std::error_code error;
+    for (fs::directory_iterator it(directory, error), end; !error && it != end; it.increment(error))
+        if (isOurTemporaryName(it->path().filename().string(), prefix))
+            removeStaleTemporary(it->path());
+}
+
+// The old file's permissions and owner go to the new one. Giving a file to
+// another owner needs privilege; without it the group alone may still be
+// kept, and otherwise the new file is the saving user's own.
+bool takeOverAttributes(int fd, const struct stat *old)
+{
+    if (!old)
+        return ::fchmod(fd, 0644) == 0;
+    const bool ownerOrGroupKept =
+        ::fchown(fd, old->st_uid, old->st_gid) == 0 || ::fchown(fd, uid_t(-1), old->st_gid) == 0;
+    static_cast<void>(ownerOrGroupKept); // neither is a reason to refuse the save
+    return ::fchmod(fd, old->st_mode & 07777) == 0;
+}
+
+void syncDirectory(const fs::path &directory)
+{
+    // Makes the rename itself durable; the new file is in place whatever
+    // this returns.
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+// Closed however the save ends, a test's simulated crash included.
+struct Descriptor
+{
+    explicit Descriptor(int descriptor)
+        : fd(descriptor)
+    {
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    ~Descriptor()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    const int fd;
+};
+
+// Writes the temporary file beside the target and renames it over it; any
+// failure removes the temporary file and leaves the target as it was.
+bool replaceFile(const fs::path &directory, const fs::path &target, const std::string &contents,
+                 const struct stat *old)
+{
+    std::string temporary = (directory / (temporaryPrefix(target) + "XXXXXX")).string();
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // Locked from creation until after the rename, through a second
+    // descriptor so that closing the first can still report a failed write:
+    // a file of ours that is not locked was left by a save that was killed.
+    const Descriptor lock{::dup(fd)};
+    bool ok = lock.fd >= 0 && ::flock(lock.fd, LOCK_EX) == 0 && takeOverAttributes(fd, old)
+        && writeWhole(fd, contents) && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (ok && beforeReplaceHook())
+        beforeReplaceHook()();
+    ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    syncDirectory(directory);
+    return true;
+}
+
 } // namespace
 
-IniFile::IniFile(std::filesystem::path path)
+IniFile::IniFile(fs::path path)
     : m_path(std::move(path))
 {
     load();
+}
+
+IniFile IniFile::fromText(std::string text)
+{
+    IniFile ini;
+    ini.m_contents = std::move(text);
+    ini.m_state = State::Read;
+    return ini;
 }
 
 void IniFile::setBeforeReplaceHookForTesting(std::function<void()> hook)
@@ -126,12 +305,19 @@ void IniFile::setBeforeReplaceHookForTesting(std::function<void()> hook)
 
 void IniFile::load()
 {
-    std::ifstream in(m_path, std::ios::binary);
-    if (!in)
-        return; // a missing file reads as empty: every key takes its default
-    std::ostringstream contents;
-    contents << in.rdbuf();
-    m_contents = contents.str();
+    m_target = followLinks(m_path);
+    // O_NONBLOCK: opening a FIFO to read would otherwise wait for a writer.
+    const int fd = ::open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        m_state = errno == ENOENT || errno == ENOTDIR ? State::Missing : State::Unreadable;
+        return;
+    }
+    struct stat st{};
+    const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && readWhole(fd, m_contents);
+    ::close(fd);
+    m_state = ok ? State::Read : State::Unreadable;
+    if (!ok)
+        m_contents.clear(); // a part read is not the file: nothing of it is shown or saved
 }
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key, std::string_view fallback) const
@@ -152,12 +338,10 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
 {
     const std::string eol = lineEnding(m_contents);
     const std::string safeValue = oneLine(value);
-    const std::vector<Line> lines = splitLines(m_contents);
-    std::string updated;
     bool inSection = false;
     bool sectionFound = false;
     std::size_t insertAt = std::string::npos; // after the section's last non-blank line
-    for (const Line &line : lines) {
+    for (const Line &line : splitLines(m_contents)) {
         const std::string_view text(m_contents.data() + line.begin, line.textEnd - line.begin);
         std::string_view name, k, v;
         if (sectionName(text, name)) {
@@ -172,82 +356,60 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
         if (!inSection)
             continue;
         if (entry(text, k, v) && equalNoCase(k, key)) {
+            if (v == safeValue)
+                return; // unchanged: the line keeps its spacing byte for byte
             // Keep the line's own spelling of the key and its line end.
             const std::size_t keyEnd = m_contents.find('=', line.begin);
-            updated = m_contents.substr(0, line.begin) + std::string(trimmed(std::string_view(
-                          m_contents.data() + line.begin, keyEnd - line.begin)))
+            m_contents = m_contents.substr(0, line.begin)
+                + std::string(trimmed(std::string_view(m_contents.data() + line.begin, keyEnd - line.begin)))
                 + "=" + safeValue + m_contents.substr(line.textEnd);
-            replaceFile(updated);
-            m_contents = std::move(updated);
             return;
         }
         if (!trimmed(text).empty())
             insertAt = line.next;
     }
+    const std::string newLine = std::string(key) + "=" + safeValue + eol;
     if (sectionFound) {
         std::string before = m_contents.substr(0, insertAt);
-        if (!before.empty() && before.back() != '\n')
+        if (endsInsideALine(before))
             before += eol; // the section's last line had no line end
-        updated = before + std::string(key) + "=" + safeValue + eol + m_contents.substr(insertAt);
+        m_contents = before + newLine + m_contents.substr(insertAt);
     } else {
-        updated = m_contents;
-        if (!updated.empty() && updated.back() != '\n')
-            updated += eol;
-        updated += "[" + std::string(section) + "]" + eol + std::string(key) + "=" + safeValue + eol;
+        if (endsInsideALine(m_contents))
+            m_contents += eol;
+        m_contents += "[" + std::string(section) + "]" + eol + newLine;
     }
-    replaceFile(updated);
-    m_contents = std::move(updated);
 }
 
-void IniFile::replaceFile(const std::string &contents) const
+void IniFile::save()
 {
-    std::error_code ignored;
-    const std::filesystem::path directory = m_path.has_parent_path() ? m_path.parent_path() : ".";
-    std::filesystem::create_directories(directory, ignored);
-
-    std::string temporary = (directory / ("." + m_path.filename().string() + ".XXXXXX")).string();
-    const int fd = mkstemp(temporary.data());
-    if (fd < 0)
+    if (m_path.empty() || m_state == State::Unreadable)
         fail(m_path);
-    // Keep the old file's permissions; a new file gets the usual ones.
     struct stat old{};
-    const mode_t mode = ::stat(m_path.c_str(), &old) == 0 ? (old.st_mode & 07777) : mode_t(0644);
-    bool ok = ::fchmod(fd, mode) == 0;
-    std::size_t written = 0;
-    while (ok && written < contents.size()) {
-        const ssize_t n = ::write(fd, contents.data() + written, contents.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        if (ok)
-            written += std::size_t(n);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && beforeReplaceHook())
-        beforeReplaceHook()();
-    ok = ok && ::rename(temporary.c_str(), m_path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temporary.c_str());
+    const bool exists = ::stat(m_target.c_str(), &old) == 0;
+    if (!exists && errno != ENOENT)
         fail(m_path);
-    }
-    // Make the rename itself durable.
-    const int dirFd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
+    // Renaming needs only the directory's permission; the file's own says
+    // whether this user may change it.
+    if (exists && (!S_ISREG(old.st_mode) || ::faccessat(AT_FDCWD, m_target.c_str(), W_OK, AT_EACCESS) != 0))
+        fail(m_path);
+    const fs::path directory = m_target.has_parent_path() ? m_target.parent_path() : fs::path(".");
+    std::error_code ignored;
+    fs::create_directories(directory, ignored);
+    removeStaleTemporaries(directory, m_target);
+    if (!replaceFile(directory, m_target, m_contents, exists ? &old : nullptr))
+        fail(m_path);
 }
 
-std::filesystem::path DefaultSettingsPath()
+fs::path DefaultSettingsPath()
 {
     const char *config = std::getenv("XDG_CONFIG_HOME");
-    std::filesystem::path directory;
+    fs::path directory;
     if (config && *config == '/') {
         directory = config;
     } else {
         const char *home = std::getenv("HOME");
-        directory = std::filesystem::path(home && *home ? home : ".") / ".config";
+        directory = fs::path(home && *home ? home : ".") / ".config";
     }
     return directory / "Quillon32.Ini";
 }

@@ -10,11 +10,12 @@
 // its section and key whatever their case and returns the value trimmed (or
 // the default); a write changes only its own line, or adds the key at the
 // end of its section, or adds the section at the end of the file. Comments,
-// blank lines, other sections and line ends stay exactly as they were.
+// blank lines, other sections, line ends, a leading byte-order mark and
+// bytes in any encoding stay exactly as they were.
 //
-// Every write replaces the whole file atomically (a temporary file beside it,
-// flushed to disk, renamed over it), so a crash leaves the old file or the
-// new one, never a mixture.
+// Writes change the copy in memory; save() then replaces the file once, so
+// a save of many keys is one replacement and never leaves some of them
+// written and the rest not.
 
 class IniWriteError : public std::runtime_error
 {
@@ -25,28 +26,57 @@ public:
 class IniFile
 {
 public:
+    enum class State
+    {
+        Missing,    // nothing at the path: every key reads as its default
+        Read,       // a regular file, read whole
+        Unreadable, // there but not readable, or not a regular file
+    };
+
+    // Reads the file, never blocking: a FIFO or a device at the path is not
+    // opened for reading. Only a file that does not exist reads as empty and
+    // may be created by save(); one that cannot be read also reads as empty,
+    // but save() refuses it, so its bytes are never replaced unseen.
     explicit IniFile(std::filesystem::path path);
 
+    // Settings text held in memory only, for parsing and editing without a
+    // file; save() refuses it.
+    static IniFile fromText(std::string text);
+
     const std::filesystem::path &path() const { return m_path; }
+    State state() const { return m_state; }
+    const std::string &text() const { return m_contents; }
 
     std::string ReadString(std::string_view section, std::string_view key, std::string_view fallback) const;
 
-    // Throws IniWriteError("Unable to write to <path>") when the file cannot
-    // be replaced; the file on disk is then unchanged. A line break in the
-    // value would end the line and could plant another key, so each one is
-    // written as a space.
+    // Sets the key in memory. A value equal to the stored one leaves its line
+    // exactly as it was, spacing included. A line break in the value would
+    // end the line and could plant another key, so each one is written as a
+    // space.
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
+
+    // Replaces the file with the text in memory: a temporary file beside the
+    // file a symbolic link leads to, flushed to disk and renamed over it, so
+    // a crash leaves the old file or the new one, and the link stays a link.
+    // The file keeps its permissions, and its owner where the user may give
+    // it. Temporary files of saves that were killed are removed first.
+    // Throws IniWriteError("Unable to write to <path>") when the file was
+    // unreadable or irregular, when its user may not write it, or when any
+    // step fails; the file on disk is then unchanged.
+    void save();
 
     // Runs between writing the temporary file and renaming it over the old
     // one: the moment a crash matters most.
     static void setBeforeReplaceHookForTesting(std::function<void()> hook);
 
 private:
+    IniFile() = default;
     void load();
-    void replaceFile(const std::string &contents) const;
 
     std::filesystem::path m_path;
+    std::filesystem::path m_target; // m_path with the symbolic links at its end followed
     std::string m_contents;
+    State m_state = State::Missing;
 };
 
 // The per-user settings file: Quillon32.Ini in $XDG_CONFIG_HOME, by default

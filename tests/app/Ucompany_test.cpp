@@ -6,6 +6,8 @@
 #include <QtTest>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "Errordisplay.h"
 #include "Maskedit.h"
@@ -130,9 +132,8 @@ private slots:
 
     void saveAndLoadGiveTheSameRecord()
     {
-        CompanyInfo = {"Acme", "1 Main St", "Suite 2", "Springfield", "IL", "62701", "( 12) 555-1234",
-                       "(999) 555-0000", "OFF", ""};
-        SaveCompanyInfo();
+        SaveCompanyInfo({"Acme", "1 Main St", "Suite 2", "Springfield", "IL", "62701", "( 12) 555-1234",
+                         "(999) 555-0000", "OFF", ""});
         const TCompanyInfo saved = CompanyInfo;
         CompanyInfo = {};
         LoadCompanyInfo();
@@ -283,17 +284,19 @@ private slots:
 
     void aFailedSaveIsReportedAndTheDialogStillCloses()
     {
+        writeFile("[REQUIRED]\r\nCo=Saved Name\r\nMinihelp=ON\r\n");
         openWindow();
         // A regular file where the settings directory should be.
         const QString blocker = m_config->filePath("blocked");
         QFile(blocker).open(QIODevice::WriteOnly);
         qputenv("XDG_CONFIG_HOME", blocker.toLocal8Bit());
-        const QString cityLine = CompanyInfo.CityLine;
+        const TCompanyInfo before = CompanyInfo;
         QList<ModalWatch::Seen> errors;
         withDialog([&](QWidget *dialog) {
             ModalWatch inner([](QWidget *) {}); // closes the error box, leaves the dialog
             in<QLineEdit>(dialog, "Edit1")->setText("Unsaved Name");
             in<QLineEdit>(dialog, "Edit4")->setText("Elsewhere");
+            in<QRadioButton>(dialog, "MiniHelpOff")->click();
             in<QPushButton>(dialog, "BitBtn2")->click();
             QTRY_VERIFY(!dialog->isVisible());
             for (const ModalWatch::Seen &seen : inner.seen())
@@ -303,10 +306,96 @@ private slots:
         QCOMPARE(errors.size(), 1);
         QCOMPARE(errors[0].text, "Unable to write to " + blocker + "/Quillon32.Ini.");
         QCOMPARE(errors[0].title, QString("Quillon Insurance Refund Calculator"));
-        QCOMPARE(CompanyInfo.Co, QString("Unsaved Name")); // the record keeps what was typed
-        QCOMPARE(CompanyInfo.CityLine, cityLine);
-        QCOMPARE(m_window->LCoName()->text(), QString("Unsaved Name"));
+        // Nothing was saved, so the window goes on showing what the file holds.
+        QCOMPARE(CompanyInfo.Co, before.Co);
+        QCOMPARE(CompanyInfo.City, before.City);
+        QCOMPARE(CompanyInfo.Minihelp, QString("ON"));
+        QCOMPARE(CompanyInfo.CityLine, before.CityLine);
+        QCOMPARE(m_window->LCoName()->text(), QString("Saved Name"));
+        QVERIFY(m_window->hintsShown());
         QVERIFY(m_window->findChildren<QDialog *>().isEmpty() || !m_window->findChild<QDialog *>()->isVisible());
+    }
+
+    // The clerk changes only the company name: every other byte of the file
+    // stays, in whatever form and encoding it was written by hand.
+    void untouchedValuesKeepTheirBytes_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("shownAdd1");
+        const QByteArray keys = "Co=Old Agency\r\nAdd1=1 Quay St\r\nAdd2=\r\nCity=Portland\r\nState=ME\r\n"
+                                "Zip=04101\r\nPhone=(207) 555-0100\r\nFax=(207) 555-0199\r\nMinihelp=ON\r\n";
+        const QByteArray section = "[REQUIRED]\r\n" + keys;
+        QTest::newRow("phone typed without the mask")
+            << QByteArray(section).replace("Phone=(207) 555-0100", "Phone=555-1234") << "1 Quay St";
+        QTest::newRow("fax in international form")
+            << QByteArray(section).replace("Fax=(207) 555-0199", "Fax=+1 212 555 0100") << "1 Quay St";
+        QTest::newRow("Latin-1 address shown as such")
+            << QByteArray(section).replace("1 Quay St", "Caf\xE9 du Port") << QStringLiteral("Caf\u00E9 du Port");
+        QTest::newRow("byte-order mark") << "\xEF\xBB\xBF" + section << "1 Quay St";
+        QTest::newRow("LF line ends, spacing, comments and other sections")
+            << QByteArray("; by hand\n[Printer]\nName=Front\n\n[REQUIRED]\n" + keys + "; ours end\n\n[Tail]\nx=\xFF\n")
+                   .replace("\r\n", "\n")
+                   .replace("Zip=04101", "  Zip =  04101  ")
+            << "1 Quay St";
+    }
+
+    void untouchedValuesKeepTheirBytes()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, shownAdd1);
+        writeFile(file.toStdString());
+        openWindow();
+        QCOMPARE(m_window->LCoName()->text(), QString("Old Agency"));
+        QString shown;
+        withDialog([&](QWidget *dialog) {
+            shown = in<QLineEdit>(dialog, "Edit2")->text();
+            in<QLineEdit>(dialog, "Edit1")->setText("New Agency");
+            in<QPushButton>(dialog, "BitBtn2")->click();
+        });
+        QCOMPARE(shown, shownAdd1);
+        QCOMPARE(QByteArray::fromStdString(fileText()), QByteArray(file).replace("Co=Old Agency", "Co=New Agency"));
+        QCOMPARE(m_window->LCoName()->text(), QString("New Agency"));
+    }
+
+    // Something at the settings path that is not a readable regular file:
+    // start-up goes on with the defaults and never waits on it, and no save
+    // replaces it.
+    void anUnreadableSettingsFileIsNeverReplaced_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("FIFO") << "fifo";
+        QTest::newRow("folder") << "folder";
+    }
+
+    void anUnreadableSettingsFileIsNeverReplaced()
+    {
+        QFETCH(QString, kind);
+        const QByteArray path = iniPath().toLocal8Bit();
+        if (kind == "fifo")
+            QCOMPARE(mkfifo(path.constData(), 0644), 0);
+        else
+            QVERIFY(QDir().mkdir(iniPath()));
+        alarm(20); // a start-up that blocks fails here rather than hanging
+        openWindow();
+        alarm(0);
+        QCOMPARE(m_window->LCoName()->text(), QString("Company Name"));
+        QList<ModalWatch::Seen> errors;
+        withDialog([&](QWidget *dialog) {
+            ModalWatch inner([](QWidget *) {});
+            in<QLineEdit>(dialog, "Edit1")->setText("Real Agency");
+            in<QPushButton>(dialog, "BitBtn2")->click();
+            QTRY_VERIFY(!dialog->isVisible());
+            for (const ModalWatch::Seen &seen : inner.seen())
+                if (seen.className == "QMessageBox")
+                    errors << seen;
+        });
+        QCOMPARE(errors.size(), 1);
+        QCOMPARE(errors[0].text, "Unable to write to " + iniPath() + ".");
+        QCOMPARE(CompanyInfo.Co, QString("Company Name"));
+        QCOMPARE(m_window->LCoName()->text(), QString("Company Name"));
+        struct stat st{};
+        QCOMPARE(lstat(path.constData(), &st), 0);
+        QVERIFY(kind == "fifo" ? S_ISFIFO(st.st_mode) : S_ISDIR(st.st_mode));
     }
 };
 

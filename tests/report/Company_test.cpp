@@ -2,10 +2,13 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "Company.h"
 #include "Inifile.h"
+#include "../support/Settingsdriver.h"
 
 namespace fs = std::filesystem;
 
@@ -38,14 +41,33 @@ protected:
 
 } // namespace
 
-TEST_F(CompanyDetailsTest, MissingFileGivesTheDefaults)
+// Only a missing file is expected, but nothing else at the path may keep
+// the letterhead from printing or start-up from going on.
+TEST_F(CompanyDetailsTest, MissingOrUnreadableFileGivesTheDefaults)
 {
-    const CompanyDetails d = ReadCompanyDetails(IniFile(m_path));
-    EXPECT_EQ(d.Co, "Company Name");
-    EXPECT_EQ(d.Minihelp, "ON");
-    for (const QString *empty : {&d.Add1, &d.Add2, &d.City, &d.State, &d.Zip, &d.Phone, &d.Fax})
-        EXPECT_TRUE(empty->isEmpty());
-    EXPECT_EQ(d.CityLine, ",  ");
+    struct Case
+    {
+        const char *name;
+        void (*make)(const fs::path &path);
+    };
+    const Case cases[] = {
+        {"no file", [](const fs::path &) {}},
+        {"a folder", [](const fs::path &p) { fs::create_directory(p); }},
+        {"a FIFO no one writes to", [](const fs::path &p) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(m_path);
+        c.make(m_path);
+        alarm(10); // a blocked read fails the test rather than hanging it
+        const CompanyDetails d = ReadCompanyDetails(IniFile(m_path));
+        alarm(0);
+        EXPECT_EQ(d.Co, "Company Name");
+        EXPECT_EQ(d.Minihelp, "ON");
+        for (const QString *empty : {&d.Add1, &d.Add2, &d.City, &d.State, &d.Zip, &d.Phone, &d.Fax})
+            EXPECT_TRUE(empty->isEmpty());
+        EXPECT_EQ(d.CityLine, ",  ");
+    }
 }
 
 TEST_F(CompanyDetailsTest, ReadsEveryKeyOfSectionRequired)
@@ -95,5 +117,153 @@ TEST(ComposeCityLine, JoinsWithACommaAndTwoSpaces)
         d.State = c.state;
         d.Zip = c.zip;
         EXPECT_EQ(ComposeCityLine(d), c.line);
+    }
+}
+
+TEST(CompanyText, NotUtf8IsShownAsLatin1)
+{
+    struct Case
+    {
+        const char *name;
+        std::string file;
+        QString co;
+    };
+    const Case cases[] = {
+        {"UTF-8", "[REQUIRED]\nCo=Caf\xC3\xA9 Assurances\n", QStringLiteral("Caf\u00E9 Assurances")},
+        {"Latin-1", "[REQUIRED]\nCo=Caf\xE9 Assurances\n", QStringLiteral("Caf\u00E9 Assurances")},
+        {"UTF-8 and Latin-1 mixed is Latin-1 throughout", "[REQUIRED]\nCo=\xC3\xA9\xE9\n",
+         QStringLiteral("\u00C3\u00A9\u00E9")},
+        {"cut-off UTF-8 sequence", "[REQUIRED]\nCo=Caf\xC3\n", QStringLiteral("Caf\u00C3")},
+        {"section behind a byte-order mark", "\xEF\xBB\xBF[REQUIRED]\r\nCo=Real Agency\r\n",
+         QStringLiteral("Real Agency")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(ReadCompanyDetails(IniFile::fromText(c.file)).Co, c.co);
+    }
+}
+
+namespace {
+
+const char kOffice[] =
+    "\xEF\xBB\xBF; office settings, kept by hand\r\n"
+    "[Other]\r\n"
+    "Co=Not ours\r\n"
+    "\r\n"
+    "[REQUIRED]\r\n"
+    "Co = Caf\xE9 Assurances \r\n"
+    "Add1=1 Quay Street\r\n"
+    "Add2=Quai du Caf\xE9\r\n"
+    "City=Portland\r\n"
+    "State=ME\r\n"
+    "Zip=04101\r\n"
+    "Phone=555-1234\r\n"
+    "Fax=+1 212 555 0100\r\n"
+    "Minihelp=ON\r\n"
+    "; end of ours\r\n"
+    "\r\n"
+    "[Tail]\r\n"
+    "x=\xFF\r\n";
+
+} // namespace
+
+// What the clerk did not change is written back byte for byte; what they
+// did change is written as UTF-8 on its own line and nowhere else.
+TEST(CompanyText, ASaveChangesTheBytesOfChangedValuesOnly)
+{
+    struct Case
+    {
+        const char *name;
+        std::string before;
+        void (*edit)(CompanyDetails &);
+        std::string after;
+    };
+    const std::string office = kOffice;
+    auto replaced = [&office](const std::string &from, const std::string &to) {
+        std::string s = office;
+        return s.replace(s.find(from), from.size(), to);
+    };
+    const Case cases[] = {
+        {"nothing changed", office, [](CompanyDetails &) {}, office},
+        {"Latin-1 name changed, written as UTF-8", office,
+         [](CompanyDetails &d) { d.Co = QStringLiteral("Caf\u00E9 Neuf"); },
+         replaced("Co = Caf\xE9 Assurances \r\n", "Co=Caf\xC3\xA9 Neuf\r\n")},
+        {"only the city changed", office, [](CompanyDetails &d) { d.City = QStringLiteral("Bangor"); },
+         replaced("City=Portland", "City=Bangor")},
+        {"mini-help off", office, [](CompanyDetails &d) { d.Minihelp = QStringLiteral("OFF"); },
+         replaced("Minihelp=ON", "Minihelp=OFF")},
+        {"missing keys added in order, defaults included", "[REQUIRED]\nCity=Bangor\n", [](CompanyDetails &) {},
+         "[REQUIRED]\nCity=Bangor\nCo=Company Name\nAdd1=\nAdd2=\nState=\nZip=\nPhone=\nFax=\nMinihelp=ON\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        IniFile ini = IniFile::fromText(c.before);
+        CompanyDetails details = ReadCompanyDetails(ini);
+        c.edit(details);
+        WriteCompanyDetails(ini, details);
+        EXPECT_EQ(ini.text(), c.after);
+    }
+}
+
+namespace {
+
+std::string slurp(const fs::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The nine values the driver saves over kOffice, and the file it makes.
+// Add2 is the same text in UTF-8 and keeps the file's Latin-1 bytes.
+const std::vector<std::string> kNewRecord = {"New Agency",     "1 Quay Street", "Quai du Caf\xC3\xA9", "Bangor", "ME",
+                                             "04401",          "555-1234",      "(212) 555-0100",      "OFF"};
+
+std::string newOffice()
+{
+    std::string s = kOffice;
+    for (const auto &[from, to] : {std::pair<std::string, std::string>{"Co = Caf\xE9 Assurances ", "Co=New Agency"},
+                                   {"City=Portland", "City=Bangor"},
+                                   {"Zip=04101", "Zip=04401"},
+                                   {"Fax=+1 212 555 0100", "Fax=(212) 555-0100"},
+                                   {"Minihelp=ON", "Minihelp=OFF"}})
+        s.replace(s.find(from), from.size(), to);
+    return s;
+}
+
+} // namespace
+
+// Every open, write, flush, close and rename of a save fails in turn, in a
+// process of its own. Each save either succeeds whole or is reported and
+// leaves every byte of the old file, with no temporary file behind.
+TEST_F(CompanyDetailsTest, AFailureAnywhereInASaveLeavesTheOldFileWhole)
+{
+    const std::string expectedNew = newOffice();
+    const std::string refused = "Unable to write to " + m_path.string() + "\n";
+    for (const char *op : {"open", "write", "fsync", "close", "rename"}) {
+        int failures = 0, successes = 0;
+        for (int n = 1; n <= 6; ++n) {
+            SCOPED_TRACE(std::string(op) + " number " + std::to_string(n));
+            std::ofstream(m_path, std::ios::binary) << kOffice;
+            std::vector<std::string> args = {m_path.string()};
+            args.insert(args.end(), kNewRecord.begin(), kNewRecord.end());
+            settingsdriver::Options options;
+            options.env = settingsdriver::faultEnv(op, n, m_dir.string());
+            const auto run = settingsdriver::run(args, options);
+            if (run.exitCode == 0) {
+                ++successes;
+                EXPECT_EQ(slurp(m_path), expectedNew);
+            } else {
+                ++failures;
+                EXPECT_EQ(run.exitCode, 1);
+                EXPECT_EQ(run.err, refused);
+                EXPECT_EQ(slurp(m_path), kOffice);
+            }
+            EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 1);
+        }
+        SCOPED_TRACE(op);
+        EXPECT_GT(failures, 0) << "the fault never reached the save";
+        EXPECT_GT(successes, 0) << "the save never got past the fault";
     }
 }

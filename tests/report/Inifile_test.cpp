@@ -1,17 +1,33 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "Inifile.h"
+#include "../support/Settingsdriver.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+std::string readFile(const fs::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void writeFile(const fs::path &path, const std::string &contents)
+{
+    std::ofstream(path, std::ios::binary) << contents;
+}
 
 class IniFileTest : public ::testing::Test
 {
@@ -25,23 +41,30 @@ protected:
     void TearDown() override
     {
         IniFile::setBeforeReplaceHookForTesting({});
-        fs::permissions(m_dir, fs::perms::owner_all);
+        std::error_code ignored;
+        for (const auto &entry : fs::recursive_directory_iterator(m_dir, ignored))
+            if (!entry.is_symlink())
+                fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::permissions(m_dir, fs::perms::owner_all, ignored);
         fs::remove_all(m_dir);
     }
-    void write(const std::string &contents)
+    void write(const std::string &contents) { writeFile(m_path, contents); }
+    std::string read() const { return readFile(m_path); }
+    std::vector<std::string> namesInDir(const fs::path &dir) const
     {
-        std::ofstream(m_path, std::ios::binary) << contents;
+        std::vector<std::string> names;
+        for (const auto &entry : fs::directory_iterator(dir))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
     }
-    std::string read() const
+    std::size_t filesInDir() const { return namesInDir(m_dir).size(); }
+    // Hidden files of the kind a save writes before its rename.
+    std::vector<std::string> temporaries(const fs::path &dir) const
     {
-        std::ifstream in(m_path, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    std::size_t filesInDir() const
-    {
-        return std::size_t(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()));
+        std::vector<std::string> names = namesInDir(dir);
+        std::erase_if(names, [](const std::string &name) { return name.front() != '.'; });
+        return names;
     }
 
     fs::path m_dir;
@@ -61,11 +84,21 @@ const char kHandEdited[] =
     "[Tail]\r\n"
     "x=1\r\n";
 
+// Files owned by the clerk the saves run as, in a folder the clerk may
+// write: what an ordinary user's own settings look like.
+void giveToClerk(const fs::path &path)
+{
+    if (geteuid() == 0) {
+        ASSERT_EQ(lchown(path.c_str(), settingsdriver::kClerk, settingsdriver::kClerk), 0) << path;
+    }
+}
+
 } // namespace
 
 TEST_F(IniFileTest, MissingFileGivesEveryDefault)
 {
     const IniFile ini(m_path);
+    EXPECT_EQ(ini.state(), IniFile::State::Missing);
     EXPECT_EQ(ini.ReadString("REQUIRED", "Co", "Company Name"), "Company Name");
     EXPECT_EQ(ini.ReadString("REQUIRED", "Minihelp", "ON"), "ON");
     EXPECT_FALSE(fs::exists(m_path)) << "reading never creates the file";
@@ -96,6 +129,72 @@ TEST_F(IniFileTest, ReadsWhateverTheCaseAndTrimsValues)
     }
 }
 
+TEST(IniText, ReadsPastAByteOrderMarkAndReturnsBytesAsTheyAre)
+{
+    struct Case
+    {
+        const char *name;
+        std::string text;
+        const char *key;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"section header right behind the mark", "\xEF\xBB\xBF[REQUIRED]\r\nCo=Acme\r\n", "Co", "Acme"},
+        {"comment behind the mark", "\xEF\xBB\xBF; hand made\n[REQUIRED]\nCo=Acme\n", "Co", "Acme"},
+        {"Latin-1 byte passed through", "[REQUIRED]\nCo=Caf\xE9 Assurances\n", "Co", "Caf\xE9 Assurances"},
+        {"a mark inside the file is text", "[Other]\n\xEF\xBB\xBF[REQUIRED]\nCo=x\n", "Co", "default"},
+        {"key line without a value", "[REQUIRED]\nCo=\n", "Co", ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(IniFile::fromText(c.text).ReadString("REQUIRED", c.key, "default"), c.expected);
+    }
+}
+
+TEST(IniText, WritesChangeOnlyTheirOwnBytes)
+{
+    struct Write
+    {
+        const char *key;
+        const char *value;
+    };
+    struct Case
+    {
+        const char *name;
+        std::string before;
+        std::vector<Write> writes;
+        std::string after;
+    };
+    const Case cases[] = {
+        {"an unchanged value keeps its spacing", "[REQUIRED]\r\n  co   =   Acme  \r\n", {{"Co", "Acme"}},
+         "[REQUIRED]\r\n  co   =   Acme  \r\n"},
+        {"a changed value keeps the key's spelling", "[REQUIRED]\r\n  co   =   Acme  \r\n", {{"Co", "Bell"}},
+         "[REQUIRED]\r\nco=Bell\r\n"},
+        {"byte-order mark kept, no second section", "\xEF\xBB\xBF[REQUIRED]\r\nCo=Old\r\n",
+         {{"Co", "New"}, {"Zip", "1"}}, "\xEF\xBB\xBF[REQUIRED]\r\nCo=New\r\nZip=1\r\n"},
+        {"a file of only the mark gets the section after it", "\xEF\xBB\xBF", {{"Co", "New"}},
+         "\xEF\xBB\xBF[REQUIRED]\r\nCo=New\r\n"},
+        {"a Latin-1 neighbour is untouched", "[REQUIRED]\nCo=Caf\xE9\nCity=Old\n", {{"City", "New"}},
+         "[REQUIRED]\nCo=Caf\xE9\nCity=New\n"},
+        {"new keys take the file's CRLF", "[REQUIRED]\r\nCo=A\r\n\r\n[Tail]\r\n", {{"Zip", "1"}},
+         "[REQUIRED]\r\nCo=A\r\nZip=1\r\n\r\n[Tail]\r\n"},
+        {"new keys take the file's LF", "[REQUIRED]\nCo=A\n", {{"Zip", "1"}}, "[REQUIRED]\nCo=A\nZip=1\n"},
+        {"a last line without a line end gets one", "[REQUIRED]\nCo=A", {{"Zip", "1"}},
+         "[REQUIRED]\nCo=A\nZip=1\n"},
+        {"a new section goes at the end", "; only a comment", {{"Co", "A"}},
+         "; only a comment\r\n[REQUIRED]\r\nCo=A\r\n"},
+        {"the key of another section is not ours", "[Other]\nCo=x\n", {{"Co", "A"}},
+         "[Other]\nCo=x\n[REQUIRED]\nCo=A\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        IniFile ini = IniFile::fromText(c.before);
+        for (const Write &w : c.writes)
+            ini.WriteString("REQUIRED", w.key, w.value);
+        EXPECT_EQ(ini.text(), c.after);
+    }
+}
+
 TEST_F(IniFileTest, WritesChangeOnlyTheirOwnLine)
 {
     write(kHandEdited);
@@ -103,6 +202,7 @@ TEST_F(IniFileTest, WritesChangeOnlyTheirOwnLine)
     ini.WriteString("REQUIRED", "Co", "Quillon Mutual");
     ini.WriteString("REQUIRED", "City", "Springfield"); // a new key closes the section
     ini.WriteString("Extra", "Minihelp", "OFF");         // a new section goes at the end
+    ini.save();
     EXPECT_EQ(read(),
               "; settings written by hand\r\n"
               "[Other]\r\n"
@@ -121,59 +221,145 @@ TEST_F(IniFileTest, WritesChangeOnlyTheirOwnLine)
     EXPECT_EQ(IniFile(m_path).ReadString("required", "CITY", ""), "Springfield");
 }
 
-TEST_F(IniFileTest, FirstWriteCreatesTheFileAndItsDirectory)
+TEST_F(IniFileTest, WritesWaitForTheOneSave)
+{
+    write("[REQUIRED]\r\nCo=Old\r\n");
+    const auto before = fs::last_write_time(m_path);
+    IniFile ini(m_path);
+    ini.WriteString("REQUIRED", "Co", "New");
+    ini.WriteString("REQUIRED", "Zip", "12345");
+    EXPECT_EQ(read(), "[REQUIRED]\r\nCo=Old\r\n") << "nothing reaches the file before save()";
+    EXPECT_EQ(fs::last_write_time(m_path), before);
+    ini.save();
+    EXPECT_EQ(read(), "[REQUIRED]\r\nCo=New\r\nZip=12345\r\n");
+}
+
+TEST_F(IniFileTest, FirstSaveCreatesTheFileAndItsDirectory)
 {
     const fs::path nested = m_dir / "config" / "Quillon32.Ini";
     IniFile ini(nested);
     ini.WriteString("REQUIRED", "Co", "A");
     ini.WriteString("REQUIRED", "Add1", "B");
-    std::ifstream in(nested, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    EXPECT_EQ(s.str(), "[REQUIRED]\r\nCo=A\r\nAdd1=B\r\n");
-}
-
-TEST_F(IniFileTest, KeepsUnixLineEndsAndALastLineWithoutOne)
-{
-    write("[REQUIRED]\nCo=A");
-    IniFile ini(m_path);
-    ini.WriteString("REQUIRED", "Zip", "12345");
-    EXPECT_EQ(read(), "[REQUIRED]\nCo=A\nZip=12345\n");
+    ini.save();
+    EXPECT_EQ(readFile(nested), "[REQUIRED]\r\nCo=A\r\nAdd1=B\r\n");
+    EXPECT_EQ(fs::status(nested).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
 }
 
 TEST_F(IniFileTest, ALineBreakInAValueCannotPlantAnotherKey)
 {
     IniFile ini(m_path);
     ini.WriteString("REQUIRED", "Co", "Acme\r\nMinihelp=OFF\n[Evil]");
+    ini.save();
     const IniFile reread(m_path);
     EXPECT_EQ(reread.ReadString("REQUIRED", "Co", ""), "Acme  Minihelp=OFF [Evil]");
     EXPECT_EQ(reread.ReadString("REQUIRED", "Minihelp", "ON"), "ON");
 }
 
-TEST_F(IniFileTest, AFailedWriteNamesTheFileAndLeavesItAsItWas)
+TEST_F(IniFileTest, AFailedSaveNamesTheFileAndLeavesItAsItWas)
 {
     // A regular file where the directory should be: nothing can be written.
     const fs::path blocker = m_dir / "blocker";
-    std::ofstream(blocker) << "x";
+    writeFile(blocker, "x");
     const fs::path path = blocker / "Quillon32.Ini";
     IniFile ini(path);
+    EXPECT_EQ(ini.state(), IniFile::State::Missing);
+    ini.WriteString("REQUIRED", "Co", "A");
     try {
-        ini.WriteString("REQUIRED", "Co", "A");
-        FAIL() << "the write should fail";
+        ini.save();
+        FAIL() << "the save should fail";
     } catch (const IniWriteError &error) {
         EXPECT_EQ(std::string(error.what()), "Unable to write to " + path.string());
     }
+    EXPECT_EQ(readFile(blocker), "x");
 }
 
-TEST_F(IniFileTest, AReadOnlyDirectoryFailsTheWrite)
+// Only a missing file reads as empty and may be created. Whatever else is at
+// the path reads as empty too, promptly, and no save replaces it.
+TEST_F(IniFileTest, WhatIsNotARegularFileIsNeverReadNorReplaced)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "permissions do not bind root";
-    write("[REQUIRED]\r\nCo=Old\r\n");
-    fs::permissions(m_dir, fs::perms::owner_read | fs::perms::owner_exec);
-    IniFile ini(m_path);
-    EXPECT_THROW(ini.WriteString("REQUIRED", "Co", "New"), IniWriteError);
-    EXPECT_EQ(read(), "[REQUIRED]\r\nCo=Old\r\n");
+    struct Case
+    {
+        const char *name;
+        void (*make)(const fs::path &dir, const fs::path &path);
+        fs::file_type type; // what stays at the path
+    };
+    const Case cases[] = {
+        {"a FIFO", [](const fs::path &, const fs::path &p) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); },
+         fs::file_type::fifo},
+        {"a directory", [](const fs::path &, const fs::path &p) { fs::create_directory(p); },
+         fs::file_type::directory},
+        {"a link to a FIFO",
+         [](const fs::path &dir, const fs::path &p) {
+             ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0644), 0);
+             fs::create_symlink("pipe", p);
+         },
+         fs::file_type::symlink},
+        {"a loop of links",
+         [](const fs::path &dir, const fs::path &p) {
+             fs::create_symlink("other", p);
+             fs::create_symlink(p.filename(), dir / "other");
+         },
+         fs::file_type::symlink},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(m_path);
+        fs::remove_all(m_dir / "pipe");
+        fs::remove_all(m_dir / "other");
+        c.make(m_dir, m_path);
+        alarm(10); // a read that blocks fails the test instead of hanging it
+        IniFile ini(m_path);
+        alarm(0);
+        EXPECT_EQ(ini.state(), IniFile::State::Unreadable);
+        EXPECT_EQ(ini.ReadString("REQUIRED", "Co", "Company Name"), "Company Name");
+        ini.WriteString("REQUIRED", "Co", "New");
+        EXPECT_THROW(ini.save(), IniWriteError);
+        EXPECT_EQ(fs::symlink_status(m_path).type(), c.type);
+        EXPECT_EQ(temporaries(m_dir), std::vector<std::string>{});
+    }
+}
+
+TEST_F(IniFileTest, ASaveReplacesTheTargetOfALinkAndKeepsTheLink)
+{
+    struct Case
+    {
+        const char *name;
+        fs::path linkText;   // as stored in the link at m_path
+        fs::path target;     // the file it leads to, relative to m_dir
+        bool targetExists;
+    };
+    const Case cases[] = {
+        {"relative link", "real.ini", "real.ini", true},
+        {"link into another folder", "shared/office.ini", "shared/office.ini", true},
+        {"chain of two links", "hop", "real.ini", true},
+        {"link to a file not made yet", "shared/new.ini", "shared/new.ini", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir / "shared");
+        if (c.linkText == "hop")
+            fs::create_symlink("real.ini", m_dir / "hop");
+        if (c.targetExists) {
+            writeFile(m_dir / c.target, "; theirs\n[REQUIRED]\nCo=Old\n");
+            fs::permissions(m_dir / c.target, fs::perms::owner_read | fs::perms::owner_write);
+        }
+        fs::create_symlink(c.linkText, m_path);
+        IniFile ini(m_path);
+        EXPECT_EQ(ini.ReadString("REQUIRED", "Co", "none"), c.targetExists ? "Old" : "none");
+        ini.WriteString("REQUIRED", "Co", "New");
+        ini.save();
+        ASSERT_TRUE(fs::is_symlink(fs::symlink_status(m_path)));
+        EXPECT_EQ(fs::read_symlink(m_path), c.linkText);
+        EXPECT_EQ(readFile(m_dir / c.target), c.targetExists ? "; theirs\n[REQUIRED]\nCo=New\n" : "[REQUIRED]\r\nCo=New\r\n");
+        if (c.targetExists) {
+            EXPECT_EQ(fs::status(m_dir / c.target).permissions() & fs::perms::all,
+                      fs::perms::owner_read | fs::perms::owner_write);
+        }
+        EXPECT_EQ(temporaries(m_dir), std::vector<std::string>{});
+        EXPECT_EQ(temporaries(m_dir / "shared"), std::vector<std::string>{});
+    }
 }
 
 TEST_F(IniFileTest, ACrashBeforeTheRenameLeavesTheWholeOldFile)
@@ -181,8 +367,16 @@ TEST_F(IniFileTest, ACrashBeforeTheRenameLeavesTheWholeOldFile)
     write("[REQUIRED]\r\nCo=Old\r\nAdd1=Street\r\n");
     IniFile::setBeforeReplaceHookForTesting([] { throw std::runtime_error("crash"); });
     IniFile ini(m_path);
-    EXPECT_THROW(ini.WriteString("REQUIRED", "Co", "New"), std::runtime_error);
+    ini.WriteString("REQUIRED", "Co", "New");
+    EXPECT_THROW(ini.save(), std::runtime_error);
     EXPECT_EQ(read(), "[REQUIRED]\r\nCo=Old\r\nAdd1=Street\r\n");
+    EXPECT_EQ(filesInDir(), 2u) << "the crashed save's temporary file";
+    IniFile::setBeforeReplaceHookForTesting({});
+    IniFile again(m_path);
+    again.WriteString("REQUIRED", "Co", "New");
+    again.save();
+    EXPECT_EQ(read(), "[REQUIRED]\r\nCo=New\r\nAdd1=Street\r\n");
+    EXPECT_EQ(filesInDir(), 1u) << "the next save removes it";
 }
 
 TEST_F(IniFileTest, AProcessKilledInTheMiddleOfASaveLeavesAWholeFile)
@@ -194,16 +388,152 @@ TEST_F(IniFileTest, AProcessKilledInTheMiddleOfASaveLeavesAWholeFile)
         IniFile::setBeforeReplaceHookForTesting([] { ::kill(::getpid(), SIGKILL); });
         IniFile ini(m_path);
         ini.WriteString("REQUIRED", "Co", std::string(1 << 20, 'N'));
+        ini.save();
         _exit(0);
     }
     int status = 0;
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFSIGNALED(status));
     EXPECT_EQ(read(), "[REQUIRED]\r\nCo=Old\r\n");
-    // The next save succeeds and replaces the file whole.
+    // The next save succeeds, replaces the file whole and clears up.
     IniFile ini(m_path);
     ini.WriteString("REQUIRED", "Co", "New");
+    ini.save();
     EXPECT_EQ(read(), "[REQUIRED]\r\nCo=New\r\n");
+    EXPECT_EQ(filesInDir(), 1u);
+}
+
+// A save removes what killed saves left behind, and nothing else: not a
+// name that only looks like ours, not someone else's file, not a link, not
+// the file of a save still running.
+TEST_F(IniFileTest, ASaveRemovesOnlyOurOwnLeftoverTemporaryFiles)
+{
+    struct Case
+    {
+        const char *name;
+        const char *file;
+        bool removed;
+    };
+    const Case cases[] = {
+        {"left by a killed save", ".Quillon32.Ini.aZ09xy", true},
+        {"another one", ".Quillon32.Ini.QQQQQQ", true},
+        {"five letters", ".Quillon32.Ini.aZ09x", false},
+        {"seven letters", ".Quillon32.Ini.aZ09xyz", false},
+        {"not a letter or digit", ".Quillon32.Ini.aZ-9xy", false},
+        {"not hidden", "Quillon32.Ini.aZ09xy", false},
+        {"another file's", ".Other.Ini.aZ09xy", false},
+        {"a backup", ".Quillon32.Ini.bak", false},
+        {"a save still running", ".Quillon32.Ini.Locked", false},
+        {"a link", ".Quillon32.Ini.Link01", false},
+        {"someone else's", ".Quillon32.Ini.Theirs", false},
+    };
+    write("[REQUIRED]\r\nCo=Old\r\n");
+    for (const Case &c : cases)
+        if (std::string(c.file) != ".Quillon32.Ini.Link01")
+            writeFile(m_dir / c.file, "partial");
+    fs::create_symlink("Quillon32.Ini.aZ09xy", m_dir / ".Quillon32.Ini.Link01");
+    const int running = ::open((m_dir / ".Quillon32.Ini.Locked").c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(running, LOCK_EX), 0);
+    const bool asRoot = geteuid() == 0;
+    if (asRoot) {
+        ASSERT_EQ(chown((m_dir / ".Quillon32.Ini.Theirs").c_str(), settingsdriver::kClerk, settingsdriver::kClerk), 0);
+    }
+
+    IniFile ini(m_path);
+    ini.WriteString("REQUIRED", "Co", "New");
+    ini.save();
+    ::close(running);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!asRoot && std::string(c.file) == ".Quillon32.Ini.Theirs")
+            continue; // only root can give a file away
+        EXPECT_EQ(fs::exists(fs::symlink_status(m_dir / c.file)), !c.removed);
+    }
+    EXPECT_EQ(readFile(m_dir / "Quillon32.Ini.aZ09xy"), "partial") << "the link's target untouched";
+}
+
+// Saves by an ordinary user. As root the driver drops its privileges to
+// the clerk's, so these run for real in CI too.
+TEST_F(IniFileTest, AReadOnlyDirectoryFailsTheWrite)
+{
+    write("[REQUIRED]\r\nCo=Old\r\n");
+    giveToClerk(m_path);
+    giveToClerk(m_dir);
+    fs::permissions(m_dir, fs::perms::owner_read | fs::perms::owner_exec);
+    const auto run = settingsdriver::run({m_path.string(), "New", "", "", "", "", "", "", "", "ON"}, settingsdriver::clerk());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "Unable to write to " + m_path.string() + "\n");
+    EXPECT_EQ(read(), "[REQUIRED]\r\nCo=Old\r\n");
+}
+
+// What an ordinary user's save may and may not replace. As root the driver
+// drops to the clerk's user id, so permissions bind in CI as well.
+TEST_F(IniFileTest, AnOrdinaryUserSavesOnlyWhatTheyMayWrite)
+{
+    using fs::perms;
+    const perms rw = perms::owner_read | perms::owner_write;
+    const perms r = perms::owner_read | perms::group_read | perms::others_read;
+    const perms open = perms::owner_all | perms::group_read | perms::group_exec | perms::others_read
+        | perms::others_exec;
+    struct Case
+    {
+        const char *name;
+        perms fileMode;
+        perms dirMode;
+        bool link;   // the path is a link to store/settings.ini
+        bool byRoot; // root saves the clerk's file (root only)
+        bool saved;
+    };
+    const Case cases[] = {
+        {"unreadable file (000): defaults, refused", perms::none, open, false, false, false},
+        {"read-only file in a writable folder (0444): refused", r, open, false, false, false},
+        {"read-only folder: refused", rw | perms::group_read, r | perms::owner_exec, false, false, false},
+        {"private file stays 0600", rw, perms::owner_all, false, false, true},
+        {"group-writable file stays 0664", rw | perms::group_read | perms::group_write | perms::others_read, open,
+         false, false, true},
+        {"link: target replaced, link kept", rw | perms::group_read, open, true, false, true},
+        {"another user's file keeps its owner", rw | perms::group_read, open, false, true, true},
+    };
+    const std::string old = "; theirs\r\n[Other]\r\nCo=Not ours\r\n[REQUIRED]\r\nCo=Old Agency\r\n";
+    const std::string saved = "; theirs\r\n[Other]\r\nCo=Not ours\r\n[REQUIRED]\r\nCo=New Agency\r\nAdd1=\r\n"
+                              "Add2=\r\nCity=\r\nState=\r\nZip=\r\nPhone=\r\nFax=\r\nMinihelp=OFF\r\n";
+    const bool asRoot = geteuid() == 0;
+    fs::permissions(m_dir, open);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.byRoot && !asRoot)
+            continue; // giving a file to another user needs root
+        const fs::path office = m_dir / "office";
+        const fs::path path = office / "Quillon32.Ini";
+        const fs::path file = c.link ? office / "store" / "settings.ini" : path;
+        fs::create_directories(file.parent_path());
+        writeFile(file, old);
+        if (c.link)
+            fs::create_symlink("store/settings.ini", path);
+        for (const fs::path &p : {office, file.parent_path(), path, file})
+            giveToClerk(p);
+        fs::permissions(file, c.fileMode);
+        fs::permissions(office, c.dirMode);
+
+        const settingsdriver::Options clerk = settingsdriver::clerk(!c.byRoot);
+        const auto read = settingsdriver::run({path.string()}, clerk);
+        EXPECT_EQ(read.out.substr(0, read.out.find('\n')), c.fileMode == perms::none ? "Company Name" : "Old Agency");
+        const auto run = settingsdriver::run({path.string(), "New Agency", "", "", "", "", "", "", "", "OFF"}, clerk);
+        EXPECT_EQ(run.exitCode, c.saved ? 0 : 1);
+        EXPECT_EQ(run.err, c.saved ? "" : "Unable to write to " + path.string() + "\n");
+
+        fs::permissions(office, perms::owner_all);
+        struct stat st{};
+        ASSERT_EQ(::stat(file.c_str(), &st), 0);
+        EXPECT_EQ(fs::perms(st.st_mode & 07777), c.fileMode);
+        EXPECT_EQ(st.st_uid, asRoot ? settingsdriver::kClerk : geteuid());
+        EXPECT_EQ(st.st_gid, asRoot ? settingsdriver::kClerk : getegid());
+        EXPECT_EQ(fs::is_symlink(fs::symlink_status(path)), c.link);
+        fs::permissions(file, perms::owner_read, fs::perm_options::add);
+        EXPECT_EQ(readFile(file), c.saved ? saved : old);
+        EXPECT_EQ(temporaries(office), std::vector<std::string>{});
+        fs::remove_all(office);
+    }
 }
 
 TEST_F(IniFileTest, KeepsTheFilesPermissions)
@@ -212,6 +542,7 @@ TEST_F(IniFileTest, KeepsTheFilesPermissions)
     fs::permissions(m_path, fs::perms::owner_read | fs::perms::owner_write);
     IniFile ini(m_path);
     ini.WriteString("REQUIRED", "Co", "New");
+    ini.save();
     EXPECT_EQ(fs::status(m_path).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(filesInDir(), 1u) << "no temporary file left behind";
 }
