@@ -1,6 +1,9 @@
 #include "Picpanel.h"
 
 #include <QPainter>
+#include <QScreen>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <algorithm>
 
 #include "ui_Picpanel.h"
@@ -69,6 +72,49 @@ void TBevelPanel::paintEvent(QPaintEvent *)
     frame3D(painter, r, kShadow, kHighlight, m_bevelWidth);
 }
 
+void TGlyphButton::setGlyphMargin(int margin)
+{
+    m_glyphMargin = margin;
+    update();
+}
+
+void TGlyphButton::paintEvent(QPaintEvent *event)
+{
+    if (m_glyphMargin < 0 || icon().isNull()) {
+        QPushButton::paintEvent(event);
+        return;
+    }
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    painter.drawControl(QStyle::CE_PushButtonBevel, option);
+    // Pressed, the picture and the caption move down and right together.
+    const int shift = isDown() ? 1 : 0;
+    const QSize glyph = iconSize();
+    const QPixmap pixmap = icon().pixmap(glyph, isEnabled() ? QIcon::Normal : QIcon::Disabled);
+    painter.drawPixmap(m_glyphMargin + shift, (height() - glyph.height()) / 2 + shift, pixmap);
+    const QRect captionArea(m_glyphMargin + glyph.width() + shift, shift,
+                            width() - m_glyphMargin - glyph.width(), height());
+    painter.drawItemText(captionArea, Qt::AlignCenter | Qt::TextShowMnemonic, palette(), isEnabled(), text(),
+                         QPalette::ButtonText);
+    if (hasFocus()) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = style()->subElementRect(QStyle::SE_PushButtonFocusRect, &option, this);
+        painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+    }
+}
+
+void CentreOnScreen(QWidget *window)
+{
+    const QScreen *screen = window->screen();
+    if (!screen)
+        return;
+    QRect frame = window->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window->move(frame.topLeft());
+}
+
 TPicturePanel::TPicturePanel(QWidget *parent)
     : TBevelPanel(parent)
     , ui(std::make_unique<Ui::TPicturePanel>())
@@ -78,6 +124,10 @@ TPicturePanel::TPicturePanel(QWidget *parent)
     // The labels fit their texts, as they did when they were sized by the
     // font. The face standing in for MS Sans Serif differs between systems,
     // so the widths in the form are only a guide.
+    // The version and the place of the licence and manual come from the
+    // build, so the box, the printed quote and quillon-quote agree.
+    ui->Label6->setText(QStringLiteral("Version " QUILLON_VERSION));
+    ui->Label7->setText(QStringLiteral("Documentation: " QUILLON_DOCDIR));
     for (QLabel *label : {ui->Label2, ui->Label3, ui->Label4, ui->Label5, ui->Label6, ui->Label7, ui->Label8})
         label->adjustSize();
 }

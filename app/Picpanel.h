@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFrame>
+#include <QPushButton>
 #include <memory>
 
 namespace Ui {
@@ -42,6 +43,31 @@ private:
     int m_borderWidth = 0;
     bool m_outline = true;
 };
+
+// A button whose glyph can sit a fixed distance from its left edge, with the
+// caption centred in the space that is left, as the older glyph buttons drew
+// theirs. With a negative margin it is an ordinary button: glyph and caption
+// centred together.
+class TGlyphButton : public QPushButton
+{
+    Q_OBJECT
+    Q_PROPERTY(int glyphMargin READ glyphMargin WRITE setGlyphMargin)
+public:
+    using QPushButton::QPushButton;
+
+    int glyphMargin() const { return m_glyphMargin; }
+    void setGlyphMargin(int margin);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    int m_glyphMargin = -1;
+};
+
+// Puts a top-level window in the middle of its screen rather than over its
+// owner, as the dialogs laid out "centred on the screen" are.
+void CentreOnScreen(QWidget *window);
 
 // The maroon panel with the logo and the project's notice, shared by the
 // splash window and the about box. Its controls keep their form names

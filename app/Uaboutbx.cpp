@@ -20,6 +20,13 @@ TFAboutBox::TFAboutBox(QWidget *parent)
 
 TFAboutBox::~TFAboutBox() = default;
 
+void TFAboutBox::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // In the middle of the screen, not over the main window.
+    CentreOnScreen(this);
+}
+
 void TFAboutBox::keyPressEvent(QKeyEvent *event)
 {
     // The box has no Cancel button, so Escape does nothing; only OK and the

@@ -27,6 +27,14 @@ TFGetDetail::TFGetDetail(QWidget *owner)
 
 TFGetDetail::~TFGetDetail() = default;
 
+void TFGetDetail::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // Its designed place on the screen, clear of the main window's inputs,
+    // rather than centred over its owner.
+    move(84, 95);
+}
+
 void TFGetDetail::setHeading(const QString &kind)
 {
     ui->Label5->setText(kind);

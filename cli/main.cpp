@@ -263,8 +263,10 @@ int runPdf(char *program, const Options &options, const LocaleSettings &locale, 
     const CompanyDetails company = ReadCompanyDetails(IniFile(DefaultSettingsPath()));
     QuotePage page;
     FillQuotePage(page, QuoteTextsFor(outcome, type, policy, company, locale));
-    if (!WriteQuotePdf(QString::fromLocal8Bit(options.pdfFile->c_str()), page)) {
-        std::fprintf(stderr, "quillon-quote: cannot write '%s'\n", options.pdfFile->c_str());
+    if (const FileWriteResult written = WriteQuotePdf(QString::fromLocal8Bit(options.pdfFile->c_str()), page);
+        !written) {
+        std::fprintf(stderr, "quillon-quote: cannot write '%s': %s\n", options.pdfFile->c_str(),
+                     written.error.toLocal8Bit().constData());
         return kExitUsage;
     }
     return kExitOk;

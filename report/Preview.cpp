@@ -1,9 +1,12 @@
 #include "Preview.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPageLayout>
 #include <QPainter>
@@ -11,16 +14,96 @@
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrintPreviewWidget>
-#include <QGuiApplication>
+#include <QPrinterInfo>
 #include <QScreen>
 #include <QToolBar>
+#include <algorithm>
+
+// A quote read back from a file. Saving it writes back the bytes as read:
+// drawing it again would save a picture of the page, many times the size
+// and without its text.
+struct OpenedQuote
+{
+    QByteArray bytes;
+    QImage preview; // the page at screen resolution
+};
 
 namespace {
+
+// A quote written here is about 30 kB, and one saved as a picture of its
+// page by earlier versions about 5 MB. Anything much larger is not a
+// one-page quote, and reading it would cost its whole size in memory.
+constexpr qint64 kLargestQuoteFile = 32 * 1024 * 1024;
+
+// An opened quote is printed from a picture of its page. 300 dpi is what an
+// office printer resolves; the printer's own 1200 dpi would be a 540 MB
+// picture.
+constexpr int kOpenedPrintDpi = 300;
 
 void letterFullPage(QPrinter &printer)
 {
     printer.setPageLayout(QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
     printer.setFullPage(true);
+}
+
+// A PDF read from memory rather than from its file, so that saving over
+// that file cannot pull the document from under the preview.
+class PdfInMemory
+{
+public:
+    explicit PdfInMemory(const QByteArray &bytes)
+    {
+        m_buffer.setData(bytes); // shared, not copied
+        m_buffer.open(QIODevice::ReadOnly);
+        m_document.load(&m_buffer);
+    }
+    QPdfDocument &document() { return m_document; }
+
+private:
+    QBuffer m_buffer; // the document reads from it until it is destroyed first
+    QPdfDocument m_document;
+};
+
+// Why a document is not a quote this program wrote, or nothing.
+std::optional<QString> quoteProblem(QPdfDocument &document)
+{
+    if (document.status() != QPdfDocument::Status::Ready) {
+        const QPdfDocument::Error error = document.error();
+        if (error == QPdfDocument::Error::IncorrectPassword || error == QPdfDocument::Error::UnsupportedSecurityScheme)
+            return TQuotePreview::tr("It is protected by a password");
+        return TQuotePreview::tr("It is not a PDF file");
+    }
+    if (document.pageCount() != 1)
+        return TQuotePreview::tr("It has %1 pages; a quote has one").arg(document.pageCount());
+    const QSizeF size = document.pagePointSize(0);
+    const QSizeF letter = QPageSize(QPageSize::Letter).size(QPageSize::Point);
+    if (qAbs(size.width() - letter.width()) > 1 || qAbs(size.height() - letter.height()) > 1)
+        return TQuotePreview::tr("Its page is not Letter size (8.5 x 11 inches)");
+    return std::nullopt;
+}
+
+QSize pageSizeAt(int width)
+{
+    return QSize(width, width * kPageHeight / kPageWidth);
+}
+
+// The page of a quote PDF as a picture `width` pixels wide. What the page
+// leaves blank comes out transparent, and the edges of its white labels
+// half so, which prints as grey frames; so the picture is laid on paper
+// white, in place.
+QImage renderOnPaper(QPdfDocument &document, int width)
+{
+    QImage image = document.render(0, pageSizeAt(width));
+    if (image.isNull())
+        return image;
+    image.convertTo(QImage::Format_ARGB32_Premultiplied);
+    {
+        QPainter painter(&image);
+        painter.setCompositionMode(QPainter::CompositionMode_DestinationOver);
+        painter.fillRect(image.rect(), Qt::white);
+    }
+    image.convertTo(QImage::Format_RGB32);
+    return image;
 }
 
 } // namespace
@@ -36,7 +119,7 @@ TQuotePreview::TQuotePreview(const QuotePage &page, QWidget *parent)
     letterFullPage(m_printer);
     m_view = new QPrintPreviewWidget(&m_printer, this);
     setCentralWidget(m_view);
-    connect(m_view, &QPrintPreviewWidget::paintRequested, this, &TQuotePreview::paintPages);
+    connect(m_view, &QPrintPreviewWidget::paintRequested, this, &TQuotePreview::paintPreview);
     buildToolBar();
     m_view->fitToWidth();
 }
@@ -67,47 +150,100 @@ void TQuotePreview::buildToolBar()
     add(tr("&Last Page"), QKeySequence(Qt::Key_End), [this] { m_view->setCurrentPage(m_view->pageCount()); });
     bar->addSeparator();
     add(tr("Printer &Setup..."), QKeySequence(), &TQuotePreview::setupPrinter);
-    add(tr("&Print"), QKeySequence::Print, &TQuotePreview::printPage);
+    add(tr("&Print"), QKeySequence::Print, &TQuotePreview::printPage)->setObjectName(QStringLiteral("PrintAction"));
     add(tr("&Save..."), QKeySequence::Save, [this] {
         const QString path = QFileDialog::getSaveFileName(this, tr("Save Quote"), QString(), tr("PDF files (*.pdf)"));
-        if (!path.isEmpty() && !savePdf(path)) {
-            QMessageBox box(QMessageBox::Warning, windowTitle(), tr("Unable to write to %1").arg(path), QMessageBox::Ok, this);
-            box.setTextFormat(Qt::PlainText); // a path is shown as it is, whatever it holds
-            box.exec();
-        }
-    });
+        if (!path.isEmpty())
+            savePdf(path);
+    })->setObjectName(QStringLiteral("SaveAction"));
     add(tr("&Open..."), QKeySequence::Open, [this] {
         const QString path = QFileDialog::getOpenFileName(this, tr("Open Quote"), QString(), tr("PDF files (*.pdf)"));
-        if (!path.isEmpty() && !openPdf(path)) {
-            QMessageBox box(QMessageBox::Warning, windowTitle(), tr("Unable to read %1").arg(path), QMessageBox::Ok, this);
-            box.setTextFormat(Qt::PlainText); // a path is shown as it is, whatever it holds
-            box.exec();
-        }
-    });
+        if (!path.isEmpty())
+            openPdf(path);
+    })->setObjectName(QStringLiteral("OpenAction"));
     bar->addSeparator();
     add(tr("&Close"), QKeySequence(Qt::Key_Escape), &QWidget::close);
 }
 
-void TQuotePreview::paintPages(QPrinter *printer)
+void TQuotePreview::paintShownPage(QPainter &painter, const QImage &opened) const
 {
     if (!m_opened) {
-        PaintQuotePage(*printer, m_page);
+        PaintQuotePage(painter, m_page);
         return;
     }
-    // A quote opened from a PDF is printed from its pages at the printer's resolution.
-    QPainter painter(printer);
-    for (int i = 0; i < m_opened->pageCount(); ++i) {
-        if (i > 0)
-            printer->newPage();
-        const QRect target = painter.viewport();
-        const QImage image = m_opened->render(i, target.size());
-        painter.drawImage(target, image);
-    }
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRectF(0, 0, kPageWidth, kPageHeight), opened);
 }
 
-void TQuotePreview::printPage()
+void TQuotePreview::paintPreview(QPrinter *printer)
 {
-    m_view->print();
+    letterFullPage(*printer);
+    // The preview records the drawing; there is no device to fail.
+    QPainter painter(printer);
+    painter.scale(printer->logicalDpiX() / 96.0, printer->logicalDpiY() / 96.0);
+    paintShownPage(painter, m_opened ? m_opened->preview : QImage());
+}
+
+void TQuotePreview::setPrinterName(const QString &name)
+{
+    m_printerName = name;
+    if (!name.isEmpty())
+        m_printer.setPrinterName(name);
+}
+
+QString TQuotePreview::printerLabel() const
+{
+    if (!m_printerName.isEmpty())
+        return m_printerName;
+    if (m_printer.outputFormat() == QPrinter::PdfFormat && !m_printer.outputFileName().isEmpty())
+        return m_printer.outputFileName();
+    if (!m_printer.printerName().isEmpty())
+        return m_printer.printerName();
+    return tr("the default printer");
+}
+
+bool TQuotePreview::printPage()
+{
+    const std::optional<QString> problem = printProblem();
+    if (problem)
+        report(tr("Unable to print to %1: %2").arg(printerLabel(), *problem));
+    return !problem;
+}
+
+std::optional<QString> TQuotePreview::printProblem()
+{
+    // A file chosen in the print dialog needs no print service.
+    const bool toFile = m_printer.outputFormat() == QPrinter::PdfFormat && !m_printer.outputFileName().isEmpty();
+    if (!toFile) {
+        // Without any printer QPrinter falls back to writing a PDF to no file.
+        if (QPrinterInfo::availablePrinterNames().isEmpty())
+            return tr("No printer is installed");
+        // The printer asked for may have been installed since, or removed.
+        if (!m_printerName.isEmpty() && m_printer.printerName() != m_printerName)
+            m_printer.setPrinterName(m_printerName);
+        if (!m_printerName.isEmpty() && m_printer.printerName() != m_printerName)
+            return tr("No printer of that name is installed");
+    }
+    if (m_printer.printerState() == QPrinter::Error)
+        return tr("The printer reports an error");
+    letterFullPage(m_printer);
+    QImage opened;
+    if (m_opened) {
+        const int dpi = std::min(m_printer.resolution(), kOpenedPrintDpi);
+        opened = renderOnPaper(PdfInMemory(m_opened->bytes).document(), kPageWidth * dpi / 96);
+        if (opened.isNull())
+            return tr("The opened quote could not be drawn");
+    }
+    QPainter painter;
+    if (!painter.begin(&m_printer))
+        return tr("The printer could not be started");
+    painter.scale(m_printer.logicalDpiX() / 96.0, m_printer.logicalDpiY() / 96.0);
+    paintShownPage(painter, opened);
+    if (!painter.end())
+        return tr("The page could not be sent to the printer");
+    if (m_printer.printerState() == QPrinter::Error || m_printer.printerState() == QPrinter::Aborted)
+        return tr("The printer reports an error");
+    return std::nullopt;
 }
 
 void TQuotePreview::setupPrinter()
@@ -115,34 +251,69 @@ void TQuotePreview::setupPrinter()
     QPrintDialog dialog(&m_printer, this);
     dialog.setOptions(QAbstractPrintDialog::PrintPageRange | QAbstractPrintDialog::PrintShowPageSize);
     dialog.setMinMax(1, 1);
-    if (dialog.exec() == QDialog::Accepted)
+    if (dialog.exec() == QDialog::Accepted) {
+        m_printerName = m_printer.printerName();
         m_view->updatePreview();
+    }
 }
 
 bool TQuotePreview::savePdf(const QString &path)
 {
-    if (!m_opened)
-        return WriteQuotePdf(path, m_page);
-    QPrinter pdf(QPrinter::HighResolution);
-    pdf.setOutputFormat(QPrinter::PdfFormat);
-    pdf.setOutputFileName(path);
-    letterFullPage(pdf);
-    QFile probe(path);
-    if (!probe.open(QIODevice::WriteOnly))
-        return false;
-    probe.close();
-    paintPages(&pdf);
-    return true;
+    const FileWriteResult written = m_opened ? WriteQuoteFile(path, m_opened->bytes) : WriteQuotePdf(path, m_page);
+    if (!written)
+        report(tr("Unable to write to %1: %2").arg(path, written.error));
+    return written.ok();
 }
 
 bool TQuotePreview::openPdf(const QString &path)
 {
-    auto document = std::make_unique<QPdfDocument>();
-    if (document->load(path) != QPdfDocument::Error::None || document->pageCount() < 1)
+    const auto refuse = [this, &path](const QString &reason) {
+        report(tr("Unable to open %1: %2").arg(path, reason));
         return false;
-    m_opened = std::move(document);
+    };
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return refuse(file.errorString());
+    if (file.isSequential())
+        return refuse(tr("It is not a file"));
+    if (file.size() == 0)
+        return refuse(tr("The file is empty"));
+    if (file.size() > kLargestQuoteFile)
+        return refuse(tr("It is too large to be a one-page quote"));
+    auto opened = std::make_unique<OpenedQuote>();
+    opened->bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return refuse(file.errorString());
+    // Checked before Qt Pdf sees the bytes: it leaks a little of every
+    // document it fails to read.
+    if (!opened->bytes.left(1024).contains("%PDF-"))
+        return refuse(tr("It is not a PDF file"));
+    PdfInMemory pdf(opened->bytes);
+    if (const std::optional<QString> problem = quoteProblem(pdf.document()))
+        return refuse(*problem);
+    // Drawn as wide as the screen, which is what the window shows at page
+    // width, and no finer than 200 dpi: enough for a sharp page, where the
+    // printer's resolution would take over half a gigabyte.
+    const QScreen *shownOn = screen();
+    const int screenWidth = shownOn ? qRound(shownOn->geometry().width() * shownOn->devicePixelRatio()) : 0;
+    opened->preview = renderOnPaper(pdf.document(), std::clamp(screenWidth, kPageWidth, kPageWidth * 200 / 96));
+    if (opened->preview.isNull())
+        return refuse(tr("Its page could not be drawn"));
+    m_opened = std::move(opened);
     m_view->updatePreview();
     return true;
+}
+
+QSize TQuotePreview::openedImageSize() const
+{
+    return m_opened ? m_opened->preview.size() : QSize();
+}
+
+void TQuotePreview::report(const QString &message)
+{
+    QMessageBox box(QMessageBox::Warning, windowTitle(), message, QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText); // a path is shown as it is, whatever it holds
+    box.exec();
 }
 
 void TQuotePreview::closeEvent(QCloseEvent *event)
@@ -156,8 +327,7 @@ void PreviewQuote(const QuotePage &page, QWidget *owner, const QString &printerN
     // A window of its own, not a modal one: the main window stays usable
     // while the clerk looks at the quote.
     QPointer<TQuotePreview> preview = new TQuotePreview(page, owner);
-    if (!printerName.isEmpty())
-        preview->printer().setPrinterName(printerName);
+    preview->setPrinterName(printerName);
     QEventLoop wait;
     QObject::connect(preview, &TQuotePreview::closed, &wait, &QEventLoop::quit);
     QObject::connect(preview, &QObject::destroyed, &wait, &QEventLoop::quit);

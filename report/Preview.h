@@ -3,16 +3,19 @@
 #include <QMainWindow>
 #include <QPrinter>
 #include <memory>
+#include <optional>
 
 #include "Uprpt.h"
 
-class QPdfDocument;
 class QPrintPreviewWidget;
+struct OpenedQuote;
 
 // The preview of one quote: the page at the window's width, zoom, page
 // navigation, a printer set-up of its own, Print, Save as PDF, Open a saved
 // quote and Close. Each preview keeps its own copy of the page, so a second
 // quote started while this one is open does not change what this one prints.
+// Print, Save and Open report any failure in a box naming the printer or the
+// file and the reason.
 class TQuotePreview : public QMainWindow
 {
     Q_OBJECT
@@ -23,13 +26,27 @@ public:
     QPrinter &printer() { return m_printer; }
     QPrintPreviewWidget *view() const { return m_view; }
 
-    // Sends the page shown to the preview's printer.
-    void printPage();
-    // Writes the page shown as a PDF; false when the file cannot be written.
+    // The printer the page goes to. Set it here rather than on printer():
+    // QPrinter keeps its previous printer when given a name the print
+    // service does not know, and the page would go there unannounced.
+    void setPrinterName(const QString &name);
+
+    // Sends the page shown to the preview's printer; false, after a box
+    // naming the printer and the reason, when it could not.
+    bool printPage();
+    // Writes the page shown to `path`: a quote opened from a file as the
+    // bytes it was read from, otherwise the page as a PDF. False, after a
+    // box, when it could not; the file at `path` is then as it was.
     bool savePdf(const QString &path);
-    // Shows a saved quote PDF instead of the page; false when it cannot be read.
+    // Shows the quote saved at `path` instead of the page. A file that is not
+    // a one-page Letter PDF is refused with a box, and the preview is left
+    // as it was.
     bool openPdf(const QString &path);
     void setupPrinter();
+
+    // The size of the image an opened quote is shown from; empty while the
+    // preview shows its own page.
+    QSize openedImageSize() const;
 
 signals:
     void closed();
@@ -38,13 +55,18 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void paintPages(QPrinter *printer);
+    void paintPreview(QPrinter *printer);
+    void paintShownPage(QPainter &painter, const QImage &opened) const;
+    std::optional<QString> printProblem();
+    QString printerLabel() const;
+    void report(const QString &message);
     void buildToolBar();
 
     QuotePage m_page;
     QPrinter m_printer;
+    QString m_printerName; // as asked for; empty: the print service's choice
     QPrintPreviewWidget *m_view;
-    std::unique_ptr<QPdfDocument> m_opened;
+    std::unique_ptr<OpenedQuote> m_opened;
 };
 
 // Shows the preview and waits, with the program's other windows still

@@ -2,6 +2,9 @@
 
 #include "Messages.h"
 
+#include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QImage>
 #include <QPageLayout>
@@ -9,10 +12,20 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
+#include <QRandomGenerator>
 #include <QTextLayout>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+#if defined(Q_OS_UNIX)
+#include <unistd.h>
+#elif defined(Q_OS_WIN)
+#include <io.h>
+#endif
 
 TFQReport *FQReport = nullptr;
 
@@ -582,7 +595,8 @@ void PaintQuotePage(QPainter &painter, const QuotePage &page)
 
 namespace {
 
-bool paintOnPagedDevice(QPagedPaintDevice &device, const QuotePage &page)
+// The reason drawing failed, or nothing.
+std::optional<QString> paintOnPagedDevice(QPagedPaintDevice &device, const QuotePage &page)
 {
     // Full-page mode: the page's own half-inch margins are part of the
     // drawing, so the device must not add a second set, whatever a printer
@@ -592,37 +606,90 @@ bool paintOnPagedDevice(QPagedPaintDevice &device, const QuotePage &page)
     device.setPageLayout(layout);
     QPainter painter;
     if (!painter.begin(&device))
-        return false;
+        return QStringLiteral("The page could not be started");
     painter.scale(device.logicalDpiX() / 96.0, device.logicalDpiY() / 96.0);
     PaintQuotePage(painter, page);
-    return painter.end();
+    if (!painter.end())
+        return QStringLiteral("The page could not be finished");
+    return std::nullopt;
+}
+
+QString systemReason(int code)
+{
+    return QString::fromLocal8Bit(std::generic_category().message(code));
+}
+
+// Puts what was written to `file` on the disk before the rename makes it the
+// quote: otherwise a power cut soon after can leave an empty file where the
+// earlier quote was.
+bool syncToDisk(QFile &file)
+{
+#if defined(Q_OS_UNIX)
+    return ::fsync(file.handle()) == 0;
+#elif defined(Q_OS_WIN)
+    return ::_commit(file.handle()) == 0;
+#else
+    Q_UNUSED(file);
+    return true;
+#endif
 }
 
 } // namespace
 
-void PaintQuotePage(QPagedPaintDevice &device, const QuotePage &page)
+bool PaintQuotePage(QPagedPaintDevice &device, const QuotePage &page)
 {
-    paintOnPagedDevice(device, page);
+    return !paintOnPagedDevice(device, page);
 }
 
-bool WriteQuotePdf(const QString &path, const QuotePage &page)
+FileWriteResult WriteQuoteFile(const QString &path, const QByteArray &bytes)
 {
-    // Written beside the target and renamed over it: a failure leaves no
-    // half-written quote, and any earlier file at the path stays as it was.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
+    // Not QSaveFile: it ignores a failed sync and a failed close, so it can
+    // report success with the earlier quote replaced by one that never
+    // reached the disk whole.
+    const QFileInfo info(path);
+    const QString target = info.isSymLink() ? info.symLinkTarget() : path;
+    // A name of its own for every save: two saves to one path never write
+    // into the same partial file, and NewOnly never overwrites anything.
+    QFile part(target + QStringLiteral(".part-") +
+               QString::number(QRandomGenerator::global()->generate64(), 36));
+    if (!part.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+        return {part.errorString()};
+    // The reason is read before the partial file is removed, which resets it.
+    const auto abandon = [&part](const QString &reason) {
+        part.close();
+        part.remove();
+        return FileWriteResult{reason};
+    };
+    if (QFileInfo::exists(target) && !part.setPermissions(QFile::permissions(target)))
+        return abandon(part.errorString());
+    if (part.write(bytes) != bytes.size())
+        return abandon(part.errorString());
+    if (!syncToDisk(part))
+        return abandon(systemReason(errno));
+    part.close();
+    if (part.error() != QFileDevice::NoError)
+        return abandon(part.errorString());
+    std::error_code error;
+    std::filesystem::rename(QFileInfo(part).filesystemFilePath(), QFileInfo(target).filesystemFilePath(), error);
+    if (error)
+        return abandon(QString::fromLocal8Bit(error.message()));
+    return {};
+}
+
+FileWriteResult WriteQuotePdf(const QString &path, const QuotePage &page)
+{
+    QByteArray pdf;
     {
-        QPdfWriter writer(&file);
+        QBuffer buffer(&pdf);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&buffer);
         writer.setResolution(1200);
         writer.setCreator(QStringLiteral("Quillon"));
         writer.setTitle(QStringLiteral("Quotation"));
-        if (!paintOnPagedDevice(writer, page)) {
-            file.cancelWriting();
-            return false;
-        }
+        if (const std::optional<QString> problem = paintOnPagedDevice(writer, page))
+            return {*problem};
     }
-    return file.commit();
+    return WriteQuoteFile(path, pdf);
 }
 
 namespace {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QFont>
 #include <QRect>
 #include <QString>
@@ -90,12 +91,30 @@ void PaintQuotePage(QPainter &painter, const QuotePage &page);
 // Paints the page onto a printer or PDF writer set up for Letter, full page.
 // The set-up is done here: Letter, portrait, full-page mode with no device
 // margins, whatever the device held before; the painter is scaled from the
-// device's resolution to 1/96 inch.
-void PaintQuotePage(QPagedPaintDevice &device, const QuotePage &page);
+// device's resolution to 1/96 inch. False when the device could not be
+// drawn on or its page not finished.
+bool PaintQuotePage(QPagedPaintDevice &device, const QuotePage &page);
 
-// Writes the page as a one-page PDF; false when the file cannot be written.
-// The file is replaced atomically, so a failure leaves any earlier file.
-bool WriteQuotePdf(const QString &path, const QuotePage &page);
+// The outcome of writing a file: it worked, or why not, in words that can
+// be shown as they are ("No space left on device").
+struct FileWriteResult
+{
+    QString error; // empty when the file was written
+    bool ok() const { return error.isEmpty(); }
+    explicit operator bool() const { return ok(); }
+};
+
+// Replaces the file at `path` with `bytes`. They are written to a new file
+// beside it, flushed to the disk, closed and renamed over it, and every one
+// of those steps is checked: on any failure the earlier file at `path` is
+// left as it was, the partial one is removed, and the reason is returned.
+// A symbolic link at `path` is followed, so the file it names is replaced.
+FileWriteResult WriteQuoteFile(const QString &path, const QByteArray &bytes);
+
+// Writes the page as a one-page PDF, replacing any file at `path` as
+// WriteQuoteFile does. The page is drawn in memory first, so a failure to
+// draw it touches no file either.
+FileWriteResult WriteQuotePdf(const QString &path, const QuotePage &page);
 
 // Where a band's top-left corner lies on the page, in 1/96 inch.
 QPoint QuoteBandOrigin(QuoteBand band);

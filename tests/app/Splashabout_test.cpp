@@ -107,9 +107,11 @@ private slots:
         QTest::newRow("holders") << "Label3" << QPoint(112, 104) << "The Quillon developers";
         QTest::newRow("licence") << "Label4" << QPoint(116, 120) << "Released under the MIT License";
         QTest::newRow("what it is") << "Label5" << QPoint(92, 136) << "Insurance premium refund calculator";
-        QTest::newRow("contact") << "Label7" << QPoint(52, 152) << "Source: github.com/quillon-app/quillon";
+        // Where the manual is installed, never an address the project does not own.
+        QTest::newRow("documentation") << "Label7" << QPoint(52, 152) << "Documentation: " QUILLON_DOCDIR;
         QTest::newRow("for whom") << "Label8" << QPoint(108, 168) << "Free software for insurance offices";
-        QTest::newRow("version") << "Label6" << QPoint(20, 180) << "Version 1.4";
+        // The same version as the printed quote and quillon-quote --version.
+        QTest::newRow("version") << "Label6" << QPoint(20, 180) << "Version " QUILLON_VERSION;
     }
     // Each label sits at its place over the picture, shows all of its text
     // and paints its own navy ground under yellow letters.
