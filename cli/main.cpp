@@ -21,9 +21,6 @@
 #include "Quotetable.h"
 #include "Shortdate.h"
 
-#ifndef QUILLON_VERSION
-#define QUILLON_VERSION "0"
-#endif
 
 namespace {
 

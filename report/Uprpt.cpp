@@ -165,8 +165,10 @@ const Row kFooterRows[] = {
     {2, "QRLabel42", L, 24, 51, 673, 15,
      "Free software released under the MIT License - Copyright (c) 2026 The Quillon developers", Face::Small,
      kCentre, NoFlags},
-    {3, "QRLabel43", L, 24, 67, 673, 15, "Source and issues: github.com/quillon-app/quillon", Face::Small, kCentre,
-     NoFlags},
+    // Only what is true wherever the program runs: its version, and where
+    // its licence and manual are installed.
+    {3, "QRLabel43", L, 24, 67, 673, 15, "Quillon " QUILLON_VERSION " - licence and manual: " QUILLON_DOCDIR,
+     Face::Small, kCentre, NoFlags},
 };
 
 // One row of figures: caption, "Rate", rate, "Amount", amount. The numbers

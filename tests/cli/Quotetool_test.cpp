@@ -288,6 +288,20 @@ TEST(QuoteToolPdf, TellsTheRangeMessageAndStillWritesTheQuote)
     }
 }
 
+// The tool, the window's about box and the printed quote name one version,
+// and the quote names no address the project does not own.
+TEST(QuoteToolPdf, NamesTheVersionAndNoForeignAddress)
+{
+    const ToolRun version = run("--version");
+    EXPECT_EQ(version.out, "quillon-quote " QUILLON_VERSION "\n");
+    const SettingsDir settings("");
+    const std::string pdf = settings.file("version.pdf");
+    ASSERT_EQ(run("--pdf '" + pdf + "' 1000 1/1/2026 4/11/2026 " + kToday).status, 0);
+    const std::string text = pdfText(pdf);
+    EXPECT_NE(text.find("Quillon " QUILLON_VERSION " - licence and manual: " QUILLON_DOCDIR), std::string::npos) << text;
+    EXPECT_EQ(text.find("github"), std::string::npos) << text;
+}
+
 TEST(QuoteToolPdf, FailsWithoutWritingAFile)
 {
     const SettingsDir settings("");

@@ -327,7 +327,7 @@ TEST(QuotePage, StartsWithPlaceholdersAndBothNoticesOff)
         {"QRLabel44", "REFUND"},      {"QRLabel20", "Premium"},
         {"QRLabel38", "Policy Start Date:"}, {"QRLabel39", "Policy End Date:"},
         {"QRLabel42", "Free software released under the MIT License - Copyright (c) 2026 The Quillon developers"},
-        {"QRLabel43", "Source and issues: github.com/quillon-app/quillon"},
+        {"QRLabel43", "Quillon " QUILLON_VERSION " - licence and manual: " QUILLON_DOCDIR},
     };
     for (const auto &[name, text] : cases)
         EXPECT_EQ(page.text(QString::fromLatin1(name)), QString::fromLatin1(text)) << name;
