@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -101,6 +102,45 @@ bool entry(std::string_view text, std::string_view &key, std::string_view &value
     return !key.empty();
 }
 
+// Where a key stands: its entry, as a read finds it (the first in any
+// section of that name), and where a missing key goes (after the last
+// non-blank line of the first such section). Reads and writes share this
+// one search, so a write changes the very line a read returns.
+struct Place
+{
+    std::optional<Line> entry;
+    std::string_view key;   // as the file spells it
+    std::string_view value; // trimmed
+    bool sectionFound = false;
+    std::size_t insertAt = 0;
+};
+
+Place locate(const std::string &contents, std::string_view section, std::string_view key)
+{
+    Place place;
+    bool inSection = false;
+    bool inFirstSection = false;
+    for (const Line &line : splitLines(contents)) {
+        const std::string_view text(contents.data() + line.begin, line.textEnd - line.begin);
+        std::string_view name, k, v;
+        if (sectionName(text, name)) {
+            inSection = equalNoCase(name, section);
+            inFirstSection = inSection && !place.sectionFound;
+            place.sectionFound = place.sectionFound || inSection;
+            if (inFirstSection)
+                place.insertAt = line.next;
+        } else if (inSection && entry(text, k, v) && equalNoCase(k, key)) {
+            place.entry = line;
+            place.key = k;
+            place.value = v;
+            return place;
+        } else if (inFirstSection && !trimmed(text).empty()) {
+            place.insertAt = line.next;
+        }
+    }
+    return place;
+}
+
 std::string lineEnding(const std::string &s)
 {
     const std::size_t nl = s.find('\n');
@@ -110,7 +150,7 @@ std::string lineEnding(const std::string &s)
 }
 
 // Text after the byte-order mark whose last line has no line end yet.
-bool endsInsideALine(const std::string &s)
+bool endsInsideALine(std::string_view s)
 {
     return s.size() > byteOrderMarkSize(s) && s.back() != '\n';
 }
@@ -322,58 +362,30 @@ void IniFile::load()
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key, std::string_view fallback) const
 {
-    bool inSection = false;
-    for (const Line &line : splitLines(m_contents)) {
-        const std::string_view text(m_contents.data() + line.begin, line.textEnd - line.begin);
-        std::string_view name, k, v;
-        if (sectionName(text, name))
-            inSection = equalNoCase(name, section);
-        else if (inSection && entry(text, k, v) && equalNoCase(k, key))
-            return std::string(v);
-    }
-    return std::string(fallback);
+    const Place place = locate(m_contents, section, key);
+    return std::string(place.entry ? place.value : fallback);
 }
 
 void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value)
 {
-    const std::string eol = lineEnding(m_contents);
     const std::string safeValue = oneLine(value);
-    bool inSection = false;
-    bool sectionFound = false;
-    std::size_t insertAt = std::string::npos; // after the section's last non-blank line
-    for (const Line &line : splitLines(m_contents)) {
-        const std::string_view text(m_contents.data() + line.begin, line.textEnd - line.begin);
-        std::string_view name, k, v;
-        if (sectionName(text, name)) {
-            if (inSection)
-                break; // the section ended without the key
-            inSection = !sectionFound && equalNoCase(name, section);
-            sectionFound = sectionFound || inSection;
-            if (inSection)
-                insertAt = line.next;
-            continue;
-        }
-        if (!inSection)
-            continue;
-        if (entry(text, k, v) && equalNoCase(k, key)) {
-            if (v == safeValue)
-                return; // unchanged: the line keeps its spacing byte for byte
-            // Keep the line's own spelling of the key and its line end.
-            const std::size_t keyEnd = m_contents.find('=', line.begin);
-            m_contents = m_contents.substr(0, line.begin)
-                + std::string(trimmed(std::string_view(m_contents.data() + line.begin, keyEnd - line.begin)))
-                + "=" + safeValue + m_contents.substr(line.textEnd);
+    const Place place = locate(m_contents, section, key);
+    if (place.entry) {
+        // Unchanged: the line keeps its spacing and every byte of the value,
+        // even a stray carriage return the file already held.
+        if (place.value == value || place.value == safeValue)
             return;
-        }
-        if (!trimmed(text).empty())
-            insertAt = line.next;
+        // Keep the line's own spelling of the key and its line end.
+        const Line &line = *place.entry;
+        m_contents.replace(line.begin, line.textEnd - line.begin, std::string(place.key) + "=" + safeValue);
+        return;
     }
+    const std::string eol = lineEnding(m_contents);
     const std::string newLine = std::string(key) + "=" + safeValue + eol;
-    if (sectionFound) {
-        std::string before = m_contents.substr(0, insertAt);
-        if (endsInsideALine(before))
-            before += eol; // the section's last line had no line end
-        m_contents = before + newLine + m_contents.substr(insertAt);
+    if (place.sectionFound) {
+        // The section's last line may be the file's last, without a line end.
+        const bool endLine = endsInsideALine(std::string_view(m_contents).substr(0, place.insertAt));
+        m_contents.insert(place.insertAt, endLine ? eol + newLine : newLine);
     } else {
         if (endsInsideALine(m_contents))
             m_contents += eol;

@@ -168,6 +168,8 @@ TEST(IniText, WritesChangeOnlyTheirOwnBytes)
     const Case cases[] = {
         {"an unchanged value keeps its spacing", "[REQUIRED]\r\n  co   =   Acme  \r\n", {{"Co", "Acme"}},
          "[REQUIRED]\r\n  co   =   Acme  \r\n"},
+        {"a value written back as read keeps a stray carriage return", "[REQUIRED]\nCo=a\rb\n", {{"Co", "a\rb"}},
+         "[REQUIRED]\nCo=a\rb\n"},
         {"a changed value keeps the key's spelling", "[REQUIRED]\r\n  co   =   Acme  \r\n", {{"Co", "Bell"}},
          "[REQUIRED]\r\nco=Bell\r\n"},
         {"byte-order mark kept, no second section", "\xEF\xBB\xBF[REQUIRED]\r\nCo=Old\r\n",
@@ -183,6 +185,9 @@ TEST(IniText, WritesChangeOnlyTheirOwnBytes)
          "[REQUIRED]\nCo=A\nZip=1\n"},
         {"a new section goes at the end", "; only a comment", {{"Co", "A"}},
          "; only a comment\r\n[REQUIRED]\r\nCo=A\r\n"},
+        {"a key only in a second section of the name is changed where reads find it",
+         "[REQUIRED]\nZip=1\n[REQUIRED]\nCo=a\n", {{"Co", "b"}, {"Add1", "x"}},
+         "[REQUIRED]\nZip=1\nAdd1=x\n[REQUIRED]\nCo=b\n"},
         {"the key of another section is not ours", "[Other]\nCo=x\n", {{"Co", "A"}},
          "[Other]\nCo=x\n[REQUIRED]\nCo=A\n"},
     };

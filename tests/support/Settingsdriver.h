@@ -5,11 +5,14 @@
 // (so permissions bind as they would for a clerk), and never for longer
 // than a few seconds.
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <poll.h>
 #include <string>
+#include <string_view>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -52,7 +55,8 @@ inline std::vector<std::string> faultEnv(const std::string &op, int n, const std
 #if defined(__SANITIZE_ADDRESS__)
     // The sanitizer runtime wants to come first among the libraries; the
     // shim only wraps calls, which works in either order.
-    env.push_back("ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0");
+    const char *asan = std::getenv("ASAN_OPTIONS");
+    env.push_back(std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":verify_asan_link_order=0");
 #endif
     return env;
 }
@@ -75,10 +79,15 @@ inline Run run(const std::vector<std::string> &args, const Options &options = {}
                 "--clear-groups", "--"};
     argv.push_back(QUILLON_SETTINGS_SAVE);
     argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<std::string> env;
-    for (char **e = environ; *e; ++e)
-        env.emplace_back(*e);
-    env.insert(env.end(), options.env.begin(), options.env.end());
+    // The options' variables replace the test's own of the same name.
+    std::vector<std::string> env = options.env;
+    for (char **e = environ; *e; ++e) {
+        const std::string_view inherited(*e);
+        const std::string_view name = inherited.substr(0, inherited.find('=') + 1);
+        if (std::none_of(options.env.begin(), options.env.end(),
+                         [&](const std::string &set) { return set.starts_with(name); }))
+            env.emplace_back(inherited);
+    }
     std::vector<char *> cargv, cenv;
     for (std::string &a : argv)
         cargv.push_back(a.data());
