@@ -558,7 +558,7 @@ TEST(WriteQuotePdf, PutsTextWhereTheLayoutSaysOnALetterPage)
         {"Harbour", -1, 48 + 16, 45.34},
         // Arial 8: Q 778, u 556, i 222, l 222, l 222, o 556, n 556
         {"Quillon", -1, 920 + 33, 24.90},
-        {"Source", -1, 920 + 67, -1},
+        {"licence", -1, 920 + 67, -1},
         {"ACTUAL", -1, 48 + 816, -1},
     };
     for (const Case &c : cases) {
