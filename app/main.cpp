@@ -14,6 +14,10 @@
 int main(int argc, char **argv)
 {
     QuillonApplication app(argc, argv);
+    // The installed menu entry and theme icon carry this id (data/), and a
+    // desktop groups the windows under that entry by it; a Wayland window
+    // takes it when created, so it is set before the splash.
+    QGuiApplication::setDesktopFileName(QStringLiteral("invalid.quillon.Quillon"));
     initQuillonPictures();
     // Read once, before any field formats a figure or reads a date.
     SetControlLocale(ReadSystemLocaleSettings());
@@ -23,10 +27,16 @@ int main(int argc, char **argv)
     FSSplash->paintNow();
 
     SetApplicationTitle(QStringLiteral("Quillon Insurance Refund Calculator"));
-    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/images/quillon.png")));
+    // Run from the build folder, where no icon theme has ours, the embedded
+    // drawing stands in.
+    QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("invalid.quillon.Quillon"),
+                                                    QIcon(QStringLiteral(":/images/quillon.png"))));
 
     FGIS = new TFGIS();
     FGIS->setAttribute(Qt::WA_DeleteOnClose); // closing the main window ends the program
+    // The form names the 32-pixel drawing; the theme has every size a task
+    // switcher asks for.
+    FGIS->setWindowIcon(QGuiApplication::windowIcon());
     FQReport = new TFQReport; // lives for the whole run, never shown itself
 
     FSSplash->hide();
