@@ -50,12 +50,21 @@ private:
     {
         return dialog->findChild<T *>(QString::fromLatin1(name));
     }
-    // Opens the dialog from the main window and lets `act` work in it.
+    // Opens the dialog from the main window and lets `act` work in it once
+    // it is active, so focus changes are real. A check failing inside `act`
+    // returns early: the dialog is then closed here, never left to hang.
     QList<ModalWatch::Seen> withDialog(const std::function<void(QWidget *)> &act)
     {
         ModalWatch watch([&](QWidget *modal) {
-            if (modal->inherits("TFCompanyInfo"))
+            if (!modal->inherits("TFCompanyInfo"))
+                return;
+            QPointer<QWidget> dialog = modal;
+            if (QTest::qWaitForWindowActive(modal))
                 act(modal);
+            else
+                QTest::qFail("the dialog never became active", __FILE__, __LINE__);
+            if (dialog && QTest::currentTestFailed())
+                static_cast<QDialog *>(dialog.data())->reject();
         });
         m_window->BitBtn3Click();
         return watch.seen();
