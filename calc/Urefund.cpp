@@ -22,17 +22,24 @@ MethodFigures fullyEarned(long double premium)
     return figures;
 }
 
+ProRataWorking permilleOf(float days, long double reciprocal)
+{
+    // 1000 x days x (1/T), left to right, then rounded to nearest (ties to
+    // even) into a 32-bit integer.
+    ProRataWorking working;
+    working.Scaled = kThousand * static_cast<long double>(days) * reciprocal;
+    working.Permille = static_cast<int>(std::lrint(working.Scaled));
+    return working;
+}
+
 // days is held in single precision as the calculation always has; every
 // difference of two valid day numbers is far below 2^24, so it is exact.
 MethodFigures proRated(long double premium, float days, long double reciprocal)
 {
     MethodFigures figures;
-    // 1000 x days x (1/T), left to right, then rounded to nearest (ties to
-    // even) into a 32-bit integer. The earned amount uses this rounded
-    // permille while the rate below keeps full precision: that mismatch is
-    // how the figures have always been quoted.
-    const long double scaled = kThousand * static_cast<long double>(days) * reciprocal;
-    const auto permille = static_cast<int>(std::lrint(scaled));
+    // The earned amount uses the rounded permille while the rate below keeps
+    // full precision: that mismatch is how the figures have always been quoted.
+    const int permille = permilleOf(days, reciprocal).Permille;
     figures.Earned = static_cast<long double>(permille) * kThousandth * premium;
     figures.Unearned = premium - figures.Earned;
     figures.EarnedRate = reciprocal * static_cast<long double>(days);
@@ -75,6 +82,12 @@ TermResult termResult(long double premium, int dayCount, PolicyTerm term)
 }
 
 } // namespace
+
+ProRataWorking ProRataPermille(int dayCount, PolicyTerm term)
+{
+    return permilleOf(static_cast<float>(dayCount),
+                      term == PolicyTerm::ptTwelveMonth ? kReciprocal365 : kReciprocal183);
+}
 
 RefundQuote CalculateRefundQuote(long double premium, int inceptionDay, int cancellationDay)
 {

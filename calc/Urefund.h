@@ -43,6 +43,17 @@ struct RefundQuote
 inline constexpr int kTermDays12 = 365;
 inline constexpr int kTermDays6 = 183;
 
+// How the pro-rata method turns a day count into the permille it earns:
+// 1000 x days x (1/T) worked left to right in extended precision, then
+// rounded to the nearest whole number, ties to even. Shown by the working of
+// a quote; the calculation itself uses the same steps.
+struct ProRataWorking
+{
+    long double Scaled = 0.0L;
+    int Permille = 0;
+};
+ProRataWorking ProRataPermille(int dayCount, PolicyTerm term);
+
 // Pure and total: any premium (zero and negative included) and any two day
 // numbers give a result; an out-of-range day count is reported in Range.
 RefundQuote CalculateRefundQuote(long double premium, int inceptionDay, int cancellationDay);

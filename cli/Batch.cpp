@@ -2,20 +2,31 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <deque>
+#include <future>
+#include <nlohmann/json.hpp>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
-#include "Csv.h"
 #include "Messages.h"
 #include "Quote.h"
 
+const char *const kBatchColumns[19] = {
+    "days",     "range",      "PR12Earn", "PR12Unearn", "PR12ERate", "PR12URate", "PR6Earn",
+    "PR6Unearn", "PR6ERate",  "PR6URate", "SR12Earn",   "SR12Unearn", "SR12ERate", "SR12URate",
+    "SR6earn",  "SR6Unearn",  "SR6ERate", "SR6URate",   "message",
+};
+
 namespace {
 
-constexpr const char *kOutputHeader =
-    "days,range,PR12Earn,PR12Unearn,PR12ERate,PR12URate,PR6Earn,PR6Unearn,PR6ERate,PR6URate,"
-    "SR12Earn,SR12Unearn,SR12ERate,SR12URate,SR6earn,SR6Unearn,SR6ERate,SR6URate,message";
 constexpr std::size_t kFlushAt = 1 << 16;
 constexpr int kFigureColumns = 16;
+// Rows handed to a thread at a time: enough to make the hand-over cheap,
+// few enough that the chunks in flight stay a few megabytes.
+constexpr std::size_t kChunkRows = 4096;
 
 std::string normalised(std::string_view name)
 {
@@ -28,72 +39,110 @@ std::string normalised(std::string_view name)
     return s;
 }
 
-struct Columns
-{
-    std::size_t count = 0;
-    std::size_t premium = 0, start = 0, end = 0;
-};
-
-bool readHeader(const std::vector<std::string> &fields, Columns &columns)
-{
-    bool seen[3] = {false, false, false};
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        const std::string name = normalised(fields[i]);
-        std::size_t *slot = name == "premium" ? &columns.premium
-            : name == "start"                  ? &columns.start
-            : name == "end"                    ? &columns.end
-                                               : nullptr;
-        if (!slot)
-            continue;
-        const int which = slot == &columns.premium ? 0 : slot == &columns.start ? 1 : 2;
-        if (seen[which])
-            return false;
-        seen[which] = true;
-        *slot = i;
-    }
-    columns.count = fields.size();
-    return seen[0] && seen[1] && seen[2];
-}
-
 std::string fieldCountMessage(std::size_t expected, std::size_t found)
 {
     return "Expected " + std::to_string(expected) + " fields (" + kBatchInputHeader + "), found "
         + std::to_string(found) + ".";
 }
 
-std::string problemMessage(const CsvReader &reader)
-{
-    switch (reader.problem()) {
-    case CsvReader::Problem::UnterminatedQuote:
-        return "The row ends inside a quoted field.";
-    case CsvReader::Problem::FieldTooLong:
-        return "A field is longer than " + std::to_string(reader.limits().field) + " bytes.";
-    case CsvReader::Problem::RecordTooLong:
-        return "The row is longer than " + std::to_string(reader.limits().record) + " bytes.";
-    case CsvReader::Problem::None:
-        break;
-    }
-    return {};
-}
-
-// Every row message names the input line its row began on, so a clerk can
-// find it in a file of thousands.
-void appendLineMessage(std::string &out, std::size_t line, std::string_view message)
+std::string lineMessage(std::size_t line, std::string_view message)
 {
     if (message.empty())
-        return;
+        return {};
     std::string text = "Line " + std::to_string(line) + ": ";
     text += message;
-    AppendCsvField(out, text);
+    return text;
 }
 
-// A row that produced no figures: every column empty but the message.
-void appendFailedRow(std::string &out, std::size_t line, std::string_view message)
+// One input record as the reader gave it.
+struct Record
 {
-    out.append(2 + kFigureColumns, ',');
-    appendLineMessage(out, line, message);
-    out += "\r\n";
-}
+    std::size_t line = 0;
+    std::string problem; // the reader's message, if it could not take the record whole
+    std::vector<std::string> fields;
+};
+
+// Turns records into output rows; shared read-only by every thread.
+class RowWriter
+{
+public:
+    RowWriter(const BatchColumns &columns, const LocaleSettings &locale, int today, BatchFormat format)
+        : m_columns(columns), m_locale(locale), m_today(today), m_format(format)
+    {
+    }
+
+    // Appends the row of one record; returns false when it could not be quoted.
+    bool append(std::string &out, const Record &record, QuoteFieldTexts &texts) const
+    {
+        if (!record.problem.empty())
+            return failed(out, record.line, record.problem);
+        if (record.fields.size() != m_columns.count)
+            return failed(out, record.line, fieldCountMessage(m_columns.count, record.fields.size()));
+        const QuoteOutcome outcome = ComputeQuote({record.fields[m_columns.premium], record.fields[m_columns.start],
+                                                   record.fields[m_columns.end]},
+                                                  m_locale, m_today);
+        if (!outcome.ok())
+            return failed(out, record.line, outcome.error);
+        FillQuoteFieldTexts(outcome.quote, m_formats, m_locale, texts);
+        const std::string message = lineMessage(record.line, Messages::ForRange(outcome.quote.Range));
+        if (m_format == BatchFormat::JsonLines) {
+            nlohmann::ordered_json row;
+            row["line"] = record.line;
+            row[kBatchColumns[0]] = outcome.quote.Days;
+            row[kBatchColumns[1]] = RangeName(outcome.quote.Range);
+            for (int i = 0; i < kFigureColumns; ++i)
+                row[kBatchColumns[2 + i]] = texts.figures[i];
+            row[kBatchColumns[18]] = message;
+            appendJson(out, row);
+            return true;
+        }
+        AppendCsvField(out, texts.days);
+        out += ',';
+        out += RangeName(outcome.quote.Range);
+        for (const std::string &figure : texts.figures) {
+            out += ',';
+            AppendCsvField(out, figure);
+        }
+        out += ',';
+        AppendCsvField(out, message);
+        out += "\r\n";
+        return true;
+    }
+
+private:
+    // A row that produced no figures: every column empty but the message.
+    bool failed(std::string &out, std::size_t line, std::string_view message) const
+    {
+        if (m_format == BatchFormat::JsonLines) {
+            nlohmann::ordered_json row;
+            row["line"] = line;
+            row[kBatchColumns[0]] = nullptr;
+            for (int i = 1; i < 18; ++i)
+                row[kBatchColumns[i]] = "";
+            row[kBatchColumns[18]] = lineMessage(line, message);
+            appendJson(out, row);
+            return false;
+        }
+        out.append(2 + kFigureColumns, ',');
+        AppendCsvField(out, lineMessage(line, message));
+        out += "\r\n";
+        return false;
+    }
+
+    static void appendJson(std::string &out, const nlohmann::ordered_json &row)
+    {
+        // Bytes that are not UTF-8 (a Latin-1 file) are replaced rather than
+        // making the whole row fail.
+        out += row.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+        out += '\n';
+    }
+
+    const BatchColumns &m_columns;
+    const LocaleSettings &m_locale;
+    int m_today;
+    BatchFormat m_format;
+    const FieldFormats m_formats;
+};
 
 class BatchWriter
 {
@@ -113,63 +162,219 @@ private:
     std::string m_buffer;
 };
 
+double secondsNow()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+std::string grouped(std::size_t n)
+{
+    std::string digits = std::to_string(n);
+    for (int i = int(digits.size()) - 3; i > 0; i -= 3)
+        digits.insert(std::size_t(i), 1, ',');
+    return digits;
+}
+
 } // namespace
 
-int RunBatch(std::FILE *in, std::FILE *out, const LocaleSettings &locale, int today, std::string &error)
+bool ReadBatchHeader(const std::vector<std::string> &fields, BatchColumns &columns)
+{
+    struct Name
+    {
+        const char *name;
+        std::size_t BatchColumns::*slot;
+        bool required;
+    };
+    static const Name names[] = {
+        {"premium", &BatchColumns::premium, true},
+        {"start", &BatchColumns::start, true},
+        {"end", &BatchColumns::end, true},
+        {"policy_number", &BatchColumns::policyNumber, false},
+        {"client", &BatchColumns::client, false},
+        {"policy_type", &BatchColumns::policyType, false},
+        {"type", &BatchColumns::type, false},
+    };
+    bool seen[std::size(names)] = {};
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const std::string name = normalised(fields[i]);
+        for (std::size_t n = 0; n < std::size(names); ++n) {
+            if (name != names[n].name)
+                continue;
+            if (seen[n])
+                return false;
+            seen[n] = true;
+            columns.*names[n].slot = i;
+        }
+    }
+    columns.count = fields.size();
+    return seen[0] && seen[1] && seen[2];
+}
+
+std::string RecordProblemMessage(const CsvReader &reader)
+{
+    switch (reader.problem()) {
+    case CsvReader::Problem::UnterminatedQuote:
+        return "The row ends inside a quoted field.";
+    case CsvReader::Problem::FieldTooLong:
+        return "A field is longer than " + std::to_string(reader.limits().field) + " bytes.";
+    case CsvReader::Problem::RecordTooLong:
+        return "The row is longer than " + std::to_string(reader.limits().record) + " bytes.";
+    case CsvReader::Problem::None:
+        break;
+    }
+    return {};
+}
+
+BatchProgress::BatchProgress(bool enabled, std::FILE *in)
+    : m_enabled(enabled && isatty(STDERR_FILENO))
+{
+    if (!m_enabled)
+        return;
+    struct stat status;
+    if (fstat(fileno(in), &status) == 0 && S_ISREG(status.st_mode))
+        m_total = status.st_size;
+    m_start = m_lastDraw = secondsNow();
+}
+
+BatchProgress::~BatchProgress() = default;
+
+void BatchProgress::update(std::size_t rows, std::size_t bytesRead)
+{
+    if (!m_enabled)
+        return;
+    const double now = secondsNow();
+    if (now - m_lastDraw < 0.1)
+        return;
+    m_lastDraw = now;
+    draw(rows, bytesRead, false);
+}
+
+void BatchProgress::finish(std::size_t rows, std::size_t bytesRead)
+{
+    if (m_enabled && m_drawn)
+        draw(rows, bytesRead, true);
+}
+
+void BatchProgress::draw(std::size_t rows, std::size_t bytesRead, bool last)
+{
+    const double elapsed = std::max(secondsNow() - m_start, 1e-6);
+    std::string text = grouped(rows) + " rows, " + grouped(std::size_t(double(rows) / elapsed)) + " rows/s";
+    if (m_total > 0 && !last) {
+        const double share = std::min(1.0, double(bytesRead) / double(m_total));
+        text += ", " + std::to_string(int(share * 100)) + "% read";
+        if (share > 0.001) {
+            const long left = long(elapsed * (1 - share) / share + 0.5);
+            char clock[32];
+            std::snprintf(clock, sizeof clock, ", %ld:%02ld left", left / 60, left % 60);
+            text += clock;
+        }
+    }
+    // One line, rewritten in place; the finished line stays.
+    std::fprintf(stderr, "\r\033[K%s%s", text.c_str(), last ? "\n" : "");
+    std::fflush(stderr);
+    m_drawn = true;
+}
+
+int RunBatch(std::FILE *in, std::FILE *out, const LocaleSettings &locale, int today, std::string &error,
+             const BatchOptions &options)
 {
     CsvReader reader(in);
     BatchWriter writer(out);
+    BatchProgress progress(options.progress, in);
     std::vector<std::string> fields;
-    Columns columns;
+    BatchColumns columns;
     const bool hasInput = reader.next(fields);
-    if (hasInput && (reader.problem() != CsvReader::Problem::None || !readHeader(fields, columns))) {
+    if (hasInput && (reader.problem() != CsvReader::Problem::None || !ReadBatchHeader(fields, columns))) {
         error = "line " + std::to_string(reader.line()) + ": the first line must be the header "
             + kBatchInputHeader;
         return kExitUsage;
     }
-    std::string &line = writer.buffer();
-    line += kOutputHeader;
-    line += "\r\n";
+    std::string &buffer = writer.buffer();
+    if (options.format == BatchFormat::Csv) {
+        for (std::size_t i = 0; i < std::size(kBatchColumns); ++i) {
+            buffer += i ? "," : "";
+            buffer += kBatchColumns[i];
+        }
+        buffer += "\r\n";
+    }
 
-    const FieldFormats formats;
-    QuoteFieldTexts texts;
+    const RowWriter rows(columns, locale, today, options.format);
     int status = kExitOk;
-    while (hasInput && reader.next(fields)) {
-        const std::size_t inputLine = reader.line();
-        if (reader.problem() != CsvReader::Problem::None) {
-            appendFailedRow(line, inputLine, problemMessage(reader));
-            status = kExitRowFailed;
-        } else if (fields.size() != columns.count) {
-            appendFailedRow(line, inputLine, fieldCountMessage(columns.count, fields.size()));
-            status = kExitRowFailed;
-        } else {
-            const QuoteOutcome outcome = ComputeQuote(
-                {fields[columns.premium], fields[columns.start], fields[columns.end]}, locale, today);
-            if (!outcome.ok()) {
-                appendFailedRow(line, inputLine, outcome.error);
+    std::size_t done = 0;
+    bool writeFailed = false;
+    auto readRecord = [&](Record &record) {
+        if (!reader.next(record.fields))
+            return false;
+        record.line = reader.line();
+        record.problem = RecordProblemMessage(reader);
+        return true;
+    };
+
+    if (options.jobs <= 1) {
+        Record record;
+        QuoteFieldTexts texts;
+        while (hasInput && readRecord(record)) {
+            if (!rows.append(buffer, record, texts))
                 status = kExitRowFailed;
-            } else {
-                FillQuoteFieldTexts(outcome.quote, formats, locale, texts);
-                AppendCsvField(line, texts.days);
-                line += ',';
-                line += RangeName(outcome.quote.Range);
-                for (const std::string &figure : texts.figures) {
-                    line += ',';
-                    AppendCsvField(line, figure);
-                }
-                line += ',';
-                appendLineMessage(line, inputLine, Messages::ForRange(outcome.quote.Range));
-                line += "\r\n";
+            if ((++done & 1023) == 0)
+                progress.update(done, reader.bytesRead());
+            if (!writer.flushIfFull()) {
+                writeFailed = true;
+                break;
             }
         }
-        if (!writer.flushIfFull())
-            break;
+    } else {
+        // Chunks are worked on their own threads and written in the order
+        // they were read; at most `jobs` are in flight, so memory stays flat.
+        struct Result
+        {
+            std::string text;
+            bool failed = false;
+            std::size_t rows = 0;
+        };
+        std::deque<std::future<Result>> pending;
+        auto writeOldest = [&] {
+            Result result = pending.front().get();
+            pending.pop_front();
+            buffer += result.text;
+            status = result.failed ? kExitRowFailed : status;
+            done += result.rows;
+            progress.update(done, reader.bytesRead());
+            if (!writer.flushIfFull())
+                writeFailed = true;
+        };
+        bool more = hasInput;
+        while (more && !writeFailed) {
+            std::vector<Record> chunk(kChunkRows);
+            std::size_t n = 0;
+            while (n < kChunkRows && (more = readRecord(chunk[n])))
+                ++n;
+            chunk.resize(n);
+            if (n == 0)
+                break;
+            pending.push_back(std::async(std::launch::async, [&rows, chunk = std::move(chunk)] {
+                Result result;
+                result.text.reserve(chunk.size() * 192);
+                QuoteFieldTexts texts;
+                for (const Record &record : chunk)
+                    result.failed = !rows.append(result.text, record, texts) || result.failed;
+                result.rows = chunk.size();
+                return result;
+            }));
+            while (pending.size() >= options.jobs && !writeFailed)
+                writeOldest();
+        }
+        while (!pending.empty() && !writeFailed)
+            writeOldest();
+        for (auto &future : pending)
+            future.wait();
     }
+    progress.finish(done, reader.bytesRead());
     if (reader.readError()) {
         error = "line " + std::to_string(reader.line()) + ": cannot read the input: " + std::strerror(errno);
         return kExitUsage;
     }
-    if (!writer.flush() || std::fflush(out) != 0 || std::ferror(out)) {
+    if (writeFailed || !writer.flush() || std::fflush(out) != 0 || std::ferror(out)) {
         error = "cannot write the output (input line " + std::to_string(reader.line())
             + "): " + std::strerror(errno);
         return kExitUsage;

@@ -30,6 +30,7 @@ int CsvReader::peek()
         if (m_eof)
             return EOF;
         m_end = std::fread(m_buffer.data(), 1, m_buffer.size(), m_in);
+        m_fileBytes += m_end;
         m_pos = 0;
         if (m_end == 0) {
             m_eof = true;

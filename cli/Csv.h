@@ -48,6 +48,8 @@ public:
     std::size_t line() const { return m_recordLine; }
     const CsvLimits &limits() const { return m_limits; }
     bool readError() const { return m_readError; }
+    // Bytes of the input taken so far, for showing progress.
+    std::size_t bytesRead() const { return m_fileBytes - (m_end - m_pos); }
 
 private:
     int get();
@@ -60,6 +62,7 @@ private:
     std::vector<char> m_buffer;
     std::size_t m_pos = 0;
     std::size_t m_end = 0;
+    std::size_t m_fileBytes = 0;
     // Bytes given back to be read again, ahead of the input.
     std::string m_replay;
     std::size_t m_replayPos = 0;

@@ -10,13 +10,19 @@
 #include <vector>
 
 #include <QGuiApplication>
+#include <algorithm>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <thread>
 
 #include "Batch.h"
 #include "Company.h"
 #include "Inifile.h"
 #include "Localeset.h"
 #include "Messages.h"
+#include "Pdfbatch.h"
 #include "Pdfquote.h"
+#include "Explain.h"
 #include "Quote.h"
 #include "Quotetable.h"
 #include "Shortdate.h"
@@ -25,24 +31,34 @@
 namespace {
 
 const char kUsage[] =
-    "Usage: quillon-quote PREMIUM START END [--type refund|addl] [--today DATE]\n"
-    "       quillon-quote --csv [FILE] [--today DATE]\n"
+    "Usage: quillon-quote PREMIUM START END [--type refund|addl] [--explain]\n"
+    "                     [--format table|json] [--today DATE]\n"
+    "       quillon-quote --csv [FILE] [--format csv|json] [--jobs N] [--quiet] [--today DATE]\n"
     "       quillon-quote --pdf FILE PREMIUM START END [--type refund|addl]\n"
     "                     [--policy-number X] [--client X] [--policy-type X] [--today DATE]\n"
+    "       quillon-quote --csv FILE --pdf OUT.pdf [--quiet] [--today DATE]\n"
     "\n"
     "Quotes the earned and unearned premium of a cancelled policy (refund) or the\n"
     "pro-rated premium of a mid-term endorsement (addl), for 12-month and 6-month\n"
     "policies, exactly as the Quillon main window shows them.\n"
     "\n"
-    "  PREMIUM          the premium as typed into the premium field ($1,234.50, -100, (25))\n"
+    "  PREMIUM          an amount as written in the locale ($1,234.50, -100, (25))\n"
     "  START, END       inception and cancellation dates in the locale's short date\n"
     "                   order (m/d/yyyy here: 1/15/2026, 1/15/26, 1/15)\n"
     "  --type TYPE      refund (default) or addl, for additional premium\n"
+    "  --explain        after the table, show how each figure was reached\n"
+    "  --format FORMAT  table (default) or json for one quote; csv (default) or\n"
+    "                   json (one object per line) for --csv\n"
     "  --csv [FILE]     quote every row of FILE (or standard input), a CSV with the\n"
     "                   header premium,start,end; writes CSV to standard output\n"
+    "  --jobs N         work a batch on N threads (default: every core); the\n"
+    "                   output keeps the input's order\n"
+    "  --quiet          no progress line (shown only when standard error is a terminal)\n"
     "  --pdf FILE       write the quote as the printed one-page quotation to FILE (PDF),\n"
     "                   headed with the company details of the settings file\n"
-    "                   ($XDG_CONFIG_HOME/Quillon32.Ini, by default ~/.config)\n"
+    "                   ($XDG_CONFIG_HOME/Quillon32.Ini, by default ~/.config);\n"
+    "                   with --csv, one page per row, the policy details from the\n"
+    "                   optional columns policy_number, client, policy_type, type\n"
     "  --policy-number X, --client X, --policy-type X\n"
     "                   the policy information printed on the quote (--pdf only);\n"
     "                   the policy number is printed in capitals\n"
@@ -66,6 +82,10 @@ struct Options
     std::optional<std::string> policyNumber;
     std::optional<std::string> client;
     std::optional<std::string> policyType;
+    std::optional<std::string> format;
+    std::optional<std::string> jobs;
+    bool explain = false;
+    bool quiet = false;
     std::vector<std::string> positionals;
 };
 
@@ -124,6 +144,16 @@ std::optional<std::string> parseOptions(int argc, char **argv, Options &options)
         } else if (arg == "--policy-type" || arg.rfind("--policy-type=", 0) == 0) {
             if (auto error = value("--policy-type", options.policyType))
                 return error;
+        } else if (arg == "--format" || arg.rfind("--format=", 0) == 0) {
+            if (auto error = value("--format", options.format))
+                return error;
+        } else if (arg == "--jobs" || arg.rfind("--jobs=", 0) == 0) {
+            if (auto error = value("--jobs", options.jobs))
+                return error;
+        } else if (arg == "--explain") {
+            options.explain = true;
+        } else if (arg == "--quiet" || arg == "-q") {
+            options.quiet = true;
         } else {
             return "unknown option '" + arg + "'";
         }
@@ -135,14 +165,35 @@ std::optional<std::string> parseOptions(int argc, char **argv, Options &options)
     if (options.pdfFile && options.pdfFile->empty())
         return "--pdf needs a file name";
     if (options.csv) {
-        if (options.pdfFile)
-            return "--pdf writes a single quote, not --csv";
         if (!options.positionals.empty())
             return "--csv takes at most one FILE";
         if (options.type)
-            return "--type applies to a single quote, not to --csv";
-    } else if (options.positionals.size() != 3) {
-        return "expected PREMIUM START END";
+            return "--type applies to a single quote; a batch takes it from a type column";
+        if (options.explain)
+            return "--explain applies to a single quote";
+        if (options.format && *options.format != "csv" && *options.format != "json")
+            return "--format of a batch must be csv or json";
+        if (options.pdfFile && (options.format || options.jobs))
+            return "--csv with --pdf writes pages, not --format or --jobs";
+        if (options.pdfFile && (options.policyNumber || options.client || options.policyType))
+            return "--csv with --pdf takes the policy details from its columns";
+    } else {
+        if (options.positionals.size() != 3)
+            return "expected PREMIUM START END";
+        if (options.format && *options.format != "table" && *options.format != "json")
+            return "--format of a single quote must be table or json";
+        if (options.jobs)
+            return "--jobs applies to --csv";
+        if (options.pdfFile && (options.format || options.explain))
+            return "--pdf writes the quote page, not --format or --explain";
+        if (options.explain && options.format == "json")
+            return "--explain shows the working as text, not with --format json";
+    }
+    if (options.jobs) {
+        const std::string &jobs = *options.jobs;
+        if (jobs.empty() || jobs.size() > 3 || jobs.find_first_not_of("0123456789") != std::string::npos
+            || std::stoi(jobs) < 1)
+            return "--jobs must be a whole number from 1 to 999";
     }
     if (options.type && *options.type != "refund" && *options.type != "addl")
         return "--type must be refund or addl";
@@ -193,7 +244,11 @@ int runCsv(const Options &options, const LocaleSettings &locale, int today)
     static char outputBuffer[1 << 16];
     std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
     std::string error;
-    const int status = RunBatch(in, stdout, locale, today, error);
+    BatchOptions batch;
+    batch.format = options.format == "json" ? BatchFormat::JsonLines : BatchFormat::Csv;
+    batch.jobs = options.jobs ? unsigned(std::stoi(*options.jobs)) : std::max(1u, std::thread::hardware_concurrency());
+    batch.progress = !options.quiet;
+    const int status = RunBatch(in, stdout, locale, today, error, batch);
     if (in != stdin)
         std::fclose(in);
     if (status == kExitUsage)
@@ -211,8 +266,25 @@ int runSingle(const Options &options, const LocaleSettings &locale, int today)
     }
     const QuotationType type = options.type.value_or("refund") == "addl" ? QuotationType::AdditionalPremium
                                                                          : QuotationType::Refund;
-    const std::string table = QuoteTable(outcome, type, locale);
-    std::fwrite(table.data(), 1, table.size(), stdout);
+    std::string text;
+    if (options.format == "json") {
+        // The batch's columns, as one object; the day count is a number.
+        const FieldFormats formats;
+        QuoteFieldTexts texts;
+        FillQuoteFieldTexts(outcome.quote, formats, locale, texts);
+        nlohmann::ordered_json object;
+        object[kBatchColumns[0]] = outcome.quote.Days;
+        object[kBatchColumns[1]] = RangeName(outcome.quote.Range);
+        for (int i = 0; i < 16; ++i)
+            object[kBatchColumns[2 + i]] = texts.figures[i];
+        object[kBatchColumns[18]] = Messages::ForRange(outcome.quote.Range);
+        text = object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    } else {
+        text = QuoteTable(outcome, type, locale);
+        if (options.explain)
+            text += "\n" + ExplainQuote(outcome, type, locale);
+    }
+    std::fwrite(text.data(), 1, text.size(), stdout);
     if (std::fflush(stdout) != 0) {
         std::fprintf(stderr, "quillon-quote: cannot write the output: %s\n", std::strerror(errno));
         return kExitUsage;
@@ -224,6 +296,46 @@ void quietQtMessages(QtMsgType type, const QMessageLogContext &, const QString &
 {
     if (type == QtCriticalMsg || type == QtFatalMsg)
         std::fprintf(stderr, "quillon-quote: %s\n", qPrintable(message));
+}
+
+// Fonts and the PDF writer need a GUI application, but never a display.
+std::unique_ptr<QGuiApplication> pdfApplication(char *program)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's own notes (a missing runtime directory in a container, say) are
+    // not the tool's to report; a failure to write is reported by the caller.
+    qInstallMessageHandler(quietQtMessages);
+    // Only the program name: the quote's own arguments are not Qt's to read.
+    static int qtArgc = 1;
+    static char *qtArgv[] = {program, nullptr};
+    return std::make_unique<QGuiApplication>(qtArgc, qtArgv);
+}
+
+int runBatchPdf(char *program, const Options &options, const LocaleSettings &locale, int today)
+{
+    if (const auto reason = unsuitableDestination(*options.pdfFile)) {
+        std::fprintf(stderr, "quillon-quote: cannot write '%s': %s\n", options.pdfFile->c_str(), reason->c_str());
+        return kExitUsage;
+    }
+    std::FILE *in = stdin;
+    if (options.csvFile && *options.csvFile != "-") {
+        in = std::fopen(options.csvFile->c_str(), "rb");
+        if (!in) {
+            std::fprintf(stderr, "quillon-quote: cannot open '%s': %s\n", options.csvFile->c_str(),
+                         std::strerror(errno));
+            return kExitUsage;
+        }
+    }
+    const auto application = pdfApplication(program);
+    const CompanyDetails company = ReadCompanyDetails(IniFile(DefaultSettingsPath()));
+    std::string error;
+    const int status = RunBatchPdf(in, *options.pdfFile, locale, today, company, !options.quiet, error);
+    if (in != stdin)
+        std::fclose(in);
+    if (!error.empty())
+        std::fprintf(stderr, "quillon-quote: %s\n", error.c_str());
+    return status;
 }
 
 int runPdf(char *program, const Options &options, const LocaleSettings &locale, int today)
@@ -242,17 +354,7 @@ int runPdf(char *program, const Options &options, const LocaleSettings &locale, 
         std::fprintf(stderr, "quillon-quote: cannot write '%s': %s\n", options.pdfFile->c_str(), reason->c_str());
         return kExitUsage;
     }
-    // Fonts and the PDF writer need a GUI application, but never a display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Qt's own notes (a missing runtime directory in a container, say) are
-    // not the tool's to report; a failure to write is reported below.
-    qInstallMessageHandler(quietQtMessages);
-    // Only the program name: the quote's own arguments are not Qt's to read.
-    int qtArgc = 1;
-    char *qtArgv[] = {program, nullptr};
-    const QGuiApplication application(qtArgc, qtArgv);
-
+    const auto application = pdfApplication(program);
     const QuotationType type = options.type.value_or("refund") == "addl" ? QuotationType::AdditionalPremium
                                                                          : QuotationType::Refund;
     const PolicyEntry policy{options.policyNumber.value_or(""), options.client.value_or(""),
@@ -294,6 +396,6 @@ int main(int argc, char **argv)
         today = *day;
     }
     if (options.pdfFile)
-        return runPdf(argv[0], options, locale, today);
+        return options.csv ? runBatchPdf(argv[0], options, locale, today) : runPdf(argv[0], options, locale, today);
     return options.csv ? runCsv(options, locale, today) : runSingle(options, locale, today);
 }

@@ -645,6 +645,16 @@ bool PaintQuotePage(QPagedPaintDevice &device, const QuotePage &page)
 
 FileWriteResult WriteQuoteFile(const QString &path, const QByteArray &bytes)
 {
+    return WriteQuoteFileThrough(path, [&bytes](QIODevice &file) -> std::optional<QString> {
+        if (file.write(bytes) != bytes.size())
+            return file.errorString();
+        return std::nullopt;
+    });
+}
+
+FileWriteResult WriteQuoteFileThrough(const QString &path,
+                                      const std::function<std::optional<QString>(QIODevice &)> &body)
+{
     // Not QSaveFile: it ignores a failed sync and a failed close, so it can
     // report success with the earlier quote replaced by one that never
     // reached the disk whole.
@@ -664,8 +674,8 @@ FileWriteResult WriteQuoteFile(const QString &path, const QByteArray &bytes)
     };
     if (QFileInfo::exists(target) && !part.setPermissions(QFile::permissions(target)))
         return abandon(part.errorString());
-    if (part.write(bytes) != bytes.size())
-        return abandon(part.errorString());
+    if (const std::optional<QString> problem = body(part))
+        return abandon(*problem);
     if (!syncToDisk(part))
         return abandon(systemReason(errno));
     part.close();

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <functional>
+#include <optional>
+
 #include <QByteArray>
 #include <QFont>
 #include <QRect>
@@ -110,6 +113,12 @@ struct FileWriteResult
 // left as it was, the partial one is removed, and the reason is returned.
 // A symbolic link at `path` is followed, so the file it names is replaced.
 FileWriteResult WriteQuoteFile(const QString &path, const QByteArray &bytes);
+
+// As WriteQuoteFile, with the contents written by `body` into the new file
+// as it goes, for files too long to hold in memory (a quote page per row of
+// a batch). `body` returns the reason it failed, or nothing.
+FileWriteResult WriteQuoteFileThrough(const QString &path,
+                                      const std::function<std::optional<QString>(QIODevice &)> &body);
 
 // Writes the page as a one-page PDF, replacing any file at `path` as
 // WriteQuoteFile does. The page is drawn in memory first, so a failure to

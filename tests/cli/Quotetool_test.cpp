@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "Csv.h"
+#include <algorithm>
+#include <nlohmann/json.hpp>
 #include "Dispfmt.h"
 #include "Localeset.h"
 
@@ -521,4 +523,161 @@ TEST(QuoteToolOutput, PdfRefusesADestinationThatIsNotAFile)
     }
     std::remove(fifo.c_str());
     rmdir(dir.c_str());
+}
+
+namespace {
+
+// A batch of every kind of row: quoted, out of range, unreadable, short.
+std::string mixedBatch(int rows)
+{
+    std::string csv = "premium,start,end\n";
+    for (int i = 0; i < rows; ++i) {
+        switch (i % 7) {
+        case 0: csv += std::to_string(100 + i) + ".25,1/" + std::to_string(1 + i % 28) + "/2026,12/31/2026\n"; break;
+        case 1: csv += "\"$1,000.00\",1/1/2026,1/1/2028\n"; break;
+        case 2: csv += "(250),1/2/2026,1/1/2026\n"; break;
+        case 3: csv += "abc,1/1/2026,1/2/2026\n"; break;
+        case 4: csv += "100,1/1/2026\n"; break;
+        case 5: csv += "999999999999.99,2/28/2026,3/1/2026\n"; break;
+        default: csv += "0.01,1/1/2026," + std::to_string(1 + i % 12) + "/15/2026\n"; break;
+        }
+    }
+    return csv;
+}
+
+} // namespace
+
+TEST(QuoteToolBatch, EveryNumberOfJobsGivesTheSameOutput)
+{
+    const std::string file = writeTemp(mixedBatch(20000));
+    const ToolRun one = run("--csv '" + file + "' --jobs 1 " + kToday);
+    EXPECT_EQ(one.status, 1);
+    for (const char *jobs : {"2", "3", "8"}) {
+        SCOPED_TRACE(jobs);
+        const ToolRun many = run("--csv '" + file + "' --jobs " + jobs + " " + kToday);
+        EXPECT_EQ(many.status, one.status);
+        EXPECT_TRUE(many.out == one.out) << "output differs from one job's";
+    }
+    std::remove(file.c_str());
+}
+
+TEST(QuoteToolBatch, JsonLinesCarryTheCsvRowsAndTheirLines)
+{
+    const std::string file = writeTemp(mixedBatch(50));
+    const ToolRun csv = run("--csv '" + file + "' " + kToday);
+    const ToolRun json = run("--csv '" + file + "' --format json --jobs 2 " + kToday);
+    std::remove(file.c_str());
+    EXPECT_EQ(json.status, csv.status);
+    const auto records = csvRecords(csv.out);
+    ASSERT_EQ(records.size(), 51u);
+    std::istringstream lines(json.out);
+    std::string line;
+    std::size_t row = 1;
+    while (std::getline(lines, line)) {
+        SCOPED_TRACE(line);
+        ASSERT_LT(row, records.size());
+        const nlohmann::json object = nlohmann::json::parse(line);
+        EXPECT_EQ(object.at("line"), row + 1);
+        ASSERT_EQ(object.size(), records[0].size() + 1);
+        for (std::size_t column = 0; column < records[0].size(); ++column) {
+            const nlohmann::json &value = object.at(records[0][column]);
+            const std::string text = value.is_null() ? "" : value.is_number() ? std::to_string(value.get<int>())
+                                                                               : value.get<std::string>();
+            // The day count is a number; the CSV shows it through its format.
+            std::string expected = records[row][column];
+            if (column == 0 && !expected.empty())
+                expected = std::to_string(static_cast<int>(*ParseText(expected, LocaleSettings{})));
+            EXPECT_EQ(text, expected) << records[0][column];
+        }
+        ++row;
+    }
+    EXPECT_EQ(row, records.size());
+}
+
+TEST(QuoteToolSingle, JsonIsOneObjectOfTheBatchColumns)
+{
+    const ToolRun r = run(std::string("1000 1/1/2026 4/11/2026 --format json ") + kToday);
+    EXPECT_EQ(r.status, 0);
+    const nlohmann::json object = nlohmann::json::parse(r.out);
+    EXPECT_EQ(object.at("days"), 100);
+    EXPECT_EQ(object.at("PR12Earn"), "$274.00");
+    EXPECT_EQ(object.at("SR6URate"), "0.36");
+    EXPECT_EQ(object.at("message"), "");
+}
+
+// The working names the numbers the figures came from, for every kind of
+// day count: none, one, the band edges, the end of the 6-month term, a
+// whole year, past it, and negative.
+TEST(QuoteToolSingle, ExplainShowsTheNumbersBehindEachFigure)
+{
+    const struct
+    {
+        const char *end;
+        int days;
+        const char *expected[6];
+    } cases[] = {
+        {"4/11/2026", 100, {"99-102 days of the 12-month table, which earns 0.38", "99-100 days of the 6-month table, which earns 0.64",
+                            ": 274.", ": 546.", "$380.00 (379.99999523162841796875 before display)", "= $274.00"}},
+        {"1/1/2026", 0, {"Days: 46023 - 46023 = 0", ": 0.", "which earns 0.00", "", "", ""}},
+        {"1/2/2026", 1, {"1000 x 1 / 365", ": 3.", ": 5.", "", "", ""}},
+        {"7/2/2026", 182, {"1000 x 182 / 183", ": 995.", "", "", "", ""}},
+        {"7/3/2026", 183, {"1000 x 183 / 183", ": 1000.", "", "", "", ""}},
+        {"7/4/2026", 184, {"184 days is more than the 183-day term", "", "", "", "", ""}},
+        {"1/1/2027", 365, {"1000 x 365 / 365", "", "", "", "", ""}},
+        {"1/2/2027", 366, {"more than 365 days, so the message", "366 days is more than the 365-day term",
+                           "past the end of the term", "", "", ""}},
+        {"12/31/2025", -1, {"fewer than 0 days", "a negative day count earns nothing by the day",
+                            "a negative day count is in no band", "", "", ""}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.end);
+        const ToolRun r = run(std::string("1000 1/1/2026 ") + c.end + " --explain " + kToday);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_NE(r.out.find("= " + std::to_string(c.days) + ", shown as"), std::string::npos) << r.out;
+        for (const char *text : c.expected) {
+            if (*text) {
+                EXPECT_NE(r.out.find(text), std::string::npos) << text << "\n" << r.out;
+            }
+        }
+    }
+    // The additional-premium working leaves out the short rate it does not use.
+    const ToolRun addl = run(std::string("1000 1/1/2026 4/11/2026 --explain --type addl ") + kToday);
+    EXPECT_EQ(addl.out.find("Short rate"), std::string::npos) << addl.out;
+    EXPECT_NE(addl.out.find("Amt Due: the premium less that = $726.00"), std::string::npos) << addl.out;
+}
+
+TEST(QuoteToolBatch, ProgressShowsOnlyOnATerminal)
+{
+    const std::string file = writeTemp(mixedBatch(200000));
+    // Standard error into the pipe: no progress, and the output is untouched.
+    const ToolRun piped = run("--csv '" + file + "' " + kToday + " 2>&1 >/dev/null");
+    EXPECT_EQ(piped.out, "");
+    // On a terminal (script gives it one) the line shows, unless --quiet.
+    const std::string command = std::string("'") + QUOTE_TOOL + "' --csv '" + file + "' " + kToday + " >/dev/null";
+    const ToolRun terminal = run("script -qec \"" + command + "\" /dev/null", {}, true);
+    EXPECT_NE(terminal.out.find(" rows/s"), std::string::npos) << terminal.out;
+    const ToolRun quiet = run("script -qec \"" + command + " --quiet\" /dev/null", {}, true);
+    EXPECT_EQ(quiet.out.find(" rows/s"), std::string::npos) << quiet.out;
+    std::remove(file.c_str());
+}
+
+TEST(QuoteToolPdf, ABatchWritesAPagePerQuotedRowInOrder)
+{
+    const SettingsDir settings(kSettings);
+    const std::string pdf = settings.file("batch.pdf");
+    const std::string file = writeTemp("premium,start,end,policy_number,client,type\n"
+                                       "1000,1/1/2026,4/11/2026,ab-1,First Client,\n"
+                                       "abc,1/1/2026,4/11/2026,ab-2,Nobody,\n"
+                                       "500,1/1/2026,4/11/2026,ab-3,Third Client,addl\n"
+                                       "500,1/1/2026,4/11/2026,ab-4,Fourth,lapse\n");
+    const ToolRun r = run("--csv '" + file + "' --pdf '" + pdf + "' " + kToday + " 2>&1");
+    std::remove(file.c_str());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "quillon-quote: line 3: 'abc' is not a valid premium.\n"
+                     "quillon-quote: line 5: 'lapse' is not a quotation type (refund or addl).\n");
+    const ToolRun pages = run("pdfinfo '" + pdf + "' | grep Pages", {}, true);
+    EXPECT_NE(pages.out.find(" 2\n"), std::string::npos) << pages.out;
+    const ToolRun second = run("pdftotext -f 2 -l 2 '" + pdf + "' -", {}, true);
+    for (const char *text : {"Harbour Office", "AB-3", "Third Client", "Additional Premium", "$363.00"})
+        EXPECT_NE(second.out.find(text), std::string::npos) << text << "\n" << second.out;
 }

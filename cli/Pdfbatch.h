@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "Company.h"
+#include "Localeset.h"
+
+// Writes one quote page per row of a batch, in order, into one PDF at
+// `path`, replacing it only once every page is written. The policy details
+// come from the optional columns policy_number, client, policy_type and type
+// (refund or addl). A row that cannot be quoted gets no page and a line on
+// standard error naming its input line, as does a row's range message.
+// Needs a QGuiApplication. Returns an exit status; for kExitUsage `error`
+// says why.
+int RunBatchPdf(std::FILE *in, const std::string &path, const LocaleSettings &locale, int today,
+                const CompanyDetails &company, bool progress, std::string &error);
