@@ -56,9 +56,21 @@ struct MethodFields
 
 } // namespace
 
+namespace {
+
+// A settings file that was there but could not be read at start-up is not
+// saved over for the rest of the run, even once it can be read: the window
+// shows the defaults, not the details the file holds, and saving those
+// would replace them.
+bool settingsUnreadableAtStart = false;
+
+} // namespace
+
 void LoadCompanyInfo()
 {
-    CompanyInfo = ReadCompanyDetails(IniFile(DefaultSettingsPath()));
+    const IniFile ini(DefaultSettingsPath());
+    settingsUnreadableAtStart = ini.state() == IniFile::State::Unreadable;
+    CompanyInfo = ReadCompanyDetails(ini);
 }
 
 void SaveCompanyInfo(const TCompanyInfo &details)
@@ -68,6 +80,8 @@ void SaveCompanyInfo(const TCompanyInfo &details)
     // once the file holds the new details: after "Unable to write to <file>"
     // the window goes on showing what the file holds.
     IniFile ini(DefaultSettingsPath());
+    if (settingsUnreadableAtStart)
+        throw UnableToWrite(ini.path());
     WriteCompanyDetails(ini, details);
     ini.save();
     CompanyInfo = details;

@@ -164,7 +164,7 @@ std::string oneLine(std::string_view value)
 
 [[noreturn]] void fail(const fs::path &path)
 {
-    throw IniWriteError("Unable to write to " + path.string());
+    throw UnableToWrite(path);
 }
 
 // The file a save must replace: the path with the symbolic links at its end
@@ -323,6 +323,11 @@ bool replaceFile(const fs::path &directory, const fs::path &target, const std::s
 }
 
 } // namespace
+
+IniWriteError UnableToWrite(const fs::path &path)
+{
+    return IniWriteError("Unable to write to " + path.string());
+}
 
 IniFile::IniFile(fs::path path)
     : m_path(std::move(path))

@@ -23,6 +23,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The error of every refused or failed save: "Unable to write to <path>".
+IniWriteError UnableToWrite(const std::filesystem::path &path);
+
 class IniFile
 {
 public:

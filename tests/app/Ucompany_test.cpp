@@ -374,6 +374,8 @@ private slots:
         QTest::addColumn<QString>("kind");
         QTest::newRow("FIFO") << "fifo";
         QTest::newRow("folder") << "folder";
+        // The window showed the defaults, not the details this file holds.
+        QTest::newRow("folder, a readable file by the time of the save") << "file later";
     }
 
     void anUnreadableSettingsFileIsNeverReplaced()
@@ -388,10 +390,15 @@ private slots:
         openWindow();
         alarm(0);
         QCOMPARE(m_window->LCoName()->text(), QString("Company Name"));
+        const std::string realFile = "; theirs\r\n[REQUIRED]\r\nCo=Real Agency\r\nZip=04101\r\n";
+        if (kind == "file later") {
+            QVERIFY(QDir().rmdir(iniPath()));
+            writeFile(realFile);
+        }
         QList<ModalWatch::Seen> errors;
         withDialog([&](QWidget *dialog) {
             ModalWatch inner([](QWidget *) {});
-            in<QLineEdit>(dialog, "Edit1")->setText("Real Agency");
+            in<QLineEdit>(dialog, "Edit1")->setText("Typed Agency");
             in<QPushButton>(dialog, "BitBtn2")->click();
             QTRY_VERIFY(!dialog->isVisible());
             for (const ModalWatch::Seen &seen : inner.seen())
@@ -404,7 +411,10 @@ private slots:
         QCOMPARE(m_window->LCoName()->text(), QString("Company Name"));
         struct stat st{};
         QCOMPARE(lstat(path.constData(), &st), 0);
-        QVERIFY(kind == "fifo" ? S_ISFIFO(st.st_mode) : S_ISDIR(st.st_mode));
+        if (kind == "file later")
+            QCOMPARE(fileText(), realFile);
+        else
+            QVERIFY(kind == "fifo" ? S_ISFIFO(st.st_mode) : S_ISDIR(st.st_mode));
     }
 };
 
