@@ -2,8 +2,6 @@
 
 #include <QContextMenuEvent>
 #include <QMessageBox>
-#include <QPrintDialog>
-#include <QPrinter>
 
 #include "Ctlsettings.h"
 #include "Curred32.h"
@@ -367,20 +365,16 @@ void TFGIS::BBPrintClick()
     FillQuotePage(FQReport->QR, texts);
     // The preview takes its own copy of the page, so a second quote started
     // while this one is open cannot change what this one prints.
-    PreviewQuote(FQReport->QR, this, m_printerName);
+    PreviewQuote(FQReport->QR, this, m_printerChoice);
 }
 
 void TFGIS::BBPrintSetupClick()
 {
-    // The choice holds for the rest of the run: every later preview starts
-    // with this printer.
-    QPrinter printer;
-    if (!m_printerName.isEmpty())
-        printer.setPrinterName(m_printerName);
-    QPrintDialog PSDialog1(&printer, this);
-    PSDialog1.setWindowTitle(tr("Printer Setup"));
+    // Only sets up: the choice holds for the rest of the run, and every later
+    // preview opens and prints with this printer, paper and orientation.
+    TPrinterSetup PSDialog1(m_printerChoice, this);
     if (PSDialog1.exec() == QDialog::Accepted)
-        m_printerName = printer.printerName();
+        m_printerChoice = PSDialog1.choice();
 }
 
 void TFGIS::BitBtn1Click()

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "Company.h"
+#include "Printsetup.h"
 #include "Urefund.h"
 
 namespace Ui {
@@ -77,7 +78,9 @@ private:
 
     std::unique_ptr<Ui::TFGIS> ui;
     std::unique_ptr<QMenu> m_menu;
-    QString m_printerName; // chosen in the printer set-up dialog
+    // Chosen in the printer set-up dialog; every later preview opens with it
+    // and prints with it.
+    PrinterChoice m_printerChoice;
 
     // What the figures on show were worked from; none before the first
     // calculation, when the start-up zeros stand for no inputs at all.

@@ -12,7 +12,6 @@
 #include <QPainter>
 #include <QPdfDocument>
 #include <QPointer>
-#include <QPrintDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinterInfo>
 #include <QScreen>
@@ -40,10 +39,15 @@ constexpr qint64 kLargestQuoteFile = 32 * 1024 * 1024;
 // picture.
 constexpr int kOpenedPrintDpi = 300;
 
-void letterFullPage(QPrinter &printer)
+// From here on the painter works in the quote page's units, 1/96 inch from
+// the page's corner, with the page fitted to the printer's paper. On Letter
+// portrait that is the device's resolution alone, as the page was designed.
+void scaleToPaper(QPainter &painter, const QPrinter &printer)
 {
-    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
-    printer.setFullPage(true);
+    painter.scale(printer.logicalDpiX() / 96.0, printer.logicalDpiY() / 96.0);
+    const QRectF page = QuotePageOnPaper(printer.pageLayout().fullRect(QPageLayout::Point).size() * (96.0 / 72.0));
+    painter.translate(page.topLeft());
+    painter.scale(page.width() / kPageWidth, page.height() / kPageHeight);
 }
 
 // A PDF read from memory rather than from its file, so that saving over
@@ -116,7 +120,7 @@ TQuotePreview::TQuotePreview(const QuotePage &page, QWidget *parent)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(tr("Quote Preview"));
-    letterFullPage(m_printer);
+    ApplyPrinterChoice(m_printer, m_choice);
     m_view = new QPrintPreviewWidget(&m_printer, this);
     setCentralWidget(m_view);
     connect(m_view, &QPrintPreviewWidget::paintRequested, this, &TQuotePreview::paintPreview);
@@ -149,7 +153,7 @@ void TQuotePreview::buildToolBar()
     add(tr("&Next Page"), QKeySequence(Qt::Key_PageDown), [this] { m_view->setCurrentPage(m_view->currentPage() + 1); });
     add(tr("&Last Page"), QKeySequence(Qt::Key_End), [this] { m_view->setCurrentPage(m_view->pageCount()); });
     bar->addSeparator();
-    add(tr("Printer &Setup..."), QKeySequence(), &TQuotePreview::setupPrinter);
+    add(tr("Printer &Setup..."), QKeySequence(), &TQuotePreview::setupPrinter)->setObjectName(QStringLiteral("PrinterSetupAction"));
     add(tr("&Print"), QKeySequence::Print, &TQuotePreview::printPage)->setObjectName(QStringLiteral("PrintAction"));
     add(tr("&Save..."), QKeySequence::Save, [this] {
         const QString path = QFileDialog::getSaveFileName(this, tr("Save Quote"), QString(), tr("PDF files (*.pdf)"));
@@ -177,24 +181,31 @@ void TQuotePreview::paintShownPage(QPainter &painter, const QImage &opened) cons
 
 void TQuotePreview::paintPreview(QPrinter *printer)
 {
-    letterFullPage(*printer);
+    ApplyPaperChoice(*printer, m_choice);
     // The preview records the drawing; there is no device to fail.
     QPainter painter(printer);
-    painter.scale(printer->logicalDpiX() / 96.0, printer->logicalDpiY() / 96.0);
+    scaleToPaper(painter, *printer);
     paintShownPage(painter, m_opened ? m_opened->preview : QImage());
 }
 
 void TQuotePreview::setPrinterName(const QString &name)
 {
-    m_printerName = name;
-    if (!name.isEmpty())
-        m_printer.setPrinterName(name);
+    m_choice.printerName = name;
+    // Again with the paper: another printer may name the same paper otherwise.
+    ApplyPrinterChoice(m_printer, m_choice);
+}
+
+void TQuotePreview::setPrinterChoice(const PrinterChoice &choice)
+{
+    m_choice = choice;
+    ApplyPrinterChoice(m_printer, m_choice);
+    m_view->updatePreview();
 }
 
 QString TQuotePreview::printerLabel() const
 {
-    if (!m_printerName.isEmpty())
-        return m_printerName;
+    if (!m_choice.printerName.isEmpty())
+        return m_choice.printerName;
     if (m_printer.outputFormat() == QPrinter::PdfFormat && !m_printer.outputFileName().isEmpty())
         return m_printer.outputFileName();
     if (!m_printer.printerName().isEmpty())
@@ -219,14 +230,15 @@ std::optional<QString> TQuotePreview::printProblem()
         if (QPrinterInfo::availablePrinterNames().isEmpty())
             return tr("No printer is installed");
         // The printer asked for may have been installed since, or removed.
-        if (!m_printerName.isEmpty() && m_printer.printerName() != m_printerName)
-            m_printer.setPrinterName(m_printerName);
-        if (!m_printerName.isEmpty() && m_printer.printerName() != m_printerName)
+        const QString &asked = m_choice.printerName;
+        if (!asked.isEmpty() && m_printer.printerName() != asked)
+            m_printer.setPrinterName(asked);
+        if (!asked.isEmpty() && m_printer.printerName() != asked)
             return tr("No printer of that name is installed");
     }
     if (m_printer.printerState() == QPrinter::Error)
         return tr("The printer reports an error");
-    letterFullPage(m_printer);
+    ApplyPaperChoice(m_printer, m_choice);
     QImage opened;
     if (m_opened) {
         const int dpi = std::min(m_printer.resolution(), kOpenedPrintDpi);
@@ -237,7 +249,7 @@ std::optional<QString> TQuotePreview::printProblem()
     QPainter painter;
     if (!painter.begin(&m_printer))
         return tr("The printer could not be started");
-    painter.scale(m_printer.logicalDpiX() / 96.0, m_printer.logicalDpiY() / 96.0);
+    scaleToPaper(painter, m_printer);
     paintShownPage(painter, opened);
     if (!painter.end())
         return tr("The page could not be sent to the printer");
@@ -248,13 +260,9 @@ std::optional<QString> TQuotePreview::printProblem()
 
 void TQuotePreview::setupPrinter()
 {
-    QPrintDialog dialog(&m_printer, this);
-    dialog.setOptions(QAbstractPrintDialog::PrintPageRange | QAbstractPrintDialog::PrintShowPageSize);
-    dialog.setMinMax(1, 1);
-    if (dialog.exec() == QDialog::Accepted) {
-        m_printerName = m_printer.printerName();
-        m_view->updatePreview();
-    }
+    TPrinterSetup dialog(m_choice, this, TPrinterSetup::WithCopies);
+    if (dialog.exec() == QDialog::Accepted)
+        setPrinterChoice(dialog.choice());
 }
 
 bool TQuotePreview::savePdf(const QString &path)
@@ -322,12 +330,12 @@ void TQuotePreview::closeEvent(QCloseEvent *event)
     QMainWindow::closeEvent(event);
 }
 
-void PreviewQuote(const QuotePage &page, QWidget *owner, const QString &printerName)
+void PreviewQuote(const QuotePage &page, QWidget *owner, const PrinterChoice &choice)
 {
     // A window of its own, not a modal one: the main window stays usable
     // while the clerk looks at the quote.
     QPointer<TQuotePreview> preview = new TQuotePreview(page, owner);
-    preview->setPrinterName(printerName);
+    preview->setPrinterChoice(choice);
     QEventLoop wait;
     QObject::connect(preview, &TQuotePreview::closed, &wait, &QEventLoop::quit);
     QObject::connect(preview, &QObject::destroyed, &wait, &QEventLoop::quit);

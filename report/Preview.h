@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 
+#include "Printsetup.h"
 #include "Uprpt.h"
 
 class QPrintPreviewWidget;
@@ -30,6 +31,11 @@ public:
     // QPrinter keeps its previous printer when given a name the print
     // service does not know, and the page would go there unannounced.
     void setPrinterName(const QString &name);
+    // The printer, paper, orientation and copies the page is shown on and
+    // printed with. A paper other than Letter portrait takes the page scaled
+    // to fit it (QuotePageOnPaper); a saved PDF stays Letter.
+    void setPrinterChoice(const PrinterChoice &choice);
+    const PrinterChoice &printerChoice() const { return m_choice; }
 
     // Sends the page shown to the preview's printer; false, after a box
     // naming the printer and the reason, when it could not.
@@ -42,6 +48,8 @@ public:
     // a one-page Letter PDF is refused with a box, and the preview is left
     // as it was.
     bool openPdf(const QString &path);
+    // The preview's own printer set-up; what it chooses holds for the page
+    // printed from this preview only.
     void setupPrinter();
 
     // The size of the image an opened quote is shown from; empty while the
@@ -64,11 +72,11 @@ private:
 
     QuotePage m_page;
     QPrinter m_printer;
-    QString m_printerName; // as asked for; empty: the print service's choice
+    PrinterChoice m_choice; // its printer name as asked for; empty: the print service's choice
     QPrintPreviewWidget *m_view;
     std::unique_ptr<OpenedQuote> m_opened;
 };
 
 // Shows the preview and waits, with the program's other windows still
 // working, until the clerk closes it.
-void PreviewQuote(const QuotePage &page, QWidget *owner, const QString &printerName);
+void PreviewQuote(const QuotePage &page, QWidget *owner, const PrinterChoice &choice);

@@ -1,5 +1,9 @@
 #include <QAccessible>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QPrinterInfo>
+#include <QPrintPreviewWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
@@ -8,6 +12,7 @@
 #include "Curred32.h"
 #include "Dateedit.h"
 #include "Errordisplay.h"
+#include "Preview.h"
 #include "Radiogrp.h"
 #include "Shortdate.h"
 #include "Ucalc.h"
@@ -91,9 +96,119 @@ private:
     QList<QuotePage> m_pages;
 };
 
+// What a clerk answers in the printer set-up: a paper typed into its list
+// by the name the printer gives it, the orientation by its key, then Enter
+// for OK or Escape.
+struct SetUpAnswer
+{
+    QPageSize::PageSizeId paper = QPageSize::Letter;
+    Qt::Key orientationKey = Qt::Key_O; // Alt+O portrait, Alt+L landscape
+    bool ok = true;
+};
+
+// What a preview opened with.
+struct PreviewSeen
+{
+    QString printerName;
+    QPageSize::PageSizeId paper;
+    QPageLayout::Orientation orientation;
+};
+
+// Drives "Printer Setup" from the popup menu and the quotes after it: the
+// menu gets "Printer Setup" chosen, the set-up gets `answer`, the policy
+// information dialog is closed, and each preview is recorded and closed.
+class SetUpWatch : public QObject
+{
+public:
+    explicit SetUpWatch(const SetUpAnswer &answer)
+        : m_answer(answer)
+        , m_modal([this](QWidget *modal) { close(modal); }, [this](const ModalWatch::Seen &seen) { m_seen << seen; })
+    {
+        m_timer.setInterval(5);
+        connect(&m_timer, &QTimer::timeout, this, &SetUpWatch::closePreview);
+        m_timer.start();
+    }
+
+    QStringList setUpButtons;
+    QList<PreviewSeen> previews;
+    QStringList boxes() const
+    {
+        QStringList texts;
+        for (const ModalWatch::Seen &seen : m_seen)
+            if (seen.className == QLatin1String("QMessageBox"))
+                texts << seen.text;
+        return texts;
+    }
+    int setUps() const
+    {
+        return int(std::count_if(m_seen.begin(), m_seen.end(),
+                                 [](const ModalWatch::Seen &seen) { return seen.title == QLatin1String("Printer Setup"); }));
+    }
+
+private:
+    void close(QWidget *modal)
+    {
+        if (auto *menu = qobject_cast<QMenu *>(modal)) {
+            QTimer::singleShot(0, menu, [menu] {
+                menu->setActiveAction(menu->findChild<QAction *>(QStringLiteral("PrinterSetup1")));
+                QTest::keyClick(menu, Qt::Key_Return);
+            });
+        } else if (modal->windowTitle() == QLatin1String("Printer Setup")) {
+            for (QAbstractButton *button : modal->findChild<QDialogButtonBox *>()->buttons())
+                setUpButtons << button->text().remove(u'&');
+            // Mnemonics reach only the active window.
+            QVERIFY(QTest::qWaitForWindowActive(modal));
+            QTest::keyClick(modal, Qt::Key_S, Qt::AltModifier);
+            QTest::keyClicks(modal->focusWidget(), paperName(modal));
+            QTest::keyClick(modal, m_answer.orientationKey, Qt::AltModifier);
+            QTest::qWait(300); // a mnemonic clicks its button as the eye can see it
+            QTest::keyClick(modal->focusWidget(), m_answer.ok ? Qt::Key_Return : Qt::Key_Escape);
+        } else if (auto *dialog = qobject_cast<QDialog *>(modal)) {
+            dialog->reject();
+        }
+    }
+
+    void closePreview()
+    {
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            auto *preview = qobject_cast<TQuotePreview *>(window);
+            if (!preview || !preview->isVisible())
+                continue;
+            const QPageLayout layout = preview->printer().pageLayout();
+            previews << PreviewSeen{preview->printerChoice().printerName, layout.pageSize().id(),
+                                    preview->view()->orientation()};
+            preview->close();
+        }
+    }
+
+    // "Letter", "US Letter": each printer has its own names for paper.
+    QString paperName(const QWidget *setUp) const
+    {
+        const QString printer = setUp->findChild<QComboBox *>(QStringLiteral("PrinterCombo"))->currentText();
+        for (const QPageSize &size : OfferedPageSizes(printer))
+            if (size.key() == QPageSize(m_answer.paper).key())
+                return size.name();
+        return QString();
+    }
+
+    SetUpAnswer m_answer;
+    ModalWatch m_modal;
+    QTimer m_timer;
+    QList<ModalWatch::Seen> m_seen;
+};
+
+// The printer a set-up offers before the clerk picks one.
+QString serviceDefault()
+{
+    const QStringList names = QPrinterInfo::availablePrinterNames();
+    const QString named = QPrinterInfo::defaultPrinterName();
+    return names.contains(named) ? named : names.value(0);
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Print)
+Q_DECLARE_METATYPE(SetUpAnswer)
 
 class TestMainWindow : public QObject
 {
@@ -144,6 +259,13 @@ private:
         }
         }
     }
+    void openPrinterSetupFromTheMenu()
+    {
+        auto *surface = control<QWidget>("Label25");
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2), surface->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(surface, &event);
+    }
+
     void addPrintRows()
     {
         QTest::addColumn<Print>("how");
@@ -556,6 +678,45 @@ private slots:
         for (QAction *action : m_window->PMenu1()->actions())
             entries << (action->isSeparator() ? QString("-") : action->text());
         QCOMPARE(entries, QStringList({"Print Form", "-", "Printer Setup", "-", "Company Information", "-", "About Quillon"}));
+    }
+
+    // "Printer Setup" only sets up: OK and Cancel, nothing previewed or
+    // printed. What OK takes opens every later quote's preview; what
+    // Cancel leaves changes nothing.
+    void printerSetupCarriesToEveryLaterQuote_data()
+    {
+        QTest::addColumn<SetUpAnswer>("answer");
+        QTest::addColumn<QPageSize::PageSizeId>("paper");
+        QTest::addColumn<QPageLayout::Orientation>("orientation");
+        QTest::newRow("OK on A4 landscape")
+            << SetUpAnswer{QPageSize::A4, Qt::Key_L, true} << QPageSize::A4 << QPageLayout::Landscape;
+        QTest::newRow("OK on Legal portrait")
+            << SetUpAnswer{QPageSize::Legal, Qt::Key_O, true} << QPageSize::Legal << QPageLayout::Portrait;
+        QTest::newRow("Cancel after choosing A4 landscape")
+            << SetUpAnswer{QPageSize::A4, Qt::Key_L, false} << QPageSize::Letter << QPageLayout::Portrait;
+    }
+
+    void printerSetupCarriesToEveryLaterQuote()
+    {
+        QFETCH(SetUpAnswer, answer);
+        QFETCH(QPageSize::PageSizeId, paper);
+        QFETCH(QPageLayout::Orientation, orientation);
+        SetUpWatch watch(answer);
+        openPrinterSetupFromTheMenu();
+        QTRY_COMPARE(watch.setUps(), 1);
+        QCOMPARE(watch.setUpButtons, QStringList({"OK", "Cancel"}));
+        QTest::qWait(50);
+        QCOMPARE(watch.previews.size(), 0);
+
+        print(Print::Button);
+        print(Print::Button);
+        QTRY_COMPARE(watch.previews.size(), 2);
+        for (const PreviewSeen &seen : watch.previews) {
+            QCOMPARE(seen.paper, paper);
+            QCOMPARE(seen.orientation, orientation);
+            QCOMPARE(seen.printerName, answer.ok ? serviceDefault() : QString());
+        }
+        QCOMPARE(watch.boxes(), QStringList());
     }
 
     void rightClickOnTheSurfaceOrALabelOpensTheMenu_data()

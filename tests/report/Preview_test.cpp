@@ -1,5 +1,7 @@
 #include <QAbstractButton>
 #include <QAction>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -9,13 +11,16 @@
 #include <QPrintPreviewWidget>
 #include <QPrinterInfo>
 #include <QProcess>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "../support/Modalwatch.h"
 #include "Errordisplay.h"
 #include "Preview.h"
+#include "Printsetup.h"
 #include "Uprpt.h"
+
 
 namespace {
 
@@ -27,14 +32,20 @@ QString pdfText(const QString &path)
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
-int pdfPageCount(const QString &path)
+// One line of what pdfinfo says about a PDF, after its "Field:".
+QString pdfInfo(const QString &path, const QString &field)
 {
     QProcess process;
     process.start(QStringLiteral("pdfinfo"), {path});
     process.waitForFinished(30000);
     const QString info = QString::fromUtf8(process.readAllStandardOutput());
-    const qsizetype at = info.indexOf(QStringLiteral("Pages:"));
-    return at < 0 ? 0 : info.mid(at + 6).section(u'\n', 0, 0).trimmed().toInt();
+    const qsizetype at = info.indexOf(field + u':');
+    return at < 0 ? QString() : info.mid(at + field.size() + 1).section(u'\n', 0, 0).trimmed();
+}
+
+int pdfPageCount(const QString &path)
+{
+    return pdfInfo(path, QStringLiteral("Pages")).toInt();
 }
 
 QImage rasterise(const QString &pdf, int dpi)
@@ -166,6 +177,82 @@ private:
     QTimer m_timer;
     QList<QPointer<QWidget>> m_handled;
 };
+
+// Why the quote's ink on `printed`, a paper seen at 48 dpi (half a unit to
+// the pixel), is not where `page` (1/96 inch on the paper) says the quote
+// lies; empty when it is. The ink expected is that of the Letter page as
+// designed, scaled and moved to `page`.
+QString inkMisplaced(const QImage &printed, const QuotePage &quote, const QRectF &page)
+{
+    QTemporaryDir dir;
+    if (!WriteQuotePdf(dir.filePath("ours.pdf"), quote))
+        return QStringLiteral("our own page could not be written");
+    const QRect ours = inkBounds(rasterise(dir.filePath("ours.pdf"), 48));
+    const qreal scale = page.width() / 816;
+    const QRect expected = QRectF(page.x() / 2 + ours.x() * scale, page.y() / 2 + ours.y() * scale,
+                                  ours.width() * scale, ours.height() * scale).toRect();
+    const QRect found = inkBounds(printed);
+    const auto near = [](int a, int b) { return qAbs(a - b) <= 3; };
+    if (near(found.left(), expected.left()) && near(found.top(), expected.top()) && near(found.right(), expected.right())
+        && near(found.bottom(), expected.bottom()))
+        return QString();
+    const auto show = [](const QRect &r) { return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()); };
+    return QStringLiteral("ink at %1, expected at %2").arg(show(found), show(expected));
+}
+
+PrinterChoice choiceOf(const QString &printer, QPageSize::PageSizeId paper, QPageLayout::Orientation orientation)
+{
+    PrinterChoice choice;
+    choice.printerName = printer;
+    choice.pageSize = QPageSize(paper);
+    choice.orientation = orientation;
+    return choice;
+}
+
+// Papers and where the quote lies on them, worked by hand in 1/96 inch:
+// A4 is 793.70 x 1122.52, so portrait scales the page by 793.70 / 816 =
+// 0.972673 and landscape by 793.70 / 1056 = 0.751611, centred across
+// (1122.52 - 613.31) / 2; Letter landscape scales by 816 / 1056 = 0.772727,
+// centred across (1056 - 630.55) / 2.
+void addPaperRows()
+{
+    QTest::addColumn<QPageSize::PageSizeId>("paper");
+    QTest::addColumn<QPageLayout::Orientation>("orientation");
+    QTest::addColumn<QRectF>("page");
+    QTest::newRow("Letter portrait, the page as designed")
+        << QPageSize::Letter << QPageLayout::Portrait << QRectF(0, 0, 816, 1056);
+    QTest::newRow("A4 portrait, fitted to its width")
+        << QPageSize::A4 << QPageLayout::Portrait << QRectF(0, 0, 793.701, 1027.143);
+    QTest::newRow("Letter landscape, fitted to its height and centred")
+        << QPageSize::Letter << QPageLayout::Landscape << QRectF(212.727, 0, 630.545, 816);
+    QTest::newRow("A4 landscape, fitted to its height and centred")
+        << QPageSize::A4 << QPageLayout::Landscape << QRectF(254.604, 0, 613.315, 793.701);
+}
+
+// The PDF the print queue Quillon_PDF writes in `out` for the job titled
+// `title` (the printer's document name, which starts the file's name), once
+// it is whole; empty when none comes within a minute. By title, because
+// other tests print to the same queue at the same time.
+QString nextQueueOutput(const QDir &out, const QString &title)
+{
+    QString produced;
+    QDeadlineTimer deadline(60000);
+    while (!deadline.hasExpired()) {
+        for (const QString &name : out.entryList({title + QStringLiteral("*.pdf")}, QDir::Files))
+            produced = out.filePath(name);
+        if (!produced.isEmpty() && pdfPageCount(produced) >= 1)
+            return produced;
+        QTest::qWait(200);
+    }
+    return QString();
+}
+
+bool queueInstalled()
+{
+    QProcess lpstat;
+    lpstat.start(QStringLiteral("lpstat"), {QStringLiteral("-p"), QStringLiteral("Quillon_PDF")});
+    return lpstat.waitForFinished(10000) && lpstat.exitCode() == 0;
+}
 
 QStringList boxTexts(const ModalWatch &watch)
 {
@@ -422,9 +509,10 @@ private slots:
         QVERIFY(preview.printPage());
 
         QString produced;
+        // Only files of this job's title: other tests print at the same time.
         QTRY_VERIFY_WITH_TIMEOUT(
             [&] {
-                for (const QString &name : out.entryList({QStringLiteral("*.pdf")}, QDir::Files))
+                for (const QString &name : out.entryList({QStringLiteral("quillon-print-test*.pdf")}, QDir::Files))
                     if (!before.contains(name))
                         produced = out.filePath(name);
                 return !produced.isEmpty() && QFileInfo(produced).size() > 0;
@@ -441,6 +529,129 @@ private slots:
         QCOMPARE(inkBounds(printed).adjusted(-3, -3, 3, 3).contains(inkBounds(ours)), true);
         const double ratio = double(inkCount(printed)) / double(inkCount(ours));
         QVERIFY2(ratio > 0.8 && ratio < 1.25, qPrintable(QString::number(ratio)));
+        QFile::remove(produced);
+    }
+
+    // The main window's set-up hands the preview its choice: the page is
+    // shown and printed on that paper, fitted and never clipped, and a
+    // saved quote stays a Letter page.
+    void showsAndPrintsOnThePaperChosen_data() { addPaperRows(); }
+
+    void showsAndPrintsOnThePaperChosen()
+    {
+        QFETCH(QPageSize::PageSizeId, paper);
+        QFETCH(QPageLayout::Orientation, orientation);
+        QFETCH(QRectF, page);
+        QTemporaryDir dir;
+        TQuotePreview preview(filledPage());
+        preview.setPrinterChoice(choiceOf(QString(), paper, orientation));
+        preview.show();
+        QCOMPARE(preview.printer().pageLayout().pageSize().id(), paper);
+        QCOMPARE(preview.view()->orientation(), orientation);
+        QCOMPARE(preview.view()->pageCount(), 1);
+
+        const QString printed = dir.filePath("printed.pdf");
+        preview.printer().setOutputFileName(printed);
+        ModalWatch watch;
+        QVERIFY(preview.printPage());
+        QCOMPARE(boxTexts(watch), QStringList());
+        const QSizeF points = QPageSize(paper).size(QPageSize::Point);
+        const QSizeF expected = orientation == QPageLayout::Portrait ? points : points.transposed();
+        const QString size = pdfInfo(printed, QStringLiteral("Page size"));
+        QVERIFY2(size.startsWith(QStringLiteral("%1 x %2 pts").arg(expected.width()).arg(expected.height())), qPrintable(size));
+        const QString misplaced = inkMisplaced(rasterise(printed, 48), filledPage(), page);
+        QVERIFY2(misplaced.isEmpty(), qPrintable(misplaced));
+
+        QVERIFY(preview.savePdf(dir.filePath("saved.pdf")));
+        QCOMPARE(pdfInfo(dir.filePath("saved.pdf"), QStringLiteral("Page size")), QString("612 x 792 pts (letter)"));
+    }
+
+    // "Printer Setup..." in the preview: the printers the print service
+    // lists, OK and Cancel, no printing; what OK takes holds for this
+    // preview's page and no other.
+    void itsOwnSetUpChoosesForThisPreviewOnly_data()
+    {
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("OK takes A4 landscape and two copies") << true;
+        QTest::newRow("Cancel keeps Letter portrait") << false;
+    }
+
+    void itsOwnSetUpChoosesForThisPreviewOnly()
+    {
+        QFETCH(bool, ok);
+        TQuotePreview preview(pageWithCompany("Acme"));
+        TQuotePreview other(pageWithCompany("Other"));
+        preview.show();
+        QStringList printers;
+        QStringList buttons;
+        ModalWatch watch([&](QWidget *modal) {
+            auto *combo = modal->findChild<QComboBox *>(QStringLiteral("PrinterCombo"));
+            for (int i = 0; combo && i < combo->count(); ++i)
+                printers << combo->itemText(i);
+            for (QAbstractButton *button : modal->findChild<QDialogButtonBox *>()->buttons())
+                buttons << button->text().remove(u'&');
+            // Mnemonics reach only the active window.
+            QVERIFY(QTest::qWaitForWindowActive(modal));
+            QTest::keyClick(modal, Qt::Key_S, Qt::AltModifier);
+            QTest::keyClicks(modal->focusWidget(), QStringLiteral("A4"));
+            QTest::keyClick(modal, Qt::Key_L, Qt::AltModifier);
+            QTest::qWait(300); // a mnemonic clicks its button as the eye can see it
+            QTest::keyClick(modal, Qt::Key_C, Qt::AltModifier);
+            QTest::keyClick(modal->focusWidget(), Qt::Key_Up);
+            QTest::keyClick(modal->focusWidget(), ok ? Qt::Key_Return : Qt::Key_Escape);
+        });
+        action(preview, "PrinterSetupAction")->trigger();
+        QCOMPARE(watch.seen().size(), 1);
+        QCOMPARE(watch.seen().first().title, QString("Printer Setup"));
+        QCOMPARE(printers, QPrinterInfo::availablePrinterNames());
+        QCOMPARE(buttons, QStringList({"OK", "Cancel"}));
+        QCOMPARE(preview.printer().pageLayout().pageSize().id(), ok ? QPageSize::A4 : QPageSize::Letter);
+        QCOMPARE(preview.view()->orientation(), ok ? QPageLayout::Landscape : QPageLayout::Portrait);
+        QCOMPARE(preview.printer().copyCount(), ok ? 2 : 1);
+        QCOMPARE(other.printer().pageLayout().pageSize().id(), QPageSize::Letter);
+        QCOMPARE(other.printer().pageLayout().orientation(), QPageLayout::Portrait);
+    }
+
+    // Through the print service to the CUPS PDF queue: the paper and the
+    // orientation chosen come out in the queue's PDF, with the page placed
+    // as on the screen.
+    void printsThroughThePrintServiceOnThePaperChosen_data() { addPaperRows(); }
+
+    void printsThroughThePrintServiceOnThePaperChosen()
+    {
+        QFETCH(QPageSize::PageSizeId, paper);
+        QFETCH(QPageLayout::Orientation, orientation);
+        QFETCH(QRectF, page);
+        if (!queueInstalled())
+            QSKIP("no Quillon_PDF print queue (script/printer-queue sets one up)");
+        const QDir out(QDir::home().filePath(QStringLiteral("PDF")));
+        const QString title = QStringLiteral("quillon-paper-%1-%2-%3")
+                                  .arg(QCoreApplication::applicationPid())
+                                  .arg(QPageSize(paper).key(), orientation == QPageLayout::Portrait ? "portrait" : "landscape");
+
+        const QuotePage quote = pageWithCompany("Chosen Paper Agency");
+        TQuotePreview preview(quote);
+        preview.setPrinterChoice(choiceOf(QStringLiteral("Quillon_PDF"), paper, orientation));
+        preview.printer().setDocName(title);
+        preview.show();
+        QVERIFY(preview.printPage());
+
+        const QString produced = nextQueueOutput(out, title);
+        QVERIFY2(!produced.isEmpty(), "nothing came out of the queue");
+        QCOMPARE(pdfPageCount(produced), 1);
+        // The sheet is the paper chosen, fed as it lies in the tray: upright.
+        const QSize points = QPageSize(paper).sizePoints();
+        const QString size = pdfInfo(produced, QStringLiteral("Page size"));
+        QVERIFY2(size.startsWith(QStringLiteral("%1 x %2 pts").arg(points.width()).arg(points.height())), qPrintable(size));
+        QCOMPARE(pdfInfo(produced, QStringLiteral("Page rot")), QString("0"));
+        // Landscape is the page drawn a quarter turn anticlockwise on that
+        // sheet, as the print service turns every landscape job; turned back,
+        // it is the page as the preview shows it.
+        QImage printed = rasterise(produced, 48);
+        if (orientation == QPageLayout::Landscape)
+            printed = printed.transformed(QTransform().rotate(90));
+        const QString misplaced = inkMisplaced(printed, quote, page);
+        QVERIFY2(misplaced.isEmpty(), qPrintable(misplaced));
         QFile::remove(produced);
     }
 };
