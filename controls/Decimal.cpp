@@ -180,7 +180,80 @@ void slowDigits(long double magnitude, int precision, DecimalDigits &d)
     d.exponent = exp10 + 1;
 }
 
+constexpr int kFixedPrecision = 18;
+constexpr u64 kUnitsLimit = 100000000000000000u; // 10^17
+
+// 10^n for 0 <= n <= 19, all of which fit 64 bits.
+constexpr std::array<u64, 20> kPow10u64 = [] {
+    std::array<u64, 20> p{};
+    p[0] = 1;
+    for (std::size_t i = 1; i < p.size(); ++i)
+        p[i] = p[i - 1] * 10;
+    return p;
+}();
+
+// Decimal digits of n, for 1 <= n < 10^19.
+int digitCount(u64 n)
+{
+    // bits * 1233 / 4096 is floor(log10(2^bits)) for bits <= 64, so this is
+    // the count or one less.
+    const int guess = ((64 - __builtin_clzll(n)) * 1233) >> 12;
+    return guess + (n >= kPow10u64[std::size_t(guess)] ? 1 : 0);
+}
+
+// Whether delta x t < half, where delta < 2^127 and t < 2^64: the product
+// takes up to 191 bits, so it is formed as high x 2^64 + low.
+bool productBelow(u128 delta, u64 t, u128 half)
+{
+    const u128 low = u128(u64(delta)) * t;
+    const u128 high = (delta >> 64) * t + (low >> 64);
+    const u128 halfHigh = half >> 64;
+    return high < halfHigh || (high == halfHigh && u64(low) < u64(half));
+}
+
 } // namespace
+
+// With Y = |value| x 10^decimals = P / 2^q exactly (P = significand x
+// 10^decimals, q = 63 - exponent), and I = floor(Y) of K digits:
+// - The 18-digit rounding of |value| rounds Y to r = 18 - K places after its
+//   point (r = 18 when I is 0: a Y below 0.1 cannot reach the half anyway).
+// - The rounding to decimals then raises I exactly when that r-place figure
+//   is at least I + 1/2. I + 1/2 is itself an r-place figure, so that holds
+//   exactly when frac(Y) > 1/2 - 10^-r / 2. Equality would be a tie at the
+//   18th digit, but 1/2 - 10^-r / 2 has a factor 5^-r that no binary value
+//   has, so it never happens and ties to even play no part here.
+// - With F = frac(Y) x 2^q and half = 2^(q-1): F >= half raises I; otherwise
+//   with delta = half - F the condition reads delta x 10^r < half.
+std::uint64_t RoundToDecimalUnits(ExtendedBits value, int decimals)
+{
+    if (decimals < 0 || decimals > kFixedPrecision)
+        return kNotDecided;
+    if (value.isZero())
+        return 0;
+    const int exponent = int(value.signExponent & 0x7fff) - 16383;
+    // Subnormals, unnormals, infinities and NaNs, and values from 2^63 on.
+    if (!(value.significand >> 63) || exponent == -16383 || exponent >= 63)
+        return kNotDecided;
+    const int q = 63 - exponent;
+    if (q >= 128)
+        return 0; // Y < 2^124 / 2^128, far below the half
+    const u128 scaled = u128(value.significand) * kPow10u64[std::size_t(decimals)]; // below 2^124
+    const u128 whole = scaled >> q;
+    if (whole >= kUnitsLimit)
+        return kNotDecided;
+    const u64 units = u64(whole);
+    const u128 half = u128(1) << (q - 1);
+    const u128 fraction = scaled & ((half << 1) - 1);
+    if (fraction >= half)
+        return units + 1;
+    const u128 delta = half - fraction;
+    // Most figures end here: with r >= 1, delta >= half / 8 gives
+    // delta x 10^r > half.
+    if (delta >= half >> 3)
+        return units;
+    const int r = units == 0 ? kFixedPrecision : kFixedPrecision - digitCount(units);
+    return units + (productBelow(delta, kPow10u64[std::size_t(r)], half) ? 1 : 0);
+}
 
 DecimalDigits ToDecimalDigits(long double value, int precision)
 {

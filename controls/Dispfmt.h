@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -52,11 +53,29 @@ private:
         int minDecimals = 0;      // up to and including the last '0' after the point
         bool grouping = false;
         bool scientific = false;
+        // Up to 8 bytes of literal text, then nothing but placeholders,
+        // commas and points, then up to 8 bytes of literal text, no quotes,
+        // at most 18 decimals and 18 required integer digits: written
+        // straight from a rounded whole number of units, never through digits.
+        bool plain = false;
+        std::array<char, 8> prefix{}; // right-aligned, copied whole
+        std::array<char, 8> suffix{}; // left-aligned, copied whole
+        int prefixLength = 0;
+        int suffixLength = 0;
         bool empty() const { return text.empty(); }
     };
 
     void splitSections();
     static Section analyse(std::string_view text);
+    static void markPlain(Section &section);
+    const Section &sectionOr(int index) const;
+    bool appendPlain(std::string &out, long double value, const LocaleSettings &locale) const;
+    void appendUnits(std::string &out, const Section &section, std::uint64_t units,
+                     const LocaleSettings &locale) const;
+    // The digit way, which decides every value and every format; the tests
+    // hold the plain way to it.
+    void appendByDigits(std::string &out, long double value, const LocaleSettings &locale) const;
+    friend struct DisplayFormatByDigits;
     void appendFixed(std::string &out, const Section &section, const struct DecimalDigits &digits,
                      const LocaleSettings &locale) const;
     void appendScientific(std::string &out, const Section &section, long double magnitude,

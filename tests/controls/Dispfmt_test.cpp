@@ -258,3 +258,54 @@ TEST(DisplayFormat, CopyStillFormatsAfterTheOriginalIsReassigned)
     EXPECT_EQ(copy.format(1234.5L, LocaleSettings{}), "$1,234.50");
     EXPECT_EQ(copy.format(-1234.5L, LocaleSettings{}), "($1,234.50)");
 }
+
+// Short literals and short separators are copied at fixed sizes and longer
+// ones another way; both sides of each size limit must read the same.
+TEST(FormatText, WritesLiteralsOfAnyLengthAroundTheDigits)
+{
+    const FormatCase cases[] = {
+        {"eight bytes before", 1234.5L, "Premium:0.00", "Premium:1234.50"},
+        {"nine bytes before", 1234.5L, "Premium: 0.00", "Premium: 1234.50"},
+        {"eight bytes after", 1234.5L, "0.00 dollars", "1234.50 dollars"},
+        {"nine bytes after", 1234.5L, "0.00  dollars", "1234.50  dollars"},
+        {"both sides, negative section", -1234.5L, "$,0.00 CR;Refund $,0.00", "Refund $1,234.50"},
+    };
+    expectFormats(cases);
+}
+
+// Binary-exact values, so the rows test padding and rounding only.
+TEST(FormatText, PadsAndRoundsAtTheEdgesOfEighteenDigits)
+{
+    const FormatCase cases[] = {
+        {"eighteen required integer digits", 12.5L, "000000000000000000.00", "000000000000000012.50"},
+        {"nineteen required integer digits", 12.0L, "0000000000000000000", "0000000000000000012"},
+        {"eighteen decimals", 0.5L, "0.000000000000000000", "0.500000000000000000"},
+        {"nineteen decimals", 0.5L, "0.0000000000000000000", "0.5000000000000000000"},
+        {"seventeen-digit whole number", 99999999999999999.0L, kDaysFormat, "99,999,999,999,999,999"},
+        {"its half carries to eighteen digits", 99999999999999999.5L, kDaysFormat,
+         "100,000,000,000,000,000"},
+        {"seventeen digits of cents, half up", 999999999999999.875L, kAmountFormat,
+         "$999,999,999,999,999.88"},
+        {"10^17 cents", 1e15L, kAmountFormat, "$1,000,000,000,000,000.00"},
+        {"negative, seventeen digits", -99999999999999999.0L, kDaysFormat, "(99,999,999,999,999,999)"},
+    };
+    expectFormats(cases);
+}
+
+TEST(FormatText, WritesSeparatorsOfAnyLength)
+{
+    struct SeparatorCase { const char *name; const char *thousands; const char *point; const char *expected; };
+    const SeparatorCase cases[] = {
+        {"four bytes each", "<th>", "<pt>", "$1<th>234<th>567<pt>50"},
+        {"five-byte thousands", "<th.>", ".", "$1<th.>234<th.>567.50"},
+        {"five-byte point", ",", "<pt.>", "$1,234,567<pt.>50"},
+        {"no thousands separator", "", ".", "$1234567.50"},
+    };
+    for (const SeparatorCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        LocaleSettings locale;
+        locale.thousandSeparator = c.thousands;
+        locale.decimalSeparator = c.point;
+        EXPECT_EQ(FormatText(1234567.5L, kAmountFormat, locale), c.expected);
+    }
+}
