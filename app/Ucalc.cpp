@@ -18,7 +18,6 @@
 #include "Uaboutbx.h"
 #include "ui_Ucalc.h"
 
-TCompanyInfo CompanyInfo;
 TFGIS *FGIS = nullptr;
 
 namespace {
@@ -53,43 +52,6 @@ struct MethodFields
 };
 
 } // namespace
-
-namespace {
-
-// A settings file that was there but could not be read at start-up is not
-// saved over for the rest of the run, even once it can be read: the window
-// shows the defaults, not the details the file holds, and saving those
-// would replace them.
-bool settingsUnreadableAtStart = false;
-
-} // namespace
-
-void LoadCompanyInfo()
-{
-    const IniFile ini(DefaultSettingsPath());
-    settingsUnreadableAtStart = ini.state() == IniFile::State::Unreadable;
-    CompanyInfo = ReadCompanyDetails(ini);
-}
-
-void SaveCompanyInfo(const TCompanyInfo &details)
-{
-    // All nine keys in one replacement of the file. The file is read again
-    // so that whatever else it holds now is kept. The record changes only
-    // once the file holds the new details: after "Unable to write to <file>"
-    // the window goes on showing what the file holds.
-    IniFile ini(DefaultSettingsPath());
-    if (settingsUnreadableAtStart)
-        throw UnableToWrite(ini.path());
-    WriteCompanyDetails(ini, details);
-    ini.save();
-    CompanyInfo = details;
-    ComposeCityLine();
-}
-
-void ComposeCityLine()
-{
-    CompanyInfo.CityLine = ComposeCityLine(CompanyInfo);
-}
 
 TFGIS::TFGIS(QWidget *parent)
     : QWidget(parent)
@@ -388,6 +350,9 @@ void TFGIS::BitBtn3Click()
     // whatever it saved, so the file is not read again.
     auto *dialog = new TFCompanyInfo(this);
     dialog->exec();
+    // The dialog saves through the settings layer; the window applies what
+    // the record now holds.
+    ApplyMiniHelp();
     ui->LCoName->setText(CompanyInfo.Co);
 }
 

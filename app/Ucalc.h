@@ -18,20 +18,6 @@ class TCurrencyEdit;
 class TDateEdit;
 class TRadioGroup;
 
-// The company details and the mini-help preference of the settings file,
-// held for the whole run. Only the company information dialog changes it.
-using TCompanyInfo = CompanyDetails;
-
-extern TCompanyInfo CompanyInfo;
-
-// Fill the record from the settings file (defaults for anything missing or
-// unreadable); save edited details, all nine keys in one replacement of the
-// file, taking them into the record only when that succeeded (it throws
-// IniWriteError otherwise); and derive the city line.
-void LoadCompanyInfo();
-void SaveCompanyInfo(const TCompanyInfo &details);
-void ComposeCityLine();
-
 // The main window: quotation type, premium, the two dates, the day count and
 // the sixteen result fields of a 12-month and a 6-month policy.
 class TFGIS : public QWidget

@@ -6,7 +6,7 @@
 #include "Maskedit.h"
 #include "Picpanel.h"
 #include "Upcase.h"
-#include "Ucalc.h"
+#include "Company.h"
 #include "ui_Ucompany.h"
 
 
@@ -92,8 +92,6 @@ void TFCompanyInfo::BitBtn2Click()
     edited.Fax = maskedText(ui->MaskEdit3, CompanyInfo.Fax);
     edited.Minihelp = ui->RGMiniHelp->ItemIndex() == 0 ? QStringLiteral("ON") : QStringLiteral("OFF");
     SaveCompanyInfo(edited);
-    if (FGIS)
-        FGIS->ApplyMiniHelp();
 }
 
 QString TFCompanyInfo::maskedText(const TMaskEdit *edit, const QString &stored)

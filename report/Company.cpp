@@ -66,3 +66,42 @@ QString ComposeCityLine(const CompanyDetails &details)
 {
     return details.City + u',' + details.State + QStringLiteral("  ") + details.Zip;
 }
+
+TCompanyInfo CompanyInfo;
+
+namespace {
+
+// A settings file that was there but could not be read at start-up is not
+// saved over for the rest of the run, even once it can be read: the window
+// shows the defaults, not the details the file holds, and saving those
+// would replace them.
+bool settingsUnreadableAtStart = false;
+
+} // namespace
+
+void LoadCompanyInfo()
+{
+    const IniFile ini(DefaultSettingsPath());
+    settingsUnreadableAtStart = ini.state() == IniFile::State::Unreadable;
+    CompanyInfo = ReadCompanyDetails(ini);
+}
+
+void SaveCompanyInfo(const TCompanyInfo &details)
+{
+    // All nine keys in one replacement of the file. The file is read again
+    // so that whatever else it holds now is kept. The record changes only
+    // once the file holds the new details: after "Unable to write to <file>"
+    // the window goes on showing what the file holds.
+    IniFile ini(DefaultSettingsPath());
+    if (settingsUnreadableAtStart)
+        throw UnableToWrite(ini.path());
+    WriteCompanyDetails(ini, details);
+    ini.save();
+    CompanyInfo = details;
+    ComposeCityLine();
+}
+
+void ComposeCityLine()
+{
+    CompanyInfo.CityLine = ComposeCityLine(CompanyInfo);
+}

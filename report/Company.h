@@ -36,3 +36,17 @@ void WriteCompanyDetails(IniFile &ini, const CompanyDetails &details);
 // City, a comma, State, two spaces, Zip; nothing trimmed, so three empty
 // parts still give ",  ".
 QString ComposeCityLine(const CompanyDetails &details);
+
+// The company details and the mini-help preference of the settings file,
+// held for the whole run. Only the company information dialog changes it.
+using TCompanyInfo = CompanyDetails;
+
+extern TCompanyInfo CompanyInfo;
+
+// Fill the record from the settings file (defaults for anything missing or
+// unreadable); save edited details, all nine keys in one replacement of the
+// file, taking them into the record only when that succeeded (it throws
+// IniWriteError otherwise); and derive the city line.
+void LoadCompanyInfo();
+void SaveCompanyInfo(const TCompanyInfo &details);
+void ComposeCityLine();
