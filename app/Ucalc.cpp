@@ -11,6 +11,7 @@
 #include "Preview.h"
 #include "Uprpt.h"
 #include "Dateedit.h"
+#include "Errordisplay.h"
 #include "Messages.h"
 #include "Picpanel.h"
 #include "Radiogrp.h"
@@ -287,7 +288,16 @@ void TFGIS::bringFiguresUpToDate()
 void TFGIS::BBPrintClick()
 {
     // A quote is only ever made of figures worked from the inputs beside them.
-    bringFiguresUpToDate();
+    // A date that cannot be read stops the quote with the general error
+    // display, shown from here rather than raised: the click, key or menu
+    // entry that started the quote is still inside Qt's own event handling,
+    // which an error unwinding through it would leave half done (and leak).
+    try {
+        bringFiguresUpToDate();
+    } catch (const ConversionError &error) {
+        ShowGeneralError(QString::fromUtf8(error.what()));
+        return;
+    }
     const bool refund = ui->RadioGroup1->ItemIndex() == 0;
     QuoteTexts texts;
     texts.additionalPremium = !refund;
