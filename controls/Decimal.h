@@ -53,7 +53,8 @@ inline constexpr std::uint64_t kNotDecided = ~std::uint64_t(0);
 // arithmetic and without producing digits; zero and magnitudes below 2^-64
 // give 0. Anything else (not finite, subnormal, larger, more decimals) gives
 // kNotDecided, and the caller goes the digit way. (Not an optional: GCC
-// returns one through memory, and the batch calls this seventeen times a row.)
+// builds one on the stack a byte at a time and reads it back whole, a stall
+// on every call, and the batch calls this seventeen times a row.)
 std::uint64_t RoundToDecimalUnits(ExtendedBits value, int decimals);
 inline std::uint64_t RoundToDecimalUnits(long double value, int decimals)
 {
