@@ -87,6 +87,47 @@ void CsvReader::rereadAfterFirstLine()
     m_lineEnds = m_recordLine;
 }
 
+bool CsvReader::takeWholeLine(std::vector<std::string> &fields)
+{
+    // Most records are a line of plain fields already in the buffer: split
+    // it in one go. Anything else (a quote, a line end not yet read, a lone
+    // CR at the buffer's end, a field or a record past its limit, bytes
+    // given back) takes the byte-by-byte road.
+    if (m_replayPos < m_replay.size())
+        return false;
+    const char *begin = m_buffer.data() + m_pos;
+    const char *end = m_buffer.data() + m_end;
+    const char *stop = begin;
+    while (stop < end && *stop != '\n' && *stop != '\r' && *stop != '"')
+        ++stop;
+    if (stop == end || *stop == '"' || std::size_t(stop - begin) > m_limits.record)
+        return false;
+    std::size_t lineEnd = 1;
+    if (*stop == '\r') {
+        if (stop + 1 == end)
+            return false;
+        lineEnd = stop[1] == '\n' ? 2 : 1;
+    }
+    std::size_t count = 0;
+    for (const char *field = begin;; ++count) {
+        const char *comma = field;
+        while (comma < stop && *comma != ',')
+            ++comma;
+        if (std::size_t(comma - field) > m_limits.field)
+            return false;
+        if (fields.size() <= count)
+            fields.emplace_back();
+        fields[count].assign(field, comma);
+        if (comma == stop)
+            break;
+        field = comma + 1;
+    }
+    fields.resize(count + 1);
+    m_pos += std::size_t(stop - begin) + lineEnd;
+    ++m_lineEnds;
+    return true;
+}
+
 bool CsvReader::next(std::vector<std::string> &fields)
 {
     if (m_atStart) {
@@ -103,6 +144,8 @@ bool CsvReader::next(std::vector<std::string> &fields)
         return false;
     m_recordLine = m_lineEnds + 1;
     m_raw.clear();
+    if (takeWholeLine(fields))
+        return true;
     m_capturing = true;
 
     std::size_t count = 0;

@@ -54,6 +54,7 @@ public:
 private:
     int get();
     int peek();
+    bool takeWholeLine(std::vector<std::string> &fields);
     void skipToLineEnd();
     void rereadAfterFirstLine();
 
