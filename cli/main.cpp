@@ -230,17 +230,23 @@ int usageError(const std::string &message)
     return kExitUsage;
 }
 
+// The batch's input: the file named, or standard input for none or "-".
+// Says why on standard error and gives nothing when the file cannot be opened.
+std::FILE *openBatchInput(const Options &options)
+{
+    if (!options.csvFile || *options.csvFile == "-")
+        return stdin;
+    std::FILE *in = std::fopen(options.csvFile->c_str(), "rb");
+    if (!in)
+        std::fprintf(stderr, "quillon-quote: cannot open '%s': %s\n", options.csvFile->c_str(), std::strerror(errno));
+    return in;
+}
+
 int runCsv(const Options &options, const LocaleSettings &locale, int today)
 {
-    std::FILE *in = stdin;
-    if (options.csvFile && *options.csvFile != "-") {
-        in = std::fopen(options.csvFile->c_str(), "rb");
-        if (!in) {
-            std::fprintf(stderr, "quillon-quote: cannot open '%s': %s\n", options.csvFile->c_str(),
-                         std::strerror(errno));
-            return kExitUsage;
-        }
-    }
+    std::FILE *in = openBatchInput(options);
+    if (!in)
+        return kExitUsage;
     static char outputBuffer[1 << 16];
     std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
     std::string error;
@@ -318,15 +324,9 @@ int runBatchPdf(char *program, const Options &options, const LocaleSettings &loc
         std::fprintf(stderr, "quillon-quote: cannot write '%s': %s\n", options.pdfFile->c_str(), reason->c_str());
         return kExitUsage;
     }
-    std::FILE *in = stdin;
-    if (options.csvFile && *options.csvFile != "-") {
-        in = std::fopen(options.csvFile->c_str(), "rb");
-        if (!in) {
-            std::fprintf(stderr, "quillon-quote: cannot open '%s': %s\n", options.csvFile->c_str(),
-                         std::strerror(errno));
-            return kExitUsage;
-        }
-    }
+    std::FILE *in = openBatchInput(options);
+    if (!in)
+        return kExitUsage;
     const auto application = pdfApplication(program);
     const CompanyDetails company = ReadCompanyDetails(IniFile(DefaultSettingsPath()));
     std::string error;
