@@ -34,6 +34,8 @@ void TFCompanyInfo::showEvent(QShowEvent *event)
     // must not refill the controls over what the clerk has typed.
     if (!m_filled) {
         m_filled = true;
+        // In the middle of the screen, not over the main window.
+        CentreOnScreen(this);
         FormActivate();
     }
 }

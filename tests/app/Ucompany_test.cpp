@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QScreen>
 #include <QtTest>
 #include <fstream>
 #include <sstream>
@@ -203,6 +204,27 @@ private slots:
                                          "[Last]\r\n"
                                          "x=1\r\n"));
         QCOMPARE(m_window->LCoName()->text(), QString("New Name"));
+    }
+
+    // Each caption level with its field's top, and the dialog in the middle
+    // of the screen rather than over the main window in its corner.
+    void opensCentredWithItsCaptionsBesideTheirFields()
+    {
+        openWindow();
+        m_window->move(0, 0);
+        withDialog([](QWidget *dialog) {
+            const struct
+            {
+                const char *label;
+                QPoint pos;
+            } captions[] = {{"Label1", {8, 16}}, {"Label2", {8, 48}}, {"Label3", {8, 72}}, {"Label4", {8, 96}},
+                            {"Label5", {8, 120}}, {"Label6", {8, 144}}, {"Label7", {8, 176}}, {"Label8", {284, 176}}};
+            for (const auto &c : captions)
+                QCOMPARE(in<QLabel>(dialog, c.label)->pos(), c.pos);
+            const QPoint offCentre = dialog->frameGeometry().center() - dialog->screen()->availableGeometry().center();
+            QVERIFY2(offCentre.manhattanLength() <= 2, qPrintable(QString::number(offCentre.manhattanLength())));
+            static_cast<QDialog *>(dialog)->reject();
+        });
     }
 
     void saveTakesEveryControlAndSwitchesHintsAtOnce()
