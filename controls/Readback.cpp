@@ -152,6 +152,35 @@ std::optional<long double> parseGeneralForm(std::string_view text, const LocaleS
     return v;
 }
 
+constexpr std::size_t kOutOfPlace = std::string_view::npos;
+
+// Takes what stands at pos into the number: a digit, the locale's decimal
+// separator or its thousands separator. Returns the bytes taken, 0 for any
+// other character, or kOutOfPlace for a separator that cannot stand there.
+// A strict reading wants a digit after every thousands separator; otherwise
+// a space the locale groups with counts only between digits and is mere
+// spacing elsewhere.
+std::size_t takeNumberPart(NumberBuilder &number, std::string_view text, std::size_t pos, std::size_t end,
+                           const LocaleSettings &locale, bool strict)
+{
+    if (isDigit(text[pos])) {
+        number.digit(text[pos]);
+        return 1;
+    }
+    if (const std::size_t n = decimalAt(text, pos, locale))
+        return number.decimalPoint() ? n : kOutOfPlace;
+    const std::size_t g = groupAt(text, pos, locale);
+    if (!g)
+        return 0;
+    const bool digitFollows = pos + g < end && isDigit(text[pos + g]);
+    if (strict)
+        return number.groupMark() && digitFollows ? g : kOutOfPlace;
+    const bool betweenDigits = pos > 0 && isDigit(text[pos - 1]) && digitFollows;
+    if (!betweenDigits && isSpaceSeparator(locale.thousandSeparator))
+        return g;
+    return number.groupMark() ? g : kOutOfPlace;
+}
+
 } // namespace
 
 std::optional<long double> ParseText(std::string_view text, const LocaleSettings &locale)
@@ -163,22 +192,10 @@ std::optional<long double> ParseText(std::string_view text, const LocaleSettings
     NumberBuilder number;
     for (std::size_t pos = 0; pos < text.size();) {
         const char c = text[pos];
-        if (isDigit(c)) {
-            number.digit(c);
-            ++pos;
-        } else if (const std::size_t n = decimalAt(text, pos, locale)) {
-            if (!number.decimalPoint())
+        if (const std::size_t taken = takeNumberPart(number, text, pos, text.size(), locale, false)) {
+            if (taken == kOutOfPlace)
                 return std::nullopt;
-            pos += n;
-        } else if (const std::size_t g = groupAt(text, pos, locale)) {
-            // A space only groups between digits; elsewhere it is spacing.
-            const bool betweenDigits = pos > 0 && isDigit(text[pos - 1]) && pos + g < text.size()
-                && isDigit(text[pos + g]);
-            if (betweenDigits || !isSpaceSeparator(locale.thousandSeparator)) {
-                if (!number.groupMark())
-                    return std::nullopt;
-            }
-            pos += g;
+            pos += taken;
         } else if (c == '.' || c == ',') {
             // A point or comma that is neither of the locale's separators
             // could mean either; guessing would show another figure.
@@ -239,21 +256,10 @@ std::optional<long double> ParseAmount(std::string_view text, const LocaleSettin
 
     NumberBuilder number;
     while (pos < end) {
-        const char c = text[pos];
-        if (isDigit(c)) {
-            number.digit(c);
-            ++pos;
-        } else if (const std::size_t n = decimalAt(text, pos, locale)) {
-            if (!number.decimalPoint())
-                return std::nullopt;
-            pos += n;
-        } else if (const std::size_t g = groupAt(text, pos, locale)) {
-            if (!number.groupMark() || pos + g >= end || !isDigit(text[pos + g]))
-                return std::nullopt;
-            pos += g;
-        } else {
+        const std::size_t taken = takeNumberPart(number, text, pos, end, locale, true);
+        if (taken == 0 || taken == kOutOfPlace)
             return std::nullopt;
-        }
+        pos += taken;
     }
     if (!number.hasDigits() || !number.groupsInPlace())
         return std::nullopt;
