@@ -18,6 +18,7 @@
 #include <nlohmann/json.hpp>
 #include "Dispfmt.h"
 #include "Localeset.h"
+#include "../support/Locales.h"
 
 namespace {
 
@@ -369,14 +370,6 @@ std::vector<std::vector<std::string>> csvRecords(const std::string &text)
     return records;
 }
 
-LocaleSettings settingsOf(const char *name)
-{
-    setenv("LC_ALL", name, 1);
-    const LocaleSettings settings = ReadSystemLocaleSettings();
-    setenv("LC_ALL", "C", 1);
-    return settings;
-}
-
 ToolRun runIn(const char *locale, const std::string &arguments, const std::string &stdinFile = {})
 {
     return run(std::string("LC_ALL=") + locale + " '" + QUOTE_TOOL + "' " + arguments
@@ -399,7 +392,7 @@ TEST(QuoteToolLocales, GiveTheSameFiguresForTheSameQuotesTypedTheLocalesWay)
         EXPECT_EQ(r.status, 0) << r.out;
         const auto records = csvRecords(r.out);
         ASSERT_EQ(records.size(), 3u) << r.out;
-        const LocaleSettings locale = settingsOf(batch.locale);
+        const LocaleSettings locale = namedLocale(batch.locale);
         std::vector<std::vector<std::string>> figures;
         for (std::size_t row = 1; row < records.size(); ++row) {
             std::vector<std::string> values;

@@ -4,6 +4,7 @@
 
 #include "Calpop.h"
 #include "Ctlsettings.h"
+#include "../support/Locales.h"
 #include "Dateedit.h"
 #include "Messages.h"
 #include "Shortdate.h"
@@ -205,9 +206,7 @@ private slots:
         QFETCH(QString, locale);
         QFETCH(QString, start);
         QFETCH(QString, picked);
-        qputenv("LC_ALL", locale.toLatin1());
-        SetControlLocale(ReadSystemLocaleSettings());
-        qputenv("LC_ALL", "C");
+        SetControlLocale(namedLocale(locale.toLatin1().constData()));
         Open popup(start);
         QTest::keyClick(popup.get(), Qt::Key_Right);
         QTest::keyClick(popup.get(), Qt::Key_Return);

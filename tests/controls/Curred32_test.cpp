@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include "Ctlsettings.h"
+#include "../support/Locales.h"
 #include "Curred32.h"
 #include "Errordisplay.h"
 #include "Messages.h"
@@ -253,9 +254,7 @@ private slots:
         QFETCH(QString, format);
         QFETCH(double, value);
         QFETCH(QString, shown);
-        qputenv("LC_ALL", locale.toLatin1());
-        SetControlLocale(ReadSystemLocaleSettings());
-        qputenv("LC_ALL", "C");
+        SetControlLocale(namedLocale(locale.toLatin1().constData()));
         for (const bool readOnly : {false, true}) {
             Window w;
             w.field->setReadOnly(readOnly);
@@ -272,9 +271,7 @@ private slots:
 
     void typesCentsWithTheLocalesDecimalSeparator()
     {
-        qputenv("LC_ALL", "fr_FR.UTF-8");
-        SetControlLocale(ReadSystemLocaleSettings());
-        qputenv("LC_ALL", "C");
+        SetControlLocale(namedLocale("fr_FR.UTF-8"));
         Window w;
         w.enter();
         w.field->selectAll();

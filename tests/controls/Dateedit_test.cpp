@@ -5,6 +5,7 @@
 
 #include "Calpop.h"
 #include "Ctlsettings.h"
+#include "../support/Locales.h"
 #include "Dateedit.h"
 #include "Errordisplay.h"
 #include "Shortdate.h"
@@ -163,9 +164,7 @@ private slots:
         QFETCH(QString, locale);
         QFETCH(QString, typed);
         QFETCH(QString, shown);
-        qputenv("LC_ALL", locale.toLatin1());
-        SetControlLocale(ReadSystemLocaleSettings());
-        qputenv("LC_ALL", "C");
+        SetControlLocale(namedLocale(locale.toLatin1().constData()));
         Window w;
         ModalWatch watch;
         w.type(typed);

@@ -15,6 +15,7 @@
 #include "Dispfmt.h"
 #include "Localeset.h"
 #include "Shortdate.h"
+#include "../support/Locales.h"
 
 namespace {
 
@@ -46,15 +47,6 @@ void PrintTo(const LocaleCase &c, std::ostream *out)
     *out << c.name;
 }
 
-// Reads the settings of a named locale as the program does at start-up.
-LocaleSettings settingsOf(const char *name)
-{
-    setenv("LC_ALL", name, 1);
-    LocaleSettings settings = ReadSystemLocaleSettings();
-    setenv("LC_ALL", "C", 1);
-    return settings;
-}
-
 bool installed(const char *name)
 {
     locale_t locale = newlocale(LC_ALL_MASK, name, nullptr);
@@ -70,7 +62,7 @@ protected:
     {
         ASSERT_TRUE(installed(GetParam().name))
             << GetParam().name << " is not installed; script/bootstrap installs locales-all";
-        locale = settingsOf(GetParam().name);
+        locale = namedLocale(GetParam().name);
     }
     LocaleSettings locale;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdlib>
+
 #include "Localeset.h"
 
 // A locale that writes 1.234,50: comma for decimals, point for thousands.
@@ -9,4 +11,14 @@ inline LocaleSettings commaDecimalLocale()
     locale.decimalSeparator = ",";
     locale.thousandSeparator = ".";
     return locale;
+}
+
+// The settings of an installed locale, read as the program reads them at
+// start-up; the process goes back to the C locale afterwards.
+inline LocaleSettings namedLocale(const char *name)
+{
+    setenv("LC_ALL", name, 1);
+    LocaleSettings settings = ReadSystemLocaleSettings();
+    setenv("LC_ALL", "C", 1);
+    return settings;
 }
