@@ -84,51 +84,37 @@ static int openCommon(const char *name, int dirfd, const char *path, int flags, 
     return fd;
 }
 
+/* The mode argument exists only when the flags create a file. */
+#define MODE_ARGUMENT(flags, mode)                                    \
+    mode_t mode = 0;                                                  \
+    if ((flags) & (O_CREAT | O_TMPFILE)) {                            \
+        va_list args;                                                 \
+        va_start(args, flags);                                        \
+        mode = va_arg(args, mode_t);                                  \
+        va_end(args);                                                 \
+    }
+
 int open(const char *path, int flags, ...)
 {
-    mode_t mode = 0;
-    if (flags & (O_CREAT | O_TMPFILE)) {
-        va_list args;
-        va_start(args, flags);
-        mode = va_arg(args, mode_t);
-        va_end(args);
-    }
+    MODE_ARGUMENT(flags, mode)
     return openCommon("open", AT_FDCWD, path, flags, mode);
 }
 
 int open64(const char *path, int flags, ...)
 {
-    mode_t mode = 0;
-    if (flags & (O_CREAT | O_TMPFILE)) {
-        va_list args;
-        va_start(args, flags);
-        mode = va_arg(args, mode_t);
-        va_end(args);
-    }
+    MODE_ARGUMENT(flags, mode)
     return openCommon("open", AT_FDCWD, path, flags, mode);
 }
 
 int openat(int dirfd, const char *path, int flags, ...)
 {
-    mode_t mode = 0;
-    if (flags & (O_CREAT | O_TMPFILE)) {
-        va_list args;
-        va_start(args, flags);
-        mode = va_arg(args, mode_t);
-        va_end(args);
-    }
+    MODE_ARGUMENT(flags, mode)
     return openCommon("openat", dirfd, path, flags, mode);
 }
 
 int openat64(int dirfd, const char *path, int flags, ...)
 {
-    mode_t mode = 0;
-    if (flags & (O_CREAT | O_TMPFILE)) {
-        va_list args;
-        va_start(args, flags);
-        mode = va_arg(args, mode_t);
-        va_end(args);
-    }
+    MODE_ARGUMENT(flags, mode)
     return openCommon("openat", dirfd, path, flags, mode);
 }
 
