@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "Dispfmt.h"
 #include "Messages.h"
 #include "Quote.h"
 
@@ -167,12 +168,10 @@ double secondsNow()
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
+// Counts grouped the way the day count is shown.
 std::string grouped(std::size_t n)
 {
-    std::string digits = std::to_string(n);
-    for (int i = int(digits.size()) - 3; i > 0; i -= 3)
-        digits.insert(std::size_t(i), 1, ',');
-    return digits;
+    return FormatText(static_cast<long double>(n), kDaysFormat, LocaleSettings{});
 }
 
 } // namespace
