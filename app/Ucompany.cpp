@@ -42,15 +42,22 @@ void TFCompanyInfo::showEvent(QShowEvent *event)
 
 void TFCompanyInfo::FormActivate()
 {
-    ui->Edit1->setText(CompanyInfo.Co);
-    ui->Edit2->setText(CompanyInfo.Add1);
-    ui->Edit3->setText(CompanyInfo.Add2);
-    ui->Edit4->setText(CompanyInfo.City);
-    ui->Edit5->setText(CompanyInfo.State);
-    ui->Edit6->setText(CompanyInfo.Zip);
-    ui->MaskEdit2->setStoredText(CompanyInfo.Phone);
-    ui->MaskEdit3->setStoredText(CompanyInfo.Fax);
-    ui->RGMiniHelp->setItemIndex(CompanyInfo.Minihelp == QLatin1String("ON") ? 0 : 1);
+    // The file as it is now: another window or a hand edit may have
+    // changed it since start-up.
+    m_shown = CurrentCompanyInfo();
+    ui->Edit1->setText(m_shown.Co);
+    ui->Edit2->setText(m_shown.Add1);
+    ui->Edit3->setText(m_shown.Add2);
+    ui->Edit4->setText(m_shown.City);
+    ui->Edit5->setText(m_shown.State);
+    ui->Edit6->setText(m_shown.Zip);
+    ui->MaskEdit2->setStoredText(m_shown.Phone);
+    ui->MaskEdit3->setStoredText(m_shown.Fax);
+    ui->RGMiniHelp->setItemIndex(m_shown.Minihelp == QLatin1String("ON") ? 0 : 1);
+    // Read back from the controls, so a value they show in a form of their
+    // own (an empty mask, "Off" for "on") counts as unchanged until the
+    // clerk changes it.
+    m_opened = controlValues();
     ui->Edit1->setFocus(Qt::OtherFocusReason);
 }
 
@@ -82,18 +89,22 @@ void TFCompanyInfo::BitBtn2Click()
     const auto closeAnyway = qScopeGuard([this] {
         QMetaObject::invokeMethod(this, [this] { done(QDialog::Accepted); }, Qt::QueuedConnection);
     });
-    // A copy: the record takes the details only once the file holds them.
-    TCompanyInfo edited = CompanyInfo;
-    edited.Co = ui->Edit1->text();
-    edited.Add1 = ui->Edit2->text();
-    edited.Add2 = ui->Edit3->text();
-    edited.City = ui->Edit4->text();
-    edited.State = ui->Edit5->text();
-    edited.Zip = ui->Edit6->text();
-    edited.Phone = maskedText(ui->MaskEdit2, CompanyInfo.Phone);
-    edited.Fax = maskedText(ui->MaskEdit3, CompanyInfo.Fax);
-    edited.Minihelp = ui->RGMiniHelp->ItemIndex() == 0 ? QStringLiteral("ON") : QStringLiteral("OFF");
-    SaveCompanyInfo(edited);
+    SaveCompanyInfo(m_opened, controlValues());
+}
+
+TCompanyInfo TFCompanyInfo::controlValues() const
+{
+    TCompanyInfo values;
+    values.Co = ui->Edit1->text();
+    values.Add1 = ui->Edit2->text();
+    values.Add2 = ui->Edit3->text();
+    values.City = ui->Edit4->text();
+    values.State = ui->Edit5->text();
+    values.Zip = ui->Edit6->text();
+    values.Phone = maskedText(ui->MaskEdit2, m_shown.Phone);
+    values.Fax = maskedText(ui->MaskEdit3, m_shown.Fax);
+    values.Minihelp = ui->RGMiniHelp->ItemIndex() == 0 ? QStringLiteral("ON") : QStringLiteral("OFF");
+    return values;
 }
 
 QString TFCompanyInfo::maskedText(const TMaskEdit *edit, const QString &stored)

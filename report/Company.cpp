@@ -62,6 +62,24 @@ void WriteCompanyDetails(IniFile &ini, const CompanyDetails &details)
     }
 }
 
+CompanyDetails MergeCompanyDetails(const CompanyDetails &opened, const CompanyDetails &edited, const IniFile &current)
+{
+    // A value ends at its line's end, so no key the file holds reads as a
+    // line break: that stands for a key the file lacks.
+    constexpr const char *kAbsent = "\n";
+    CompanyDetails merged;
+    for (const Key &key : kKeys) {
+        const QString &mine = edited.*key.field;
+        const std::string held = current.ReadString(kSection, key.name, kAbsent);
+        if (mine != opened.*key.field || held == kAbsent)
+            merged.*key.field = mine;
+        else
+            merged.*key.field = decoded(held);
+    }
+    merged.CityLine = ComposeCityLine(merged);
+    return merged;
+}
+
 QString ComposeCityLine(const CompanyDetails &details)
 {
     return details.City + u',' + details.State + QStringLiteral("  ") + details.Zip;
@@ -86,19 +104,31 @@ void LoadCompanyInfo()
     CompanyInfo = ReadCompanyDetails(ini);
 }
 
-void SaveCompanyInfo(const TCompanyInfo &details)
+void SaveCompanyInfo(const TCompanyInfo &opened, const TCompanyInfo &edited)
 {
     // All nine keys in one replacement of the file. The file is read again
-    // so that whatever else it holds now is kept. The record changes only
-    // once the file holds the new details: after "Unable to write to <file>"
-    // the window goes on showing what the file holds.
+    // so that whatever else it holds now is kept, and so are the values
+    // other windows or a hand edit gave the keys the clerk left alone.
     IniFile ini(DefaultSettingsPath());
     if (settingsUnreadableAtStart)
         throw UnableToWrite(ini.path());
-    WriteCompanyDetails(ini, details);
+    WriteCompanyDetails(ini, MergeCompanyDetails(opened, edited, ini));
     ini.save();
-    CompanyInfo = details;
-    ComposeCityLine();
+    // Read back from the text just written, not taken from the edits: the
+    // letterhead then prints what the file holds, merged values and trimmed
+    // spaces included. After "Unable to write to <file>" the record is left
+    // as it was, still what the file held when last read.
+    CompanyInfo = ReadCompanyDetails(ini);
+}
+
+TCompanyInfo CurrentCompanyInfo()
+{
+    // The window shows the defaults for a file unreadable at start-up, and
+    // nothing can be saved over it; the dialog shows the same.
+    if (settingsUnreadableAtStart)
+        return CompanyInfo;
+    const IniFile ini(DefaultSettingsPath());
+    return ini.state() == IniFile::State::Unreadable ? CompanyInfo : ReadCompanyDetails(ini);
 }
 
 void ComposeCityLine()

@@ -33,6 +33,14 @@ CompanyDetails ReadCompanyDetails(const IniFile &ini);
 // file's bytes, whatever their encoding; a changed value is written as UTF-8.
 void WriteCompanyDetails(IniFile &ini, const CompanyDetails &details);
 
+// The details a save from the company dialog writes: each key the clerk
+// changed (`edited` differs from `opened`, what the dialog showed when it
+// opened) takes the edited value; every other key takes what `current`, the
+// file as it is now, holds, so a change another window or a hand edit made
+// since the dialog opened survives; and where the file has no such key, the
+// value the dialog opened with. Composes CityLine.
+CompanyDetails MergeCompanyDetails(const CompanyDetails &opened, const CompanyDetails &edited, const IniFile &current);
+
 // City, a comma, State, two spaces, Zip; nothing trimmed, so three empty
 // parts still give ",  ".
 QString ComposeCityLine(const CompanyDetails &details);
@@ -44,9 +52,15 @@ using TCompanyInfo = CompanyDetails;
 extern TCompanyInfo CompanyInfo;
 
 // Fill the record from the settings file (defaults for anything missing or
-// unreadable); save edited details, all nine keys in one replacement of the
-// file, taking them into the record only when that succeeded (it throws
-// IniWriteError otherwise); and derive the city line.
+// unreadable); save the details the company dialog edited, all nine keys
+// merged as MergeCompanyDetails says, in one replacement of the file, and
+// then take into the record what the file holds (it throws IniWriteError
+// and leaves the record as it was otherwise); and derive the city line.
 void LoadCompanyInfo();
-void SaveCompanyInfo(const TCompanyInfo &details);
+void SaveCompanyInfo(const TCompanyInfo &opened, const TCompanyInfo &edited);
 void ComposeCityLine();
+
+// The details as the settings file holds them now, for the company dialog
+// to open with: the defaults when there is no file, and the record when the
+// file cannot be read now or could not be read at start-up.
+TCompanyInfo CurrentCompanyInfo();

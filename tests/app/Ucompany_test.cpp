@@ -142,7 +142,7 @@ private slots:
 
     void saveAndLoadGiveTheSameRecord()
     {
-        SaveCompanyInfo({"Acme", "1 Main St", "Suite 2", "Springfield", "IL", "62701", "( 12) 555-1234",
+        SaveCompanyInfo({}, {"Acme", "1 Main St", "Suite 2", "Springfield", "IL", "62701", "( 12) 555-1234",
                          "(999) 555-0000", "OFF", ""});
         const TCompanyInfo saved = CompanyInfo;
         CompanyInfo = {};
@@ -204,6 +204,25 @@ private slots:
                                          "[Last]\r\n"
                                          "x=1\r\n"));
         QCOMPARE(m_window->LCoName()->text(), QString("New Name"));
+    }
+
+    // Another window saves a new name before the dialog opens, a fax is
+    // added by hand while it is open, and the clerk changes only the zip.
+    void aSaveKeepsWhatOthersChanged()
+    {
+        writeFile("[REQUIRED]\r\nCo=Old Agency\r\nZip=04101\r\n");
+        openWindow();
+        writeFile("[REQUIRED]\r\nCo=Alpha Agency\r\nZip=04101\r\n");
+        withDialog([&](QWidget *dialog) {
+            QCOMPARE(in<QLineEdit>(dialog, "Edit1")->text(), QString("Alpha Agency"));
+            writeFile("[REQUIRED]\r\nCo=Alpha Agency\r\nZip=04101\r\nFax=+1 207 555 0199\r\n");
+            in<QLineEdit>(dialog, "Edit6")->setText("04102");
+            in<QPushButton>(dialog, "BitBtn2")->click();
+        });
+        QCOMPARE(fileText(), std::string("[REQUIRED]\r\nCo=Alpha Agency\r\nZip=04102\r\nFax=+1 207 555 0199\r\nAdd1=\r\n"
+                                         "Add2=\r\nCity=\r\nState=\r\nPhone=(   )    -    \r\nMinihelp=ON\r\n"));
+        QCOMPARE(CompanyInfo.Phone, QString("(   )    -")); // read back from the file, which trims
+        QCOMPARE(m_window->LCoName()->text(), QString("Alpha Agency"));
     }
 
     // Each caption level with its field's top, and the dialog in the middle

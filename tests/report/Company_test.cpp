@@ -177,6 +177,7 @@ TEST(CompanyText, ASaveChangesTheBytesOfChangedValuesOnly)
         std::string before;
         void (*edit)(CompanyDetails &);
         std::string after;
+        std::string now = {}; // the file when saved, if changed since it was read
     };
     const std::string office = kOffice;
     auto replaced = [&office](const std::string &from, const std::string &to) {
@@ -194,13 +195,17 @@ TEST(CompanyText, ASaveChangesTheBytesOfChangedValuesOnly)
          replaced("Minihelp=ON", "Minihelp=OFF")},
         {"missing keys added in order, defaults included", "[REQUIRED]\nCity=Bangor\n", [](CompanyDetails &) {},
          "[REQUIRED]\nCity=Bangor\nCo=Company Name\nAdd1=\nAdd2=\nState=\nZip=\nPhone=\nFax=\nMinihelp=ON\n"},
+        {"a hand edit made since reading survives", office, [](CompanyDetails &d) { d.Zip = QStringLiteral("04102"); },
+         replaced("Zip=04101\r\nPhone=555-1234\r\nFax=+1", "Zip=04102\r\nPhone=555-1234\r\nFax=+44"),
+         replaced("Fax=+1", "Fax=+44")},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        IniFile ini = IniFile::fromText(c.before);
-        CompanyDetails details = ReadCompanyDetails(ini);
+        const CompanyDetails opened = ReadCompanyDetails(IniFile::fromText(c.before));
+        CompanyDetails details = opened;
         c.edit(details);
-        WriteCompanyDetails(ini, details);
+        IniFile ini = IniFile::fromText(c.now.empty() ? c.before : c.now);
+        WriteCompanyDetails(ini, MergeCompanyDetails(opened, details, ini));
         EXPECT_EQ(ini.text(), c.after);
     }
 }
