@@ -1,6 +1,7 @@
 #include "Pdfbatch.h"
 
 #include <QPainter>
+#include <QIODevice>
 #include <QPdfWriter>
 #include <memory>
 
@@ -26,8 +27,9 @@ void rowMessage(std::size_t line, std::string_view message)
 
 } // namespace
 
-int RunBatchPdf(std::FILE *in, const std::string &path, const LocaleSettings &locale, int today,
-                const CompanyDetails &company, bool progress, std::string &error)
+int RunBatchPdf(std::FILE *in, const std::string &path, const quillon::WriteOptions &destination,
+                const LocaleSettings &locale, int today, const CompanyDetails &company, bool progress,
+                std::string &error)
 {
     CsvReader reader(in);
     BatchProgress shown(progress, in);
@@ -40,8 +42,9 @@ int RunBatchPdf(std::FILE *in, const std::string &path, const LocaleSettings &lo
     int status = kExitOk;
     std::size_t rows = 0;
     std::size_t pages = 0;
+    // The name as given, byte for byte: it is the file that was checked.
     const FileWriteResult written = WriteQuoteFileThrough(
-        QString::fromLocal8Bit(path.c_str()), [&](QIODevice &file) -> std::optional<QString> {
+        std::filesystem::path(path), [&](QIODevice &file) -> std::optional<QString> {
             QPdfWriter writer(&file);
             writer.setResolution(1200);
             writer.setCreator(QStringLiteral("Quillon"));
@@ -62,7 +65,7 @@ int RunBatchPdf(std::FILE *in, const std::string &path, const LocaleSettings &lo
                         + std::to_string(fields.size()) + ".";
                 const std::string &kind = column(fields, columns.type);
                 if (problem.empty() && !kind.empty() && kind != "refund" && kind != "addl")
-                    problem = "'" + kind + "' is not a quotation type (refund or addl).";
+                    problem = "'" + Messages::QuotedInput(kind) + "' is not a quotation type (refund or addl).";
                 QuoteOutcome outcome;
                 if (problem.empty()) {
                     outcome = ComputeQuote({fields[columns.premium], fields[columns.start], fields[columns.end]},
@@ -90,6 +93,10 @@ int RunBatchPdf(std::FILE *in, const std::string &path, const LocaleSettings &lo
                 }
                 PaintQuotePage(painter, page);
                 ++pages;
+                // A full disk ends the batch at once rather than after every
+                // page has been drawn for nothing.
+                if (!file.isOpen())
+                    return file.errorString();
             }
             if (reader.readError())
                 return QStringLiteral("The input could not be read");
@@ -98,10 +105,11 @@ int RunBatchPdf(std::FILE *in, const std::string &path, const LocaleSettings &lo
             if (!painter.end())
                 return QStringLiteral("The PDF could not be finished");
             return std::nullopt;
-        });
+        },
+        destination);
     shown.finish(rows, reader.bytesRead());
     if (!written) {
-        error = "cannot write '" + path + "': " + written.error.toStdString();
+        error = "cannot write '" + Messages::PrintableText(path) + "': " + written.error.toStdString();
         // With every row refused the rows have said why; the missing file is their outcome.
         return pages == 0 && status == kExitRowFailed ? kExitRowFailed : kExitUsage;
     }

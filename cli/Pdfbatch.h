@@ -4,6 +4,7 @@
 #include <string>
 
 #include "Company.h"
+#include "Filewrite.h"
 #include "Localeset.h"
 
 // Writes one quote page per row of a batch, in order, into one PDF at
@@ -13,5 +14,7 @@
 // standard error naming its input line, as does a row's range message.
 // Needs a QGuiApplication. Returns an exit status; for kExitUsage `error`
 // says why.
-int RunBatchPdf(std::FILE *in, const std::string &path, const LocaleSettings &locale, int today,
-                const CompanyDetails &company, bool progress, std::string &error);
+// `destination` says what the file may not be (the input).
+int RunBatchPdf(std::FILE *in, const std::string &path, const quillon::WriteOptions &destination,
+                const LocaleSettings &locale, int today, const CompanyDetails &company, bool progress,
+                std::string &error);

@@ -3,24 +3,6 @@
 #include "Messages.h"
 #include "Shortdate.h"
 
-namespace {
-
-// A message quotes at most the start of a bad field, marked as cut, so a
-// field of pages cannot make a message of pages.
-constexpr std::size_t kQuotedPrefix = 40;
-
-std::string quotable(std::string_view text)
-{
-    if (text.size() <= kQuotedPrefix)
-        return std::string(text);
-    std::size_t n = kQuotedPrefix;
-    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
-        --n; // never split a UTF-8 character
-    return std::string(text.substr(0, n)) + "\u2026";
-}
-
-} // namespace
-
 QuoteOutcome ComputeQuote(const QuoteRequest &request, const LocaleSettings &locale, int today)
 {
     QuoteOutcome outcome;
@@ -31,14 +13,14 @@ QuoteOutcome ComputeQuote(const QuoteRequest &request, const LocaleSettings &loc
     // as the digits it happens to hold.
     const std::optional<long double> premium = ParseAmount(request.premium, locale);
     if (!premium) {
-        outcome.error = Messages::ErrorDisplayText(Messages::InvalidPremium(quotable(request.premium)));
+        outcome.error = Messages::ErrorDisplayText(Messages::InvalidPremium(Messages::QuotedInput(request.premium)));
         return outcome;
     }
     // Inception first: when both dates are bad the message names the inception text.
     for (const auto &[text, day] : {std::pair{request.start, &outcome.startDay}, std::pair{request.end, &outcome.endDay}}) {
         const std::optional<int> parsed = TryParseShortDate(text, locale, today);
         if (!parsed) {
-            outcome.error = Messages::ErrorDisplayText(Messages::InvalidDate(quotable(text)));
+            outcome.error = Messages::ErrorDisplayText(Messages::InvalidDate(Messages::QuotedInput(text)));
             return outcome;
         }
         *day = *parsed;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <sys/stat.h>
 #include <optional>
 #include <string>
@@ -23,6 +24,7 @@
 #include "Pdfbatch.h"
 #include "Pdfquote.h"
 #include "Explain.h"
+#include "Filewrite.h"
 #include "Quote.h"
 #include "Quotetable.h"
 #include "Shortdate.h"
@@ -155,7 +157,7 @@ std::optional<std::string> parseOptions(int argc, char **argv, Options &options)
         } else if (arg == "--quiet" || arg == "-q") {
             options.quiet = true;
         } else {
-            return "unknown option '" + arg + "'";
+            return "unknown option '" + Messages::QuotedInput(arg) + "'";
         }
     }
     if (options.help || options.version)
@@ -210,18 +212,15 @@ int finishOutput(int status)
     return status;
 }
 
-// The quote replaces its file, which must be a file: writing "onto" a FIFO
-// or a device would replace the node itself (and /dev/null, run as root).
-std::optional<std::string> unsuitableDestination(const std::string &path)
+// Says why a quote cannot be written to `path`, before any work is done;
+// the write itself checks again.
+bool destinationRefused(const std::string &path, const quillon::WriteOptions &options)
 {
-    struct stat status;
-    if (::stat(path.c_str(), &status) != 0)
-        return std::nullopt; // nothing there yet, or the write will say why
-    if (S_ISDIR(status.st_mode))
-        return "it is a directory";
-    if (!S_ISREG(status.st_mode))
-        return "it exists and is not a regular file";
-    return std::nullopt;
+    const std::optional<std::string> reason = quillon::DestinationProblem(std::filesystem::path(path), options);
+    if (reason)
+        std::fprintf(stderr, "quillon-quote: cannot write '%s': %s\n", Messages::PrintableText(path).c_str(),
+                     reason->c_str());
+    return reason.has_value();
 }
 
 int usageError(const std::string &message)
@@ -236,9 +235,20 @@ std::FILE *openBatchInput(const Options &options)
 {
     if (!options.csvFile || *options.csvFile == "-")
         return stdin;
+    const std::string shown = Messages::PrintableText(*options.csvFile);
     std::FILE *in = std::fopen(options.csvFile->c_str(), "rb");
-    if (!in)
-        std::fprintf(stderr, "quillon-quote: cannot open '%s': %s\n", options.csvFile->c_str(), std::strerror(errno));
+    if (!in) {
+        std::fprintf(stderr, "quillon-quote: cannot open '%s': %s\n", shown.c_str(), std::strerror(errno));
+        return nullptr;
+    }
+    // A folder opens for reading and fails only at the first read, with a
+    // reason that names no folder.
+    struct stat status{};
+    if (::fstat(fileno(in), &status) == 0 && S_ISDIR(status.st_mode)) {
+        std::fprintf(stderr, "quillon-quote: cannot read '%s': it is a directory, not a CSV file\n", shown.c_str());
+        std::fclose(in);
+        return nullptr;
+    }
     return in;
 }
 
@@ -318,19 +328,37 @@ std::unique_ptr<QGuiApplication> pdfApplication(char *program)
     return std::make_unique<QGuiApplication>(qtArgc, qtArgv);
 }
 
+// The letterhead from the window's settings file. A file that is there but
+// cannot be read gives the defaults, as in the window, but here nobody would
+// see why the quote says "Company Name", so it is said.
+CompanyDetails companyDetails()
+{
+    const IniFile ini(DefaultSettingsPath());
+    if (ini.state() == IniFile::State::Unreadable)
+        std::fprintf(stderr, "quillon-quote: the company details could not be read from '%s'; the quote shows the defaults\n",
+                     Messages::PrintableText(ini.path().string()).c_str());
+    return ReadCompanyDetails(ini);
+}
+
 int runBatchPdf(char *program, const Options &options, const LocaleSettings &locale, int today)
 {
-    if (const auto reason = unsuitableDestination(*options.pdfFile)) {
-        std::fprintf(stderr, "quillon-quote: cannot write '%s': %s\n", options.pdfFile->c_str(), reason->c_str());
-        return kExitUsage;
-    }
     std::FILE *in = openBatchInput(options);
     if (!in)
         return kExitUsage;
+    // The pages never replace the rows they are made from, whatever name
+    // (a link, another path, standard input) leads to the file.
+    quillon::WriteOptions destination;
+    destination.notThe = quillon::RegularFileIdentity(fileno(in));
+    if (destinationRefused(*options.pdfFile, destination)) {
+        if (in != stdin)
+            std::fclose(in);
+        return kExitUsage;
+    }
     const auto application = pdfApplication(program);
-    const CompanyDetails company = ReadCompanyDetails(IniFile(DefaultSettingsPath()));
+    const CompanyDetails company = companyDetails();
     std::string error;
-    const int status = RunBatchPdf(in, *options.pdfFile, locale, today, company, !options.quiet, error);
+    const int status =
+        RunBatchPdf(in, *options.pdfFile, destination, locale, today, company, !options.quiet, error);
     if (in != stdin)
         std::fclose(in);
     if (!error.empty())
@@ -350,21 +378,18 @@ int runPdf(char *program, const Options &options, const LocaleSettings &locale, 
     // written, as the window still shows and prints its figures.
     if (const std::string_view message = Messages::ForRange(outcome.quote.Range); !message.empty())
         std::fprintf(stderr, "quillon-quote: %.*s\n", int(message.size()), message.data());
-    if (const auto reason = unsuitableDestination(*options.pdfFile)) {
-        std::fprintf(stderr, "quillon-quote: cannot write '%s': %s\n", options.pdfFile->c_str(), reason->c_str());
+    if (destinationRefused(*options.pdfFile, {}))
         return kExitUsage;
-    }
     const auto application = pdfApplication(program);
     const QuotationType type = options.type.value_or("refund") == "addl" ? QuotationType::AdditionalPremium
                                                                          : QuotationType::Refund;
     const PolicyEntry policy{options.policyNumber.value_or(""), options.client.value_or(""),
                              options.policyType.value_or("")};
-    const CompanyDetails company = ReadCompanyDetails(IniFile(DefaultSettingsPath()));
+    const CompanyDetails company = companyDetails();
     QuotePage page;
     FillQuotePage(page, QuoteTextsFor(outcome, type, policy, company, locale));
-    if (const FileWriteResult written = WriteQuotePdf(QString::fromLocal8Bit(options.pdfFile->c_str()), page);
-        !written) {
-        std::fprintf(stderr, "quillon-quote: cannot write '%s': %s\n", options.pdfFile->c_str(),
+    if (const FileWriteResult written = WriteQuotePdf(std::filesystem::path(*options.pdfFile), page); !written) {
+        std::fprintf(stderr, "quillon-quote: cannot write '%s': %s\n", Messages::PrintableText(*options.pdfFile).c_str(),
                      written.error.toLocal8Bit().constData());
         return kExitUsage;
     }
@@ -392,7 +417,7 @@ int main(int argc, char **argv)
     if (options.today) {
         const std::optional<int> day = TryParseShortDate(*options.today, locale, today);
         if (!day)
-            return usageError("--today: '" + *options.today + "' is not a valid date");
+            return usageError("--today: '" + Messages::QuotedInput(*options.today) + "' is not a valid date");
         today = *day;
     }
     if (options.pdfFile)

@@ -43,6 +43,59 @@ std::string_view ForRange(DayRange range)
     return {};
 }
 
+namespace {
+
+// A message quotes at most the start of a bad field, marked as cut, so a
+// field of pages cannot make a message of pages.
+constexpr std::size_t kQuotedPrefix = 40;
+
+void appendEscaped(std::string &out, std::string_view bytes)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        out += "\\x";
+        out += kHex[byte >> 4];
+        out += kHex[byte & 15];
+    }
+}
+
+std::string escaped(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x20 || byte == 0x7F) {
+            appendEscaped(out, text.substr(i, 1));
+        } else if (byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80
+                   && static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+            appendEscaped(out, text.substr(i, 2)); // U+0080 to U+009F, the C1 controls
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::string QuotedInput(std::string_view text)
+{
+    if (text.size() <= kQuotedPrefix)
+        return escaped(text);
+    std::size_t n = kQuotedPrefix;
+    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+        --n; // never split a UTF-8 character
+    return escaped(text.substr(0, n)) + "\u2026";
+}
+
+std::string PrintableText(std::string_view text)
+{
+    return escaped(text);
+}
+
 std::string InvalidDate(std::string_view text)
 {
     return quoted(text, " is not a valid date");

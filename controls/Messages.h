@@ -52,6 +52,14 @@ std::string InvalidDate(std::string_view text);
 // "'<text>' is not a valid premium"
 std::string InvalidPremium(std::string_view text);
 
+// A piece of the user's input as a message may quote it: at most its first
+// 40 bytes, never splitting a character, marked "…" when cut; and control
+// characters (C0, DEL, C1) written as \xHH, so that input can never drive
+// the terminal or cut a message short at a NUL.
+std::string QuotedInput(std::string_view text);
+// The same escaping without the cut, for names of files.
+std::string PrintableText(std::string_view text);
+
 // The text of the general error display: the message with a full stop added
 // when its last character sorts after the full stop, so "…date" gains one and
 // "…again!" or "…end." do not.

@@ -1,9 +1,12 @@
 #include "Inifile.h"
 
+#include "Filewrite.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <pwd.h>
 #include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -13,12 +16,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::function<void()> &beforeReplaceHook()
-{
-    static std::function<void()> hook;
-    return hook;
-}
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
@@ -162,28 +159,6 @@ std::string oneLine(std::string_view value)
     return v;
 }
 
-[[noreturn]] void fail(const fs::path &path)
-{
-    throw UnableToWrite(path);
-}
-
-// The file a save must replace: the path with the symbolic links at its end
-// followed, so the link stays and its target gets the new text. A link
-// whose target is missing leads to where the first save creates it.
-fs::path followLinks(fs::path path)
-{
-    for (int hop = 0; hop < 40; ++hop) { // the kernel's own limit on links
-        std::error_code error;
-        if (!fs::is_symlink(fs::symlink_status(path, error)))
-            return path;
-        const fs::path link = fs::read_symlink(path, error);
-        if (error)
-            return path;
-        path = link.is_absolute() ? link : path.parent_path() / link;
-    }
-    return path; // a loop: reading failed already, and saving will
-}
-
 // Reads to the end; false on a read error.
 bool readWhole(int fd, std::string &out)
 {
@@ -198,128 +173,6 @@ bool readWhole(int fd, std::string &out)
             return true;
         out.append(buffer, std::size_t(n));
     }
-}
-
-bool writeWhole(int fd, const std::string &contents)
-{
-    std::size_t written = 0;
-    while (written < contents.size()) {
-        const ssize_t n = ::write(fd, contents.data() + written, contents.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        written += std::size_t(n);
-    }
-    return true;
-}
-
-std::string temporaryPrefix(const fs::path &target)
-{
-    return "." + target.filename().string() + ".";
-}
-
-// mkstemp's six letters and digits after our own prefix, and nothing else.
-bool isOurTemporaryName(const std::string &name, const std::string &prefix)
-{
-    return name.size() == prefix.size() + 6 && name.starts_with(prefix)
-        && std::all_of(name.begin() + std::ptrdiff_t(prefix.size()), name.end(), [](char c) {
-               return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-           });
-}
-
-// A save holds a lock on its temporary file until it is renamed, so a file
-// that can be locked belongs to a save that was killed. Only regular files
-// of this user are taken, and only while the name still leads to the file
-// that was locked.
-void removeStaleTemporary(const fs::path &file)
-{
-    const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    struct stat locked{}, named{};
-    if (::fstat(fd, &locked) == 0 && S_ISREG(locked.st_mode) && locked.st_uid == ::geteuid()
-        && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(file.c_str(), &named) == 0
-        && named.st_dev == locked.st_dev && named.st_ino == locked.st_ino)
-        ::unlink(file.c_str());
-    ::close(fd);
-}
-
-void removeStaleTemporaries(const fs::path &directory, const fs::path &target)
-{
-    const std::string prefix = temporaryPrefix(target);
-    std::error_code error;
-    for (fs::directory_iterator it(directory, error), end; !error && it != end; it.increment(error))
-        if (isOurTemporaryName(it->path().filename().string(), prefix))
-            removeStaleTemporary(it->path());
-}
-
-// The old file's permissions and owner go to the new one. Giving a file to
-// another owner needs privilege; without it the group alone may still be
-// kept, and otherwise the new file is the saving user's own.
-bool takeOverAttributes(int fd, const struct stat *old)
-{
-    if (!old)
-        return ::fchmod(fd, 0644) == 0;
-    const bool ownerOrGroupKept =
-        ::fchown(fd, old->st_uid, old->st_gid) == 0 || ::fchown(fd, uid_t(-1), old->st_gid) == 0;
-    static_cast<void>(ownerOrGroupKept); // neither is a reason to refuse the save
-    return ::fchmod(fd, old->st_mode & 07777) == 0;
-}
-
-void syncDirectory(const fs::path &directory)
-{
-    // Makes the rename itself durable; the new file is in place whatever
-    // this returns.
-    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
-// Closed however the save ends, a test's simulated crash included.
-struct Descriptor
-{
-    explicit Descriptor(int descriptor)
-        : fd(descriptor)
-    {
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    ~Descriptor()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    const int fd;
-};
-
-// Writes the temporary file beside the target and renames it over it; any
-// failure removes the temporary file and leaves the target as it was.
-bool replaceFile(const fs::path &directory, const fs::path &target, const std::string &contents,
-                 const struct stat *old)
-{
-    std::string temporary = (directory / (temporaryPrefix(target) + "XXXXXX")).string();
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    // Locked from creation until after the rename, through a second
-    // descriptor so that closing the first can still report a failed write:
-    // a file of ours that is not locked was left by a save that was killed.
-    const Descriptor lock{::dup(fd)};
-    bool ok = lock.fd >= 0 && ::flock(lock.fd, LOCK_EX) == 0 && takeOverAttributes(fd, old)
-        && writeWhole(fd, contents) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && beforeReplaceHook())
-        beforeReplaceHook()();
-    ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    syncDirectory(directory);
-    return true;
 }
 
 } // namespace
@@ -345,12 +198,11 @@ IniFile IniFile::fromText(std::string text)
 
 void IniFile::setBeforeReplaceHookForTesting(std::function<void()> hook)
 {
-    beforeReplaceHook() = std::move(hook);
+    quillon::ReplacementFile::setBeforeReplaceHookForTesting(std::move(hook));
 }
 
 void IniFile::load()
 {
-    m_target = followLinks(m_path);
     // O_NONBLOCK: opening a FIFO to read would otherwise wait for a writer.
     const int fd = ::open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -401,32 +253,31 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
 void IniFile::save()
 {
     if (m_path.empty() || m_state == State::Unreadable)
-        fail(m_path);
-    struct stat old{};
-    const bool exists = ::stat(m_target.c_str(), &old) == 0;
-    if (!exists && errno != ENOENT)
-        fail(m_path);
-    // Renaming needs only the directory's permission; the file's own says
-    // whether this user may change it.
-    if (exists && (!S_ISREG(old.st_mode) || ::faccessat(AT_FDCWD, m_target.c_str(), W_OK, AT_EACCESS) != 0))
-        fail(m_path);
-    const fs::path directory = m_target.has_parent_path() ? m_target.parent_path() : fs::path(".");
-    std::error_code ignored;
-    fs::create_directories(directory, ignored);
-    removeStaleTemporaries(directory, m_target);
-    if (!replaceFile(directory, m_target, m_contents, exists ? &old : nullptr))
-        fail(m_path);
+        throw UnableToWrite(m_path);
+    // The first save also makes the settings folder (~/.config on a new
+    // account).
+    quillon::WriteOptions options;
+    options.createFolders = true;
+    if (quillon::ReplaceFileContents(m_path, m_contents, options))
+        throw UnableToWrite(m_path);
 }
 
 fs::path DefaultSettingsPath()
 {
     const char *config = std::getenv("XDG_CONFIG_HOME");
-    fs::path directory;
-    if (config && *config == '/') {
-        directory = config;
-    } else {
-        const char *home = std::getenv("HOME");
-        directory = fs::path(home && *home ? home : ".") / ".config";
-    }
-    return directory / "Quillon32.Ini";
+    if (config && *config == '/')
+        return fs::path(config) / "Quillon32.Ini";
+    return HomeFolder() / ".config" / "Quillon32.Ini";
+}
+
+fs::path HomeFolder()
+{
+    const char *home = std::getenv("HOME");
+    if (home && *home == '/')
+        return home;
+    // Without HOME (a service, `env -i`) the account's own home folder, never
+    // the working folder, where the details would be lost from sight.
+    if (const struct passwd *account = ::getpwuid(::geteuid()); account && account->pw_dir && *account->pw_dir)
+        return account->pw_dir;
+    return "/";
 }

@@ -58,11 +58,9 @@ public:
     // space.
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
 
-    // Replaces the file with the text in memory: a temporary file beside the
-    // file a symbolic link leads to, flushed to disk and renamed over it, so
-    // a crash leaves the old file or the new one, and the link stays a link.
-    // The file keeps its permissions, and its owner where the user may give
-    // it. Temporary files of saves that were killed are removed first.
+    // Replaces the file with the text in memory through the program's one
+    // checked writer (Filewrite.h): a crash leaves the old file or the new
+    // one, a chain of links stays links, and the file keeps its permissions.
     // Throws IniWriteError("Unable to write to <path>") when the file was
     // unreadable or irregular, when its user may not write it, or when any
     // step fails; the file on disk is then unchanged.
@@ -77,7 +75,6 @@ private:
     void load();
 
     std::filesystem::path m_path;
-    std::filesystem::path m_target; // m_path with the symbolic links at its end followed
     std::string m_contents;
     State m_state = State::Missing;
 };
@@ -85,3 +82,6 @@ private:
 // The per-user settings file: Quillon32.Ini in $XDG_CONFIG_HOME, by default
 // ~/.config.
 std::filesystem::path DefaultSettingsPath();
+
+// $HOME, or the user's home folder from the password database.
+std::filesystem::path HomeFolder();

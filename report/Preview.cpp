@@ -267,7 +267,8 @@ void TQuotePreview::setupPrinter()
 
 bool TQuotePreview::savePdf(const QString &path)
 {
-    const FileWriteResult written = m_opened ? WriteQuoteFile(path, m_opened->bytes) : WriteQuotePdf(path, m_page);
+    const std::filesystem::path file = QuoteFilePath(path);
+    const FileWriteResult written = m_opened ? WriteQuoteFile(file, m_opened->bytes) : WriteQuotePdf(file, m_page);
     if (!written)
         report(tr("Unable to write to %1: %2").arg(path, written.error));
     return written.ok();

@@ -12,20 +12,14 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QRandomGenerator>
 #include <QTextLayout>
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <optional>
-#include <system_error>
 
-#if defined(Q_OS_UNIX)
-#include <unistd.h>
-#elif defined(Q_OS_WIN)
-#include <io.h>
-#endif
+#include "Filewrite.h"
 
 TFQReport *FQReport = nullptr;
 
@@ -616,25 +610,39 @@ std::optional<QString> paintOnPagedDevice(QPagedPaintDevice &device, const Quote
     return std::nullopt;
 }
 
-QString systemReason(int code)
+QString reasonText(const std::string &reason)
 {
-    return QString::fromLocal8Bit(std::generic_category().message(code));
+    return QString::fromLocal8Bit(reason.data(), qsizetype(reason.size()));
 }
 
-// Puts what was written to `file` on the disk before the rename makes it the
-// quote: otherwise a power cut soon after can leave an empty file where the
-// earlier quote was.
-bool syncToDisk(QFile &file)
+// QPdfWriter ignores a failed write and carries on; through this device the
+// failure stays with the file, whose commit then fails with its reason.
+class ReplacementDevice : public QIODevice
 {
-#if defined(Q_OS_UNIX)
-    return ::fsync(file.handle()) == 0;
-#elif defined(Q_OS_WIN)
-    return ::_commit(file.handle()) == 0;
-#else
-    Q_UNUSED(file);
-    return true;
-#endif
-}
+public:
+    explicit ReplacementDevice(quillon::ReplacementFile &file)
+        : m_file(file)
+    {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        if (m_file.write(data, std::size_t(size)))
+            return size;
+        // Closed, so that the writer's later writes fail at once and its
+        // caller can tell from isOpen() that the file is lost.
+        setErrorString(reasonText(m_file.error()));
+        setOpenMode(QIODevice::NotOpen);
+        return -1;
+    }
+
+private:
+    quillon::ReplacementFile &m_file;
+};
 
 } // namespace
 
@@ -643,52 +651,39 @@ bool PaintQuotePage(QPagedPaintDevice &device, const QuotePage &page)
     return !paintOnPagedDevice(device, page);
 }
 
-FileWriteResult WriteQuoteFile(const QString &path, const QByteArray &bytes)
+std::filesystem::path QuoteFilePath(const QString &path)
 {
-    return WriteQuoteFileThrough(path, [&bytes](QIODevice &file) -> std::optional<QString> {
-        if (file.write(bytes) != bytes.size())
-            return file.errorString();
-        return std::nullopt;
-    });
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
 
-FileWriteResult WriteQuoteFileThrough(const QString &path,
-                                      const std::function<std::optional<QString>(QIODevice &)> &body)
+FileWriteResult WriteQuoteFile(const std::filesystem::path &path, const QByteArray &bytes)
 {
-    // Not QSaveFile: it ignores a failed sync and a failed close, so it can
-    // report success with the earlier quote replaced by one that never
-    // reached the disk whole.
-    const QFileInfo info(path);
-    const QString target = info.isSymLink() ? info.symLinkTarget() : path;
-    // A name of its own for every save: two saves to one path never write
-    // into the same partial file, and NewOnly never overwrites anything.
-    QFile part(target + QStringLiteral(".part-") +
-               QString::number(QRandomGenerator::global()->generate64(), 36));
-    if (!part.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
-        return {part.errorString()};
-    // The reason is read before the partial file is removed, which resets it.
-    const auto abandon = [&part](const QString &reason) {
-        part.close();
-        part.remove();
-        return FileWriteResult{reason};
-    };
-    if (QFileInfo::exists(target) && !part.setPermissions(QFile::permissions(target)))
-        return abandon(part.errorString());
-    if (const std::optional<QString> problem = body(part))
-        return abandon(*problem);
-    if (!syncToDisk(part))
-        return abandon(systemReason(errno));
-    part.close();
-    if (part.error() != QFileDevice::NoError)
-        return abandon(part.errorString());
-    std::error_code error;
-    std::filesystem::rename(QFileInfo(part).filesystemFilePath(), QFileInfo(target).filesystemFilePath(), error);
-    if (error)
-        return abandon(QString::fromLocal8Bit(error.message()));
+    const std::optional<std::string> problem =
+        quillon::ReplaceFileContents(path, std::string_view(bytes.constData(), std::size_t(bytes.size())));
+    return problem ? FileWriteResult{reasonText(*problem)} : FileWriteResult{};
+}
+
+FileWriteResult WriteQuoteFileThrough(const std::filesystem::path &path,
+                                      const std::function<std::optional<QString>(QIODevice &)> &body,
+                                      const quillon::WriteOptions &options)
+{
+    quillon::ReplacementFile file(path, options);
+    if (file.failed())
+        return {reasonText(file.error())};
+    ReplacementDevice device(file);
+    if (const std::optional<QString> problem = body(device)) {
+        // A failed write is the cause of whatever went wrong after it.
+        if (file.failed())
+            return {reasonText(file.error())};
+        file.abandon(problem->toStdString());
+        return {*problem};
+    }
+    if (!file.commit())
+        return {reasonText(file.error())};
     return {};
 }
 
-FileWriteResult WriteQuotePdf(const QString &path, const QuotePage &page)
+FileWriteResult WriteQuotePdf(const std::filesystem::path &path, const QuotePage &page)
 {
     QByteArray pdf;
     {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <optional>
 
@@ -11,7 +12,9 @@
 #include <vector>
 
 #include "Company.h"
+#include "Filewrite.h"
 
+class QIODevice;
 class QPainter;
 class QPagedPaintDevice;
 
@@ -107,23 +110,31 @@ struct FileWriteResult
     explicit operator bool() const { return ok(); }
 };
 
-// Replaces the file at `path` with `bytes`. They are written to a new file
-// beside it, flushed to the disk, closed and renamed over it, and every one
-// of those steps is checked: on any failure the earlier file at `path` is
-// left as it was, the partial one is removed, and the reason is returned.
-// A symbolic link at `path` is followed, so the file it names is replaced.
-FileWriteResult WriteQuoteFile(const QString &path, const QByteArray &bytes);
+// The file a name typed or chosen in the window stands for, as the bytes
+// the file system knows it by.
+std::filesystem::path QuoteFilePath(const QString &path);
+
+// Replaces the file at `path` with `bytes` through the program's one checked
+// writer (Filewrite.h): on any failure the earlier file is left as it was,
+// nothing is left beside it, and the reason is returned.
+FileWriteResult WriteQuoteFile(const std::filesystem::path &path, const QByteArray &bytes);
 
 // As WriteQuoteFile, with the contents written by `body` into the new file
 // as it goes, for files too long to hold in memory (a quote page per row of
-// a batch). `body` returns the reason it failed, or nothing.
-FileWriteResult WriteQuoteFileThrough(const QString &path,
-                                      const std::function<std::optional<QString>(QIODevice &)> &body);
+// a batch). `body` returns the reason it failed, or nothing; a write that
+// failed underneath is reported in its place, as the cause.
+FileWriteResult WriteQuoteFileThrough(const std::filesystem::path &path,
+                                      const std::function<std::optional<QString>(QIODevice &)> &body,
+                                      const quillon::WriteOptions &options = {});
 
 // Writes the page as a one-page PDF, replacing any file at `path` as
 // WriteQuoteFile does. The page is drawn in memory first, so a failure to
 // draw it touches no file either.
-FileWriteResult WriteQuotePdf(const QString &path, const QuotePage &page);
+FileWriteResult WriteQuotePdf(const std::filesystem::path &path, const QuotePage &page);
+inline FileWriteResult WriteQuotePdf(const QString &path, const QuotePage &page)
+{
+    return WriteQuotePdf(QuoteFilePath(path), page);
+}
 
 // Where a band's top-left corner lies on the page, in 1/96 inch.
 QPoint QuoteBandOrigin(QuoteBand band);

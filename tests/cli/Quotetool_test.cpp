@@ -495,29 +495,6 @@ TEST(QuoteToolOutput, ReportsEveryFailureToWrite)
     }
 }
 
-TEST(QuoteToolOutput, PdfRefusesADestinationThatIsNotAFile)
-{
-    char pattern[] = "/tmp/quillon-dest-XXXXXX";
-    const std::string dir = mkdtemp(pattern);
-    const std::string fifo = dir + "/fifo";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
-    for (const std::string &destination : {fifo, dir, std::string("/dev/null")}) {
-        SCOPED_TRACE(destination);
-        struct stat before;
-        ASSERT_EQ(stat(destination.c_str(), &before), 0);
-        const ToolRun r = run(std::string(kToday) + " --pdf '" + destination + "' 1000 1/1/2026 4/11/2026 2>&1");
-        EXPECT_EQ(r.status, 2);
-        EXPECT_NE(r.out.find("cannot write '" + destination + "': "), std::string::npos) << r.out;
-        struct stat after;
-        ASSERT_EQ(stat(destination.c_str(), &after), 0);
-        EXPECT_EQ(after.st_mode, before.st_mode);
-        EXPECT_EQ(after.st_ino, before.st_ino);
-        EXPECT_EQ(after.st_rdev, before.st_rdev);
-    }
-    std::remove(fifo.c_str());
-    rmdir(dir.c_str());
-}
-
 namespace {
 
 // A batch of every kind of row: quoted, out of range, unreadable, short.

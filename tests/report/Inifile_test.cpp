@@ -7,6 +7,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <ctime>
 #include <unistd.h>
 
 #include "Inifile.h"
@@ -375,13 +376,12 @@ TEST_F(IniFileTest, ACrashBeforeTheRenameLeavesTheWholeOldFile)
     ini.WriteString("REQUIRED", "Co", "New");
     EXPECT_THROW(ini.save(), std::runtime_error);
     EXPECT_EQ(read(), "[REQUIRED]\r\nCo=Old\r\nAdd1=Street\r\n");
-    EXPECT_EQ(filesInDir(), 2u) << "the crashed save's temporary file";
+    EXPECT_EQ(filesInDir(), 1u) << "the temporary file goes as the save unwinds";
     IniFile::setBeforeReplaceHookForTesting({});
     IniFile again(m_path);
     again.WriteString("REQUIRED", "Co", "New");
     again.save();
     EXPECT_EQ(read(), "[REQUIRED]\r\nCo=New\r\nAdd1=Street\r\n");
-    EXPECT_EQ(filesInDir(), 1u) << "the next save removes it";
 }
 
 TEST_F(IniFileTest, AProcessKilledInTheMiddleOfASaveLeavesAWholeFile)
@@ -420,28 +420,35 @@ TEST_F(IniFileTest, ASaveRemovesOnlyOurOwnLeftoverTemporaryFiles)
         bool removed;
     };
     const Case cases[] = {
-        {"left by a killed save", ".Quillon32.Ini.aZ09xy", true},
-        {"another one", ".Quillon32.Ini.QQQQQQ", true},
-        {"five letters", ".Quillon32.Ini.aZ09x", false},
+        {"left by a killed save", ".Quillon32.Ini.aZ09xy.quillon-tmp", true},
+        {"another one", ".Quillon32.Ini.QQQQQQ.quillon-tmp", true},
+        {"left by an earlier version", ".Quillon32.Ini.aZ09xy", true},
+        {"another file's, just now", ".Other.Ini.aZ09xy.quillon-tmp", false},
+        {"another file's, long ago", ".Other.Ini.Old009.quillon-tmp", true},
+        {"an earlier version's quote, just now", "Quillon32.Ini.part-1x2y3z", false},
+        {"five letters", ".Quillon32.Ini.aZ09x.quillon-tmp", false},
         {"seven letters", ".Quillon32.Ini.aZ09xyz", false},
-        {"not a letter or digit", ".Quillon32.Ini.aZ-9xy", false},
-        {"not hidden", "Quillon32.Ini.aZ09xy", false},
-        {"another file's", ".Other.Ini.aZ09xy", false},
+        {"not a letter or digit", ".Quillon32.Ini.aZ-9xy.quillon-tmp", false},
+        {"not hidden", "Quillon32.Ini.aZ09xy.quillon-tmp", false},
         {"a backup", ".Quillon32.Ini.bak", false},
-        {"a save still running", ".Quillon32.Ini.Locked", false},
-        {"a link", ".Quillon32.Ini.Link01", false},
-        {"someone else's", ".Quillon32.Ini.Theirs", false},
+        {"a save still running", ".Quillon32.Ini.Locked.quillon-tmp", false},
+        {"a link", ".Quillon32.Ini.Link01.quillon-tmp", false},
+        {"someone else's", ".Quillon32.Ini.Theirs.quillon-tmp", false},
     };
     write("[REQUIRED]\r\nCo=Old\r\n");
     for (const Case &c : cases)
-        if (std::string(c.file) != ".Quillon32.Ini.Link01")
+        if (std::string(c.file) != ".Quillon32.Ini.Link01.quillon-tmp")
             writeFile(m_dir / c.file, "partial");
-    fs::create_symlink("Quillon32.Ini.aZ09xy", m_dir / ".Quillon32.Ini.Link01");
-    const int running = ::open((m_dir / ".Quillon32.Ini.Locked").c_str(), O_RDONLY);
+    fs::create_symlink("Quillon32.Ini.aZ09xy.quillon-tmp", m_dir / ".Quillon32.Ini.Link01.quillon-tmp");
+    const struct timespec longAgo[2] = {{0, UTIME_OMIT}, {std::time(nullptr) - 3600, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (m_dir / ".Other.Ini.Old009.quillon-tmp").c_str(), longAgo, 0), 0);
+    const int running = ::open((m_dir / ".Quillon32.Ini.Locked.quillon-tmp").c_str(), O_RDONLY);
     ASSERT_EQ(::flock(running, LOCK_EX), 0);
     const bool asRoot = geteuid() == 0;
     if (asRoot) {
-        ASSERT_EQ(chown((m_dir / ".Quillon32.Ini.Theirs").c_str(), settingsdriver::kClerk, settingsdriver::kClerk), 0);
+        ASSERT_EQ(chown((m_dir / ".Quillon32.Ini.Theirs.quillon-tmp").c_str(), settingsdriver::kClerk,
+                        settingsdriver::kClerk),
+                  0);
     }
 
     IniFile ini(m_path);
@@ -450,11 +457,11 @@ TEST_F(IniFileTest, ASaveRemovesOnlyOurOwnLeftoverTemporaryFiles)
     ::close(running);
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        if (!asRoot && std::string(c.file) == ".Quillon32.Ini.Theirs")
+        if (!asRoot && std::string(c.file) == ".Quillon32.Ini.Theirs.quillon-tmp")
             continue; // only root can give a file away
         EXPECT_EQ(fs::exists(fs::symlink_status(m_dir / c.file)), !c.removed);
     }
-    EXPECT_EQ(readFile(m_dir / "Quillon32.Ini.aZ09xy"), "partial") << "the link's target untouched";
+    EXPECT_EQ(readFile(m_dir / "Quillon32.Ini.aZ09xy.quillon-tmp"), "partial") << "the link's target untouched";
 }
 
 // Saves by an ordinary user. As root the driver drops its privileges to

@@ -1,8 +1,10 @@
-// Saving a quote while the file system fails. A preloaded shim
-// (tests/support/Faultshim.c) makes one open, write, fsync, close or rename
-// fail in a child run of this same program, which saves over an existing
-// quote. Whatever step fails, the earlier file must survive byte for byte,
-// no partial file may be left beside it, and the reason must be reported.
+// Saving a quote while the file system fails, or onto what must not be
+// replaced. A preloaded shim (tests/support/Faultshim.c) makes one open,
+// write, fsync, close or rename fail in a child that saves over an existing
+// quote: a run of this same program (the preview, WriteQuotePdf) or of
+// quillon-quote (--pdf, --csv --pdf). Whatever step fails, the earlier file
+// must survive byte for byte, no partial file may be left beside it, and the
+// reason must be reported.
 
 #include <QDir>
 #include <QFile>
@@ -10,9 +12,16 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "../support/Modalwatch.h"
 #include "Errordisplay.h"
+#include "Openquote.h"
 #include "Preview.h"
 #include "Uprpt.h"
 
@@ -25,6 +34,16 @@ const char kChildTarget[] = "QUILLON_FAULT_TARGET";
 const char kWriteQuotePdf[] = "WriteQuotePdf";
 const char kPreviewPage[] = "preview saving its page";
 const char kPreviewReopened[] = "preview saving an opened quote over itself";
+const char kToolPdf[] = "quillon-quote --pdf";
+const char kToolBatchPdf[] = "quillon-quote --csv --pdf";
+
+bool isTool(const QString &scenario)
+{
+    return scenario.startsWith(QStringLiteral("quillon-quote"));
+}
+
+// The user an ordinary clerk is played by when the tests run as root.
+constexpr uid_t kClerk = 65534;
 
 QuotePage pageWithCompany(const char *company)
 {
@@ -49,7 +68,7 @@ QString pdfText(const QString &path)
 
 // The child's side: one save, then "saved", or "failed" and every text it
 // reported, one to a line.
-int runChild(const QString &scenario, const QString &target)
+int saveInThisProcess(const QString &scenario, const QString &target)
 {
     QStringList reported;
     bool saved = false;
@@ -91,18 +110,49 @@ struct ChildRun
     QString reported;
 };
 
-ChildRun runFaulty(const QString &scenario, const QString &target, const QString &op, int n)
+// A name as a shell word of octal escapes, so that any bytes reach the tool
+// as they are.
+QString shellBytes(const QByteArray &bytes)
+{
+    QString word = QStringLiteral("\"$(printf '");
+    for (const char c : bytes)
+        word += QStringLiteral("\\%1").arg(uint(uchar(c)), 3, 8, QLatin1Char('0'));
+    return word + QStringLiteral("')\"");
+}
+
+struct ChildSetUp
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QString::fromLatin1(kChildScenario), scenario);
-    env.insert(QString::fromLatin1(kChildTarget), target);
-    env.insert(QStringLiteral("LD_PRELOAD"), preloads());
-    env.insert(QStringLiteral("QUILLON_FAULT_OP"), op);
-    env.insert(QStringLiteral("QUILLON_FAULT_N"), QString::number(n));
-    env.insert(QStringLiteral("QUILLON_FAULT_PATH"), QFileInfo(target).absolutePath());
+    bool asClerk = false;
+    QString input; // the rows of a batch
+};
+
+// One save of `scenario` onto `target` (bytes, as the file system names it)
+// in a child process.
+ChildRun runChild(const QString &scenario, const QByteArray &target, ChildSetUp setUp)
+{
+    QProcessEnvironment &env = setUp.env;
+    QString program = QCoreApplication::applicationFilePath();
+    QStringList arguments;
+    if (isTool(scenario)) {
+        program = QStringLiteral("/bin/sh");
+        QString command = QStringLiteral("exec '%1' --today 12/7/2026 --pdf %2 ").arg(QStringLiteral(QUOTE_TOOL), shellBytes(target));
+        command += scenario == kToolPdf ? QStringLiteral("1000 1/1/2026 4/11/2026") : QStringLiteral("--quiet --csv '%1'").arg(setUp.input);
+        arguments = {QStringLiteral("-c"), command};
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), QStringLiteral("/nonexistent/quillon")); // the defaults
+    } else {
+        env.insert(QString::fromLatin1(kChildScenario), scenario);
+        env.insert(QString::fromLatin1(kChildTarget), QFile::decodeName(target));
+    }
+    if (setUp.asClerk && ::geteuid() == 0) {
+        arguments = QStringList{QStringLiteral("--reuid=%1").arg(kClerk), QStringLiteral("--regid=%1").arg(kClerk),
+                                QStringLiteral("--clear-groups"), QStringLiteral("--"), program} + arguments;
+        program = QStringLiteral("setpriv");
+    }
     QProcess child;
     child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(), {});
+    child.start(program, arguments);
     ChildRun run;
     if (!child.waitForFinished(60000)) {
         child.kill();
@@ -110,10 +160,55 @@ ChildRun runFaulty(const QString &scenario, const QString &target, const QString
         return run;
     }
     const QString out = QString::fromLocal8Bit(child.readAllStandardOutput());
+    if (isTool(scenario)) {
+        run.finished = child.exitStatus() == QProcess::NormalExit && (child.exitCode() == 0 || child.exitCode() == 2);
+        run.saved = child.exitCode() == 0;
+        run.reported = QString::fromLocal8Bit(child.readAllStandardError()).trimmed();
+        return run;
+    }
     run.finished = child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
     run.saved = out.startsWith(QStringLiteral("saved\n"));
     run.reported = out.section(u'\n', 1).trimmed();
     return run;
+}
+
+ChildRun runFaulty(const QString &scenario, const QString &target, const QString &op, int n, const QString &input)
+{
+    ChildSetUp setUp;
+    setUp.input = input;
+    setUp.env.insert(QStringLiteral("LD_PRELOAD"), preloads());
+    setUp.env.insert(QStringLiteral("QUILLON_FAULT_OP"), op);
+    setUp.env.insert(QStringLiteral("QUILLON_FAULT_N"), QString::number(n));
+    setUp.env.insert(QStringLiteral("QUILLON_FAULT_PATH"), QFileInfo(target).absolutePath());
+    return runChild(scenario, QFile::encodeName(target), setUp);
+}
+
+// What a folder holds, link targets and file contents included, for telling
+// whether a refused save changed anything. Names are bytes, as the file
+// system keeps them.
+std::map<QByteArray, QByteArray> snapshot(const QString &folder)
+{
+    std::map<QByteArray, QByteArray> seen;
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(QFile::encodeName(folder).toStdString())) {
+        const std::string &name = entry.path().native();
+        struct stat st{};
+        ::lstat(name.c_str(), &st);
+        QByteArray what = QByteArray::number(st.st_mode, 8) + ' ' + QByteArray::number(qulonglong(st.st_ino));
+        if (S_ISLNK(st.st_mode))
+            what += " -> " + QByteArray::fromStdString(std::filesystem::read_symlink(entry.path()).native());
+        else if (S_ISREG(st.st_mode))
+            what += ' ' + QByteArray::fromStdString((std::ostringstream() << std::ifstream(name, std::ios::binary).rdbuf()).str());
+        seen[QByteArray::fromStdString(name)] = what;
+    }
+    return seen;
+}
+
+bool hasTemporaryFiles(const QString &folder)
+{
+    for (const auto &[name, what] : snapshot(folder))
+        if (name.endsWith(".quillon-tmp") || name.contains(".part-"))
+            return true;
+    return false;
 }
 
 } // namespace
@@ -141,7 +236,7 @@ private slots:
             {"fsync", "Input/output error"},    {"close", "Input/output error"},
             {"rename", "Input/output error"},
         };
-        for (const char *scenario : {kWriteQuotePdf, kPreviewPage, kPreviewReopened}) {
+        for (const char *scenario : {kWriteQuotePdf, kPreviewPage, kPreviewReopened, kToolPdf, kToolBatchPdf}) {
             for (const Fault &fault : faults) {
                 // Reading the quote back opens and closes it once before
                 // the save begins.
@@ -162,15 +257,20 @@ private slots:
         QFETCH(QString, op);
         QFETCH(int, firstCall);
         QFETCH(QString, reason);
-        QTemporaryDir dir;
+        QTemporaryDir dir, elsewhere;
         const QString target = dir.filePath(QStringLiteral("quote.pdf"));
         QVERIFY(WriteQuotePdf(target, pageWithCompany("Old Agency")));
         const QByteArray old = bytesOf(target);
+        const QString input = elsewhere.filePath(QStringLiteral("rows.csv"));
+        QFile rows(input);
+        QVERIFY(rows.open(QIODevice::WriteOnly));
+        rows.write("premium,start,end\n1000,1/1/2026,4/11/2026\n250,2/1/2026,3/1/2026\n");
+        rows.close();
 
         constexpr int kLastCall = 6;
         int n = firstCall;
         for (; n <= kLastCall; ++n) {
-            const ChildRun run = runFaulty(scenario, target, op, n);
+            const ChildRun run = runFaulty(scenario, target, op, n, input);
             const QString where = QStringLiteral("call %1: %2").arg(n).arg(run.reported);
             QVERIFY2(run.finished, qPrintable(where));
             QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"quote.pdf"});
@@ -179,23 +279,120 @@ private slots:
                 if (scenario == kPreviewReopened)
                     QCOMPARE(bytesOf(target), old);
                 else
-                    QVERIFY(pdfText(target).contains("New Agency"));
+                    QVERIFY(pdfText(target).contains(isTool(scenario) ? "Company Name" : "New Agency"));
                 break;
             }
             QVERIFY2(bytesOf(target) == old, qPrintable(where));
             QVERIFY2(run.reported.contains(reason), qPrintable(where));
             if (scenario != kWriteQuotePdf)
                 QVERIFY2(run.reported.contains(target), qPrintable(where));
+            if (isTool(scenario))
+                QVERIFY2(run.reported.startsWith(QStringLiteral("quillon-quote: cannot write '")), qPrintable(where));
         }
         QVERIFY2(n <= kLastCall, "the save never succeeded");
+    }
+
+    void refusedDestinationsStayAsTheyWere_data()
+    {
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<QByteArray>("destination");
+        QTest::addColumn<QByteArray>("replaced"); // the file that takes the quote; empty: refused
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<bool>("asClerk");
+        struct Case
+        {
+            const char *name;
+            QByteArray destination;
+            QByteArray replaced;
+            const char *reason;
+            bool asClerk = false;
+            const char *only = nullptr; // the one scenario the case applies to
+        };
+        const QByteArray longName = QByteArray(251, 'q') + ".pdf";
+        const Case cases[] = {
+            {"a FIFO", "fifo.pdf", "", "Not a regular file"},
+            {"a folder", "folder.pdf", "", "Is a directory"},
+            {"a device", "/dev/null", "", "Not a regular file"},
+            {"a link to a device", "device.pdf", "", "Not a regular file"},
+            {"a read-only file", "readonly.pdf", "", "Permission denied", true},
+            {"a chain of links", "c1.pdf", "store/c3.pdf", ""},
+            {"a loop of links", "l1.pdf", "", "Too many levels of symbolic links"},
+            {"a name as long as the file system allows", longName, longName, ""},
+            {"a name in Latin-1", "q\xe9.pdf", "q\xe9.pdf", "", false, kToolPdf},
+            {"the input, through a link", "rows-link.pdf", "", "It is the input file", false, kToolBatchPdf},
+        };
+        for (const char *scenario : {kPreviewPage, kToolPdf, kToolBatchPdf}) {
+            for (const Case &c : cases) {
+                if (c.only && qstrcmp(c.only, scenario) != 0)
+                    continue;
+                QTest::addRow("%s, %s", scenario, c.name) << QString::fromLatin1(scenario) << c.destination
+                                                          << c.replaced << QString::fromLatin1(c.reason) << c.asClerk;
+            }
+        }
+    }
+
+    // What is not a regular file its user may write is refused with the
+    // reason and left exactly as it was, and the end of a chain of links
+    // is replaced beside itself; the name given is the file written.
+    void refusedDestinationsStayAsTheyWere()
+    {
+        QFETCH(QString, scenario);
+        QFETCH(QByteArray, destination);
+        QFETCH(QByteArray, replaced);
+        QFETCH(QString, reason);
+        QFETCH(bool, asClerk);
+        QTemporaryDir dir;
+        QVERIFY(QFile::setPermissions(dir.path(), QFile::permissions(dir.path()) | QFile::ExeOther | QFile::ReadOther));
+        const auto at = [&dir](const char *name) { return QFile::encodeName(dir.filePath(QString::fromLatin1(name))); };
+        const QString input = dir.filePath(QStringLiteral("rows.csv"));
+        QFile rows(input);
+        QVERIFY(rows.open(QIODevice::WriteOnly));
+        rows.write("premium,start,end\n1000,1/1/2026,4/11/2026\n");
+        rows.close();
+        QVERIFY(::mkfifo(at("fifo.pdf"), 0644) == 0);
+        QVERIFY(::mkfifo(at("q\xef\xbf\xbd.pdf"), 0644) == 0); // where a Latin-1 name read as UTF-8 would lead
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("folder.pdf")));
+        QVERIFY(::symlink("/dev/null", at("device.pdf")) == 0);
+        QVERIFY(WriteQuotePdf(dir.filePath(QStringLiteral("readonly.pdf")), pageWithCompany("Old Agency")));
+        QVERIFY(::chmod(at("readonly.pdf"), 0444) == 0);
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("store")));
+        QVERIFY(WriteQuotePdf(dir.filePath(QStringLiteral("store/c3.pdf")), pageWithCompany("Old Agency")));
+        QVERIFY(::chmod(at("store/c3.pdf"), 0640) == 0);
+        QVERIFY(::symlink("c2.pdf", at("c1.pdf")) == 0 && ::symlink("store/c3.pdf", at("c2.pdf")) == 0);
+        QVERIFY(::symlink("l2.pdf", at("l1.pdf")) == 0 && ::symlink("l1.pdf", at("l2.pdf")) == 0);
+        QVERIFY(::symlink("rows.csv", at("rows-link.pdf")) == 0);
+        auto before = snapshot(dir.path());
+
+        ChildSetUp setUp;
+        setUp.asClerk = asClerk;
+        setUp.input = input;
+        const ChildRun run = runChild(
+            scenario, destination.startsWith('/') ? destination : QFile::encodeName(dir.path()) + '/' + destination, setUp);
+        QVERIFY2(run.finished, qPrintable(run.reported));
+        QVERIFY2(run.saved == !replaced.isEmpty(), qPrintable(run.reported));
+        QVERIFY2(run.reported.contains(reason), qPrintable(run.reported));
+        QVERIFY(!hasTemporaryFiles(dir.path()));
+        auto after = snapshot(dir.path());
+        if (!replaced.isEmpty()) {
+            const QByteArray file = QFile::encodeName(dir.path()) + '/' + replaced;
+            QVERIFY(after.count(file));
+            QVERIFY2(after[file].contains(" %PDF-"), "the quote is in the file at the end of the name");
+            // The mode goes with the file replaced; a new file takes the umask.
+            if (before.count(file))
+                QCOMPARE(after[file].left(after[file].indexOf(' ')), before[file].left(before[file].indexOf(' ')));
+            before.erase(file);
+            after.erase(file);
+        }
+        QVERIFY2(after == before, "nothing else changed");
     }
 };
 
 int main(int argc, char **argv)
 {
     QuillonApplication app(argc, argv);
+    SetPageDrawProgram(QStringLiteral(QUILLON_PDFPAGE));
     if (qEnvironmentVariableIsSet(kChildScenario))
-        return runChild(qEnvironmentVariable(kChildScenario), qEnvironmentVariable(kChildTarget));
+        return saveInThisProcess(qEnvironmentVariable(kChildScenario), qEnvironmentVariable(kChildTarget));
     TestQuoteFaults test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -6,8 +6,8 @@
  *   QUILLON_FAULT_PATH   only calls on paths containing this text count
  *   QUILLON_FAULT_ERRNO  the error to fail with; default EIO (ENOSPC for write)
  *
- * write, fsync and close count only on descriptors opened on a matching
- * path; rename counts when either name matches. Without QUILLON_FAULT_OP the
+ * write, fsync and close count only on descriptors of files (not folders)
+ * opened on a matching path; rename counts when either name matches. Without QUILLON_FAULT_OP the
  * shim changes nothing. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -56,10 +56,14 @@ static int shouldFail(const char *op, int relevant)
     return __atomic_add_fetch(&g_count, 1, __ATOMIC_SEQ_CST) == target;
 }
 
+/* Folders are not tracked: a folder listing is closed inside the C library,
+ * where this shim never sees it, and the number would stay marked for the
+ * next file opened under it. */
 static void track(int fd, const char *path)
 {
+    struct stat st;
     if (fd >= 0 && fd < MAX_FDS)
-        g_tracked[fd] = (unsigned char)matches(path);
+        g_tracked[fd] = (unsigned char)(matches(path) && fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode));
 }
 
 static int tracked(int fd)
