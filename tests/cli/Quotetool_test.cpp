@@ -8,6 +8,8 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <csignal>
+#include <cstring>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -650,4 +652,116 @@ TEST(QuoteToolPdf, ABatchWritesAPagePerQuotedRowInOrder)
     const ToolRun second = run("pdftotext -f 2 -l 2 '" + pdf + "' -", {}, true);
     for (const char *text : {"Harbour Office", "AB-3", "Third Client", "Additional Premium", "$363.00"})
         EXPECT_NE(second.out.find(text), std::string::npos) << text << "\n" << second.out;
+}
+
+namespace {
+
+// Rows enough to keep a batch of pages busy for a while.
+std::string pageRows(int rows)
+{
+    std::string csv = "premium,start,end,client\n";
+    for (int i = 0; i < rows; ++i)
+        csv += std::to_string(1000 + i) + ",1/1/2026,4/11/2026,Client " + std::to_string(i) + "\n";
+    return csv;
+}
+
+} // namespace
+
+// A batch of pages that cannot finish leaves the earlier quote whole and
+// nothing beside it, and says why: a file system that fills part-way, or a
+// run interrupted from the keyboard or by the system.
+TEST(QuoteToolPdf, ABatchThatCannotFinishLeavesTheEarlierFileAndNothingElse)
+{
+    const SettingsDir settings("");
+    const std::string rows = writeTemp(pageRows(400));
+    const std::string folder = settings.file("out");
+    const std::string earlier = "%PDF-1.4 the earlier quote";
+    const auto fresh = [&] {
+        std::system(("rm -rf '" + folder + "' && mkdir '" + folder + "'").c_str());
+        std::ofstream(folder + "/quote.pdf") << earlier;
+    };
+    const auto listing = [&] { return run("ls -A '" + folder + "'", {}, true).out; };
+    for (const int signal : {SIGINT, SIGTERM, SIGQUIT, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
+        fresh();
+        const std::string pdf = folder + "/quote.pdf";
+        const pid_t child = fork();
+        if (child == 0) {
+            std::freopen("/dev/null", "w", stderr);
+            execl(QUOTE_TOOL, QUOTE_TOOL, "--quiet", "--today", "12/7/2026", "--csv", rows.c_str(), "--pdf",
+                  pdf.c_str(), static_cast<char *>(nullptr));
+            _exit(127);
+        }
+        // Interrupted once it is writing its temporary file.
+        for (int i = 0; i < 3000 && listing().find("quillon-tmp") == std::string::npos; ++i)
+            usleep(2000);
+        kill(child, signal);
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal);
+        EXPECT_EQ(listing(), "quote.pdf\n");
+        EXPECT_EQ(readFile(pdf), earlier);
+    }
+    // A file system of its own, mounted for one shell only; skipped where
+    // the machine allows no mount (the fault shim's tests cover a full disk).
+    fresh();
+    const ToolRun full = run("unshare -m sh -c 'cd \"$0\" && cp quote.pdf ../keep && "
+                             "mount -t tmpfs -o size=96k tmpfs . 2>/dev/null || exit 77; cd . && cp ../keep quote.pdf && "
+                             "\"$1\" --quiet --today 12/7/2026 --csv \"$2\" --pdf quote.pdf; echo \"status $?\"; "
+                             "cmp -s ../keep quote.pdf && echo kept; ls -A' '" + folder + "' '" + QUOTE_TOOL + "' '" + rows
+                                 + "' 2>&1",
+                             {}, true);
+    if (full.status != 77) {
+        EXPECT_EQ(full.out, "quillon-quote: cannot write 'quote.pdf': No space left on device\nstatus 2\nkept\nquote.pdf\n");
+    }
+    std::remove(rows.c_str());
+}
+
+// Input quoted back in a message never reaches the terminal as control
+// characters, and a long field is quoted by its first 40 bytes.
+TEST(QuoteToolOutput, MessagesQuoteInputSafely)
+{
+    const SettingsDir settings("");
+    const std::string escape = "\\033]0;pwned\\007\\033[2J";
+    const std::string longType(60000, 't');
+    const std::string rows = writeTemp("premium,start,end,type\n"
+                                       "\"" + std::string("\033]0;pwned\a\033[2J") + "\",1/1/2026,4/11/2026,\n"
+                                       "100,1/1/2026,4/11/2026," + longType + "\n");
+    const struct
+    {
+        const char *name;
+        std::string arguments;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"a premium in a batch of pages", "--csv '" + rows + "' --pdf '" + settings.file("q.pdf") + "'",
+         {"line 2: '\\x1B]0;pwned\\x07\\x1B[2J' is not a valid premium.",
+          "line 3: '" + std::string(40, 't') + "\u2026' is not a quotation type"}},
+        {"a premium in a CSV batch", "--csv '" + rows + "'", {"Line 2: '\\x1B]0;pwned\\x07\\x1B[2J' is not a valid"}},
+        {"a premium on the command line", "\"$(printf '" + escape + "')\" 1/1/2026 4/11/2026",
+         {"'\\x1B]0;pwned\\x07\\x1B[2J' is not a valid premium."}},
+        {"a NUL-free cut name of a file", "--csv \"$(printf 'in\\033[2J')\"", {"cannot open 'in\\x1B[2J'"}},
+        {"a folder as the input", "--csv /tmp", {"cannot read '/tmp': it is a directory"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const ToolRun r = run(std::string(kToday) + " " + c.arguments + " 2>&1");
+        EXPECT_EQ(r.out.find('\033'), std::string::npos) << r.out;
+        EXPECT_LT(r.out.size(), 4000u);
+        for (const std::string &text : c.expected)
+            EXPECT_NE(r.out.find(text), std::string::npos) << text << "\n" << r.out;
+    }
+    std::remove(rows.c_str());
+}
+
+// The letterhead comes from the settings file; when that file is there but
+// cannot be read the quote says "Company Name", and the tool says why.
+TEST(QuoteToolPdf, SaysWhenTheCompanyDetailsCannotBeRead)
+{
+    const SettingsDir settings("");
+    ASSERT_EQ(mkdir(settings.file("Quillon32.Ini").c_str(), 0755), 0);
+    const ToolRun r = run("--pdf '" + settings.file("q.pdf") + "' 1000 1/1/2026 4/11/2026 " + kToday + " 2>&1");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("the company details could not be read from '" + settings.file("Quillon32.Ini")),
+              std::string::npos)
+        << r.out;
 }

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <pwd.h>
 #include <sys/wait.h>
 #include <ctime>
 #include <unistd.h>
@@ -569,6 +570,9 @@ TEST(DefaultSettingsPath, FollowsXdgConfigHome)
     unsetenv("XDG_CONFIG_HOME");
     setenv("HOME", "/home/clerk", 1);
     EXPECT_EQ(DefaultSettingsPath(), fs::path("/home/clerk/.config/Quillon32.Ini"));
+    // Without HOME, the account's home folder, never the working folder.
+    unsetenv("HOME");
+    EXPECT_EQ(DefaultSettingsPath(), fs::path(getpwuid(geteuid())->pw_dir) / ".config/Quillon32.Ini");
     if (saved)
         setenv("XDG_CONFIG_HOME", restore.c_str(), 1);
     setenv("HOME", home.c_str(), 1);
