@@ -1,22 +1,22 @@
 #include "Preview.h"
 
 #include <QAction>
-#include <QBuffer>
 #include <QCloseEvent>
 #include <QEventLoop>
-#include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPageLayout>
 #include <QPainter>
-#include <QPdfDocument>
 #include <QPointer>
 #include <QPrintPreviewWidget>
 #include <QPrinterInfo>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QToolBar>
 #include <algorithm>
+
+#include "Openquote.h"
 
 // A quote read back from a file. Saving it writes back the bytes as read:
 // drawing it again would save a picture of the page, many times the size
@@ -50,64 +50,9 @@ void scaleToPaper(QPainter &painter, const QPrinter &printer)
     painter.scale(page.width() / kPageWidth, page.height() / kPageHeight);
 }
 
-// A PDF read from memory rather than from its file, so that saving over
-// that file cannot pull the document from under the preview.
-class PdfInMemory
-{
-public:
-    explicit PdfInMemory(const QByteArray &bytes)
-    {
-        m_buffer.setData(bytes); // shared, not copied
-        m_buffer.open(QIODevice::ReadOnly);
-        m_document.load(&m_buffer);
-    }
-    QPdfDocument &document() { return m_document; }
-
-private:
-    QBuffer m_buffer; // the document reads from it until it is destroyed first
-    QPdfDocument m_document;
-};
-
-// Why a document is not a quote this program wrote, or nothing.
-std::optional<QString> quoteProblem(QPdfDocument &document)
-{
-    if (document.status() != QPdfDocument::Status::Ready) {
-        const QPdfDocument::Error error = document.error();
-        if (error == QPdfDocument::Error::IncorrectPassword || error == QPdfDocument::Error::UnsupportedSecurityScheme)
-            return TQuotePreview::tr("It is protected by a password");
-        return TQuotePreview::tr("It is not a PDF file");
-    }
-    if (document.pageCount() != 1)
-        return TQuotePreview::tr("It has %1 pages; a quote has one").arg(document.pageCount());
-    const QSizeF size = document.pagePointSize(0);
-    const QSizeF letter = QPageSize(QPageSize::Letter).size(QPageSize::Point);
-    if (qAbs(size.width() - letter.width()) > 1 || qAbs(size.height() - letter.height()) > 1)
-        return TQuotePreview::tr("Its page is not Letter size (8.5 x 11 inches)");
-    return std::nullopt;
-}
-
 QSize pageSizeAt(int width)
 {
     return QSize(width, width * kPageHeight / kPageWidth);
-}
-
-// The page of a quote PDF as a picture `width` pixels wide. What the page
-// leaves blank comes out transparent, and the edges of its white labels
-// half so, which prints as grey frames; so the picture is laid on paper
-// white, in place.
-QImage renderOnPaper(QPdfDocument &document, int width)
-{
-    QImage image = document.render(0, pageSizeAt(width));
-    if (image.isNull())
-        return image;
-    image.convertTo(QImage::Format_ARGB32_Premultiplied);
-    {
-        QPainter painter(&image);
-        painter.setCompositionMode(QPainter::CompositionMode_DestinationOver);
-        painter.fillRect(image.rect(), Qt::white);
-    }
-    image.convertTo(QImage::Format_RGB32);
-    return image;
 }
 
 } // namespace
@@ -242,9 +187,10 @@ std::optional<QString> TQuotePreview::printProblem()
     QImage opened;
     if (m_opened) {
         const int dpi = std::min(m_printer.resolution(), kOpenedPrintDpi);
-        opened = renderOnPaper(PdfInMemory(m_opened->bytes).document(), kPageWidth * dpi / 96);
-        if (opened.isNull())
-            return tr("The opened quote could not be drawn");
+        PageDrawn drawn = drawOpened(m_opened->bytes, kPageWidth * dpi / 96);
+        if (drawn.image.isNull())
+            return drawn.error;
+        opened = std::move(drawn.image);
     }
     QPainter painter;
     if (!painter.begin(&m_printer))
@@ -280,37 +226,46 @@ bool TQuotePreview::openPdf(const QString &path)
         report(tr("Unable to open %1: %2").arg(path, reason));
         return false;
     };
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return refuse(file.errorString());
-    if (file.isSequential())
-        return refuse(tr("It is not a file"));
-    if (file.size() == 0)
-        return refuse(tr("The file is empty"));
-    if (file.size() > kLargestQuoteFile)
-        return refuse(tr("It is too large to be a one-page quote"));
-    auto opened = std::make_unique<OpenedQuote>();
-    opened->bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return refuse(file.errorString());
-    // Checked before Qt Pdf sees the bytes: it leaks a little of every
-    // document it fails to read.
-    if (!opened->bytes.left(1024).contains("%PDF-"))
+    QuoteFileRead file = ReadQuoteFile(path, kLargestQuoteFile);
+    if (!file.error.isEmpty())
+        return refuse(file.error);
+    // Most files that are not quotes are no PDF at all, which needs no
+    // helper to tell.
+    if (!file.bytes.left(1024).contains("%PDF-"))
         return refuse(tr("It is not a PDF file"));
-    PdfInMemory pdf(opened->bytes);
-    if (const std::optional<QString> problem = quoteProblem(pdf.document()))
-        return refuse(*problem);
     // Drawn as wide as the screen, which is what the window shows at page
     // width, and no finer than 200 dpi: enough for a sharp page, where the
     // printer's resolution would take over half a gigabyte.
     const QScreen *shownOn = screen();
     const int screenWidth = shownOn ? qRound(shownOn->geometry().width() * shownOn->devicePixelRatio()) : 0;
-    opened->preview = renderOnPaper(pdf.document(), std::clamp(screenWidth, kPageWidth, kPageWidth * 200 / 96));
-    if (opened->preview.isNull())
-        return refuse(tr("Its page could not be drawn"));
+    PageDrawn drawn = drawOpened(file.bytes, std::clamp(screenWidth, kPageWidth, kPageWidth * 200 / 96));
+    if (drawn.image.isNull())
+        return refuse(drawn.error);
+    auto opened = std::make_unique<OpenedQuote>();
+    opened->bytes = std::move(file.bytes);
+    opened->preview = std::move(drawn.image);
     m_opened = std::move(opened);
     m_view->updatePreview();
     return true;
+}
+
+PageDrawn TQuotePreview::drawOpened(const QByteArray &pdf, int width)
+{
+    // The event loop turns while the page is drawn. Nothing of this window
+    // may start meanwhile: another draw, a save of what is about to change,
+    // or a close that would delete the window under the draw.
+    m_drawing = true;
+    const QList<QAction *> actions = findChild<QToolBar *>()->actions();
+    for (QAction *action : actions)
+        action->setEnabled(false);
+    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    const auto done = qScopeGuard([this, &actions] {
+        QGuiApplication::restoreOverrideCursor();
+        for (QAction *action : actions)
+            action->setEnabled(true);
+        m_drawing = false;
+    });
+    return DrawQuotePage(pdf, pageSizeAt(width));
 }
 
 QSize TQuotePreview::openedImageSize() const
@@ -327,6 +282,10 @@ void TQuotePreview::report(const QString &message)
 
 void TQuotePreview::closeEvent(QCloseEvent *event)
 {
+    if (m_drawing) {
+        event->ignore();
+        return;
+    }
     emit closed();
     QMainWindow::closeEvent(event);
 }

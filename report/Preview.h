@@ -10,6 +10,7 @@
 
 class QPrintPreviewWidget;
 struct OpenedQuote;
+struct PageDrawn;
 
 // The preview of one quote: the page at the window's width, zoom, page
 // navigation, a printer set-up of its own, Print, Save as PDF, Open a saved
@@ -46,7 +47,9 @@ public:
     bool savePdf(const QString &path);
     // Shows the quote saved at `path` instead of the page. A file that is not
     // a one-page Letter PDF is refused with a box, and the preview is left
-    // as it was.
+    // as it was; so is one whose page would take more memory or time to draw
+    // than a quote can (Openquote.h). The page is drawn by a helper process,
+    // with the window showing a busy cursor until it is done.
     bool openPdf(const QString &path);
     // The preview's own printer set-up; what it chooses holds for the page
     // printed from this preview only.
@@ -65,6 +68,7 @@ protected:
 private:
     void paintPreview(QPrinter *printer);
     void paintShownPage(QPainter &painter, const QImage &opened) const;
+    PageDrawn drawOpened(const QByteArray &pdf, int width);
     std::optional<QString> printProblem();
     QString printerLabel() const;
     void report(const QString &message);
@@ -75,6 +79,7 @@ private:
     PrinterChoice m_choice; // its printer name as asked for; empty: the print service's choice
     QPrintPreviewWidget *m_view;
     std::unique_ptr<OpenedQuote> m_opened;
+    bool m_drawing = false; // an opened quote's page is being drawn
 };
 
 // Shows the preview and waits, with the program's other windows still

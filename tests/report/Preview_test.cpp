@@ -14,9 +14,12 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sys/stat.h>
+#include <zlib.h>
 
 #include "../support/Modalwatch.h"
 #include "Errordisplay.h"
+#include "Openquote.h"
 #include "Preview.h"
 #include "Printsetup.h"
 #include "Uprpt.h"
@@ -98,10 +101,11 @@ QuotePage filledPage()
     return page;
 }
 
+// Empty for anything but a regular file: a FIFO would wait for a writer.
 QByteArray bytesOf(const QString &path)
 {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 bool writeBytes(const QString &path, const QByteArray &bytes)
@@ -124,6 +128,57 @@ bool writeOtherPdf(const QString &path, QPageSize::PageSizeId size, int pages)
         painter.drawText(QPointF(500, 500), QStringLiteral("Not a quote"));
     }
     return painter.end();
+}
+
+QByteArray deflated(z_stream &z, const QByteArray &in, int flush)
+{
+    QByteArray out(qsizetype(deflateBound(&z, uLong(in.size()))), Qt::Uninitialized);
+    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(in.constData()));
+    z.avail_in = uInt(in.size());
+    z.next_out = reinterpret_cast<Bytef *>(out.data());
+    z.avail_out = uInt(out.size());
+    deflate(&z, flush);
+    out.chop(z.avail_out);
+    return out;
+}
+
+// A one-page Letter PDF of about a kilobyte per MiB, whose page's content
+// stream inflates to `mib` MiB of spaces. After a full flush deflate starts
+// afresh, so one MiB deflated after it is a piece that may be repeated
+// rather than deflating the whole.
+QByteArray decompressionBomb(int mib)
+{
+    const QByteArray spaces(1 << 20, ' ');
+    z_stream z{};
+    deflateInit(&z, Z_BEST_COMPRESSION);
+    QByteArray stream = deflated(z, spaces, Z_FULL_FLUSH);
+    const QByteArray again = deflated(z, spaces, Z_FULL_FLUSH);
+    deflateEnd(&z);
+    const uLong one = adler32(adler32(0, nullptr, 0), reinterpret_cast<const Bytef *>(spaces.constData()), uInt(spaces.size()));
+    uLong sum = one;
+    for (int i = 1; i < mib; ++i) {
+        stream += again;
+        sum = adler32_combine(sum, one, spaces.size());
+    }
+    stream += QByteArray("\x03\x00", 2); // the empty last block, then the checksum, high byte first
+    for (int shift = 24; shift >= 0; shift -= 8)
+        stream += char(sum >> shift & 0xff);
+
+    QByteArray pdf = "%PDF-1.4\n";
+    QList<qsizetype> offsets;
+    for (const QByteArray &body : {QByteArray("<< /Type /Catalog /Pages 2 0 R >>"),
+                                   QByteArray("<< /Type /Pages /Kids [3 0 R] /Count 1 >>"),
+                                   QByteArray("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R >>"),
+                                   "<< /Length " + QByteArray::number(stream.size()) + " /Filter /FlateDecode >>\nstream\n" +
+                                       stream + "\nendstream"}) {
+        offsets << pdf.size();
+        pdf += QByteArray::number(offsets.size()) + " 0 obj\n" + body + "\nendobj\n";
+    }
+    const qsizetype xref = pdf.size();
+    pdf += "xref\n0 5\n0000000000 65535 f \n";
+    for (const qsizetype at : offsets)
+        pdf += QByteArray::number(at).rightJustified(10, '0') + " 00000 n \n";
+    return pdf + "trailer\n<< /Size 5 /Root 1 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
 }
 
 QAction *action(const TQuotePreview &preview, const char *name)
@@ -356,6 +411,10 @@ private slots:
         QTest::newRow("an A4 page") << "a4" << "Its page is not Letter size (8.5 x 11 inches)";
         QTest::newRow("a missing file") << "missing" << "No such file or directory";
         QTest::newRow("a directory") << "directory" << "directory";
+        QTest::newRow("a FIFO with no writer") << "fifo" << "It is a named pipe (FIFO), not a file";
+        QTest::newRow("a file of 33 MB") << "large" << "It is too large to be a one-page quote";
+        // 1 MB that inflates to 1 GB: refused, and this program goes on.
+        QTest::newRow("a decompression bomb") << "bomb" << "Drawing its page would take more than 512 MB of memory";
     }
 
     void refusesWhatIsNotAOnePageQuote()
@@ -374,6 +433,12 @@ private slots:
             QVERIFY(writeOtherPdf(path, QPageSize::A4, 1));
         else if (kind == "directory")
             QVERIFY(QDir(dir.path()).mkdir("folder.pdf"));
+        else if (kind == "fifo")
+            QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else if (kind == "large")
+            QVERIFY(writeBytes(path, "%PDF-1.4\n") && QFile(path).resize(33 * 1024 * 1024)); // sparse
+        else if (kind == "bomb")
+            QVERIFY(writeBytes(path, decompressionBomb(1024)));
         const QByteArray before = bytesOf(path);
         QVERIFY(WriteQuotePdf(dir.filePath("quote.pdf"), filledPage()));
 
@@ -659,6 +724,7 @@ private slots:
 int main(int argc, char **argv)
 {
     QuillonApplication app(argc, argv);
+    SetPageDrawProgram(QStringLiteral(QUILLON_PDFPAGE));
     TestPreview test;
     return QTest::qExec(&test, argc, argv);
 }

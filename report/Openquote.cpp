@@ -1,0 +1,243 @@
+#include "Openquote.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTimer>
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("TQuotePreview", text);
+}
+
+QuoteFileRead refused(const QString &reason)
+{
+    return {QByteArray(), reason};
+}
+
+QuoteFileRead failed(int error)
+{
+    return refused(QString::fromStdString(std::generic_category().message(error)));
+}
+
+// Why a file of `mode` is not one to read a quote from, or nothing. A FIFO
+// would wait for a writer, a device could give without end.
+QString notAFile(mode_t mode)
+{
+    if (S_ISREG(mode))
+        return QString();
+    if (S_ISDIR(mode))
+        return tr("It is a directory, not a file");
+    if (S_ISFIFO(mode))
+        return tr("It is a named pipe (FIFO), not a file");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return tr("It is a device, not a file");
+    return tr("It is not a regular file");
+}
+
+QuoteFileRead checked(const struct stat &info, qint64 largest)
+{
+    if (const QString kind = notAFile(info.st_mode); !kind.isEmpty())
+        return refused(kind);
+    if (info.st_size > largest)
+        return refused(tr("It is too large to be a one-page quote"));
+    return {};
+}
+
+// The file behind `fd`, looked at again: the path may name another file by
+// now than the one looked at before it was opened.
+QuoteFileRead readOpened(int fd, qint64 largest)
+{
+    struct stat info;
+    if (::fstat(fd, &info) != 0)
+        return failed(errno);
+    if (QuoteFileRead problem = checked(info, largest); !problem.error.isEmpty())
+        return problem;
+    // Room for one byte more than the file had: a file that grew since
+    // reads on, and one byte past `largest` tells it is too large.
+    QByteArray bytes(qsizetype(std::min<qint64>(info.st_size, largest) + 1), Qt::Uninitialized);
+    qsizetype got = 0;
+    for (;;) {
+        if (got == bytes.size()) {
+            if (got > largest)
+                break;
+            bytes.resize(std::min<qsizetype>(got * 2, largest + 1));
+        }
+        const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return failed(errno);
+        if (n == 0)
+            break;
+        got += n;
+    }
+    if (got > largest)
+        return refused(tr("It is too large to be a one-page quote"));
+    if (got == 0)
+        return refused(tr("The file is empty"));
+    bytes.truncate(got);
+    return {bytes, QString()};
+}
+
+QString &givenProgram()
+{
+    static QString path;
+    return path;
+}
+
+qint64 residentBytes(qint64 pid)
+{
+    QFile statm(QStringLiteral("/proc/%1/statm").arg(pid));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    // "size resident shared ...", in pages
+    return statm.readLine().split(' ').value(1).toLongLong() * ::sysconf(_SC_PAGESIZE);
+}
+
+enum class Stopped { No, Memory, Time, Output, Abandoned };
+
+// Runs the started `child` to its end with the event loop turning, and
+// kills it once it holds more than its memory, takes longer than its time or
+// writes more than `expected` bytes. Its output is left in `out`.
+Stopped watch(QProcess &child, qint64 expected, QByteArray &out)
+{
+    // 20 ms is some 20 MB at the pace pdfium inflates a content stream.
+    constexpr int kLookEveryMs = 20;
+    Stopped stopped = Stopped::No;
+    const auto stop = [&](Stopped why) {
+        if (stopped == Stopped::No) {
+            stopped = why;
+            child.kill();
+        }
+    };
+    QEventLoop loop;
+    QObject::connect(&child, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&child, &QProcess::readyReadStandardOutput, &loop, [&] {
+        out += child.readAllStandardOutput();
+        if (out.size() > expected)
+            stop(Stopped::Output);
+    });
+    const QDeadlineTimer deadline(kPageDrawSeconds * 1000);
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+        if (residentBytes(child.processId()) > qint64(kPageDrawMiB) << 20)
+            stop(Stopped::Memory);
+        else if (deadline.hasExpired())
+            stop(Stopped::Time);
+    });
+    look.start(kLookEveryMs);
+    if (child.state() != QProcess::NotRunning)
+        loop.exec();
+    // The loop also ends when the program quits.
+    if (child.state() != QProcess::NotRunning) {
+        stop(Stopped::Abandoned);
+        child.waitForFinished();
+    }
+    out += child.readAllStandardOutput();
+    return stopped;
+}
+
+QString whyNotDrawn(Stopped stopped, const QProcess &child, const QByteArray &out)
+{
+    const QString tooMuchMemory = tr("Drawing its page would take more than %1 MB of memory").arg(kPageDrawMiB);
+    const QString tooLong = tr("Drawing its page would take more than %1 seconds").arg(kPageDrawSeconds);
+    switch (stopped) {
+    case Stopped::Memory:
+        return tooMuchMemory;
+    case Stopped::Time:
+        return tooLong;
+    case Stopped::Abandoned:
+        return tr("Drawing its page was given up");
+    case Stopped::Output:
+    case Stopped::No:
+        break;
+    }
+    if (child.exitStatus() == QProcess::CrashExit) {
+        // On a crash exitCode() is the signal: this one ends a helper that
+        // went past its own bound of processor time.
+        if (child.exitCode() == SIGXCPU)
+            return tooLong;
+    } else if (child.exitCode() == kPageNoQuote) {
+        return QString::fromUtf8(out);
+    } else if (child.exitCode() == kPageOutOfMemory) {
+        return tooMuchMemory;
+    }
+    return tr("Its page could not be drawn");
+}
+
+} // namespace
+
+QuoteFileRead ReadQuoteFile(const QString &path, qint64 largest)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info;
+    if (::stat(name.constData(), &info) != 0)
+        return failed(errno);
+    if (QuoteFileRead problem = checked(info, largest); !problem.error.isEmpty())
+        return problem;
+    // Not blocking: a FIFO put in the file's place since would keep the open
+    // waiting for a writer.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return failed(errno);
+    QuoteFileRead read = readOpened(fd, largest);
+    ::close(fd); // nothing was written, so nothing can be lost
+    return read;
+}
+
+PageDrawn DrawQuotePage(const QByteArray &pdf, const QSize &size)
+{
+    QProcess child;
+    child.setProgram(PageDrawProgram());
+    child.setArguments({QString::number(size.width()), QString::number(size.height())});
+    // Its complaints and a sanitizer's reports belong on the program's own
+    // standard error; none of it is kept.
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start();
+    if (!child.waitForStarted())
+        return {QImage(), tr("%1 could not be started: %2").arg(child.program(), child.errorString())};
+    child.write(pdf);
+    child.closeWriteChannel();
+
+    const qsizetype row = qsizetype(size.width()) * 4;
+    const qsizetype expected = row * size.height();
+    QByteArray out;
+    const Stopped stopped = watch(child, expected, out);
+    if (stopped != Stopped::No || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0 || out.size() != expected)
+        return {QImage(), whyNotDrawn(stopped, child, out)};
+    QImage image(size, QImage::Format_RGB32);
+    if (image.isNull())
+        return {QImage(), tr("Its page could not be drawn")};
+    for (int y = 0; y < size.height(); ++y)
+        std::memcpy(image.scanLine(y), out.constData() + y * row, size_t(row));
+    return {image, QString()};
+}
+
+void SetPageDrawProgram(const QString &path)
+{
+    givenProgram() = path;
+}
+
+QString PageDrawProgram()
+{
+    if (!givenProgram().isEmpty())
+        return givenProgram();
+    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/quillon-pdfpage");
+    if (QFileInfo(beside).isExecutable())
+        return beside;
+    return QStringLiteral(QUILLON_PDFPAGE_DIR "/quillon-pdfpage");
+}
