@@ -6,12 +6,17 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
-#include <pwd.h>
 #include <optional>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <pwd.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -160,6 +165,22 @@ std::string oneLine(std::string_view value)
 }
 
 // Reads to the end; false on a read error.
+#ifdef _WIN32
+// Read through the handle: a FIFO is no worry here, and only a disk file
+// is the settings file.
+bool readWhole(HANDLE handle, std::string &out)
+{
+    char buffer[65536];
+    for (;;) {
+        DWORD n = 0;
+        if (!ReadFile(handle, buffer, sizeof buffer, &n, nullptr))
+            return false;
+        if (n == 0)
+            return true;
+        out.append(buffer, std::size_t(n));
+    }
+}
+#else
 bool readWhole(int fd, std::string &out)
 {
     char buffer[65536];
@@ -174,6 +195,7 @@ bool readWhole(int fd, std::string &out)
         out.append(buffer, std::size_t(n));
     }
 }
+#endif
 
 } // namespace
 
@@ -201,6 +223,23 @@ void IniFile::setBeforeReplaceHookForTesting(std::function<void()> hook)
     quillon::ReplacementFile::setBeforeReplaceHookForTesting(std::move(hook));
 }
 
+#ifdef _WIN32
+void IniFile::load()
+{
+    const HANDLE handle = CreateFileW(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        m_state = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? State::Missing : State::Unreadable;
+        return;
+    }
+    const bool ok = GetFileType(handle) == FILE_TYPE_DISK && readWhole(handle, m_contents);
+    CloseHandle(handle);
+    m_state = ok ? State::Read : State::Unreadable;
+    if (!ok)
+        m_contents.clear(); // a part read is not the file: nothing of it is shown or saved
+}
+#else
 void IniFile::load()
 {
     // O_NONBLOCK: opening a FIFO to read would otherwise wait for a writer.
@@ -216,6 +255,7 @@ void IniFile::load()
     if (!ok)
         m_contents.clear(); // a part read is not the file: nothing of it is shown or saved
 }
+#endif
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key, std::string_view fallback) const
 {
@@ -262,6 +302,24 @@ void IniFile::save()
         throw UnableToWrite(m_path);
 }
 
+#ifdef _WIN32
+// Where Windows programs keep a user's settings: the roaming application
+// data folder, %APPDATA%\\Quillon\\Quillon32.Ini.
+fs::path DefaultSettingsPath()
+{
+    const wchar_t *appData = _wgetenv(L"APPDATA");
+    const fs::path folder = appData && *appData ? fs::path(appData) : HomeFolder() / L"AppData" / L"Roaming";
+    return folder / L"Quillon" / L"Quillon32.Ini";
+}
+
+fs::path HomeFolder()
+{
+    const wchar_t *profile = _wgetenv(L"USERPROFILE");
+    if (profile && *profile)
+        return fs::path(profile);
+    return fs::path(L"C:\\");
+}
+#else
 fs::path DefaultSettingsPath()
 {
     const char *config = std::getenv("XDG_CONFIG_HOME");
@@ -281,3 +339,4 @@ fs::path HomeFolder()
         return account->pw_dir;
     return "/";
 }
+#endif

@@ -2,16 +2,33 @@
 
 #include <cmath>
 #include <cstdlib>
+#ifndef _WIN32
 #include <locale.h>
+#endif
 #include <string>
 
 namespace {
 
+#ifdef _WIN32
+// MinGW-w64's strtold reads all 64 bits of a long double (its from_chars
+// stops at a double's), and nothing on Windows moves the C library off the
+// C locale's decimal point.
+long double readNumber(const char *text, char **end)
+{
+    return std::strtold(text, end);
+}
+#else
 locale_t cLocale()
 {
     static const locale_t locale = newlocale(LC_ALL_MASK, "C", nullptr);
     return locale;
 }
+
+long double readNumber(const char *text, char **end)
+{
+    return strtold_l(text, end, cLocale());
+}
+#endif
 
 bool isDigit(char c)
 {
@@ -94,7 +111,7 @@ public:
         long double v = 0.0L;
         if (hasDigits()) {
             char *end = nullptr;
-            v = strtold_l(m_digits.c_str(), &end, cLocale());
+            v = readNumber(m_digits.c_str(), &end);
             if (end != m_digits.c_str() + m_digits.size() || std::isinf(v))
                 return std::nullopt;
         }
@@ -146,7 +163,7 @@ std::optional<long double> parseGeneralForm(std::string_view text, const LocaleS
         return std::nullopt;
     const std::string number = mantissa + 'e' + exponent;
     char *end = nullptr;
-    const long double v = strtold_l(number.c_str(), &end, cLocale());
+    const long double v = readNumber(number.c_str(), &end);
     if (end != number.c_str() + number.size() || std::isinf(v))
         return std::nullopt;
     return v;

@@ -336,7 +336,11 @@ int Today()
         return *g_todayOverride;
     const std::time_t now = std::time(nullptr);
     std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
     localtime_r(&now, &local);
+#endif
     return DayNumber(std::chrono::year{local.tm_year + 1900} / std::chrono::month{unsigned(local.tm_mon + 1)}
                      / std::chrono::day{unsigned(local.tm_mday)});
 }

@@ -8,6 +8,7 @@
 
 #include "Localeset.h"
 #include "Shortdate.h"
+#include "../support/Environment.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "Environment.h"
 #include "Localeset.h"
 
 // A locale that writes 1.234,50: comma for decimals, point for thousands.
