@@ -13,6 +13,7 @@
 #include "Dateedit.h"
 #include "Errordisplay.h"
 #include "Messages.h"
+#include "Quote.h"
 #include "Picpanel.h"
 #include "Radiogrp.h"
 #include "Shortdate.h"
@@ -28,30 +29,6 @@ QString fromStd(std::string_view text)
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
-// One method's four fields, written in order. Each unearned figure is
-// derived from what its earned field holds after the write.
-struct MethodFields
-{
-    TCurrencyEdit *earned;
-    TCurrencyEdit *unearned;
-    TCurrencyEdit *earnedRate;
-    TCurrencyEdit *unearnedRate;
-
-    void write(const MethodFigures &figures, long double premium, bool rateFromField) const
-    {
-        earned->setValue(figures.Earned);
-        unearned->setValue(premium - earned->Value());
-        earnedRate->setValue(figures.EarnedRate);
-        unearnedRate->setValue(rateFromField ? 1.0L - earnedRate->Value() : figures.UnearnedRate);
-    }
-
-    void clear() const
-    {
-        for (TCurrencyEdit *field : {earned, unearned, earnedRate, unearnedRate})
-            field->setValue(0.0L);
-    }
-};
-
 } // namespace
 
 TFGIS::TFGIS(QWidget *parent)
@@ -61,6 +38,14 @@ TFGIS::TFGIS(QWidget *parent)
     initQuillonPictures();
     ui->setupUi(this);
     ui->RadioGroup1->setItems({ui->RadioRefund, ui->RadioAddl});
+    // Every field shows its figure in the format every other output of a
+    // quote uses (Quote.h), so the window and quillon-quote read the same.
+    ui->Premium->setDisplayFormat(fromStd(kPremiumFieldFormat));
+    ui->NumDays->setDisplayFormat(fromStd(kDaysFieldFormat));
+    for (std::size_t i = 0; i < kQuoteFigures.size(); ++i) {
+        m_figureFields[i] = findChild<TCurrencyEdit *>(fromStd(kQuoteFigures[i].name));
+        m_figureFields[i]->setDisplayFormat(fromStd(kQuoteFigures[i].format));
+    }
     for (QLabel *caption : {ui->Label13, ui->Label14, ui->Label15, ui->Label18})
         caption->adjustSize();
     buildMenu();
@@ -170,31 +155,22 @@ void TFGIS::DateEndChange()
     const int start = ParseShortDate(ui->DateStart->text().toStdString(), locale, Today());
     const int end = ParseShortDate(ui->DateEnd->text().toStdString(), locale, Today());
     const long double premium = ui->Premium->Value();
-    showQuote(CalculateRefundQuote(premium, start, end), premium);
+    showQuote(CalculateRefundQuote(premium, start, end));
     m_worked = WorkedInputs{premium, start, end};
 }
 
-void TFGIS::showQuote(const RefundQuote &quote, long double premium)
+void TFGIS::showQuote(const RefundQuote &quote)
 {
     ui->NumDays->setValue(static_cast<long double>(quote.Days));
     // At most one message, after the day count and before any other figure.
     if (const std::string_view message = Messages::ForRange(quote.Range); !message.empty())
         QMessageBox::critical(this, fromStd(Messages::kRangeCaption), fromStd(message));
 
-    // A negative count has no pro-rated figures. Zeros, not the previous
-    // quote's figures, so nothing on show (or printed) belongs to other dates.
-    const MethodFields pr12{ui->PR12Earn, ui->PR12Unearn, ui->PR12ERate, ui->PR12URate};
-    const MethodFields pr6{ui->PR6Earn, ui->PR6Unearn, ui->PR6ERate, ui->PR6URate};
-    if (quote.Term12.ProRatedSet)
-        pr12.write(quote.Term12.ProRated, premium, true);
-    else
-        pr12.clear();
-    if (quote.Term6.ProRatedSet)
-        pr6.write(quote.Term6.ProRated, premium, true);
-    else
-        pr6.clear();
-    MethodFields{ui->SR12Earn, ui->SR12Unearn, ui->SR12ERate, ui->SR12URate}.write(quote.Term12.ShortRated, premium, false);
-    MethodFields{ui->SR6earn, ui->SR6Unearn, ui->SR6ERate, ui->SR6URate}.write(quote.Term6.ShortRated, premium, false);
+    // A negative count has no pro-rated figures: they show zeros, not the
+    // previous quote's figures, so nothing on show (or printed) belongs to
+    // other dates.
+    for (std::size_t i = 0; i < kQuoteFigures.size(); ++i)
+        m_figureFields[i]->setValue(FigureValue(quote, kQuoteFigures[i]));
 }
 
 void TFGIS::RadioGroup1Click()
@@ -228,39 +204,21 @@ void TFGIS::ApplyQuotationType()
     ui->Premium->setToolTip(QString::fromLatin1(texts.premiumHint));
     ui->NumDays->setToolTip(QString::fromLatin1(texts.daysHint));
 
-    const QList<QWidget *> shortRated{ui->SR12URate, ui->SR12ERate, ui->SR6URate, ui->SR6ERate,
-                                      ui->SR12Unearn, ui->SR12Earn, ui->SR6Unearn, ui->SR6earn};
     for (QLabel *notApplicable : {ui->NA1, ui->NA2, ui->NA3, ui->NA4})
         notApplicable->setVisible(!refund);
-    // Hiding does not clear: a hidden field keeps its figure and later
-    // calculations still write it.
-    for (QWidget *field : shortRated)
-        field->setVisible(refund);
-
-    // Assistive technology names each figure by its row and column as shown.
-    struct Named
-    {
-        TCurrencyEdit *field;
-        const char *term;
-        const char *method;
-        bool unearned;
-        const char *column;
-    };
-    const Named named[] = {
-        {ui->SR12URate, "12", "Short Rated", true, "Rate"}, {ui->SR12Unearn, "12", "Short Rated", true, "Amount"},
-        {ui->SR12ERate, "12", "Short Rated", false, "Rate"}, {ui->SR12Earn, "12", "Short Rated", false, "Amount"},
-        {ui->PR12URate, "12", "Pro-Rated", true, "Rate"}, {ui->PR12Unearn, "12", "Pro-Rated", true, "Amount"},
-        {ui->PR12ERate, "12", "Pro-Rated", false, "Rate"}, {ui->PR12Earn, "12", "Pro-Rated", false, "Amount"},
-        {ui->SR6URate, "6", "Short Rated", true, "Rate"}, {ui->SR6Unearn, "6", "Short Rated", true, "Amount"},
-        {ui->SR6ERate, "6", "Short Rated", false, "Rate"}, {ui->SR6earn, "6", "Short Rated", false, "Amount"},
-        {ui->PR6URate, "6", "Pro-Rated", true, "Rate"}, {ui->PR6Unearn, "6", "Pro-Rated", true, "Amount"},
-        {ui->PR6ERate, "6", "Pro-Rated", false, "Rate"}, {ui->PR6Earn, "6", "Pro-Rated", false, "Amount"},
-    };
-    for (const Named &n : named)
-        n.field->setAccessibleName(QStringLiteral("%1 Month %2 %3 %4")
-                                       .arg(QLatin1String(n.term), QLatin1String(n.method),
-                                            QLatin1String(n.unearned ? texts.unearned : texts.earned),
-                                            QLatin1String(n.column)));
+    for (std::size_t i = 0; i < kQuoteFigures.size(); ++i) {
+        const QuoteFigure &figure = kQuoteFigures[i];
+        // Hiding does not clear: a hidden field keeps its figure and later
+        // calculations still write it.
+        if (!figure.proRated)
+            m_figureFields[i]->setVisible(refund);
+        // Assistive technology names each figure by its row and column as shown.
+        m_figureFields[i]->setAccessibleName(QStringLiteral("%1 Month %2 %3 %4")
+                                                 .arg(figure.months)
+                                                 .arg(QLatin1String(figure.proRated ? "Pro-Rated" : "Short Rated"),
+                                                      QLatin1String(figure.unearned ? texts.unearned : texts.earned),
+                                                      QLatin1String(figure.rate ? "Rate" : "Amount")));
+    }
     ui->NumDays->setAccessibleName(QString::fromLatin1(refund ? "Number of days in force" : "Number of days to the change"));
 }
 
@@ -316,22 +274,8 @@ void TFGIS::BBPrintClick()
     texts.start = ui->DateStart->text();
     texts.end = ui->DateEnd->text();
     texts.days = ui->NumDays->text();
-    texts.PR12Earn = ui->PR12Earn->text();
-    texts.PR12Unearn = ui->PR12Unearn->text();
-    texts.PR12ERate = ui->PR12ERate->text();
-    texts.PR12URate = ui->PR12URate->text();
-    texts.PR6Earn = ui->PR6Earn->text();
-    texts.PR6Unearn = ui->PR6Unearn->text();
-    texts.PR6ERate = ui->PR6ERate->text();
-    texts.PR6URate = ui->PR6URate->text();
-    texts.SR12Earn = ui->SR12Earn->text();
-    texts.SR12Unearn = ui->SR12Unearn->text();
-    texts.SR12ERate = ui->SR12ERate->text();
-    texts.SR12URate = ui->SR12URate->text();
-    texts.SR6earn = ui->SR6earn->text();
-    texts.SR6Unearn = ui->SR6Unearn->text();
-    texts.SR6ERate = ui->SR6ERate->text();
-    texts.SR6URate = ui->SR6URate->text();
+    for (std::size_t i = 0; i < kQuoteFigures.size(); ++i)
+        texts.figures[i] = m_figureFields[i]->text();
     if (!FQReport)
         FQReport = new TFQReport;
     FillQuotePage(FQReport->QR, texts);

@@ -3,6 +3,7 @@
 #include <QMenu>
 #include <QString>
 #include <QWidget>
+#include <array>
 #include <memory>
 #include <optional>
 
@@ -59,11 +60,13 @@ protected:
 private:
     void buildMenu();
     void wire();
-    void showQuote(const RefundQuote &quote, long double premium);
+    void showQuote(const RefundQuote &quote);
     void bringFiguresUpToDate();
 
     std::unique_ptr<Ui::TFGIS> ui;
     std::unique_ptr<QMenu> m_menu;
+    // The sixteen result fields, in the order of kQuoteFigures.
+    std::array<TCurrencyEdit *, 16> m_figureFields{};
     // Chosen in the printer set-up dialog; every later preview opens with it
     // and prints with it.
     PrinterChoice m_printerChoice;

@@ -15,16 +15,28 @@
 #include "Messages.h"
 #include "Quote.h"
 
-const char *const kBatchColumns[19] = {
-    "days",     "range",      "PR12Earn", "PR12Unearn", "PR12ERate", "PR12URate", "PR6Earn",
-    "PR6Unearn", "PR6ERate",  "PR6URate", "SR12Earn",   "SR12Unearn", "SR12ERate", "SR12URate",
-    "SR6earn",  "SR6Unearn",  "SR6ERate", "SR6URate",   "message",
-};
+namespace {
+
+// A figure as the outputs show it: empty where it was not worked.
+std::string_view shownFigure(const QuoteRecord &quote, const QuoteFigure &figure)
+{
+    return FigureWorked(quote.quote, figure) ? std::string_view(FigureText(quote, figure)) : std::string_view();
+}
+
+} // namespace
+
+void AddQuoteColumns(nlohmann::ordered_json &object, const QuoteRecord &quote, std::string_view message)
+{
+    object["days"] = quote.quote.Days;
+    object["range"] = RangeName(quote.quote.Range);
+    for (const QuoteFigure &figure : kQuoteFigures)
+        object[std::string(figure.name)] = shownFigure(quote, figure);
+    object["message"] = message;
+}
 
 namespace {
 
 constexpr std::size_t kFlushAt = 1 << 16;
-constexpr int kFigureColumns = 16;
 // Rows handed to a thread at a time: enough to make the hand-over cheap,
 // few enough that the chunks in flight stay a few megabytes.
 constexpr std::size_t kChunkRows = 4096;
@@ -73,36 +85,30 @@ public:
     }
 
     // Appends the row of one record; returns false when it could not be quoted.
-    bool append(std::string &out, const Record &record, QuoteFieldTexts &texts) const
+    bool append(std::string &out, const Record &record, QuoteRecord &quote) const
     {
         if (!record.problem.empty())
             return failed(out, record.line, record.problem);
         if (record.fields.size() != m_columns.count)
             return failed(out, record.line, fieldCountMessage(m_columns.count, record.fields.size()));
-        const QuoteOutcome outcome = ComputeQuote({record.fields[m_columns.premium], record.fields[m_columns.start],
-                                                   record.fields[m_columns.end]},
-                                                  m_locale, m_today);
-        if (!outcome.ok())
-            return failed(out, record.line, outcome.error);
-        FillQuoteFieldTexts(outcome.quote, m_formats, m_locale, texts);
-        const std::string message = lineMessage(record.line, Messages::ForRange(outcome.quote.Range));
+        MakeQuote({record.fields[m_columns.premium], record.fields[m_columns.start], record.fields[m_columns.end]},
+                  m_locale, m_today, quote);
+        if (!quote.ok())
+            return failed(out, record.line, quote.error);
+        const std::string message = lineMessage(record.line, Messages::ForRange(quote.quote.Range));
         if (m_format == BatchFormat::JsonLines) {
             nlohmann::ordered_json row;
             row["line"] = record.line;
-            row[kBatchColumns[0]] = outcome.quote.Days;
-            row[kBatchColumns[1]] = RangeName(outcome.quote.Range);
-            for (int i = 0; i < kFigureColumns; ++i)
-                row[kBatchColumns[2 + i]] = texts.figures[i];
-            row[kBatchColumns[18]] = message;
+            AddQuoteColumns(row, quote, message);
             appendJson(out, row);
             return true;
         }
-        AppendCsvField(out, texts.days);
+        AppendCsvField(out, quote.days);
         out += ',';
-        out += RangeName(outcome.quote.Range);
-        for (const std::string &figure : texts.figures) {
+        out += RangeName(quote.quote.Range);
+        for (const QuoteFigure &figure : kQuoteFigures) {
             out += ',';
-            AppendCsvField(out, figure);
+            AppendCsvField(out, shownFigure(quote, figure));
         }
         out += ',';
         AppendCsvField(out, message);
@@ -117,14 +123,15 @@ private:
         if (m_format == BatchFormat::JsonLines) {
             nlohmann::ordered_json row;
             row["line"] = line;
-            row[kBatchColumns[0]] = nullptr;
-            for (int i = 1; i < 18; ++i)
-                row[kBatchColumns[i]] = "";
-            row[kBatchColumns[18]] = lineMessage(line, message);
+            row["days"] = nullptr;
+            row["range"] = "";
+            for (const QuoteFigure &figure : kQuoteFigures)
+                row[std::string(figure.name)] = "";
+            row["message"] = lineMessage(line, message);
             appendJson(out, row);
             return false;
         }
-        out.append(2 + kFigureColumns, ',');
+        out.append(2 + kQuoteFigures.size(), ',');
         AppendCsvField(out, lineMessage(line, message));
         out += "\r\n";
         return false;
@@ -142,7 +149,6 @@ private:
     const LocaleSettings &m_locale;
     int m_today;
     BatchFormat m_format;
-    const FieldFormats m_formats;
 };
 
 class BatchWriter
@@ -290,11 +296,12 @@ int RunBatch(std::FILE *in, std::FILE *out, const LocaleSettings &locale, int to
     }
     std::string &buffer = writer.buffer();
     if (options.format == BatchFormat::Csv) {
-        for (std::size_t i = 0; i < std::size(kBatchColumns); ++i) {
-            buffer += i ? "," : "";
-            buffer += kBatchColumns[i];
+        buffer += "days,range";
+        for (const QuoteFigure &figure : kQuoteFigures) {
+            buffer += ',';
+            buffer += figure.name;
         }
-        buffer += "\r\n";
+        buffer += ",message\r\n";
     }
 
     const RowWriter rows(columns, locale, today, options.format);
@@ -311,9 +318,9 @@ int RunBatch(std::FILE *in, std::FILE *out, const LocaleSettings &locale, int to
 
     if (options.jobs <= 1) {
         Record record;
-        QuoteFieldTexts texts;
+        QuoteRecord quote;
         while (hasInput && readRecord(record)) {
-            if (!rows.append(buffer, record, texts))
+            if (!rows.append(buffer, record, quote))
                 status = kExitRowFailed;
             if ((++done & 1023) == 0)
                 progress.update(done, reader.bytesRead());
@@ -354,9 +361,9 @@ int RunBatch(std::FILE *in, std::FILE *out, const LocaleSettings &locale, int to
             pending.push_back(std::async(std::launch::async, [&rows, chunk = std::move(chunk)] {
                 Result result;
                 result.text.reserve(chunk.size() * 192);
-                QuoteFieldTexts texts;
+                QuoteRecord quote;
                 for (const Record &record : chunk)
-                    result.failed = !rows.append(result.text, record, texts) || result.failed;
+                    result.failed = !rows.append(result.text, record, quote) || result.failed;
                 result.rows = chunk.size();
                 return result;
             }));

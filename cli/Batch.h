@@ -4,8 +4,11 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "Csv.h"
 #include "Localeset.h"
+#include "Quote.h"
 
 // Exit statuses shared by every mode of quillon-quote.
 inline constexpr int kExitOk = 0;
@@ -14,9 +17,10 @@ inline constexpr int kExitUsage = 2;     // bad arguments, unreadable input, unw
 
 inline constexpr const char *kBatchInputHeader = "premium,start,end";
 
-// The output columns of a batch, in order: the CSV header, and the keys of
-// each JSON object (which adds "line").
-extern const char *const kBatchColumns[19];
+// The output columns of one quote: days, range, the sixteen figures (empty
+// where not worked) and the message, as JSON keys; the CSV header is the
+// same names in the same order.
+void AddQuoteColumns(nlohmann::ordered_json &object, const QuoteRecord &quote, std::string_view message);
 
 enum class BatchFormat
 {

@@ -57,27 +57,26 @@ std::string factorText(float factor)
     return buffer;
 }
 
-void explainTerm(Writer &w, const QuoteOutcome &outcome, const QuoteFieldTexts &texts, QuotationType type,
-                 bool twelve)
+void explainTerm(Writer &w, const QuoteRecord &record, bool twelve)
 {
+    const QuotationType type = record.type;
     const Messages::QuotationCaptions &labels = Messages::CaptionsFor(type == QuotationType::AdditionalPremium);
-    const RefundQuote &quote = outcome.quote;
+    const RefundQuote &quote = record.quote;
     const TermResult &term = twelve ? quote.Term12 : quote.Term6;
     const int termDays = twelve ? kTermDays12 : kTermDays6;
     const PolicyTerm policyTerm = twelve ? PolicyTerm::ptTwelveMonth : PolicyTerm::ptSixMonth;
-    const std::string premium = FieldFormats().amount.format(outcome.premium, w.locale);
-    // Figures are Earn, Unearn, ERate, URate; pro-rated first, then short-rated.
-    const std::string *proRated = texts.figures + (twelve ? 0 : 4);
-    const std::string *shortRated = texts.figures + (twelve ? 8 : 12);
+    const std::string &premium = record.premiumText;
+    const MethodTexts &proRated = twelve ? record.PR12 : record.PR6;
+    const MethodTexts &shortRated = twelve ? record.SR12 : record.SR6;
     const std::string unearned = labels.unearned;
 
     w.heading(std::string(twelve ? "12-month policy" : "6-month policy") + " (a term of " + number(termDays)
               + " days)");
     if (quote.Days > termDays) {
         w.line("Pro rata: " + number(quote.Days) + " days is more than the " + number(termDays)
-               + "-day term, so the whole premium is earned: earned " + proRated[0] + ", "
-               + unearned + " " + proRated[1] + ", earned rate " + proRated[2] + ", " + unearned
-               + " rate " + proRated[3] + ".");
+               + "-day term, so the whole premium is earned: earned " + proRated.Earn + ", "
+               + unearned + " " + proRated.Unearn + ", earned rate " + proRated.ERate + ", " + unearned
+               + " rate " + proRated.URate + ".");
     } else if (!term.ProRatedSet) {
         w.line("Pro rata: a negative day count earns nothing by the day; the pro-rated figures are not worked.");
     } else {
@@ -86,17 +85,17 @@ void explainTerm(Writer &w, const QuoteOutcome &outcome, const QuoteFieldTexts &
                + ExactDecimal(working.Scaled) + " thousandths, rounded to the nearest whole number (a half "
                + "to the even one): " + number(working.Permille) + ".");
         w.line("Earned: " + number(working.Permille) + " / 1000 x " + premium + " = "
-               + w.figure(term.ProRated.Earned, proRated[0]) + "; " + unearned + ": the premium less that = "
-               + w.figure(term.ProRated.Unearned, proRated[1]) + ".");
+               + w.figure(term.ProRated.Earned, proRated.Earn) + "; " + unearned + ": the premium less that = "
+               + w.figure(term.ProRated.Unearned, proRated.Unearn) + ".");
         w.line("Earned rate, from the days rather than the rounded thousandths: " + number(quote.Days) + " / "
-               + number(termDays) + " = " + w.figure(term.ProRated.EarnedRate, proRated[2]) + "; " + unearned
-               + " rate: 1 less that = " + w.figure(term.ProRated.UnearnedRate, proRated[3]) + ".");
+               + number(termDays) + " = " + w.figure(term.ProRated.EarnedRate, proRated.ERate) + "; " + unearned
+               + " rate: 1 less that = " + w.figure(term.ProRated.UnearnedRate, proRated.URate) + ".");
     }
     if (type == QuotationType::AdditionalPremium)
         return; // the short rate does not apply to an additional premium
     if (quote.Days > termDays) {
-        w.line("Short rate: past the end of the term the whole premium is earned: earned " + shortRated[0]
-               + ", " + unearned + " " + shortRated[1] + ".");
+        w.line("Short rate: past the end of the term the whole premium is earned: earned " + shortRated.Earn
+               + ", " + unearned + " " + shortRated.Unearn + ".");
         return;
     }
     const ShortRateRow *band = bandOf(policyTerm, quote.Days);
@@ -110,9 +109,9 @@ void explainTerm(Writer &w, const QuoteOutcome &outcome, const QuoteFieldTexts &
     } else {
         w.line("Short rate: a negative day count is in no band of the table and earns nothing (0.00).");
     }
-    w.line("Earned: " + premium + " x " + factor + " = " + w.figure(term.ShortRated.Earned, shortRated[0]) + "; "
-           + unearned + ": the premium less that = " + w.figure(term.ShortRated.Unearned, shortRated[1])
-           + "; rates " + shortRated[2] + " and " + shortRated[3] + ".");
+    w.line("Earned: " + premium + " x " + factor + " = " + w.figure(term.ShortRated.Earned, shortRated.Earn) + "; "
+           + unearned + ": the premium less that = " + w.figure(term.ShortRated.Unearned, shortRated.Unearn)
+           + "; rates " + shortRated.ERate + " and " + shortRated.URate + ".");
 }
 
 } // namespace
@@ -141,21 +140,19 @@ std::string ExactDecimal(long double value)
     return text;
 }
 
-std::string ExplainQuote(const QuoteOutcome &outcome, QuotationType type, const LocaleSettings &locale)
+std::string ExplainQuote(const QuoteRecord &outcome, const LocaleSettings &locale)
 {
-    const Messages::QuotationCaptions &labels = Messages::CaptionsFor(type == QuotationType::AdditionalPremium);
-    const FieldFormats formats;
-    QuoteFieldTexts texts;
-    FillQuoteFieldTexts(outcome.quote, formats, locale, texts);
+    const Messages::QuotationCaptions &labels =
+        Messages::CaptionsFor(outcome.type == QuotationType::AdditionalPremium);
     Writer w{locale, {}};
 
     w.out += "How the figures were reached\n";
     w.heading("Days");
-    w.line(std::string(labels.start) + " " + DateFieldText(outcome.startDay, locale) + " is day "
-           + number(outcome.startDay) + ", and " + labels.end + " " + DateFieldText(outcome.endDay, locale)
+    w.line(std::string(labels.start) + " " + outcome.startText + " is day "
+           + number(outcome.startDay) + ", and " + labels.end + " " + outcome.endText
            + " is day " + number(outcome.endDay) + " (days counted from 12/30/1899).");
     w.line("Days: " + number(outcome.endDay) + " - " + number(outcome.startDay) + " = "
-           + number(outcome.quote.Days) + ", shown as " + texts.days + ".");
+           + number(outcome.quote.Days) + ", shown as " + outcome.days + ".");
     switch (outcome.quote.Range) {
     case DayRange::drInRange:
         w.line("Range: 0 to 365 days, no message.");
@@ -167,8 +164,8 @@ std::string ExplainQuote(const QuoteOutcome &outcome, QuotationType type, const 
         w.line("Range: fewer than 0 days, so the message \"" + std::string(Messages::kNegativeDays) + "\".");
         break;
     }
-    explainTerm(w, outcome, texts, type, true);
-    explainTerm(w, outcome, texts, type, false);
+    explainTerm(w, outcome, true);
+    explainTerm(w, outcome, false);
     w.heading("Display");
     w.line("Amounts show to the cent and rates to three places (pro rata) or two (short rate): a value is");
     w.line("first taken to 18 significant digits, then rounded half away from zero.");

@@ -4,13 +4,12 @@
 
 #include "Localeset.h"
 #include "Quote.h"
-#include "Quotetable.h"
 
 // How each figure of one quote was reached, step by step with its own
 // numbers and the rule each step follows, in words a clerk can hand to a
 // client or an auditor. In the additional-premium wording the short rate,
 // which does not apply there, is left out.
-std::string ExplainQuote(const QuoteOutcome &outcome, QuotationType type, const LocaleSettings &locale);
+std::string ExplainQuote(const QuoteRecord &quote, const LocaleSettings &locale);
 
 // The exact decimal value of an extended number: every binary fraction has
 // a finite one. Trailing zeros are dropped.

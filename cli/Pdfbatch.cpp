@@ -66,10 +66,12 @@ int RunBatchPdf(std::FILE *in, const std::string &path, const quillon::WriteOpti
                 const std::string &kind = column(fields, columns.type);
                 if (problem.empty() && !kind.empty() && kind != "refund" && kind != "addl")
                     problem = "'" + Messages::QuotedInput(kind) + "' is not a quotation type (refund or addl).";
-                QuoteOutcome outcome;
+                QuoteRecord outcome;
                 if (problem.empty()) {
-                    outcome = ComputeQuote({fields[columns.premium], fields[columns.start], fields[columns.end]},
-                                           locale, today);
+                    const QuotationType type =
+                        kind == "addl" ? QuotationType::AdditionalPremium : QuotationType::Refund;
+                    outcome = MakeQuote({fields[columns.premium], fields[columns.start], fields[columns.end], type},
+                                        locale, today);
                     problem = outcome.error;
                 }
                 if (!problem.empty()) {
@@ -79,10 +81,9 @@ int RunBatchPdf(std::FILE *in, const std::string &path, const quillon::WriteOpti
                 }
                 if (const std::string_view message = Messages::ForRange(outcome.quote.Range); !message.empty())
                     rowMessage(line, message);
-                const QuotationType type = kind == "addl" ? QuotationType::AdditionalPremium : QuotationType::Refund;
                 const PolicyEntry policy{column(fields, columns.policyNumber), column(fields, columns.client),
                                          column(fields, columns.policyType)};
-                FillQuotePage(page, QuoteTextsFor(outcome, type, policy, company, locale));
+                FillQuotePage(page, QuoteTextsFor(outcome, policy, company));
                 // The first page comes with the painter; each later one is asked for.
                 if (pages == 0) {
                     if (!painter.begin(&writer))

@@ -2,9 +2,7 @@
 
 #include <string>
 
-#include "Localeset.h"
 #include "Quote.h"
-#include "Quotetable.h"
 #include "Uprpt.h"
 
 // The three texts the policy information dialog would be given.
@@ -22,5 +20,5 @@ struct PolicyEntry
 // A negative day count leaves the pro-rated fields of a fresh window at
 // their starting zeros. The policy number is kept in capitals, as the
 // dialog's field keeps it; client and policy type as typed.
-QuoteTexts QuoteTextsFor(const QuoteOutcome &outcome, QuotationType type, const PolicyEntry &policy,
-                         const CompanyDetails &company, const LocaleSettings &locale);
+QuoteTexts QuoteTextsFor(const QuoteRecord &quote, const PolicyEntry &policy,
+                         const CompanyDetails &company);

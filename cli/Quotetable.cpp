@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "Dispfmt.h"
 #include "Messages.h"
-#include "Shortdate.h"
 
 namespace {
 
@@ -28,12 +26,10 @@ void pad(std::string &out, const std::string &text, std::size_t to, bool right)
 
 } // namespace
 
-std::string QuoteTable(const QuoteOutcome &outcome, QuotationType type, const LocaleSettings &locale)
+std::string QuoteTable(const QuoteRecord &quote)
 {
+    const QuotationType type = quote.type;
     const Messages::QuotationCaptions &labels = Messages::CaptionsFor(type == QuotationType::AdditionalPremium);
-    const FieldFormats formats;
-    QuoteFieldTexts texts;
-    FillQuoteFieldTexts(outcome.quote, formats, locale, texts);
 
     std::string out;
     const std::size_t labelWidth = 23;
@@ -42,11 +38,11 @@ std::string QuoteTable(const QuoteOutcome &outcome, QuotationType type, const Lo
         out += value;
         out += '\n';
     };
-    line(labels.premium, formats.amount.format(outcome.premium, locale));
-    line(labels.start, DateFieldText(outcome.startDay, locale));
-    line(labels.end, DateFieldText(outcome.endDay, locale));
-    line("# of Days", texts.days);
-    if (const std::string_view message = Messages::ForRange(outcome.quote.Range); !message.empty())
+    line(labels.premium, quote.premiumText);
+    line(labels.start, quote.startText);
+    line(labels.end, quote.endText);
+    line("# of Days", quote.days);
+    if (const std::string_view message = Messages::ForRange(quote.quote.Range); !message.empty())
         out += "\nError: " + std::string(message) + '\n';
 
     // Rows of cells: label, then rate and amount for 12 and 6 months.
@@ -55,26 +51,29 @@ std::string QuoteTable(const QuoteOutcome &outcome, QuotationType type, const Lo
     std::vector<std::vector<std::string>> rows;
     rows.push_back({"", "12 Month Policies", "", "6 Month Policies", ""});
     rows.push_back({"", "Rate", "Amount", "Rate", "Amount"});
-    auto section = [&](const char *heading, int base, bool applies) {
+    // Figures not worked (pro-rated, at a negative day count) are left empty.
+    auto shown = [&](const QuoteFigure &figure) {
+        return FigureWorked(quote.quote, figure) ? FigureText(quote, figure) : std::string();
+    };
+    auto section = [&](const char *heading, bool proRated, bool applies) {
         rows.push_back({heading, "", "", "", ""});
-        // Figures are Earn, Unearn, ERate, URate per term; the window lists the unearned row first.
+        // The window lists the unearned row first.
         for (const bool unearned : {true, false}) {
             std::vector<std::string> row{std::string("  ") + (unearned ? labels.unearned : labels.earned)};
-            for (const int term : {0, 4}) {
-                const std::string *f = texts.figures + base + term;
+            for (const int months : {12, 6}) {
                 if (!applies) {
                     row.push_back(notApplicable);
                     row.push_back("");
                 } else {
-                    row.push_back(unearned ? f[3] : f[2]);
-                    row.push_back(unearned ? f[1] : f[0]);
+                    row.push_back(shown(QuoteFigureOf(months, proRated, unearned, true)));
+                    row.push_back(shown(QuoteFigureOf(months, proRated, unearned, false)));
                 }
             }
             rows.push_back(row);
         }
     };
-    section("Short Rated Premium", 8, shortRateApplies);
-    section("Pro-Rated Premium", 0, true);
+    section("Short Rated Premium", false, shortRateApplies);
+    section("Pro-Rated Premium", true, true);
 
     // Term titles and "Not Applicable" span both cells of their term.
     auto spans = [](const std::vector<std::string> &row, std::size_t c) {

@@ -272,33 +272,30 @@ int runCsv(const Options &options, const LocaleSettings &locale, int today)
     return status;
 }
 
+QuotationType quotationType(const Options &options)
+{
+    return options.type.value_or("refund") == "addl" ? QuotationType::AdditionalPremium : QuotationType::Refund;
+}
+
 int runSingle(const Options &options, const LocaleSettings &locale, int today)
 {
-    const QuoteOutcome outcome = ComputeQuote(
-        {options.positionals[0], options.positionals[1], options.positionals[2]}, locale, today);
+    const QuoteRecord outcome = MakeQuote(
+        {options.positionals[0], options.positionals[1], options.positionals[2], quotationType(options)}, locale,
+        today);
     if (!outcome.ok()) {
         std::fprintf(stderr, "quillon-quote: %s\n", outcome.error.c_str());
         return kExitRowFailed;
     }
-    const QuotationType type = options.type.value_or("refund") == "addl" ? QuotationType::AdditionalPremium
-                                                                         : QuotationType::Refund;
     std::string text;
     if (options.format == "json") {
         // The batch's columns, as one object; the day count is a number.
-        const FieldFormats formats;
-        QuoteFieldTexts texts;
-        FillQuoteFieldTexts(outcome.quote, formats, locale, texts);
         nlohmann::ordered_json object;
-        object[kBatchColumns[0]] = outcome.quote.Days;
-        object[kBatchColumns[1]] = RangeName(outcome.quote.Range);
-        for (int i = 0; i < 16; ++i)
-            object[kBatchColumns[2 + i]] = texts.figures[i];
-        object[kBatchColumns[18]] = Messages::ForRange(outcome.quote.Range);
+        AddQuoteColumns(object, outcome, Messages::ForRange(outcome.quote.Range));
         text = object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
     } else {
-        text = QuoteTable(outcome, type, locale);
+        text = QuoteTable(outcome);
         if (options.explain)
-            text += "\n" + ExplainQuote(outcome, type, locale);
+            text += "\n" + ExplainQuote(outcome, locale);
     }
     std::fwrite(text.data(), 1, text.size(), stdout);
     if (std::fflush(stdout) != 0) {
@@ -368,8 +365,9 @@ int runBatchPdf(char *program, const Options &options, const LocaleSettings &loc
 
 int runPdf(char *program, const Options &options, const LocaleSettings &locale, int today)
 {
-    const QuoteOutcome outcome = ComputeQuote(
-        {options.positionals[0], options.positionals[1], options.positionals[2]}, locale, today);
+    const QuoteRecord outcome = MakeQuote(
+        {options.positionals[0], options.positionals[1], options.positionals[2], quotationType(options)}, locale,
+        today);
     if (!outcome.ok()) {
         std::fprintf(stderr, "quillon-quote: %s\n", outcome.error.c_str());
         return kExitRowFailed;
@@ -381,13 +379,11 @@ int runPdf(char *program, const Options &options, const LocaleSettings &locale, 
     if (destinationRefused(*options.pdfFile, {}))
         return kExitUsage;
     const auto application = pdfApplication(program);
-    const QuotationType type = options.type.value_or("refund") == "addl" ? QuotationType::AdditionalPremium
-                                                                         : QuotationType::Refund;
     const PolicyEntry policy{options.policyNumber.value_or(""), options.client.value_or(""),
                              options.policyType.value_or("")};
     const CompanyDetails company = companyDetails();
     QuotePage page;
-    FillQuotePage(page, QuoteTextsFor(outcome, type, policy, company, locale));
+    FillQuotePage(page, QuoteTextsFor(outcome, policy, company));
     if (const FileWriteResult written = WriteQuotePdf(std::filesystem::path(*options.pdfFile), page); !written) {
         std::fprintf(stderr, "quillon-quote: cannot write '%s': %s\n", Messages::PrintableText(*options.pdfFile).c_str(),
                      written.error.toLocal8Bit().constData());

@@ -1,6 +1,7 @@
 #include "Uprpt.h"
 
 #include "Messages.h"
+#include "Quote.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -18,6 +19,7 @@
 #include <cmath>
 #include <filesystem>
 #include <optional>
+#include <stdexcept>
 
 #include "Filewrite.h"
 
@@ -719,8 +721,6 @@ struct TextCopy
     QString QuoteTexts::*source;
 };
 
-// The page's labels keep their own spelling (Sr12urate, sr6earn), which
-// differs from the window's fields in case only.
 const TextCopy kTextCopies[] = {
     {"PolicyNum", &QuoteTexts::policyNumber},
     {"Client", &QuoteTexts::client},
@@ -728,24 +728,27 @@ const TextCopy kTextCopies[] = {
     {"PolicyDays", &QuoteTexts::days},
     {"PolicyStart", &QuoteTexts::start},
     {"PolicyEnd", &QuoteTexts::end},
-    {"Sr12urate", &QuoteTexts::SR12URate},
-    {"sr12erate", &QuoteTexts::SR12ERate},
-    {"sr12unearn", &QuoteTexts::SR12Unearn},
-    {"sr12earn", &QuoteTexts::SR12Earn},
-    {"sr6urate", &QuoteTexts::SR6URate},
-    {"sr6erate", &QuoteTexts::SR6ERate},
-    {"sr6unearn", &QuoteTexts::SR6Unearn},
-    {"sr6earn", &QuoteTexts::SR6earn},
-    {"pr12urate", &QuoteTexts::PR12URate},
-    {"pr12erate", &QuoteTexts::PR12ERate},
-    {"pr12unearn", &QuoteTexts::PR12Unearn},
-    {"pr12earn", &QuoteTexts::PR12Earn},
-    {"pr6urate", &QuoteTexts::PR6URate},
-    {"pr6erate", &QuoteTexts::PR6ERate},
-    {"pr6unearn", &QuoteTexts::PR6Unearn},
-    {"pr6earn", &QuoteTexts::PR6Earn},
     {"PolicyPremium", &QuoteTexts::premium},
 };
+
+// The page's labels keep their own spelling (Sr12urate, sr6earn), which
+// differs from the window's fields in case only.
+QString figureLabel(const QuotePage &page, std::string_view field)
+{
+    const QString name = QString::fromLatin1(field.data(), qsizetype(field.size()));
+    for (const QuoteItem &item : page.items())
+        if (item.name.compare(name, Qt::CaseInsensitive) == 0)
+            return item.name;
+    return name;
+}
+
+std::size_t figureIndex(std::string_view name)
+{
+    for (std::size_t i = 0; i < kQuoteFigures.size(); ++i)
+        if (kQuoteFigures[i].name == name)
+            return i;
+    throw std::out_of_range("No quote figure is called " + std::string(name));
+}
 
 } // namespace
 
@@ -771,4 +774,16 @@ void FillQuotePage(QuotePage &page, const QuoteTexts &texts)
         page.setText(QString::fromLatin1(copy.label), texts.company.*copy.source);
     for (const TextCopy &copy : kTextCopies)
         page.setText(QString::fromLatin1(copy.label), texts.*copy.source);
+    for (std::size_t i = 0; i < kQuoteFigures.size(); ++i)
+        page.setText(figureLabel(page, kQuoteFigures[i].name), texts.figures[i]);
+}
+
+QString &QuoteTexts::figure(std::string_view name)
+{
+    return figures[figureIndex(name)];
+}
+
+const QString &QuoteTexts::figure(std::string_view name) const
+{
+    return figures[figureIndex(name)];
 }

@@ -5,6 +5,8 @@
 #include <optional>
 
 #include <QByteArray>
+#include <array>
+#include <string_view>
 #include <QFont>
 #include <QRect>
 #include <QString>
@@ -162,7 +164,7 @@ bool QuoteFieldPrintsWhole(const QString &label, const QString &text);
 
 // Everything a quote puts on the page, as the texts the main window and the
 // policy information dialog show; nothing here is recalculated or
-// reformatted. The sixteen figures carry the window's field names.
+// reformatted.
 struct QuoteTexts
 {
     bool additionalPremium = false;
@@ -174,11 +176,12 @@ struct QuoteTexts
     QString start;
     QString end;
     QString days;
+    // The sixteen figures in the order of kQuoteFigures, by the window's
+    // field names through figure().
+    std::array<QString, 16> figures;
 
-    QString PR12Earn, PR12Unearn, PR12ERate, PR12URate;
-    QString PR6Earn, PR6Unearn, PR6ERate, PR6URate;
-    QString SR12Earn, SR12Unearn, SR12ERate, SR12URate;
-    QString SR6earn, SR6Unearn, SR6ERate, SR6URate;
+    QString &figure(std::string_view name);
+    const QString &figure(std::string_view name) const;
 };
 
 // Writes one quote onto the page: the captions of its quotation type, the

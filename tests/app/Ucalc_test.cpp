@@ -6,32 +6,51 @@
 #include <QPrintPreviewWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QtTest>
+#include <random>
 
 #include "Ctlsettings.h"
 #include "Curred32.h"
 #include "Dateedit.h"
 #include "Errordisplay.h"
 #include "Preview.h"
+#include "Quote.h"
 #include "Radiogrp.h"
 #include "Shortdate.h"
 #include "Ucalc.h"
 #include "Uprpt.h"
+#include "../support/Locales.h"
 #include "../support/Modalwatch.h"
 
 namespace {
 
 constexpr int kToday = 46363; // 12/7/2026
 
-// The result fields in the order PR12, PR6, SR12, SR6, each Earn, Unearn, ERate, URate.
-const char *const kResultFields[] = {
-    "PR12Earn", "PR12Unearn", "PR12ERate", "PR12URate", "PR6Earn", "PR6Unearn", "PR6ERate", "PR6URate",
-    "SR12Earn", "SR12Unearn", "SR12ERate", "SR12URate", "SR6earn", "SR6Unearn", "SR6ERate", "SR6URate",
-};
-
-const char *const kProRatedFields[] = {
-    "PR12Earn", "PR12Unearn", "PR12ERate", "PR12URate", "PR6Earn", "PR6Unearn", "PR6ERate", "PR6URate",
-};
+// Quotes a clerk could type in `locale`, from a fixed seed: premiums of
+// every size and sign with ties at the half cent, day counts mostly within
+// a year and some beyond it or negative. Rows of premium, start, end.
+QList<QStringList> generatedQuotes(int count, const LocaleSettings &locale)
+{
+    std::mt19937 random(20261207);
+    QList<QStringList> rows;
+    for (int i = 0; i < count; ++i) {
+        const long long mills = std::uniform_int_distribution<long long>(-2'000'000, 90'000'000'000)(random);
+        const long long whole = std::llabs(mills) / 1000;
+        QString premium = QString::number(whole) + QString::fromStdString(locale.decimalSeparator)
+            + QStringLiteral("%1").arg(std::llabs(mills) % 1000, 3, 10, QLatin1Char('0'));
+        if (mills < 0)
+            premium = i % 2 ? QStringLiteral("(%1)").arg(premium) : QStringLiteral("-") + premium;
+        const int start = std::uniform_int_distribution<int>(43831, 47848)(random); // 2020 to 2030
+        const int span = i % 25 == 0 ? std::uniform_int_distribution<int>(-40, 800)(random)
+                                     : std::uniform_int_distribution<int>(0, 365)(random);
+        rows << QStringList{premium, QString::fromStdString(DateFieldText(start, locale)),
+                            QString::fromStdString(DateFieldText(start + span, locale))};
+    }
+    return rows;
+}
 
 // The ways a clerk starts a quote.
 enum class Print { Button, AltP, Menu };
@@ -229,8 +248,8 @@ private:
     QStringList results() const
     {
         QStringList texts;
-        for (const char *name : kResultFields)
-            texts << text(name);
+        for (const QuoteFigure &figure : kQuoteFigures)
+            texts << text(figure.name.data()); // the names are literals
         return texts;
     }
     void focus(QWidget *widget) { widget->setFocus(Qt::TabFocusReason); }
@@ -395,6 +414,60 @@ private slots:
         QCOMPARE(atMessage, QStringList({days, "$0.00"}));
     }
 
+    void theWindowAndTheToolShowTheSameTexts_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::newRow("C") << "C";
+        QTest::newRow("de_DE") << "de_DE.UTF-8";
+    }
+
+    // Thousands of quotes typed into the window and given to quillon-quote
+    // in one batch: every day count and figure reads the same in both.
+    void theWindowAndTheToolShowTheSameTexts()
+    {
+        QFETCH(QString, locale);
+        const LocaleSettings settings = namedLocale(locale.toLatin1().constData());
+        SetControlLocale(settings);
+        const auto restore = qScopeGuard([] { SetControlLocale(LocaleSettings{}); });
+        const QList<QStringList> rows = generatedQuotes(2500, settings);
+
+        QByteArray input = "premium,start,end\n";
+        for (const QStringList &row : rows)
+            input += "\"" + row.join(QStringLiteral("\",\"")).toUtf8() + "\"\n";
+        QProcess tool;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LC_ALL"), locale);
+        tool.setProcessEnvironment(environment);
+        tool.start(QStringLiteral(QUOTE_TOOL), {"--csv", "--format", "json", "--jobs", "2", "--today",
+                                                QString::fromStdString(DateFieldText(kToday, settings))});
+        tool.write(input);
+        tool.closeWriteChannel();
+        QVERIFY(tool.waitForFinished(60000));
+        const QList<QByteArray> lines = tool.readAllStandardOutput().split('\n');
+        QCOMPARE(lines.size(), rows.size() + 1);
+
+        ModalWatch watch; // the range messages of the quotes beyond a year or negative
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            // Focus moves only in the active window, which a box takes for a while.
+            if (!m_window->isActiveWindow()) {
+                QApplication::setActiveWindow(m_window.get());
+                QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+            }
+            quote(rows[i][0], rows[i][1], rows[i][2]);
+            const QJsonObject row = QJsonDocument::fromJson(lines[i]).object();
+            const QString where = rows[i].join(u' ');
+            const int days = row.value("days").toInt();
+            QVERIFY2(control<TCurrencyEdit>("NumDays")->Value() == days, qPrintable(where));
+            for (const QuoteFigure &figure : kQuoteFigures) {
+                const QString shown = text(figure.name.data());
+                const QString written = row.value(QLatin1String(figure.name.data())).toString();
+                // The tool leaves out what was not worked; the window shows zeros.
+                if (days >= 0 || !written.isEmpty())
+                    QVERIFY2(shown == written, qPrintable(where + u' ' + figure.name.data() + u' ' + shown + u' ' + written));
+            }
+        }
+    }
+
     void anUnreadableDateWritesNothing()
     {
         quote("1000", "1/1/2026", "4/11/2026");
@@ -422,9 +495,11 @@ private slots:
         }
         QCOMPARE(text("NumDays"), QString("(1)"));
         QStringList proRated;
-        for (const char *name : kProRatedFields) {
-            proRated << text(name);
-            QCOMPARE(control<TCurrencyEdit>(name)->Value(), 0.0L);
+        for (const QuoteFigure &figure : kQuoteFigures) {
+            if (!figure.proRated)
+                continue;
+            proRated << text(figure.name.data());
+            QCOMPARE(control<TCurrencyEdit>(figure.name.data())->Value(), 0.0L);
         }
         QCOMPARE(proRated, QStringList({"$0.00", "$0.00", "0.000", "0.000", "$0.00", "$0.00", "0.000", "0.000"}));
         QCOMPARE(results().mid(8), QStringList({"$0.00", "$1,000.00", "0.00", "1.00", "$0.00", "$1,000.00", "0.00", "1.00"}));

@@ -20,10 +20,11 @@ namespace {
 
 const LocaleSettings kC;
 
-QuoteOutcome compute(const char *premium, const char *start, const char *end)
+QuoteRecord compute(const char *premium, const char *start, const char *end,
+                    QuotationType type = QuotationType::Refund)
 {
     const int today = DayNumber(std::chrono::year{2026} / 12 / 7);
-    return ComputeQuote({premium, start, end}, kC, today);
+    return MakeQuote({premium, start, end, type}, kC, today);
 }
 
 CompanyDetails company()
@@ -40,26 +41,22 @@ TEST(QuoteTextsFor, CarriesTheWindowTextsOfAHundredDayQuote)
 {
     // 1,000.00 from 1/1/2026 to 4/11/2026: 100 days; the figures are those of
     // the hand-checked batch file (tests/cli/data/mixed.expected.csv).
-    const QuoteOutcome outcome = compute("1000.00", "1/1/26", "4/11");
+    const QuoteRecord outcome = compute("1000.00", "1/1/26", "4/11");
     ASSERT_TRUE(outcome.ok());
-    const QuoteTexts t = QuoteTextsFor(outcome, QuotationType::Refund, {}, company(), kC);
+    const QuoteTexts t = QuoteTextsFor(outcome, {}, company());
     EXPECT_FALSE(t.additionalPremium);
     EXPECT_EQ(t.premium, "$1,000.00");
     EXPECT_EQ(t.start, "1/1/2026") << "the date field's text once left, not what was typed";
     EXPECT_EQ(t.end, "4/11/2026");
     EXPECT_EQ(t.days, "100");
-    const std::pair<QString QuoteTexts::*, const char *> figures[] = {
-        {&QuoteTexts::PR12Earn, "$274.00"}, {&QuoteTexts::PR12Unearn, "$726.00"},
-        {&QuoteTexts::PR12ERate, "0.274"},  {&QuoteTexts::PR12URate, "0.726"},
-        {&QuoteTexts::PR6Earn, "$546.00"},  {&QuoteTexts::PR6Unearn, "$454.00"},
-        {&QuoteTexts::PR6ERate, "0.546"},   {&QuoteTexts::PR6URate, "0.454"},
-        {&QuoteTexts::SR12Earn, "$380.00"}, {&QuoteTexts::SR12Unearn, "$620.00"},
-        {&QuoteTexts::SR12ERate, "0.38"},   {&QuoteTexts::SR12URate, "0.62"},
-        {&QuoteTexts::SR6earn, "$640.00"},  {&QuoteTexts::SR6Unearn, "$360.00"},
-        {&QuoteTexts::SR6ERate, "0.64"},    {&QuoteTexts::SR6URate, "0.36"},
+    const std::pair<const char *, const char *> figures[] = {
+        {"PR12Earn", "$274.00"}, {"PR12Unearn", "$726.00"}, {"PR12ERate", "0.274"}, {"PR12URate", "0.726"},
+        {"PR6Earn", "$546.00"},  {"PR6Unearn", "$454.00"},  {"PR6ERate", "0.546"},  {"PR6URate", "0.454"},
+        {"SR12Earn", "$380.00"}, {"SR12Unearn", "$620.00"}, {"SR12ERate", "0.38"},  {"SR12URate", "0.62"},
+        {"SR6earn", "$640.00"},  {"SR6Unearn", "$360.00"},  {"SR6ERate", "0.64"},   {"SR6URate", "0.36"},
     };
     for (std::size_t i = 0; i < std::size(figures); ++i)
-        EXPECT_EQ(t.*figures[i].first, figures[i].second) << "figure " << i;
+        EXPECT_EQ(t.figure(figures[i].first), figures[i].second) << figures[i].first;
     EXPECT_EQ(t.company.Co, "Harbour Office");
     EXPECT_EQ(t.company.CityLine, "Portland,ME  04101");
 }
@@ -67,18 +64,18 @@ TEST(QuoteTextsFor, CarriesTheWindowTextsOfAHundredDayQuote)
 TEST(QuoteTextsFor, NegativeDayCountLeavesFreshZerosInTheProRatedFields)
 {
     // (250) from 1/2/2026 back to 1/1/2026: one day negative.
-    const QuoteOutcome outcome = compute("(250)", "1/2/2026", "1/1/2026");
+    const QuoteRecord outcome = compute("(250)", "1/2/2026", "1/1/2026", QuotationType::AdditionalPremium);
     ASSERT_TRUE(outcome.ok());
-    const QuoteTexts t = QuoteTextsFor(outcome, QuotationType::AdditionalPremium, {}, company(), kC);
+    const QuoteTexts t = QuoteTextsFor(outcome, {}, company());
     EXPECT_TRUE(t.additionalPremium);
     EXPECT_EQ(t.premium, "($250.00)");
     EXPECT_EQ(t.days, "(1)");
-    for (const QString *amount : {&t.PR12Earn, &t.PR12Unearn, &t.PR6Earn, &t.PR6Unearn})
-        EXPECT_EQ(*amount, "$0.00");
-    for (const QString *rate : {&t.PR12ERate, &t.PR12URate, &t.PR6ERate, &t.PR6URate})
-        EXPECT_EQ(*rate, "0.000");
-    EXPECT_EQ(t.SR12Unearn, "($250.00)") << "short-rated figures are still computed";
-    EXPECT_EQ(t.SR6URate, "1.00");
+    for (const char *amount : {"PR12Earn", "PR12Unearn", "PR6Earn", "PR6Unearn"})
+        EXPECT_EQ(t.figure(amount), "$0.00");
+    for (const char *rate : {"PR12ERate", "PR12URate", "PR6ERate", "PR6URate"})
+        EXPECT_EQ(t.figure(rate), "0.000");
+    EXPECT_EQ(t.figure("SR12Unearn"), "($250.00)") << "short-rated figures are still computed";
+    EXPECT_EQ(t.figure("SR6URate"), "1.00");
 }
 
 TEST(QuoteTextsFor, KeepsThePolicyNumberInCapitalsAndTheRestAsTyped)
@@ -95,10 +92,10 @@ TEST(QuoteTextsFor, KeepsThePolicyNumberInCapitalsAndTheRestAsTyped)
         {"accented letters raised too", {"\xc3\xa9t\xc3\xa9-1", "", ""}, "\xc3\x89T\xc3\x89-1", "", ""},
         {"all empty", {"", "", ""}, "", "", ""},
     };
-    const QuoteOutcome outcome = compute("100", "1/1/2026", "1/2/2026");
+    const QuoteRecord outcome = compute("100", "1/1/2026", "1/2/2026");
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const QuoteTexts t = QuoteTextsFor(outcome, QuotationType::Refund, c.policy, company(), kC);
+        const QuoteTexts t = QuoteTextsFor(outcome, c.policy, company());
         EXPECT_EQ(t.policyNumber, QString::fromUtf8(c.number));
         EXPECT_EQ(t.client, QString::fromUtf8(c.client));
         EXPECT_EQ(t.policyType, QString::fromUtf8(c.type));
@@ -188,9 +185,9 @@ WrittenQuote writeQuote(const QTemporaryDir &dir, const char *premium, const cha
                         const PolicyEntry &policy = {})
 {
     WrittenQuote quote;
-    const QuoteOutcome outcome = compute(premium, start, end);
+    const QuoteRecord outcome = compute(premium, start, end);
     EXPECT_TRUE(outcome.ok()) << outcome.error;
-    FillQuotePage(quote.page, QuoteTextsFor(outcome, QuotationType::Refund, policy, company(), kC));
+    FillQuotePage(quote.page, QuoteTextsFor(outcome, policy, company()));
     const QString path = dir.filePath(QStringLiteral("quote.pdf"));
     EXPECT_TRUE(WriteQuotePdf(path, quote.page));
     quote.words = pdfWords(path);

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "Guiapp.h"
+#include "Quote.h"
 #include "Uprpt.h"
 
 void PrintTo(const QString &text, std::ostream *out)
@@ -114,13 +115,10 @@ TEST(PrintedLabelLines, DesignTextsAndOrdinaryQuotesPrintAtTheirOwnSize)
         t.start = "1/15/2026";
         t.end = "5/3/2026";
         t.days = "108";
-        for (QString *figure : {&t.PR12Earn, &t.PR12Unearn, &t.PR6Earn, &t.PR6Unearn, &t.SR12Earn, &t.SR12Unearn,
-                                &t.SR6earn, &t.SR6Unearn})
-            *figure = "$9,999.99";
-        for (QString *rate : {&t.PR12ERate, &t.PR12URate, &t.PR6ERate, &t.PR6URate})
-            *rate = "0.999";
-        for (QString *rate : {&t.SR12ERate, &t.SR12URate, &t.SR6ERate, &t.SR6URate})
-            *rate = "0.99";
+        for (std::size_t i = 0; i < kQuoteFigures.size(); ++i) {
+            const QuoteFigure &f = kQuoteFigures[i];
+            t.figures[i] = !f.rate ? "$9,999.99" : f.proRated ? "0.999" : "0.99";
+        }
         FillQuotePage(page, t);
         for (const QuoteItem &item : page.items()) {
             if (item.kind != QuoteItemKind::Label)

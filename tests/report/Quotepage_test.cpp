@@ -181,22 +181,22 @@ QuoteTexts distinctTexts(bool additionalPremium)
     t.end = "5/3/2026";
     t.days = "108";
     // Every figure different, and the short-rated ones recognisable by 9s.
-    t.PR12Earn = "$101.01";
-    t.PR12Unearn = "$102.02";
-    t.PR12ERate = "0.103";
-    t.PR12URate = "0.104";
-    t.PR6Earn = "$105.05";
-    t.PR6Unearn = "$106.06";
-    t.PR6ERate = "0.107";
-    t.PR6URate = "0.108";
-    t.SR12Earn = "$991.01";
-    t.SR12Unearn = "$992.02";
-    t.SR12ERate = "0.93";
-    t.SR12URate = "0.94";
-    t.SR6earn = "$995.05";
-    t.SR6Unearn = "$996.06";
-    t.SR6ERate = "0.97";
-    t.SR6URate = "0.98";
+    t.figure("PR12Earn") = "$101.01";
+    t.figure("PR12Unearn") = "$102.02";
+    t.figure("PR12ERate") = "0.103";
+    t.figure("PR12URate") = "0.104";
+    t.figure("PR6Earn") = "$105.05";
+    t.figure("PR6Unearn") = "$106.06";
+    t.figure("PR6ERate") = "0.107";
+    t.figure("PR6URate") = "0.108";
+    t.figure("SR12Earn") = "$991.01";
+    t.figure("SR12Unearn") = "$992.02";
+    t.figure("SR12ERate") = "0.93";
+    t.figure("SR12URate") = "0.94";
+    t.figure("SR6earn") = "$995.05";
+    t.figure("SR6Unearn") = "$996.06";
+    t.figure("SR6ERate") = "0.97";
+    t.figure("SR6URate") = "0.98";
     return t;
 }
 

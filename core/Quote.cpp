@@ -1,0 +1,139 @@
+#include "Quote.h"
+
+#include "Messages.h"
+#include "Shortdate.h"
+
+namespace {
+
+constexpr auto kPR12 = &QuoteRecord::PR12;
+constexpr auto kPR6 = &QuoteRecord::PR6;
+constexpr auto kSR12 = &QuoteRecord::SR12;
+constexpr auto kSR6 = &QuoteRecord::SR6;
+
+const TermResult &termOf(const RefundQuote &quote, int months)
+{
+    return months == 12 ? quote.Term12 : quote.Term6;
+}
+
+// Compiled once: a batch formats sixteen figures a row. Every format a
+// quote uses is one of these.
+const DisplayFormat &compiled(std::string_view format)
+{
+    static const DisplayFormat known[] = {DisplayFormat(kAmountFormat), DisplayFormat(kShortRateFormat),
+                                          DisplayFormat(kProRataFormat), DisplayFormat(kDaysFormat)};
+    for (const DisplayFormat &candidate : known)
+        if (candidate.text() == format)
+            return candidate;
+    return known[0];
+}
+
+void formatInto(std::string &out, long double value, std::string_view format, const LocaleSettings &locale)
+{
+    out.clear();
+    compiled(format).appendTo(out, value, locale);
+}
+
+} // namespace
+
+const std::array<QuoteFigure, 16> kQuoteFigures = {{
+    {"PR12Earn", 12, true, false, false, kAmountFormat, kPR12, &MethodTexts::Earn},
+    {"PR12Unearn", 12, true, true, false, kAmountFormat, kPR12, &MethodTexts::Unearn},
+    {"PR12ERate", 12, true, false, true, kProRataFormat, kPR12, &MethodTexts::ERate},
+    {"PR12URate", 12, true, true, true, kProRataFormat, kPR12, &MethodTexts::URate},
+    {"PR6Earn", 6, true, false, false, kAmountFormat, kPR6, &MethodTexts::Earn},
+    {"PR6Unearn", 6, true, true, false, kAmountFormat, kPR6, &MethodTexts::Unearn},
+    {"PR6ERate", 6, true, false, true, kProRataFormat, kPR6, &MethodTexts::ERate},
+    {"PR6URate", 6, true, true, true, kProRataFormat, kPR6, &MethodTexts::URate},
+    {"SR12Earn", 12, false, false, false, kAmountFormat, kSR12, &MethodTexts::Earn},
+    {"SR12Unearn", 12, false, true, false, kAmountFormat, kSR12, &MethodTexts::Unearn},
+    {"SR12ERate", 12, false, false, true, kShortRateFormat, kSR12, &MethodTexts::ERate},
+    {"SR12URate", 12, false, true, true, kShortRateFormat, kSR12, &MethodTexts::URate},
+    // The window's field is spelt so; the column and the page keep its name.
+    {"SR6earn", 6, false, false, false, kAmountFormat, kSR6, &MethodTexts::Earn},
+    {"SR6Unearn", 6, false, true, false, kAmountFormat, kSR6, &MethodTexts::Unearn},
+    {"SR6ERate", 6, false, false, true, kShortRateFormat, kSR6, &MethodTexts::ERate},
+    {"SR6URate", 6, false, true, true, kShortRateFormat, kSR6, &MethodTexts::URate},
+}};
+
+const QuoteFigure &QuoteFigureOf(int months, bool proRated, bool unearned, bool rate)
+{
+    for (const QuoteFigure &figure : kQuoteFigures)
+        if (figure.months == months && figure.proRated == proRated && figure.unearned == unearned
+            && figure.rate == rate)
+            return figure;
+    return kQuoteFigures.front(); // every combination is in the list
+}
+
+bool FigureWorked(const RefundQuote &quote, const QuoteFigure &figure)
+{
+    return !figure.proRated || termOf(quote, figure.months).ProRatedSet;
+}
+
+long double FigureValue(const RefundQuote &quote, const QuoteFigure &figure)
+{
+    if (!FigureWorked(quote, figure))
+        return 0.0L;
+    const TermResult &term = termOf(quote, figure.months);
+    const MethodFigures &method = figure.proRated ? term.ProRated : term.ShortRated;
+    if (figure.rate)
+        return figure.unearned ? method.UnearnedRate : method.EarnedRate;
+    return figure.unearned ? method.Unearned : method.Earned;
+}
+
+void FillQuoteRecord(long double premium, int startDay, int endDay, const LocaleSettings &locale,
+                     QuoteRecord &record)
+{
+    record.error.clear();
+    record.premium = premium;
+    record.startDay = startDay;
+    record.endDay = endDay;
+    record.quote = CalculateRefundQuote(premium, startDay, endDay);
+    formatInto(record.premiumText, premium, kPremiumFieldFormat, locale);
+    record.startText = DateFieldText(startDay, locale);
+    record.endText = DateFieldText(endDay, locale);
+    formatInto(record.days, static_cast<long double>(record.quote.Days), kDaysFieldFormat, locale);
+    for (const QuoteFigure &figure : kQuoteFigures)
+        formatInto(record.*figure.method.*figure.text, FigureValue(record.quote, figure), figure.format, locale);
+}
+
+void MakeQuote(const QuoteRequest &request, const LocaleSettings &locale, int today, QuoteRecord &record)
+{
+    record.type = request.type;
+    record.error.clear();
+    // No key filter stands between a command line or a CSV file and the
+    // reading, so only a whole amount is taken: "1e5" or "abc123" is
+    // refused, never read as the digits it happens to hold.
+    const std::optional<long double> premium = ParseAmount(request.premium, locale);
+    if (!premium) {
+        record.error = Messages::ErrorDisplayText(Messages::InvalidPremium(Messages::QuotedInput(request.premium)));
+        return;
+    }
+    int days[2] = {};
+    const std::string_view texts[2] = {request.start, request.end};
+    for (int i = 0; i < 2; ++i) {
+        const std::optional<int> parsed = TryParseShortDate(texts[i], locale, today);
+        if (!parsed) {
+            record.error = Messages::ErrorDisplayText(Messages::InvalidDate(Messages::QuotedInput(texts[i])));
+            return;
+        }
+        days[i] = *parsed;
+    }
+    FillQuoteRecord(*premium, days[0], days[1], locale, record);
+}
+
+QuoteRecord MakeQuote(const QuoteRequest &request, const LocaleSettings &locale, int today)
+{
+    QuoteRecord record;
+    MakeQuote(request, locale, today, record);
+    return record;
+}
+
+std::string_view RangeName(DayRange range)
+{
+    switch (range) {
+    case DayRange::drOverYear: return "over-year";
+    case DayRange::drNegative: return "negative";
+    case DayRange::drInRange: break;
+    }
+    return "in-range";
+}
