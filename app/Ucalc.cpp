@@ -88,8 +88,13 @@ void TFGIS::wire()
 {
     connect(ui->RadioGroup1, &TRadioGroup::clicked, this, &TFGIS::RadioGroup1Click);
     connect(ui->RadioGroup1, &TRadioGroup::exited, this, &TFGIS::RadioGroup1Exit);
-    connect(ui->DateStart, &TDateEdit::exited, this, &TFGIS::DateEndChange);
-    connect(ui->DateEnd, &TDateEdit::exited, this, &TFGIS::DateEndChange);
+    for (TDateEdit *field : {ui->DateStart, ui->DateEnd})
+        connect(field, &TDateEdit::exited, this, [this, field] {
+            // A date that cannot be read has been reported; the field's own
+            // check would only report it again, so it does not run.
+            if (!DateEndChange())
+                field->abandonExit();
+        });
     connect(ui->BBPrint, &QPushButton::clicked, this, &TFGIS::BBPrintClick);
     connect(ui->BitBtn1, &QPushButton::clicked, this, &TFGIS::BitBtn1Click);
 
@@ -147,16 +152,21 @@ void TFGIS::contextMenuEvent(QContextMenuEvent *event)
     m_menu->exec(event->globalPos());
 }
 
-void TFGIS::DateEndChange()
+bool TFGIS::DateEndChange()
 {
-    // A text that is not a date raises the conversion error, which ends this
-    // handler with nothing written and goes on to the general error display.
-    const LocaleSettings &locale = ControlLocale();
-    const int start = ParseShortDate(ui->DateStart->text().toStdString(), locale, Today());
-    const int end = ParseShortDate(ui->DateEnd->text().toStdString(), locale, Today());
+    // A text that is not a date shows the conversion error and ends this
+    // handler with nothing written. The inception date is read first, so it
+    // is the one named when both are bad.
+    const std::optional<int> start = ParseShortDateOrShowError(ui->DateStart->text());
+    if (!start)
+        return false;
+    const std::optional<int> end = ParseShortDateOrShowError(ui->DateEnd->text());
+    if (!end)
+        return false;
     const long double premium = ui->Premium->Value();
-    showQuote(CalculateRefundQuote(premium, start, end));
-    m_worked = WorkedInputs{premium, start, end};
+    showQuote(CalculateRefundQuote(premium, *start, *end));
+    m_worked = WorkedInputs{premium, *start, *end};
+    return true;
 }
 
 void TFGIS::showQuote(const RefundQuote &quote)
@@ -222,7 +232,7 @@ void TFGIS::ApplyQuotationType()
     ui->NumDays->setAccessibleName(QString::fromLatin1(refund ? "Number of days in force" : "Number of days to the change"));
 }
 
-void TFGIS::bringFiguresUpToDate()
+bool TFGIS::bringFiguresUpToDate()
 {
     // Alt+P and the popup menu leave the focus in the premium field: end its
     // editing as leaving would, so the premium printed is the premium worked.
@@ -234,28 +244,23 @@ void TFGIS::bringFiguresUpToDate()
     const auto start = TryParseShortDate(ui->DateStart->text().toStdString(), locale, Today());
     const auto end = TryParseShortDate(ui->DateEnd->text().toStdString(), locale, Today());
     // Exactly as leaving a date field: the same range messages, and a date
-    // that cannot be read raises the conversion error, so no quote is made.
-    if (!(m_worked && start && end && *m_worked == WorkedInputs{ui->Premium->Value(), *start, *end}))
-        DateEndChange();
+    // that cannot be read shows the conversion error, so no quote is made.
+    if (!(m_worked && start && end && *m_worked == WorkedInputs{ui->Premium->Value(), *start, *end})
+        && !DateEndChange())
+        return false;
     // Whole dates on the quote, as the fields show them after leaving. Both
     // texts read as the worked days by now, or DateEndChange would have failed.
     ui->DateStart->SetDate(m_worked->start);
     ui->DateEnd->SetDate(m_worked->end);
+    return true;
 }
 
 void TFGIS::BBPrintClick()
 {
-    // A quote is only ever made of figures worked from the inputs beside them.
-    // A date that cannot be read stops the quote with the general error
-    // display, shown from here rather than raised: the click, key or menu
-    // entry that started the quote is still inside Qt's own event handling,
-    // which an error unwinding through it would leave half done (and leak).
-    try {
-        bringFiguresUpToDate();
-    } catch (const ConversionError &error) {
-        ShowGeneralError(QString::fromUtf8(error.what()));
+    // A quote is only ever made of figures worked from the inputs beside them;
+    // a date that cannot be read has been reported and stops the quote.
+    if (!bringFiguresUpToDate())
         return;
-    }
     const bool refund = ui->RadioGroup1->ItemIndex() == 0;
     QuoteTexts texts;
     texts.additionalPremium = !refund;

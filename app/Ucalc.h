@@ -39,7 +39,9 @@ public:
     bool hintsShown() const { return m_showHints; }
 
 public slots:
-    void DateEndChange();
+    // False when a date could not be read: its error has been shown and
+    // nothing was written.
+    bool DateEndChange();
     void RadioGroup1Click();
     void RadioGroup1Exit();
     void ApplyQuotationType();
@@ -61,7 +63,8 @@ private:
     void buildMenu();
     void wire();
     void showQuote(const RefundQuote &quote);
-    void bringFiguresUpToDate();
+    // False when a date could not be read (its error has been shown).
+    bool bringFiguresUpToDate();
 
     std::unique_ptr<Ui::TFGIS> ui;
     std::unique_ptr<QMenu> m_menu;

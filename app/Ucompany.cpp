@@ -1,8 +1,9 @@
 #include "Ucompany.h"
 
 #include <QKeyEvent>
-#include <QScopeGuard>
 
+#include "Errordisplay.h"
+#include "Inifile.h"
 #include "Maskedit.h"
 #include "Picpanel.h"
 #include "Upcase.h"
@@ -20,9 +21,7 @@ TFCompanyInfo::TFCompanyInfo(QWidget *owner)
     ui->Edit6->setValidator(new UpperCaseValidator(ui->Edit6));
     ui->RGMiniHelp->setItems({ui->MiniHelpOn, ui->MiniHelpOff});
     connect(ui->BitBtn1, &QPushButton::clicked, this, &TFCompanyInfo::BitBtn1Click);
-    // Saving can fail; queued, its error unwinds from a call of its own and
-    // not through the mouse event that pressed the button.
-    connect(ui->BitBtn2, &QPushButton::clicked, this, &TFCompanyInfo::BitBtn2Click, Qt::QueuedConnection);
+    connect(ui->BitBtn2, &QPushButton::clicked, this, &TFCompanyInfo::BitBtn2Click);
 }
 
 TFCompanyInfo::~TFCompanyInfo() = default;
@@ -84,12 +83,16 @@ void TFCompanyInfo::BitBtn1Click()
 void TFCompanyInfo::BitBtn2Click()
 {
     // The button's result is set before anything is saved, so the dialog
-    // closes even when the save fails and its error is shown.
+    // closes even when the save fails and its error is shown. It closes from
+    // a call of its own: a failed save's box opens over the dialog, which
+    // then closes behind it.
     setResult(QDialog::Accepted);
-    const auto closeAnyway = qScopeGuard([this] {
-        QMetaObject::invokeMethod(this, [this] { done(QDialog::Accepted); }, Qt::QueuedConnection);
-    });
-    SaveCompanyInfo(m_opened, controlValues());
+    QMetaObject::invokeMethod(this, [this] { done(QDialog::Accepted); }, Qt::QueuedConnection);
+    try {
+        SaveCompanyInfo(m_opened, controlValues());
+    } catch (const IniWriteError &error) {
+        ShowGeneralError(QString::fromUtf8(error.what()));
+    }
 }
 
 TCompanyInfo TFCompanyInfo::controlValues() const

@@ -89,7 +89,8 @@ TfrmCalPop::TfrmCalPop(TDateEdit *field)
     move(placement(client, size(), screen ? screen->geometry().size() : QSize(1024, 768)));
 
     // A text that is not a date lets the conversion error leave the
-    // constructor: the caller's click fails and no popup is shown.
+    // constructor and no popup is shown. The date field's button checks the
+    // text first and shows that error itself, so none leaves its click.
     const std::string text = field->text().toStdString();
     m_selected = text.empty() ? Today() : ParseShortDate(text, ControlLocale(), Today());
 

@@ -51,6 +51,16 @@ bool IsLeavingFocus(const QFocusEvent *event)
     return event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason;
 }
 
+void TakeFocusBack(QWidget *field)
+{
+    // Queued: the focus change is still being delivered, and the control it
+    // was heading for gets its focus-in only after this handler returns.
+    QTimer::singleShot(0, field, [field] {
+        field->activateWindow();
+        field->setFocus(Qt::ActiveWindowFocusReason);
+    });
+}
+
 TCurrencyEdit::TCurrencyEdit(QWidget *parent)
     : QLineEdit(parent)
     , m_displayFormat(QString::fromUtf8(kAmountFormat.data(), qsizetype(kAmountFormat.size())))

@@ -52,3 +52,8 @@ private:
 // window; false when a message box, a menu or another window takes the
 // activation, which only suspends the focus.
 bool IsLeavingFocus(const QFocusEvent *event);
+
+// Puts the focus back into a field that refused to be left, once the focus
+// change that is leaving it has finished. It comes back as an activation, so
+// the control the focus was heading for, never really entered, is not left.
+void TakeFocusBack(QWidget *field);

@@ -8,11 +8,11 @@
 #include <QPainter>
 #include <QStyleOptionButton>
 #include <QStylePainter>
-#include <QTimer>
 
 #include "Calpop.h"
 #include "Ctlsettings.h"
 #include "Curred32.h"
+#include "Errordisplay.h"
 #include "Messages.h"
 #include "Shortdate.h"
 
@@ -54,10 +54,7 @@ TDateButton::TDateButton(TDateEdit *field)
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::ArrowCursor);
     setAccessibleName(tr("Open calendar"));
-    // Queued, so that a date the popup cannot read raises its error from a
-    // call of its own rather than from inside the mouse event, whose
-    // bookkeeping Qt cannot finish when an error unwinds through it.
-    connect(this, &QPushButton::clicked, field, &TDateEdit::openCalendar, Qt::QueuedConnection);
+    connect(this, &QPushButton::clicked, field, &TDateEdit::openCalendar);
     field->installEventFilter(this);
 }
 
@@ -128,10 +125,17 @@ void TDateEdit::SetDate(int day)
 
 void TDateEdit::openCalendar()
 {
-    // Creating the popup reads the field's text; a text that is not a date
-    // raises the conversion error here and no popup opens.
+    // The popup starts on the date the text names (today for an empty text),
+    // so a text that is not a date is reported here and no popup opens.
+    if (!text().isEmpty() && !ParseShortDateOrShowError(text()))
+        return;
     TfrmCalPop popup(this);
     popup.exec();
+}
+
+void TDateEdit::abandonExit()
+{
+    m_exitAbandoned = true;
 }
 
 void TDateEdit::resizeEvent(QResizeEvent *event)
@@ -157,9 +161,12 @@ void TDateEdit::focusOutEvent(QFocusEvent *event)
 
 void TDateEdit::leave()
 {
-    // The owner's handler first; if it raises an error, that error ends the
-    // exit handling here and the field's own check does not run.
+    // The owner's handler first; if it fails, its error has been shown and
+    // the field's own check does not run.
+    m_exitAbandoned = false;
     emit exited();
+    if (m_exitAbandoned)
+        return;
     const QString typed = text();
     if (typed.isEmpty())
         return;
@@ -173,13 +180,16 @@ void TDateEdit::leave()
                     QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText); // the typed text as typed, markup and all
     box.exec();
-    // Take the focus back once the focus change that brought us here has
-    // finished. The control it was heading for was never really entered, so
-    // losing it again must not count as leaving that control.
-    QTimer::singleShot(0, this, [this] {
-        activateWindow();
-        setFocus(Qt::ActiveWindowFocusReason);
-    });
+    TakeFocusBack(this);
+}
+
+std::optional<int> ParseShortDateOrShowError(const QString &text)
+{
+    const std::string typed = text.toStdString();
+    const std::optional<int> day = TryParseShortDate(typed, ControlLocale(), Today());
+    if (!day)
+        ShowGeneralError(QString::fromStdString(Messages::InvalidDate(typed)));
+    return day;
 }
 
 void TDateButton::paintEvent(QPaintEvent *)

@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <optional>
 
 class TDateEdit;
 
@@ -45,13 +46,18 @@ public:
     const QPixmap &glyph() const { return m_glyph; }
 
     // Opens the calendar popup on the field's date (or today for an empty
-    // field). A text that is not a date raises the conversion error and no
-    // popup opens.
+    // field). A text that is not a date shows the conversion error in the
+    // general error display and no popup opens.
     void openCalendar();
 
+    // For the owner's exit handler: it has failed and shown its error, so
+    // the field's own check does not run on this exit.
+    void abandonExit();
+
 signals:
-    // The owner's exit handler. A handler that throws ends the exit handling:
-    // the field's own check does not run.
+    // The owner's exit handler. One that fails calls abandonExit(); one that
+    // throws ends the exit handling there too, through the application's
+    // last line of defence.
     void exited();
 
 protected:
@@ -65,7 +71,14 @@ private:
 
     TDateButton *m_button;
     QPixmap m_glyph;
+    bool m_exitAbandoned = false;
 };
+
+// Reads a date text as ParseShortDate does, in the controls' locale against
+// today. A text that is not a date is reported where it is found: the
+// general error display shows the conversion error ("'abc' is not a valid
+// date"), and nothing is returned.
+std::optional<int> ParseShortDateOrShowError(const QString &text);
 
 // Draws the button's diamond glyph: W x H, light grey, lit on its left half
 // and shaded on its right half.

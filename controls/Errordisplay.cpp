@@ -27,13 +27,17 @@ QuillonApplication::QuillonApplication(int &argc, char **argv)
 
 bool QuillonApplication::notify(QObject *receiver, QEvent *event)
 {
-    // The one place errors are caught for display. Everything a handler had
-    // not done yet when it raised the error stays undone.
+    // The last line of defence: an error no handler expected ends the
+    // program otherwise. Everything the handler had not done yet when it
+    // raised the error stays undone, and Qt's own bookkeeping of the event
+    // may stay half done too, so no expected error is ever left to get here.
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception &error) {
+        ++m_unhandledErrors;
         ShowGeneralError(QString::fromUtf8(error.what()));
     } catch (...) {
+        ++m_unhandledErrors;
         ShowGeneralError(QStringLiteral("Unknown error"));
     }
     return false;

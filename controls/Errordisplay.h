@@ -3,8 +3,11 @@
 #include <QApplication>
 #include <QString>
 
-// The general error display: an error that escapes an event handler ends
-// that handler, is shown in one message box and the program carries on.
+// The application object. Every error the program expects is shown with
+// ShowGeneralError by the code that finds it, which then returns; notify()
+// is only the last line of defence: an error that still escapes an event
+// handler ends that handler, is shown in the same box and the program
+// carries on.
 class QuillonApplication : public QApplication
 {
     Q_OBJECT
@@ -12,6 +15,13 @@ public:
     QuillonApplication(int &argc, char **argv);
 
     bool notify(QObject *receiver, QEvent *event) override;
+
+    // How many errors notify() has had to catch in this run; none is
+    // expected, so tests check that it stays where it was.
+    int unhandledErrors() const { return m_unhandledErrors; }
+
+private:
+    int m_unhandledErrors = 0;
 };
 
 // The title that names the program; the general error display's caption.
@@ -23,4 +33,5 @@ void SetApplicationTitle(const QString &title);
 QString GeneralErrorText(const QString &message);
 
 // Shows the error box (application title as caption, error icon, OK) modally.
+// The code that finds an error calls it where it finds it and returns.
 void ShowGeneralError(const QString &message);

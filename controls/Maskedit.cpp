@@ -1,12 +1,10 @@
 #include "Maskedit.h"
 
-#include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
-#include <QTimer>
-#include <stdexcept>
 
 #include "Curred32.h"
+#include "Errordisplay.h"
 
 namespace {
 constexpr QChar kBlank = u'_';
@@ -130,24 +128,9 @@ void TMaskEdit::focusOutEvent(QFocusEvent *event)
     QLineEdit::focusOutEvent(event);
     if (!IsLeavingFocus(event) || !isModified() || isComplete())
         return;
-    // Refused: the focus comes back once the focus change has finished, and
-    // the error goes to the general error display.
-    takeFocusBackWhenActive();
-    throw std::runtime_error(kMaskEditError);
-}
-
-void TMaskEdit::takeFocusBackWhenActive(int attempts)
-{
-    // The error box opens after this handler has unwound; the focus can only
-    // come back once it has closed and this window is active again.
-    QTimer::singleShot(attempts == 0 ? 0 : 10, this, [this, attempts] {
-        if (QApplication::activeModalWidget() && QApplication::activeModalWidget() != window() && attempts < 3000) {
-            takeFocusBackWhenActive(attempts + 1);
-            return;
-        }
-        activateWindow();
-        setFocus(Qt::ActiveWindowFocusReason);
-    });
+    // Refused: the general error display, then the focus comes back.
+    ShowGeneralError(QString::fromLatin1(kMaskEditError));
+    TakeFocusBack(this);
 }
 
 void TMaskEdit::keyPressEvent(QKeyEvent *event)

@@ -35,8 +35,6 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void takeFocusBackWhenActive(int attempts = 0);
-
     enum class Place { Literal, Required, Optional };
     struct Slot
     {
@@ -49,5 +47,5 @@ private:
     QString m_textAtEntry;
 };
 
-// The error a masked field raises when it is left incomplete after a change.
+// The error a masked field shows when it is left incomplete after a change.
 inline constexpr const char *kMaskEditError = "Invalid input value.  Use escape key to abandon changes";

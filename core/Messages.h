@@ -9,8 +9,8 @@
 // The program's own texts, kept in one place for the window program and the
 // command-line tool alike.
 
-// A text that cannot be converted (a date, a number, a format). It is never
-// caught to be shown: it travels to the general error display.
+// A text that cannot be converted (a date, a number, a format). Code that
+// reports the failure itself uses the non-throwing readers instead.
 class ConversionError : public std::runtime_error
 {
 public:

@@ -613,6 +613,34 @@ private slots:
         QCOMPARE(text("DateEnd"), QString("4/31/2026"));
     }
 
+    // Shown by the code that finds it, never left to unwind through Qt's
+    // event handling to the application's last line of defence.
+    void anUnreadableDateIsShownWhereItIsFound_data()
+    {
+        QTest::addColumn<int>("way");
+        QTest::newRow("leaving the field") << 0;
+        QTest::newRow("Alt+P from the field") << 1;
+        QTest::newRow("the field's calendar button") << 2;
+    }
+
+    void anUnreadableDateIsShownWhereItIsFound()
+    {
+        QFETCH(int, way);
+        const auto *app = static_cast<QuillonApplication *>(QCoreApplication::instance());
+        const int unhandled = app->unhandledErrors();
+        ModalWatch watch;
+        type("DateEnd", "abc");
+        if (way == 0)
+            focus(control<QPushButton>("BBPrint"));
+        else if (way == 1)
+            print(Print::AltP);
+        else
+            QTest::mouseClick(control<TDateEdit>("DateEnd")->button(), Qt::LeftButton);
+        QTRY_COMPARE(watch.seen().size(), 1);
+        QCOMPARE(watch.seen().first().text, QString("'abc' is not a valid date."));
+        QCOMPARE(app->unhandledErrors(), unhandled);
+    }
+
     void keysOnADateButtonLeaveItsFieldAndAltPStillPrints()
     {
         quote("1000", "1/1/2026", "4/11/2026");
