@@ -4,9 +4,9 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "Labelfit.h"
 #include "Picpanel.h"
 #include "Upcase.h"
-#include "Uprpt.h"
 #include "ui_Ugetdet.h"
 
 TFGetDetail::TFGetDetail(QWidget *owner)

@@ -10,6 +10,8 @@
 #include "Messages.h"
 #include "Pdfquote.h"
 #include "Quote.h"
+#include "Quotefile.h"
+#include "Quotepaint.h"
 #include "Uprpt.h"
 
 namespace {

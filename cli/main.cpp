@@ -23,6 +23,7 @@
 #include "Messages.h"
 #include "Pdfbatch.h"
 #include "Pdfquote.h"
+#include "Quotefile.h"
 #include "Explain.h"
 #include "Filewrite.h"
 #include "Quote.h"

@@ -17,6 +17,8 @@
 #include <algorithm>
 
 #include "Openquote.h"
+#include "Quotefile.h"
+#include "Quotepaint.h"
 
 // A quote read back from a file. Saving it writes back the bytes as read:
 // drawing it again would save a picture of the page, many times the size

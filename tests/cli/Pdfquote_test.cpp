@@ -9,6 +9,7 @@
 
 #include "../report/Guiapp.h"
 #include "Pdfquote.h"
+#include "Quotefile.h"
 #include "Shortdate.h"
 
 void PrintTo(const QString &text, std::ostream *out)

@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include "Guiapp.h"
+#include "Labelfit.h"
 #include "Quote.h"
+#include "Quotepaint.h"
 #include "Uprpt.h"
 
 void PrintTo(const QString &text, std::ostream *out)

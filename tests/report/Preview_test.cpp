@@ -22,6 +22,7 @@
 #include "Openquote.h"
 #include "Preview.h"
 #include "Printsetup.h"
+#include "Quotefile.h"
 #include "Uprpt.h"
 
 

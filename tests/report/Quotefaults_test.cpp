@@ -23,6 +23,7 @@
 #include "Errordisplay.h"
 #include "Openquote.h"
 #include "Preview.h"
+#include "Quotefile.h"
 #include "Uprpt.h"
 
 namespace {

@@ -12,6 +12,9 @@
 #include <numeric>
 
 #include "Guiapp.h"
+#include "Labelfit.h"
+#include "Quotefile.h"
+#include "Quotepaint.h"
 #include "Uprpt.h"
 
 void PrintTo(const QString &text, std::ostream *out)
