@@ -24,8 +24,9 @@
 //  - the file given as `notThe` (the input of a batch), by device and inode,
 //    whatever name leads to it.
 // The replacement keeps the old file's permission bits exactly, and its
-// owner and group where the user may keep them. Names are bytes: the path is
-// used as given, never re-encoded.
+// owner and group where the user may keep them. Names are the system's own,
+// bytes on POSIX and UTF-16 on Windows: the path is used as given, never
+// re-encoded.
 
 namespace quillon {
 
@@ -78,7 +79,6 @@ public:
 
 private:
     void fail(std::string reason);
-    void failWithErrno(int code);
     void discardTemporary();
     bool flushBuffer();
 
@@ -86,7 +86,7 @@ private:
     std::filesystem::path m_temporary;
     int m_fd = -1;
     int m_lock = -1;
-    int m_slot = -1; // where the signal handler finds the temporary name
+    int m_slot = -1; // where an interrupt handler finds the temporary name
     bool m_committed = false;
     std::string m_error;
     std::string m_buffer; // a PDF writer hands over a few bytes at a time

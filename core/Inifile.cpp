@@ -1,22 +1,12 @@
 #include "Inifile.h"
 
 #include "Filewrite.h"
+#include "Platform.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
-#include <fcntl.h>
+#include <cctype>
 #include <optional>
-#include <sys/stat.h>
 #include <vector>
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#else
-#include <pwd.h>
-#include <sys/file.h>
-#include <unistd.h>
-#endif
 
 namespace fs = std::filesystem;
 
@@ -164,39 +154,6 @@ std::string oneLine(std::string_view value)
     return v;
 }
 
-// Reads to the end; false on a read error.
-#ifdef _WIN32
-// Read through the handle: a FIFO is no worry here, and only a disk file
-// is the settings file.
-bool readWhole(HANDLE handle, std::string &out)
-{
-    char buffer[65536];
-    for (;;) {
-        DWORD n = 0;
-        if (!ReadFile(handle, buffer, sizeof buffer, &n, nullptr))
-            return false;
-        if (n == 0)
-            return true;
-        out.append(buffer, std::size_t(n));
-    }
-}
-#else
-bool readWhole(int fd, std::string &out)
-{
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            return true;
-        out.append(buffer, std::size_t(n));
-    }
-}
-#endif
-
 } // namespace
 
 IniWriteError UnableToWrite(const fs::path &path)
@@ -223,39 +180,17 @@ void IniFile::setBeforeReplaceHookForTesting(std::function<void()> hook)
     quillon::ReplacementFile::setBeforeReplaceHookForTesting(std::move(hook));
 }
 
-#ifdef _WIN32
 void IniFile::load()
 {
-    const HANDLE handle = CreateFileW(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        m_state = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? State::Missing : State::Unreadable;
-        return;
-    }
-    const bool ok = GetFileType(handle) == FILE_TYPE_DISK && readWhole(handle, m_contents);
-    CloseHandle(handle);
-    m_state = ok ? State::Read : State::Unreadable;
-    if (!ok)
+    switch (quillon::platform::ReadRegularFile(m_path, m_contents)) {
+    case quillon::platform::FileRead::Missing: m_state = State::Missing; break;
+    case quillon::platform::FileRead::Read: m_state = State::Read; break;
+    case quillon::platform::FileRead::Unreadable:
+        m_state = State::Unreadable;
         m_contents.clear(); // a part read is not the file: nothing of it is shown or saved
-}
-#else
-void IniFile::load()
-{
-    // O_NONBLOCK: opening a FIFO to read would otherwise wait for a writer.
-    const int fd = ::open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        m_state = errno == ENOENT || errno == ENOTDIR ? State::Missing : State::Unreadable;
-        return;
+        break;
     }
-    struct stat st{};
-    const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && readWhole(fd, m_contents);
-    ::close(fd);
-    m_state = ok ? State::Read : State::Unreadable;
-    if (!ok)
-        m_contents.clear(); // a part read is not the file: nothing of it is shown or saved
 }
-#endif
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key, std::string_view fallback) const
 {
@@ -294,49 +229,15 @@ void IniFile::save()
 {
     if (m_path.empty() || m_state == State::Unreadable)
         throw UnableToWrite(m_path);
-    // The first save also makes the settings folder (~/.config on a new
-    // account).
+    // The first save also makes the settings folder (~/.config, or
+    // %APPDATA%\Quillon on Windows, on a new account).
     quillon::WriteOptions options;
     options.createFolders = true;
     if (quillon::ReplaceFileContents(m_path, m_contents, options))
         throw UnableToWrite(m_path);
 }
 
-#ifdef _WIN32
-// Where Windows programs keep a user's settings: the roaming application
-// data folder, %APPDATA%\\Quillon\\Quillon32.Ini.
 fs::path DefaultSettingsPath()
 {
-    const wchar_t *appData = _wgetenv(L"APPDATA");
-    const fs::path folder = appData && *appData ? fs::path(appData) : HomeFolder() / L"AppData" / L"Roaming";
-    return folder / L"Quillon" / L"Quillon32.Ini";
+    return quillon::platform::SettingsFolder() / "Quillon32.Ini";
 }
-
-fs::path HomeFolder()
-{
-    const wchar_t *profile = _wgetenv(L"USERPROFILE");
-    if (profile && *profile)
-        return fs::path(profile);
-    return fs::path(L"C:\\");
-}
-#else
-fs::path DefaultSettingsPath()
-{
-    const char *config = std::getenv("XDG_CONFIG_HOME");
-    if (config && *config == '/')
-        return fs::path(config) / "Quillon32.Ini";
-    return HomeFolder() / ".config" / "Quillon32.Ini";
-}
-
-fs::path HomeFolder()
-{
-    const char *home = std::getenv("HOME");
-    if (home && *home == '/')
-        return home;
-    // Without HOME (a service, `env -i`) the account's own home folder, never
-    // the working folder, where the details would be lost from sight.
-    if (const struct passwd *account = ::getpwuid(::geteuid()); account && account->pw_dir && *account->pw_dir)
-        return account->pw_dir;
-    return "/";
-}
-#endif

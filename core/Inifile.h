@@ -80,8 +80,9 @@ private:
 };
 
 // The per-user settings file: Quillon32.Ini in $XDG_CONFIG_HOME, by default
-// ~/.config.
+// ~/.config; on Windows %APPDATA%\Quillon\Quillon32.Ini.
 std::filesystem::path DefaultSettingsPath();
 
-// $HOME, or the user's home folder from the password database.
+// $HOME, or the user's home folder from the password database; on Windows
+// %USERPROFILE%.
 std::filesystem::path HomeFolder();

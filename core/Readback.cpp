@@ -1,34 +1,51 @@
 #include "Readback.h"
 
+#include "Platform.h"
+
 #include <cmath>
-#include <cstdlib>
-#ifndef _WIN32
-#include <locale.h>
-#endif
+#include <cstdint>
 #include <string>
 
 namespace {
 
-#ifdef _WIN32
-// MinGW-w64's strtold reads all 64 bits of a long double (its from_chars
-// stops at a double's), and nothing on Windows moves the C library off the
-// C locale's decimal point.
-long double readNumber(const char *text, char **end)
-{
-    return std::strtold(text, end);
-}
-#else
-locale_t cLocale()
-{
-    static const locale_t locale = newlocale(LC_ALL_MASK, "C", nullptr);
-    return locale;
-}
+// strtold's work may grow with the square of the digits it is given
+// (MinGW-w64's does), and a pasted text may hold any number of them. No
+// boundary that rounding decides by (a long double, or the point halfway
+// between two) has as many significant digits as this, so the digits past
+// it can only say whether the number is above what stands before them, and
+// one nonzero digit says so as well.
+constexpr std::size_t kSignificantDigits = 12000;
 
-long double readNumber(const char *text, char **end)
+// The value of `digits` ("1234.5", at most one point) times ten to
+// `exponent`, rounded as strtold rounds it.
+std::optional<long double> readNumber(std::string_view digits, bool negative, std::int64_t exponent)
 {
-    return strtold_l(text, end, cLocale());
+    std::string significant;
+    bool beforePoint = true;
+    bool dropped = false;
+    for (const char c : digits) {
+        if (c == '.') {
+            beforePoint = false;
+        } else if (significant.empty() && c == '0') {
+            exponent -= beforePoint ? 0 : 1;
+        } else {
+            exponent += beforePoint ? 1 : 0;
+            if (significant.size() < kSignificantDigits)
+                significant += c;
+            else
+                dropped = dropped || c != '0';
+        }
+    }
+    if (dropped)
+        significant += '1';
+    const std::string number = (negative ? "-0." : "0.") + (significant.empty() ? "0" : significant) + "e"
+        + std::to_string(exponent);
+    char *end = nullptr;
+    const long double v = quillon::platform::ReadCNumber(number.c_str(), &end);
+    if (end != number.c_str() + number.size() || std::isinf(v))
+        return std::nullopt;
+    return v;
 }
-#endif
 
 bool isDigit(char c)
 {
@@ -110,10 +127,10 @@ public:
     {
         long double v = 0.0L;
         if (hasDigits()) {
-            char *end = nullptr;
-            v = readNumber(m_digits.c_str(), &end);
-            if (end != m_digits.c_str() + m_digits.size() || std::isinf(v))
+            const std::optional<long double> read = readNumber(m_digits, false, 0);
+            if (!read)
                 return std::nullopt;
+            v = *read;
         }
         return negative ? -v : v;
     }
@@ -134,8 +151,8 @@ std::optional<long double> parseGeneralForm(std::string_view text, const LocaleS
         return std::nullopt;
     std::string mantissa;
     std::size_t pos = 0;
-    if (pos < e && text[pos] == '-')
-        mantissa += text[pos++];
+    const bool negative = pos < e && text[pos] == '-';
+    pos += negative ? 1 : 0;
     const std::size_t digitsStart = pos;
     while (pos < e && isDigit(text[pos]))
         mantissa += text[pos++];
@@ -152,21 +169,16 @@ std::optional<long double> parseGeneralForm(std::string_view text, const LocaleS
     }
     if (pos != e)
         return std::nullopt;
-    std::string exponent;
+    std::int64_t exponent = 0;
     pos = e + 1;
-    if (pos < text.size() && text[pos] == '-')
-        exponent += text[pos++];
+    const bool negativeExponent = pos < text.size() && text[pos] == '-';
+    pos += negativeExponent ? 1 : 0;
     const std::size_t exponentStart = pos;
     while (pos < text.size() && isDigit(text[pos]) && pos - exponentStart < 5)
-        exponent += text[pos++];
+        exponent = exponent * 10 + (text[pos++] - '0');
     if (pos == exponentStart || pos != text.size())
         return std::nullopt;
-    const std::string number = mantissa + 'e' + exponent;
-    char *end = nullptr;
-    const long double v = readNumber(number.c_str(), &end);
-    if (end != number.c_str() + number.size() || std::isinf(v))
-        return std::nullopt;
-    return v;
+    return readNumber(mantissa, negative, negativeExponent ? -exponent : exponent);
 }
 
 constexpr std::size_t kOutOfPlace = std::string_view::npos;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Messages.h"
+#include "Platform.h"
 
 using namespace std::chrono;
 
@@ -334,13 +335,7 @@ int Today()
 {
     if (g_todayOverride)
         return *g_todayOverride;
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
+    const std::tm local = quillon::platform::LocalTime(std::time(nullptr));
     return DayNumber(std::chrono::year{local.tm_year + 1900} / std::chrono::month{unsigned(local.tm_mon + 1)}
                      / std::chrono::day{unsigned(local.tm_mday)});
 }

@@ -161,6 +161,16 @@ TEST(ParseText, ReadsAMegabyteOfDecimals)
                                                        LocaleSettings{});
     ASSERT_TRUE(third.has_value());
     EXPECT_EQ(*third, -(1.0L / 3.0L));
+
+    // 1 + 2^-64 lies halfway between 1 and the next extended value; a
+    // digit far down the tail is all that lifts it above, in either form.
+    const std::string halfway = "1.0000000000000000000542101086242752217003726400434970855712890625";
+    const std::string tail = std::string(1 << 16, '0') + "1";
+    for (const std::string &text : {halfway, halfway + tail, halfway + tail + "E0"}) {
+        const std::optional<long double> reading = ParseText(text, LocaleSettings{});
+        ASSERT_TRUE(reading.has_value());
+        EXPECT_EQ(*reading, text == halfway ? 1.0L : std::nextafter(1.0L, 2.0L)) << text.size();
+    }
 }
 
 // Leaving a field reads its displayed text back, so Value becomes the

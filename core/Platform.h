@@ -1,0 +1,55 @@
+#pragma once
+
+#include <array>
+#include <ctime>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+// What the portable units ask of the system besides the writer's file calls
+// (Filewrite_sys.h): Platform_posix.cpp and Platform_win.cpp each answer on
+// their own system's calls.
+
+namespace quillon::platform {
+
+// A locale's separators and names as the system spells them. `name` is the
+// locale the environment names ("de_DE.UTF-8"), never the C locale; without
+// one, the user's own settings where the system keeps them apart from the
+// environment (Windows), and nothing where it does not (POSIX). Nothing too
+// for a locale the system does not have.
+struct NumberWords
+{
+    std::string decimal;
+    std::string thousands;
+};
+std::optional<NumberWords> LocaleNumberWords(const std::optional<std::string> &name);
+
+struct DateWords
+{
+    std::string posixFormat; // the short date, as "%d.%m.%Y"
+    std::array<std::string, 12> longMonths, shortMonths;
+    std::array<std::string, 7> longDays, shortDays; // from Sunday
+};
+std::optional<DateWords> LocaleDateWords(const std::optional<std::string> &name);
+
+// strtold as the C locale reads, whatever locale the process runs in, to
+// the last bit of a long double.
+long double ReadCNumber(const char *text, char **end);
+
+// The local calendar time of `time`.
+std::tm LocalTime(std::time_t time);
+
+enum class FileRead
+{
+    Missing,    // nothing at the path, or a folder on the way is missing
+    Read,       // a regular file, read whole into `contents`
+    Unreadable, // anything else; `contents` may hold a part
+};
+// Reads a regular file whole without ever blocking: a FIFO or a device at
+// the path is not read.
+FileRead ReadRegularFile(const std::filesystem::path &path, std::string &contents);
+
+// The folder that holds the user's settings file.
+std::filesystem::path SettingsFolder();
+
+} // namespace quillon::platform

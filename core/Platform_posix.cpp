@@ -1,0 +1,124 @@
+#include "Platform.h"
+
+#include "Inifile.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <langinfo.h>
+#include <locale.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace quillon::platform {
+
+namespace {
+
+std::string info(locale_t locale, nl_item item)
+{
+    const char *value = nl_langinfo_l(item, locale);
+    return value ? value : "";
+}
+
+bool readWhole(int fd, std::string &out)
+{
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        out.append(buffer, std::size_t(n));
+    }
+}
+
+// newlocale("") takes the locale from the same variables the name came
+// from; without a name it would be the C locale.
+locale_t namedLocale(const std::optional<std::string> &name, int category)
+{
+    return name ? newlocale(category, "", nullptr) : nullptr;
+}
+
+} // namespace
+
+std::optional<NumberWords> LocaleNumberWords(const std::optional<std::string> &name)
+{
+    locale_t locale = namedLocale(name, LC_NUMERIC_MASK);
+    if (!locale)
+        return std::nullopt;
+    NumberWords words{info(locale, RADIXCHAR), info(locale, THOUSEP)};
+    freelocale(locale);
+    return words;
+}
+
+std::optional<DateWords> LocaleDateWords(const std::optional<std::string> &name)
+{
+    locale_t locale = namedLocale(name, LC_TIME_MASK);
+    if (!locale)
+        return std::nullopt;
+    DateWords words;
+    words.posixFormat = info(locale, D_FMT);
+    for (int i = 0; i < 12; ++i) {
+        words.longMonths[std::size_t(i)] = info(locale, nl_item(MON_1 + i));
+        words.shortMonths[std::size_t(i)] = info(locale, nl_item(ABMON_1 + i));
+    }
+    for (int i = 0; i < 7; ++i) {
+        words.longDays[std::size_t(i)] = info(locale, nl_item(DAY_1 + i));
+        words.shortDays[std::size_t(i)] = info(locale, nl_item(ABDAY_1 + i));
+    }
+    freelocale(locale);
+    return words;
+}
+
+long double ReadCNumber(const char *text, char **end)
+{
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", nullptr);
+    return strtold_l(text, end, cLocale);
+}
+
+std::tm LocalTime(std::time_t time)
+{
+    std::tm local{};
+    localtime_r(&time, &local);
+    return local;
+}
+
+FileRead ReadRegularFile(const fs::path &path, std::string &contents)
+{
+    // O_NONBLOCK: opening a FIFO to read would otherwise wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT || errno == ENOTDIR ? FileRead::Missing : FileRead::Unreadable;
+    struct stat st{};
+    const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && readWhole(fd, contents);
+    ::close(fd);
+    return ok ? FileRead::Read : FileRead::Unreadable;
+}
+
+fs::path SettingsFolder()
+{
+    const char *config = std::getenv("XDG_CONFIG_HOME");
+    if (config && *config == '/')
+        return config;
+    return HomeFolder() / ".config";
+}
+
+} // namespace quillon::platform
+
+fs::path HomeFolder()
+{
+    const char *home = std::getenv("HOME");
+    if (home && *home == '/')
+        return home;
+    // Without HOME (a service, `env -i`) the account's own home folder, never
+    // the working folder, where the details would be lost from sight.
+    if (const struct passwd *account = ::getpwuid(::geteuid()); account && account->pw_dir && *account->pw_dir)
+        return account->pw_dir;
+    return "/";
+}
