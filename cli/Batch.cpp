@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Dispfmt.h"
+#include "Fpu.h"
 #include "Messages.h"
 #include "Quote.h"
 
@@ -359,6 +360,7 @@ int RunBatch(std::FILE *in, std::FILE *out, const LocaleSettings &locale, int to
             if (n == 0)
                 break;
             pending.push_back(std::async(std::launch::async, [&rows, chunk = std::move(chunk)] {
+                quillon::UseExtendedPrecision(); // Windows starts a thread at 53 bits
                 Result result;
                 result.text.reserve(chunk.size() * 192);
                 QuoteRecord quote;

@@ -10,36 +10,55 @@
 #include <string>
 #include <vector>
 
-#include <QGuiApplication>
 #include <algorithm>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <thread>
 
 #include "Batch.h"
-#include "Company.h"
-#include "Inifile.h"
+#include "Explain.h"
+#include "Fpu.h"
 #include "Localeset.h"
 #include "Messages.h"
-#include "Pdfbatch.h"
-#include "Pdfquote.h"
-#include "Quotefile.h"
-#include "Explain.h"
-#include "Filewrite.h"
 #include "Quote.h"
 #include "Quotetable.h"
 #include "Shortdate.h"
+#include "Toolplatform.h"
+
+// --pdf draws the printed quote page with Qt; a build without Qt (Windows,
+// so far) has every other mode.
+#ifndef QUILLON_WITH_PDF
+#define QUILLON_WITH_PDF 0
+#endif
+#if QUILLON_WITH_PDF
+#include <QGuiApplication>
+
+#include "Company.h"
+#include "Filewrite.h"
+#include "Inifile.h"
+#include "Pdfbatch.h"
+#include "Pdfquote.h"
+#include "Quotefile.h"
+#endif
 
 
 namespace {
 
-const char kUsage[] =
+constexpr bool kWithPdf = QUILLON_WITH_PDF;
+
+// The help, whose lines of --pdf are there only where it is built.
+std::string usageText()
+{
+    std::string text =
     "Usage: quillon-quote PREMIUM START END [--type refund|addl] [--explain]\n"
     "                     [--format table|json] [--today DATE]\n"
-    "       quillon-quote --csv [FILE] [--format csv|json] [--jobs N] [--quiet] [--today DATE]\n"
+    "       quillon-quote --csv [FILE] [--format csv|json] [--jobs N] [--quiet] [--today DATE]\n";
+    if (kWithPdf)
+        text +=
     "       quillon-quote --pdf FILE PREMIUM START END [--type refund|addl]\n"
     "                     [--policy-number X] [--client X] [--policy-type X] [--today DATE]\n"
-    "       quillon-quote --csv FILE --pdf OUT.pdf [--quiet] [--today DATE]\n"
+    "       quillon-quote --csv FILE --pdf OUT.pdf [--quiet] [--today DATE]\n";
+    text +=
     "\n"
     "Quotes the earned and unearned premium of a cancelled policy (refund) or the\n"
     "pro-rated premium of a mid-term endorsement (addl), for 12-month and 6-month\n"
@@ -56,7 +75,9 @@ const char kUsage[] =
     "                   header premium,start,end; writes CSV to standard output\n"
     "  --jobs N         work a batch on N threads (default: every core); the\n"
     "                   output keeps the input's order\n"
-    "  --quiet          no progress line (shown only when standard error is a terminal)\n"
+    "  --quiet          no progress line (shown only when standard error is a terminal)\n";
+    if (kWithPdf)
+        text +=
     "  --pdf FILE       write the quote as the printed one-page quotation to FILE (PDF),\n"
     "                   headed with the company details of the settings file\n"
     "                   ($XDG_CONFIG_HOME/Quillon32.Ini, by default ~/.config);\n"
@@ -64,7 +85,8 @@ const char kUsage[] =
     "                   optional columns policy_number, client, policy_type, type\n"
     "  --policy-number X, --client X, --policy-type X\n"
     "                   the policy information printed on the quote (--pdf only);\n"
-    "                   the policy number is printed in capitals\n"
+    "                   the policy number is printed in capitals\n";
+    text +=
     "  --today DATE     the date two-digit years and dates without a year are read\n"
     "                   against (default: today)\n"
     "  --help           show this help\n"
@@ -72,6 +94,8 @@ const char kUsage[] =
     "\n"
     "Exit status: 0 every row quoted; 1 some premium or date could not be read;\n"
     "2 usage error, unreadable input or unwritable output.\n";
+    return text;
+}
 
 struct Options
 {
@@ -99,6 +123,17 @@ bool looksLikeOption(const char *arg)
     return arg[0] == '-' && arg[1] != '\0' && !std::strchr("0123456789.(", arg[1]);
 }
 
+// The name of an option that only --pdf takes, or null.
+const char *pdfOption(const std::string &arg)
+{
+    for (const char *name : {"--pdf", "--policy-number", "--client", "--policy-type"}) {
+        const std::size_t length = std::strlen(name);
+        if (arg.compare(0, length, name) == 0 && (arg.size() == length || arg[length] == '='))
+            return name;
+    }
+    return nullptr;
+}
+
 std::optional<std::string> parseOptions(int argc, char **argv, Options &options)
 {
     bool onlyPositionals = false;
@@ -119,7 +154,9 @@ std::optional<std::string> parseOptions(int argc, char **argv, Options &options)
             slot = argv[++i];
             return std::nullopt;
         };
-        if (arg == "--") {
+        if (!kWithPdf && pdfOption(arg)) {
+            return std::string(pdfOption(arg)) + " is not available in this build";
+        } else if (arg == "--") {
             onlyPositionals = true;
         } else if (arg == "--help" || arg == "-h") {
             options.help = true;
@@ -213,17 +250,6 @@ int finishOutput(int status)
     return status;
 }
 
-// Says why a quote cannot be written to `path`, before any work is done;
-// the write itself checks again.
-bool destinationRefused(const std::string &path, const quillon::WriteOptions &options)
-{
-    const std::optional<std::string> reason = quillon::DestinationProblem(std::filesystem::path(path), options);
-    if (reason)
-        std::fprintf(stderr, "quillon-quote: cannot write '%s': %s\n", Messages::PrintableText(path).c_str(),
-                     reason->c_str());
-    return reason.has_value();
-}
-
 int usageError(const std::string &message)
 {
     std::fprintf(stderr, "quillon-quote: %s (see --help)\n", message.c_str());
@@ -237,7 +263,7 @@ std::FILE *openBatchInput(const Options &options)
     if (!options.csvFile || *options.csvFile == "-")
         return stdin;
     const std::string shown = Messages::PrintableText(*options.csvFile);
-    std::FILE *in = std::fopen(options.csvFile->c_str(), "rb");
+    std::FILE *in = OpenForReading(*options.csvFile);
     if (!in) {
         std::fprintf(stderr, "quillon-quote: cannot open '%s': %s\n", shown.c_str(), std::strerror(errno));
         return nullptr;
@@ -304,6 +330,19 @@ int runSingle(const Options &options, const LocaleSettings &locale, int today)
         return kExitUsage;
     }
     return kExitOk;
+}
+
+#if QUILLON_WITH_PDF
+
+// Says why a quote cannot be written to `path`, before any work is done;
+// the write itself checks again.
+bool destinationRefused(const std::string &path, const quillon::WriteOptions &options)
+{
+    const std::optional<std::string> reason = quillon::DestinationProblem(std::filesystem::path(path), options);
+    if (reason)
+        std::fprintf(stderr, "quillon-quote: cannot write '%s': %s\n", Messages::PrintableText(path).c_str(),
+                     reason->c_str());
+    return reason.has_value();
 }
 
 void quietQtMessages(QtMsgType type, const QMessageLogContext &, const QString &message)
@@ -393,15 +432,29 @@ int runPdf(char *program, const Options &options, const LocaleSettings &locale, 
     return kExitOk;
 }
 
+#endif
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    UseBinaryStandardStreams();
+    // This thread works single quotes and a batch of one job.
+    quillon::UseExtendedPrecision();
+    // From here on every argument is as CommandLineArguments gives it.
+    std::vector<std::string> arguments = CommandLineArguments(argc, argv);
+    std::vector<char *> pointers;
+    for (std::string &argument : arguments)
+        pointers.push_back(argument.data());
+    pointers.push_back(nullptr);
+    argc = int(arguments.size());
+    argv = pointers.data();
+
     Options options;
     if (const auto error = parseOptions(argc, argv, options))
         return usageError(*error);
     if (options.help) {
-        std::fputs(kUsage, stdout);
+        std::fputs(usageText().c_str(), stdout);
         return finishOutput(kExitOk);
     }
     if (options.version) {
@@ -417,7 +470,9 @@ int main(int argc, char **argv)
             return usageError("--today: '" + Messages::QuotedInput(*options.today) + "' is not a valid date");
         today = *day;
     }
+#if QUILLON_WITH_PDF
     if (options.pdfFile)
         return options.csv ? runBatchPdf(argv[0], options, locale, today) : runPdf(argv[0], options, locale, today);
+#endif
     return options.csv ? runCsv(options, locale, today) : runSingle(options, locale, today);
 }

@@ -13,6 +13,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
+# Header-only libraries of the build machine, each through a package of
+# its own in mingw-w64/ that takes its headers and nothing else.
+set(nlohmann_json_DIR ${CMAKE_CURRENT_LIST_DIR}/mingw-w64)
+
 # Static: the executables run under wine without the compiler's DLLs.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
