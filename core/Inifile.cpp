@@ -1,10 +1,10 @@
 #include "Inifile.h"
 
+#include "Asciicase.h"
 #include "Filewrite.h"
 #include "Platform.h"
 
 #include <algorithm>
-#include <cctype>
 #include <optional>
 #include <vector>
 
@@ -31,13 +31,6 @@ std::string_view trimmed(std::string_view s)
     while (!s.empty() && (isBlank(s.back()) || s.back() == '\r'))
         s.remove_suffix(1);
     return s;
-}
-
-bool equalNoCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
 }
 
 // One line of the file: where it starts, where its text ends (before the
@@ -116,12 +109,12 @@ Place locate(const std::string &contents, std::string_view section, std::string_
         const std::string_view text(contents.data() + line.begin, line.textEnd - line.begin);
         std::string_view name, k, v;
         if (sectionName(text, name)) {
-            inSection = equalNoCase(name, section);
+            inSection = EqualAsciiNoCase(name, section);
             inFirstSection = inSection && !place.sectionFound;
             place.sectionFound = place.sectionFound || inSection;
             if (inFirstSection)
                 place.insertAt = line.next;
-        } else if (inSection && entry(text, k, v) && equalNoCase(k, key)) {
+        } else if (inSection && entry(text, k, v) && EqualAsciiNoCase(k, key)) {
             place.entry = line;
             place.key = k;
             place.value = v;
