@@ -1,7 +1,11 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 // The user's number and date conventions, read once at start-up and passed to
 // every conversion. The defaults are those of the C/POSIX locale.
@@ -10,9 +14,17 @@ struct LocaleSettings
     std::string decimalSeparator = ".";
     std::string thousandSeparator = ",";
     char dateSeparator = '/';
-    // Pattern letters: d dd ddd dddd, m mm mmm mmmm, yy yyyy, and '/' for the
-    // date separator; anything else is copied.
+    // Pattern letters: d dd ddd dddd, m mm mmm mmmm, yy yyyy, e (the year in
+    // the locale's era), g (the era's name), and '/' for the date separator;
+    // quoted text and anything else is copied.
     std::string shortDatePattern = "m/d/yy";
+    // Where the short date counts years in an era of its own (the Buddhist
+    // era, 543 years ahead), the era year is the Gregorian year plus this.
+    std::optional<int> eraYearOffset;
+    std::string eraName;
+    // The digits zero to nine of a locale that writes numbers with digits of
+    // its own (Persian, Oriya), one character each; empty for ASCII only.
+    std::vector<std::string> altDigits;
     std::array<std::string, 12> shortMonthNames{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     std::array<std::string, 12> longMonthNames{"January", "February", "March", "April",
@@ -28,6 +40,21 @@ struct LocaleSettings
 // defaults. Reads the environment but does not change the process's locale.
 LocaleSettings ReadSystemLocaleSettings();
 
+// The length of the digit at `pos` of `text`, an ASCII digit or one of the
+// locale's own, with its value in `digit` ('0' to '9'); 0 for anything else.
+std::size_t DigitAt(std::string_view text, std::size_t pos, const LocaleSettings &locale, char &digit);
+
+// The locale's own digits from its alternative digits as the C library lists
+// them (alt_digits: zero, one, ... up to 99, perhaps zero-padded): the ten
+// characters it writes numbers with place by place, or nothing where its
+// numbers are words (Chinese numerals) or it has none.
+std::vector<std::string> PlaceDigits(const std::vector<std::string> &altDigits);
+
 // Turns a POSIX date format (nl_langinfo(D_FMT), e.g. "%d.%m.%Y") into our
-// pattern and separator ("dd/mm/yyyy" and '.'). Unknown directives are dropped.
+// pattern and separator ("dd/mm/yyyy" and '.'). %D and %F stand for their
+// fields; %E and %O take the era (the settings' eraYearOffset and eraName,
+// set first) and the locale's digits; weekday names, other directives and
+// literal text are kept for writing and skipped in reading. The separator is
+// the punctuation that first follows a numeric field ('/' where none does).
+// Unknown directives are dropped.
 void ApplyPosixDateFormat(LocaleSettings &settings, const std::string &posixFormat);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 // What the portable units ask of the system besides the writer's file calls
 // (Filewrite_sys.h): Platform_posix.cpp and Platform_win.cpp each answer on
@@ -29,6 +30,12 @@ struct DateWords
     std::string posixFormat; // the short date, as "%d.%m.%Y"
     std::array<std::string, 12> longMonths, shortMonths;
     std::array<std::string, 7> longDays, shortDays; // from Sunday
+    // The locale's alternative digits (alt_digits), from zero; empty for none.
+    std::vector<std::string> altDigits;
+    // Where the short date counts years in one era for every date (the
+    // Buddhist era): the era year less the Gregorian year, and the era's name.
+    std::optional<int> eraYearOffset;
+    std::string eraName;
 };
 std::optional<DateWords> LocaleDateWords(const std::optional<std::string> &name);
 

@@ -38,6 +38,42 @@ bool readWhole(int fd, std::string &out)
     }
 }
 
+// `format` of a date through the locale.
+std::string timeText(locale_t locale, const char *format, int year, int month, int day)
+{
+    std::tm date{};
+    date.tm_year = year - 1900;
+    date.tm_mon = month - 1;
+    date.tm_mday = day;
+    char text[256];
+    const std::size_t length = strftime_l(text, sizeof text, format, &date, locale);
+    return std::string(text, length);
+}
+
+// The era of a short date that writes one (%Ey), where a single era with a
+// fixed offset covers every year from 100 to 9999 (the Buddhist era).
+// A calendar of several eras (Japanese, Minguo) is left without one, and
+// its years read as the C library writes them without an era.
+void readEra(locale_t locale, DateWords &words)
+{
+    std::optional<int> offset;
+    std::string name;
+    for (const int year : {100, 1900, 2026, 9999}) {
+        const std::string eraYear = timeText(locale, "%Ey", year, 6, 15);
+        char *end = nullptr;
+        const long value = std::strtol(eraYear.c_str(), &end, 10);
+        const std::string eraName = timeText(locale, "%EC", year, 6, 15);
+        if (eraYear.empty() || *end || (offset && (*offset != value - year || name != eraName)))
+            return;
+        offset = int(value - year);
+        name = eraName;
+    }
+    if (*offset < 0)
+        return;
+    words.eraYearOffset = offset;
+    words.eraName = name;
+}
+
 // newlocale("") takes the locale from the same variables the name came
 // from; without a name it would be the C locale.
 locale_t namedLocale(const std::optional<std::string> &name, int category)
@@ -72,6 +108,12 @@ std::optional<DateWords> LocaleDateWords(const std::optional<std::string> &name)
         words.longDays[std::size_t(i)] = info(locale, nl_item(DAY_1 + i));
         words.shortDays[std::size_t(i)] = info(locale, nl_item(ABDAY_1 + i));
     }
+    // %Oy of the years 2000 to 2099 lists alt_digits 0 to 99, or plain
+    // digits where the locale has none.
+    for (int year = 0; year < 100; ++year)
+        words.altDigits.push_back(timeText(locale, "%Oy", 2000 + year, 1, 1));
+    if (words.posixFormat.find("%E") != std::string::npos)
+        readEra(locale, words);
     freelocale(locale);
     return words;
 }

@@ -1,5 +1,8 @@
 #include "Shortdate.h"
 
+#include <algorithm>
+#include <array>
+#include <cctype>
 #include <ctime>
 #include <vector>
 
@@ -12,144 +15,33 @@ namespace {
 
 std::optional<int> g_todayOverride;
 
-enum class DateOrder { MDY, DMY, YMD };
+enum class Part { Day, Month, Year };
 
-DateOrder dateOrder(std::string_view pattern)
+// What the reader takes from a short date pattern: where each field stands
+// and what text may stand between them.
+struct DateLayout
 {
-    for (const char c : pattern) {
-        switch (c) {
-        case 'd': case 'D': return DateOrder::DMY;
-        case 'm': case 'M': return DateOrder::MDY;
-        case 'y': case 'Y': case 'e': case 'E': return DateOrder::YMD;
-        default: break;
-        }
-    }
-    return DateOrder::MDY;
-}
-
-bool isFieldLetter(char c)
-{
-    const char lower = char(c | 0x20);
-    return lower == 'd' || lower == 'm' || lower == 'y';
-}
-
-// Whether the pattern holds text other than its fields, '/' and spaces.
-bool hasLiterals(std::string_view pattern)
-{
-    for (const char c : pattern)
-        if (!isFieldLetter(c) && c != '/' && c != ' ')
-            return true;
-    return false;
-}
-
-// The texts between (and after) the pattern's fields, '/' written as the
-// separator and spaces trimmed, skipping those that are only a separator.
-std::vector<std::string> patternLiterals(std::string_view pattern, char separator)
-{
+    // The three numbers in the order the pattern writes them; a field the
+    // pattern lacks follows in month-day-year order.
+    std::array<Part, 3> order{Part::Month, Part::Day, Part::Year};
+    int fields = 0;
+    // Between the first and second, and the second and third field, the
+    // pattern holds only spaces ("mmm dd yyyy"), so spaces separate them.
+    std::array<bool, 2> spacedOnly{false, false};
+    bool monthNames = false; // mmm or mmmm
+    bool weekdays = false;   // ddd or dddd
+    bool eraName = false;    // g
+    bool eraYear = false;    // e
+    bool eraFirst = false;   // the pattern begins with g
+    // The pattern's own text between and after its fields, and before them.
     std::vector<std::string> literals;
-    std::string current;
-    auto flush = [&] {
-        const std::size_t first = current.find_first_not_of(' ');
-        const std::size_t last = current.find_last_not_of(' ');
-        if (first != std::string::npos) {
-            std::string literal = current.substr(first, last - first + 1);
-            if (literal != std::string(1, separator))
-                literals.push_back(std::move(literal));
-        }
-        current.clear();
-    };
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        const char c = pattern[i];
-        if (isFieldLetter(c)) {
-            flush();
-        } else if (c == '"' || c == '\'') {
-            const std::size_t close = pattern.find(c, i + 1);
-            const std::size_t stop = close == std::string_view::npos ? pattern.size() : close;
-            current.append(pattern.substr(i + 1, stop - i - 1));
-            i = stop;
-        } else {
-            current += c == '/' ? separator : c;
-        }
-    }
-    flush();
-    return literals;
-}
-
-class DateScanner
-{
-public:
-    explicit DateScanner(std::string_view text) : m_text(text) {}
-
-    void skipSpaces()
-    {
-        while (m_pos < m_text.size() && m_text[m_pos] == ' ')
-            ++m_pos;
-    }
-    void skipToDigit()
-    {
-        while (m_pos < m_text.size() && !isDigit(m_text[m_pos]))
-            ++m_pos;
-    }
-    // Digits are taken while the value so far is below 1000, so at most 9999
-    // can be read and a fifth significant digit is left over (leading zeros
-    // do not count). Result fits easily in an int.
-    bool number(int &value)
-    {
-        skipSpaces();
-        const std::size_t start = m_pos;
-        int n = 0;
-        while (m_pos < m_text.size() && isDigit(m_text[m_pos]) && n < 1000) {
-            n = n * 10 + (m_text[m_pos] - '0');
-            ++m_pos;
-        }
-        if (m_pos == start)
-            return false;
-        value = n;
-        return true;
-    }
-    bool separator(char c)
-    {
-        skipSpaces();
-        if (m_pos < m_text.size() && m_text[m_pos] == c) {
-            ++m_pos;
-            return true;
-        }
-        return false;
-    }
-    // The date separator, or any literal text of the locale's pattern that
-    // stands between its fields (2026年12月7日), so that a date written in the
-    // locale's own pattern always reads back.
-    bool separator(char c, std::string_view pattern)
-    {
-        m_literal = false;
-        if (separator(c))
-            return true;
-        if (!hasLiterals(pattern))
-            return false;
-        for (const std::string &literal : patternLiterals(pattern, c)) {
-            if (m_text.substr(m_pos, literal.size()) == literal) {
-                m_pos += literal.size();
-                m_literal = true;
-                return true;
-            }
-        }
-        return false;
-    }
-    // Whether the last separator taken was the pattern's literal text, which
-    // may also close a date ("12月7日").
-    bool tookLiteral() const { return m_literal; }
-    bool atEnd() const { return m_pos >= m_text.size(); }
-
-private:
-    static bool isDigit(char c) { return c >= '0' && c <= '9'; }
-    std::string_view m_text;
-    std::size_t m_pos = 0;
-    bool m_literal = false;
+    std::vector<std::string> leading;
 };
 
-std::string twoDigits(unsigned value)
+bool isPatternLetter(char c)
 {
-    return {char('0' + value / 10 % 10), char('0' + value % 10)};
+    const char lower = char(c | 0x20);
+    return lower == 'd' || lower == 'm' || lower == 'y' || lower == 'e' || lower == 'g';
 }
 
 std::size_t runLength(std::string_view pattern, std::size_t i)
@@ -159,6 +51,252 @@ std::size_t runLength(std::string_view pattern, std::size_t i)
     while (i + n < pattern.size() && char(pattern[i + n] | 0x20) == lower)
         ++n;
     return n;
+}
+
+class LayoutBuilder
+{
+public:
+    explicit LayoutBuilder(char separator) : m_separator(separator) {}
+
+    DateLayout build(std::string_view pattern)
+    {
+        m_layout.eraFirst = !pattern.empty() && (pattern[0] | 0x20) == 'g';
+        for (std::size_t i = 0; i < pattern.size();) {
+            const char c = pattern[i];
+            if (c == '"' || c == '\'') {
+                const std::size_t close = pattern.find(c, i + 1);
+                const std::size_t stop = close == std::string_view::npos ? pattern.size() : close;
+                m_text.append(pattern.substr(i + 1, stop - i - 1));
+                i = stop + 1;
+            } else if (isPatternLetter(c)) {
+                const std::size_t n = runLength(pattern, i);
+                field(char(c | 0x20), n);
+                i += n;
+            } else {
+                m_text += c == '/' ? m_separator : c;
+                ++i;
+            }
+        }
+        flush();
+        for (const Part part : {Part::Month, Part::Day, Part::Year})
+            if (!placed(part))
+                m_layout.order[std::size_t(m_layout.fields++)] = part;
+        return m_layout;
+    }
+
+private:
+    void field(char letter, std::size_t n)
+    {
+        const bool before = m_layout.fields == 0;
+        flush(before);
+        if (letter == 'g') {
+            m_layout.eraName = true;
+        } else if (letter == 'd' && n >= 3) {
+            m_layout.weekdays = m_layout.weekdays || n <= 4;
+        } else {
+            const Part part = letter == 'd' ? Part::Day : letter == 'm' ? Part::Month : Part::Year;
+            m_layout.monthNames = m_layout.monthNames || (part == Part::Month && n >= 3);
+            m_layout.eraYear = m_layout.eraYear || (part == Part::Year && !placed(part) && letter == 'e');
+            if (placed(part))
+                return;
+            if (m_layout.fields > 0 && m_spacesOnly)
+                m_layout.spacedOnly[std::size_t(m_layout.fields - 1)] = true;
+            m_layout.order[std::size_t(m_layout.fields++)] = part;
+            m_spacesOnly = true;
+            return;
+        }
+        m_spacesOnly = false; // a name stands between the numbers
+    }
+    // Ends the literal text before a field (or the pattern's end): spaces
+    // trimmed, kept unless it is only the separator.
+    void flush(bool before = false)
+    {
+        const std::size_t first = m_text.find_first_not_of(' ');
+        if (first == std::string::npos) {
+            m_text.clear();
+            return;
+        }
+        m_spacesOnly = false;
+        std::string literal = m_text.substr(first, m_text.find_last_not_of(' ') - first + 1);
+        m_text.clear();
+        // The separator between fields is read as the separator; before them
+        // ("dddd, mmmm d, yyyy") it is text of the pattern.
+        if (before)
+            m_layout.leading.push_back(std::move(literal));
+        else if (literal != std::string(1, m_separator))
+            m_layout.literals.push_back(std::move(literal));
+    }
+    bool placed(Part part) const
+    {
+        for (int i = 0; i < m_layout.fields; ++i)
+            if (m_layout.order[std::size_t(i)] == part)
+                return true;
+        return false;
+    }
+
+    char m_separator;
+    DateLayout m_layout;
+    std::string m_text;
+    bool m_spacesOnly = false;
+};
+
+// Names compare with ASCII letters in either case: a clerk may type "feb".
+bool startsWithName(std::string_view text, std::string_view name)
+{
+    if (name.empty() || text.size() < name.size())
+        return false;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto a = static_cast<unsigned char>(text[i]);
+        const auto b = static_cast<unsigned char>(name[i]);
+        if (a != b && !(a < 0x80 && b < 0x80 && std::tolower(a) == std::tolower(b)))
+            return false;
+    }
+    return true;
+}
+
+// One number of a date, or a month's name in its place.
+struct DateToken
+{
+    int value = 0;
+    bool name = false;
+};
+
+// Between two numbers: the separator or a text of the pattern (at most one
+// of them), names the pattern writes there, and spaces.
+struct DateGap
+{
+    bool mark = false;
+    bool separator = false;
+    bool spaced = false;
+};
+
+class DateScanner
+{
+public:
+    DateScanner(std::string_view text, const LocaleSettings &locale, const DateLayout &layout)
+        : m_text(text), m_locale(locale), m_layout(layout)
+    {
+    }
+
+    void skipSpaces()
+    {
+        while (m_pos < m_text.size() && m_text[m_pos] == ' ')
+            ++m_pos;
+    }
+    void skipToDigit()
+    {
+        char digit = 0;
+        while (m_pos < m_text.size() && !DigitAt(m_text, m_pos, m_locale, digit))
+            ++m_pos;
+    }
+    // Digits are taken while the value so far is below 1000, so at most 9999
+    // can be read and a fifth significant digit is left over (leading zeros
+    // do not count); an era year, which runs 543 years ahead, may take five.
+    // The locale's own digits count as the digits they stand for.
+    bool token(DateToken &token)
+    {
+        skipSpaces();
+        if (m_layout.monthNames) {
+            int longMonth = 0, shortMonth = 0;
+            const std::size_t n = longestName(m_locale.longMonthNames, longMonth);
+            const std::size_t s = longestName(m_locale.shortMonthNames, shortMonth);
+            if (take(std::max(n, s))) {
+                token = {n >= s ? longMonth : shortMonth, true};
+                return true;
+            }
+        }
+        const int limit = m_layout.eraYear && m_locale.eraYearOffset.value_or(0) > 0 ? 10000 : 1000;
+        const std::size_t start = m_pos;
+        int n = 0;
+        char digit = 0;
+        while (m_pos < m_text.size() && n < limit) {
+            const std::size_t length = DigitAt(m_text, m_pos, m_locale, digit);
+            if (!length)
+                break;
+            n = n * 10 + (digit - '0');
+            m_pos += length;
+        }
+        if (m_pos == start)
+            return false;
+        token = {n, false};
+        return true;
+    }
+    DateGap gap(bool leading)
+    {
+        DateGap gap;
+        for (;;) {
+            const std::size_t before = m_pos;
+            skipSpaces();
+            gap.spaced = gap.spaced || m_pos > before;
+            // The pattern's text first: it may begin with the separator (".eko").
+            if (!gap.mark && takeLiteral(leading ? m_layout.leading : m_layout.literals))
+                gap.mark = true;
+            else if (!gap.mark && !leading && m_pos < m_text.size() && m_text[m_pos] == m_locale.dateSeparator)
+                gap.mark = gap.separator = take(1);
+            else if (!takeName())
+                return gap;
+        }
+    }
+    bool atEnd() const { return m_pos >= m_text.size(); }
+
+private:
+    std::string_view rest() const { return m_text.substr(m_pos); }
+    bool take(std::size_t n)
+    {
+        m_pos += n;
+        return n > 0;
+    }
+    // A weekday or the era's name, where the pattern writes one.
+    bool takeName()
+    {
+        int number = 0;
+        const std::size_t weekday = m_layout.weekdays ? std::max(longestName(m_locale.longDayNames, number),
+                                                                 longestName(m_locale.shortDayNames, number))
+                                                      : 0;
+        // A month's name may begin with a weekday's one-letter name (س).
+        const std::size_t month = m_layout.monthNames ? std::max(longestName(m_locale.longMonthNames, number),
+                                                                 longestName(m_locale.shortMonthNames, number))
+                                                      : 0;
+        if (weekday > month)
+            return take(weekday);
+        return m_layout.eraName && startsWithName(rest(), m_locale.eraName) && take(m_locale.eraName.size());
+    }
+    bool takeLiteral(const std::vector<std::string> &literals)
+    {
+        for (const std::string &literal : literals)
+            if (startsWithName(rest(), literal))
+                return take(literal.size());
+        return false;
+    }
+    // The length of the longest of `names` at the position, and its number
+    // from 1; 0 for none.
+    template <std::size_t N>
+    std::size_t longestName(const std::array<std::string, N> &names, int &number) const
+    {
+        std::size_t best = 0;
+        for (std::size_t i = 0; i < N; ++i) {
+            if (names[i].size() > best && startsWithName(rest(), names[i])) {
+                best = names[i].size();
+                number = int(i) + 1;
+            }
+        }
+        return best;
+    }
+
+    std::string_view m_text;
+    const LocaleSettings &m_locale;
+    const DateLayout &m_layout;
+    std::size_t m_pos = 0;
+};
+
+std::string twoDigits(unsigned value)
+{
+    return {char('0' + value / 10 % 10), char('0' + value % 10)};
+}
+
+DateLayout dateLayout(const LocaleSettings &locale)
+{
+    return LayoutBuilder(locale.dateSeparator).build(locale.shortDatePattern);
 }
 
 } // namespace
@@ -191,48 +329,65 @@ int DaysInMonth(int year, int month)
 
 std::optional<int> TryParseShortDate(std::string_view text, const LocaleSettings &locale, int today)
 {
-    const std::string_view pattern = locale.shortDatePattern;
-    const DateOrder order = dateOrder(pattern);
-    const char separator = locale.dateSeparator;
-    DateScanner scan(text);
-    if (!pattern.empty() && (pattern[0] == 'g' || pattern[0] == 'G'))
+    const DateLayout layout = dateLayout(locale);
+    DateScanner scan(text, locale, layout);
+    if (layout.eraFirst)
         scan.skipToDigit(); // an era name before the date
+    else
+        scan.gap(true);
 
-    int n1 = 0, n2 = 0, n3 = 0;
-    if (!scan.number(n1) || !scan.separator(separator, pattern) || !scan.number(n2))
+    // Two numbers stand apart by a separator, the pattern's text or a month
+    // name between them, or spaces where the pattern puts only spaces.
+    std::array<DateToken, 3> tokens;
+    auto joins = [&](const DateGap &gap, int i) {
+        return gap.mark || tokens[std::size_t(i)].name || tokens[std::size_t(i) + 1].name
+            || (gap.spaced && layout.spacedOnly[std::size_t(i)]);
+    };
+    if (!scan.token(tokens[0]))
         return std::nullopt;
-    const int currentYear = int(DateOfDayNumber(today).year());
-    int y = 0, m = 0, d = 0;
-    bool three = scan.separator(separator, pattern);
-    if (three && !scan.number(n3)) {
-        scan.skipSpaces();
-        if (!scan.tookLiteral() || !scan.atEnd())
+    DateGap gap = scan.gap(false);
+    if (!scan.token(tokens[1]) || !joins(gap, 0))
+        return std::nullopt;
+    gap = scan.gap(false);
+    int count = 2;
+    if (scan.token(tokens[2])) {
+        if (!joins(gap, 1))
             return std::nullopt;
-        three = false;
+        count = 3;
+        scan.gap(false);
+    } else if (gap.separator) {
+        return std::nullopt; // a separator after the second number demands a third
     }
-    if (three) {
-        switch (order) {
-        case DateOrder::MDY: y = n3; m = n1; d = n2; break;
-        case DateOrder::DMY: y = n3; m = n2; d = n1; break;
-        case DateOrder::YMD: y = n1; m = n2; d = n3; break;
-        }
-        // Two-digit years belong to the current century, whatever the digits.
-        if (y <= 99)
-            y += currentYear / 100 * 100;
-    } else {
-        y = currentYear;
-        if (order == DateOrder::DMY) {
-            d = n1;
-            m = n2;
-        } else {
-            m = n1;
-            d = n2;
-        }
-    }
-    scan.separator(separator, pattern);
     scan.skipSpaces();
     if (!scan.atEnd())
         return std::nullopt;
+
+    // Two numbers are day and month in the order the pattern writes them.
+    std::array<Part, 3> parts = layout.order;
+    if (count == 2) {
+        const auto at = [&](Part part) { return std::find(parts.begin(), parts.end(), part); };
+        parts = at(Part::Day) < at(Part::Month) ? std::array{Part::Day, Part::Month, Part::Year}
+                                                : std::array{Part::Month, Part::Day, Part::Year};
+    }
+    int y = 0, m = 0, d = 0;
+    for (int i = 0; i < count; ++i) {
+        const DateToken &token = tokens[std::size_t(i)];
+        if (token.name && parts[std::size_t(i)] != Part::Month)
+            return std::nullopt;
+        (parts[std::size_t(i)] == Part::Day ? d : parts[std::size_t(i)] == Part::Month ? m : y) = token.value;
+    }
+    // An era year is read as the locale writes it, two digits in the era's
+    // current century, and only then turned into the Gregorian year.
+    const int offset = layout.eraYear ? locale.eraYearOffset.value_or(0) : 0;
+    const int currentYear = int(DateOfDayNumber(today).year());
+    if (count == 3) {
+        // Two-digit years belong to the current century, whatever the digits.
+        if (y <= 99)
+            y += (currentYear + offset) / 100 * 100;
+        y -= offset;
+    } else {
+        y = currentYear;
+    }
     if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1 || d > DaysInMonth(y, m))
         return std::nullopt;
     return DayNumber(std::chrono::year{y} / std::chrono::month{unsigned(m)} / std::chrono::day{unsigned(d)});
@@ -263,7 +418,7 @@ std::string FormatDatePattern(int day, std::string_view pattern, const LocaleSet
             continue;
         }
         const char letter = char(c | 0x20);
-        if (letter != 'y' && letter != 'm' && letter != 'd') {
+        if (!isPatternLetter(c)) {
             out += c == '/' ? locale.dateSeparator : c;
             ++i;
             continue;
@@ -275,6 +430,16 @@ std::string FormatDatePattern(int day, std::string_view pattern, const LocaleSet
             out += n <= 2 ? four.substr(2) : four;
             break;
         }
+        case 'e': {
+            // The era year as the C library writes it, padded only to the
+            // letters' count.
+            const std::string eraYear = std::to_string(year + locale.eraYearOffset.value_or(0));
+            out += std::string(n > eraYear.size() ? n - eraYear.size() : 0, '0') + eraYear;
+            break;
+        }
+        case 'g':
+            out += locale.eraName;
+            break;
         case 'm':
             if (n == 1)
                 out += std::to_string(month);
@@ -308,14 +473,16 @@ std::string FormatShortDate(int day, const LocaleSettings &locale)
     return FormatDatePattern(day, locale.shortDatePattern, locale);
 }
 
-std::string_view DateFieldPattern(const LocaleSettings &locale)
+std::string DateFieldPattern(const LocaleSettings &locale)
 {
-    switch (dateOrder(locale.shortDatePattern)) {
-    case DateOrder::DMY: return "d/m/yyyy";
-    case DateOrder::YMD: return "yyyy/m/d";
-    case DateOrder::MDY: break;
+    const DateLayout layout = dateLayout(locale);
+    std::string pattern;
+    for (const Part part : layout.order) {
+        if (!pattern.empty())
+            pattern += '/';
+        pattern += part == Part::Day ? "d" : part == Part::Month ? "m" : layout.eraYear ? "eeee" : "yyyy";
     }
-    return "m/d/yyyy";
+    return pattern;
 }
 
 std::string DateFieldText(int day, const LocaleSettings &locale)

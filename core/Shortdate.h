@@ -28,18 +28,25 @@ int DayOfWeek(int day);
 bool IsLeapYear(int year);
 int DaysInMonth(int year, int month);
 
-// Reads a date typed in the locale's short date order (d-m-y, m-d-y or y-m-d,
-// from the first d, m, y or e in the pattern). Spaces may precede each number
-// and separator; one separator and spaces may follow the last number. Two
-// numbers take the year of `today`; a year of 0 to 99 is put in the century
-// of `today` (no sliding window). Returns nothing for anything else.
+// Reads a date typed in the locale's short date order: day, month and year
+// in the places the pattern gives them (any of the six orders; a weekday
+// never counts), parted by the date separator or the pattern's own text,
+// which may also stand before and after them. Where the pattern names the
+// month, its name may stand for its number; weekday names are skipped; the
+// locale's own digits count as digits. Spaces may precede each number and
+// separator; one separator and spaces may follow the last number. Two
+// numbers are day and month in the pattern's order and take the year of
+// `today`; a year of 0 to 99 is put in the century of `today` (no sliding
+// window). A year in the locale's era ('e') is read as an era year and
+// turned into the Gregorian one. Returns nothing for anything else.
 std::optional<int> TryParseShortDate(std::string_view text, const LocaleSettings &locale, int today);
 
 // As above; throws ConversionError("'<text>' is not a valid date").
 int ParseShortDate(std::string_view text, const LocaleSettings &locale, int today);
 
 // Writes a day number through a date pattern: m mm mmm mmmm, d dd ddd dddd,
-// yy yyyy, '/' as the locale's date separator, quoted text without quotes,
+// yy yyyy, e (the era year, zero-padded to the letters' count), g (the era's
+// name), '/' as the locale's date separator, quoted text without quotes,
 // every other character copied.
 std::string FormatDatePattern(int day, std::string_view pattern, const LocaleSettings &locale);
 
@@ -47,11 +54,12 @@ std::string FormatDatePattern(int day, std::string_view pattern, const LocaleSet
 std::string FormatShortDate(int day, const LocaleSettings &locale);
 
 // A date field's own text form: day, month and year in the locale's reading
-// order, no leading zeros, a four-digit year, the locale's separator between
-// them ("m/d/yyyy", "d/m/yyyy" or "yyyy/m/d" with '/' standing for it). It
+// order, no leading zeros, a four-digit year (in the locale's era where its
+// short date counts years in one), the locale's separator between them
+// ("m/d/yyyy", "d/m/yyyy", "yyyy/d/m", ... with '/' standing for it). It
 // always reads back as the same day, for every date from 1/1/0100 on; years
 // below 100 would read back in the current century.
-std::string_view DateFieldPattern(const LocaleSettings &locale);
+std::string DateFieldPattern(const LocaleSettings &locale);
 std::string DateFieldText(int day, const LocaleSettings &locale);
 
 // Today's date as the date fields first show it: the locale's short date

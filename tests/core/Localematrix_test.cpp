@@ -7,6 +7,10 @@
 #include <cmath>
 #include <cstdlib>
 #ifndef _WIN32
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <langinfo.h>
 #include <locale.h>
 #endif
 #include <ostream>
@@ -42,6 +46,14 @@ const LocaleCase kLocales[] = {
     // the comma, its decimal separator.
     {"pt_PT.UTF-8", "$1\u00A0234\u00A0567,50", "3/5/2026", "03/05/2026"},
     {"ja_JP.UTF-8", "$1,234,567.50", "2026/5/3", "2026年05月03日"},
+    // The Buddhist era: the fields write the year as the locale does.
+    {"th_TH.UTF-8", "$1,234,567.50", "3/5/2569", "03/05/2569"},
+    {"ce_RU.UTF-8", "$1\u202F234\u202F567,50", "2026.3.5", "2026.03.05"}, // year, day, month
+    {"en_HK.UTF-8", "$1,234,567.50", "5,3,2026", "Sunday, May 03, 2026"},
+    {"ar_EG.UTF-8", "$1,234,567.50", "3/5/2026", "03 ماي, 2026"},
+    {"eu_ES.UTF-8", "$1.234.567,50", "2026.5.3", "ig., 2026.eko mairen 03a"},
+    {"fa_IR.UTF-8", "$1,234,567.50", "2026/5/3", "۲۶/۰۵/۰۳"}, // Persian digits
+    {"bo_CN.UTF-8", "$1,234,567.50", "2026/5/3", "པསྱི་ལོ26ཟལ05ཚེས03"},
 };
 
 void PrintTo(const LocaleCase &c, std::ostream *out)
@@ -142,6 +154,58 @@ TEST_P(LocaleMatrix, DateFieldTextReadsBackAsTheSameDay)
         ASSERT_EQ(TryParseShortDate(StartupDateText(day, locale, kToday), locale, kToday), day)
             << StartupDateText(day, locale, kToday);
 }
+
+#ifndef _WIN32
+std::vector<std::string> installedUtf8Locales()
+{
+    std::vector<std::string> names;
+    FILE *list = popen("locale -a", "r");
+    char line[256];
+    while (list && std::fgets(line, sizeof line, list)) {
+        const std::string name(line, std::strcspn(line, "\n"));
+        if (locale_t locale = newlocale(LC_ALL_MASK, name.c_str(), nullptr)) {
+            if (std::string_view(nl_langinfo_l(CODESET, locale)) == "UTF-8")
+                names.push_back(name);
+            freelocale(locale);
+        }
+    }
+    if (list)
+        pclose(list);
+    return names;
+}
+
+// Every locale the system has: its own short date (%x) reads back as the day
+// it means, where it writes numbers in words (lzh_TW's Chinese numerals) at
+// least as no other day, and the fields' texts read back as themselves.
+TEST(EveryLocale, ReadsItsOwnDatesAsTheDaysTheyMean)
+{
+    const std::vector<std::string> names = installedUtf8Locales();
+    EXPECT_GT(names.size(), 300u) << "script/bootstrap installs locales-all";
+    for (const std::string &name : names) {
+        SCOPED_TRACE(name);
+        const LocaleSettings settings = namedLocale(name.c_str());
+        const locale_t locale = newlocale(LC_ALL_MASK, name.c_str(), nullptr);
+        const bool numberWords = settings.altDigits.empty() && *nl_langinfo_l(ALT_DIGITS, locale);
+        for (int day = 45351; day < 45351 + 4 * 366; day += 13) { // from 29 February 2024
+            const std::chrono::year_month_day date = DateOfDayNumber(day);
+            std::tm time{};
+            time.tm_year = int(date.year()) - 1900;
+            time.tm_mon = int(unsigned(date.month())) - 1;
+            time.tm_mday = int(unsigned(date.day()));
+            time.tm_wday = DayOfWeek(day) - 1;
+            char text[256];
+            strftime_l(text, sizeof text, "%x", &time, locale);
+            const std::optional<int> read = TryParseShortDate(text, settings, kToday);
+            if (read || !numberWords) {
+                ASSERT_EQ(read, day) << text;
+            }
+            ASSERT_EQ(TryParseShortDate(DateFieldText(day, settings), settings, kToday), day);
+            ASSERT_EQ(TryParseShortDate(StartupDateText(day, settings, kToday), settings, kToday), day);
+        }
+        freelocale(locale);
+    }
+}
+#endif
 
 INSTANTIATE_TEST_SUITE_P(Locales, LocaleMatrix, ::testing::ValuesIn(kLocales),
                          [](const ::testing::TestParamInfo<LocaleCase> &param) {

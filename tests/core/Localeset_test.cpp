@@ -32,6 +32,15 @@ const PosixCase kPosixCases[] = {
     {"abbreviated month name", "%d-%b-%Y", "dd/mmm/yyyy", '-'},
     // Bytes of a multi-byte character cannot separate typed numbers.
     {"multi-byte separators keep the default", "%Y\xE5\xB9\xB4" "%m\xE6\x9C\x88" "%d", "yyyy\xE5\xB9\xB4" "mm\xE6\x9C\x88" "dd", '/'},
+    {"%D is month, day and two-digit year", "%D", "mm/dd/yy", '/'},
+    {"%F is year, month and day", "%F", "yyyy/mm/dd", '-'},
+    {"year, day, month", "%Y.%d.%m", "yyyy/dd/mm", '.'},
+    {"a comma after a name separates no numbers", "%d %b, %Y", "dd mmm, yyyy", '/'},
+    {"a weekday's comma is text before the fields", "%A, %B %d, %Y", "dddd/ mmmm dd/ yyyy", ','},
+    {"letters of the locale's text are quoted", "%a, %Y.eko %bren %da", "ddd, yyyy/\"eko \"mmm\"ren \"dd\"a\"", '.'},
+    {"century and year in the locale's digits", "%OC%Oy %b %Od %A", "yyyy mmm dd dddd", '/'},
+    {"an era year without an era", "%d/%m/%Ey", "dd/mm/yy", '/'},
+    {"padding flags", "%_d.%-m.%0Y", "d/m/yyyy", '.'},
 };
 
 TEST(ApplyPosixDateFormat, TranslatesDirectivesAndSeparator)
@@ -48,7 +57,7 @@ TEST(ApplyPosixDateFormat, TranslatesDirectivesAndSeparator)
 TEST(ApplyPosixDateFormat, KeepsSettingsWhenNothingIsUsable)
 {
     // A format with no day, month or year would leave dates unreadable.
-    for (const char *format : {"", "%D", "%H:%M", "abc"}) {
+    for (const char *format : {"", "%A", "%H:%M", "abc"}) {
         SCOPED_TRACE(format);
         LocaleSettings settings;
         settings.shortDatePattern = "dd.mm.yyyy";
@@ -72,6 +81,10 @@ TEST(ApplyPosixDateFormat, ResultReadsAndWritesDatesInThatOrder)
         {"%d.%m.%Y", "4.3.1999", "04.03.1999"},
         {"%Y-%m-%d", "1999-3-4", "1999-03-04"},
         {"%m/%d/%Y", "3/4/1999", "03/04/1999"},
+        {"%Y.%d.%m", "1999.4.3", "1999.04.03"},
+        {"%d %b, %Y", "4/3/1999", "04 Mar, 1999"},
+        {"%A, %B %d, %Y", "3,4,1999", "Thursday, March 04, 1999"},
+        {"%a, %Y.eko %bren %da", "1999.3.4", "Thu, 1999.eko Marren 04a"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.posixFormat);
@@ -79,6 +92,7 @@ TEST(ApplyPosixDateFormat, ResultReadsAndWritesDatesInThatOrder)
         ApplyPosixDateFormat(settings, c.posixFormat);
         EXPECT_EQ(TryParseShortDate(c.typed, settings, 46024), 36223);
         EXPECT_EQ(FormatShortDate(36223, settings), c.written);
+        EXPECT_EQ(TryParseShortDate(c.written, settings, 46024), 36223);
     }
 }
 

@@ -167,6 +167,25 @@ const ParseCase kParseCases[] = {
     {"year first refuses the slash", "yyyy-mm-dd", '-', kToday2026, "1999/03/04", kInvalid},
     {"e counts as a year letter", "e/m/d", '/', kToday2026, "1999/3/4", 36223},
 
+    // Every order of the three, each field where the pattern writes it; two
+    // numbers are day and month in the pattern's order. 3 February 2026.
+    {"year, day, month", "yyyy/dd/mm", '.', kToday2026, "2026.03.02", 46056},
+    {"year, day, month: two numbers", "yyyy/dd/mm", '.', kToday2026, "3.2", 46056},
+    {"day, year, month", "d/yyyy/m", '/', kToday2026, "3/2026/2", 46056},
+    {"month, year, day", "m/yyyy/d", '/', kToday2026, "2/2026/3", 46056},
+    {"a leading weekday does not put the day first", "dddd/ mmmm dd/ yyyy", ',', kToday2026, "2,3,2026", 46056},
+
+    // The locale's names and text in their places.
+    {"weekday, names and text", "dddd/ mmmm dd/ yyyy", ',', kToday2026, "Tuesday, February 03, 2026", 46056},
+    {"month name in any case", "dd mmm, yyyy", '/', kToday2026, "3 FEB, 2026", 46056},
+    {"a month name where the day stands", "dd mmm, yyyy", '/', kToday2026, "Feb 3, 2026", kInvalid},
+    {"a month name where the pattern has none", "m/d/yy", '/', kToday2026, "Feb/3/2026", kInvalid},
+    {"spaces part fields the pattern parts with spaces", "mmm dd yyyy", '/', kToday2026, "feb 03 2026", 46056},
+    {"spaces part no numbers the pattern separates", "m/d/yy", '/', kToday2026, "2 3 2026", kInvalid},
+    {"leading text of the pattern", "\"on \"yy\"x\"mm\"z\"dd", '/', kToday2026, "on 26x02z03", 46056},
+    {"text that begins with the separator", "yyyy/\"eko \"mmm\"ren \"dd\"a\"", '.', kToday2026,
+     "2026.eko Febren 03a", 46056},
+
     // Order from the first of d, m, y, e; anything else reads month first.
     {"pattern without date letters reads month first", "x", '/', kToday2026, "3/4/1999", 36223},
     {"month letter first wins over a later d", "mm/dd/yyyy", '/', kToday2026, "3/4/1999", 36223},
@@ -310,6 +329,9 @@ TEST(DateFieldText, FollowsTheLocalesOrderOfDayMonthAndYear)
         // A pattern that holds literal text instead of a separator keeps the
         // default separator between the numbers.
         {"yyyy年mm月dd日", '/', 46145, "2026/5/3"},
+        {"yyyy/dd/mm", '.', 46145, "2026.3.5"},
+        {"dddd/ mmmm dd/ yyyy", ',', 46145, "5,3,2026"},
+        {"dd mmm, yyyy", '/', 46145, "3/5/2026"},
     };
     for (const OrderCase &c : cases) {
         SCOPED_TRACE(c.pattern);
@@ -327,6 +349,8 @@ TEST(DateFieldText, ReadsBackAsTheSameDayInEveryOrder)
         localeWith("dd/mm/yyyy", '.'),
         localeWith("yyyy/mm/dd", '-'),
         localeWith("yyyy年mm月dd日", '/'),
+        localeWith("yyyy/dd/mm", '.'),
+        localeWith("d/yyyy/m", '-'),
     };
     for (const LocaleSettings &locale : locales) {
         SCOPED_TRACE(locale.shortDatePattern);
@@ -360,7 +384,38 @@ TEST(ShortDate, ReadsTheLocalesOwnPatternWithLiteralText)
         SCOPED_TRACE(locale.shortDatePattern);
         EXPECT_EQ(TryParseShortDate(StartupDateText(46363, locale, kToday2026), locale, kToday2026), 46363);
     }
-    EXPECT_EQ(StartupDateText(46363, localeWith("dd mmm yyyy", '/'), kToday2026), "7/12/2026");
+    EXPECT_EQ(StartupDateText(46363, localeWith("dd mmm yyyy", '/'), kToday2026), "07 Dec 2026");
+    // A pattern that cannot be read back gives way to the field's own form.
+    EXPECT_EQ(StartupDateText(46363, localeWith("dddd", '/'), kToday2026), "12/7/2026");
+}
+
+TEST(ShortDate, ReadsAndWritesYearsInTheLocalesEra)
+{
+    // The Buddhist era, 543 years ahead: 10/02/2571 is 10 February 2028.
+    LocaleSettings thai = localeWith("dd/mm/e", '/');
+    thai.eraYearOffset = 543;
+    thai.eraName = "BE";
+    const struct
+    {
+        const char *text;
+        std::optional<int> day;
+    } cases[] = {
+        {"10/02/2571", 46793},
+        {"29/02/2567", 45351},
+        {"29/02/2566", kInvalid}, // 2023
+        {"3/2/69", 46056},        // two digits in the era's century
+        {"31/12/9999", 2760139},  // 9456
+        {"31/12/10542", kLastDayNumber},
+        {"31/12/10543", kInvalid},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(TryParseShortDate(c.text, thai, kToday2026), c.day) << c.text;
+    EXPECT_EQ(FormatShortDate(46056, thai), "03/02/2569");
+    EXPECT_EQ(FormatDatePattern(46056, "g e", thai), "BE 2569");
+    EXPECT_EQ(DateFieldText(46056, thai), "3/2/2569");
+    EXPECT_EQ(DateFieldText(kFirstWritableDayNumber, thai), "1/1/0643");
+    for (const int day : {kFirstWritableDayNumber, 0, 46056, kLastDayNumber})
+        EXPECT_EQ(TryParseShortDate(DateFieldText(day, thai), thai, kToday2026), day);
 }
 
 class TodayTest : public ::testing::Test
