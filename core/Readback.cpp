@@ -181,6 +181,17 @@ std::optional<long double> parseGeneralForm(std::string_view text, const LocaleS
     return readNumber(mantissa, negative, negativeExponent ? -exponent : exponent);
 }
 
+// Whether a digit, ASCII or the locale's own, ends just before pos.
+bool digitBefore(std::string_view text, std::size_t pos, const LocaleSettings &locale)
+{
+    if (pos > 0 && isDigit(text[pos - 1]))
+        return true;
+    for (const std::string &form : locale.altDigits)
+        if (pos >= form.size() && text.compare(pos - form.size(), form.size(), form) == 0)
+            return true;
+    return false;
+}
+
 constexpr std::size_t kOutOfPlace = std::string_view::npos;
 
 // Takes what stands at pos into the number: a digit, the locale's decimal
@@ -192,19 +203,20 @@ constexpr std::size_t kOutOfPlace = std::string_view::npos;
 std::size_t takeNumberPart(NumberBuilder &number, std::string_view text, std::size_t pos, std::size_t end,
                            const LocaleSettings &locale, bool strict)
 {
-    if (isDigit(text[pos])) {
-        number.digit(text[pos]);
-        return 1;
+    char digit = 0;
+    if (const std::size_t n = DigitAt(text.substr(0, end), pos, locale, digit)) {
+        number.digit(digit);
+        return n;
     }
     if (const std::size_t n = decimalAt(text, pos, locale))
         return number.decimalPoint() ? n : kOutOfPlace;
     const std::size_t g = groupAt(text, pos, locale);
     if (!g)
         return 0;
-    const bool digitFollows = pos + g < end && isDigit(text[pos + g]);
+    const bool digitFollows = pos + g < end && DigitAt(text.substr(0, end), pos + g, locale, digit);
     if (strict)
         return number.groupMark() && digitFollows ? g : kOutOfPlace;
-    const bool betweenDigits = pos > 0 && isDigit(text[pos - 1]) && digitFollows;
+    const bool betweenDigits = digitBefore(text, pos, locale) && digitFollows;
     if (!betweenDigits && isSpaceSeparator(locale.thousandSeparator))
         return g;
     return number.groupMark() ? g : kOutOfPlace;

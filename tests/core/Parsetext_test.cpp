@@ -255,6 +255,26 @@ TEST(ParseAmount, RefusesEverythingElse)
     expectAmounts(cases, LocaleSettings{});
 }
 
+// fa_IR and or_IN write figures with digits of their own; a clerk may type
+// them, or ASCII digits, or both.
+TEST(ParseAmount, BothReadersTakeTheLocalesOwnDigits)
+{
+    LocaleSettings persian;
+    persian.altDigits = {"۰", "۱", "۲", "۳", "۴", "۵", "۶", "۷", "۸", "۹"};
+    const ParseCase cases[] = {
+        {"own digits", "۱,۲۳۴.۵۰", 1234.5L},
+        {"displayed", "($۹,۸۷۶.۰۵)", -9876.05L},
+        {"mixed with ASCII", "۱2۳", 123.0L},
+        {"a group out of place", "۱۲,۳", std::nullopt},
+    };
+    expectAmounts(cases, persian);
+    expectReadings(cases, persian);
+    persian.thousandSeparator = "\u00A0";
+    // A typed space between own digits groups them, in its place or not.
+    EXPECT_EQ(ParseText("۱ ۲۳۴", persian), 1234.0L);
+    EXPECT_EQ(ParseText("۱ ۲۳", persian), std::nullopt);
+}
+
 TEST(ParseAmount, ReadsTheLocalesOwnNotation)
 {
     const ParseCase cases[] = {
