@@ -210,7 +210,9 @@ public:
         int n = 0;
         char digit = 0;
         while (m_pos < m_text.size() && n < limit) {
-            const std::size_t length = DigitAt(m_text, m_pos, m_locale, digit);
+            const bool ascii = m_text[m_pos] >= '0' && m_text[m_pos] <= '9';
+            digit = m_text[m_pos];
+            const std::size_t length = ascii ? 1 : m_locale.altDigits.empty() ? 0 : DigitAt(m_text, m_pos, m_locale, digit);
             if (!length)
                 break;
             n = n * 10 + (digit - '0');
@@ -294,9 +296,17 @@ std::string twoDigits(unsigned value)
     return {char('0' + value / 10 % 10), char('0' + value % 10)};
 }
 
-DateLayout dateLayout(const LocaleSettings &locale)
+// Built once for each pattern a thread meets: a batch reads two dates a row
+// in one locale.
+const DateLayout &dateLayout(const LocaleSettings &locale)
 {
-    return LayoutBuilder(locale.dateSeparator).build(locale.shortDatePattern);
+    thread_local std::optional<std::pair<std::string, char>> key;
+    thread_local DateLayout layout;
+    if (!key || key->first != locale.shortDatePattern || key->second != locale.dateSeparator) {
+        layout = LayoutBuilder(locale.dateSeparator).build(locale.shortDatePattern);
+        key.emplace(locale.shortDatePattern, locale.dateSeparator);
+    }
+    return layout;
 }
 
 } // namespace
@@ -329,7 +339,7 @@ int DaysInMonth(int year, int month)
 
 std::optional<int> TryParseShortDate(std::string_view text, const LocaleSettings &locale, int today)
 {
-    const DateLayout layout = dateLayout(locale);
+    const DateLayout &layout = dateLayout(locale);
     DateScanner scan(text, locale, layout);
     if (layout.eraFirst)
         scan.skipToDigit(); // an era name before the date
@@ -475,7 +485,7 @@ std::string FormatShortDate(int day, const LocaleSettings &locale)
 
 std::string DateFieldPattern(const LocaleSettings &locale)
 {
-    const DateLayout layout = dateLayout(locale);
+    const DateLayout &layout = dateLayout(locale);
     std::string pattern;
     for (const Part part : layout.order) {
         if (!pattern.empty())
