@@ -2,9 +2,12 @@
 
 #include "Inifile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
+#include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
 #include <pwd.h>
@@ -17,10 +20,37 @@ namespace quillon::platform {
 
 namespace {
 
+// A locale's texts come in its own character set (ISO-8859-1 under fr_FR,
+// KOI8-R, EUC-JP); the program shows and writes UTF-8 only, so they are
+// converted once, as the locale is read. Nothing where they cannot be.
+std::string utf8(locale_t locale, std::string text)
+{
+    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return text;
+    const char *codeset = nl_langinfo_l(CODESET, locale);
+    if (!codeset || std::strcmp(codeset, "UTF-8") == 0)
+        return text;
+    const iconv_t convert = iconv_open("UTF-8", codeset);
+    if (convert == iconv_t(-1))
+        return {};
+    // No character of a locale's set takes more than four bytes of UTF-8
+    // for each of its own.
+    std::string out(text.size() * 4, '\0');
+    char *in = text.data();
+    char *next = out.data();
+    std::size_t inLeft = text.size();
+    std::size_t outLeft = out.size();
+    const bool done = iconv(convert, &in, &inLeft, &next, &outLeft) != std::size_t(-1)
+        && iconv(convert, nullptr, nullptr, &next, &outLeft) != std::size_t(-1);
+    iconv_close(convert);
+    out.resize(out.size() - outLeft);
+    return done ? out : std::string();
+}
+
 std::string info(locale_t locale, nl_item item)
 {
     const char *value = nl_langinfo_l(item, locale);
-    return value ? value : "";
+    return utf8(locale, value ? value : "");
 }
 
 bool readWhole(int fd, std::string &out)
@@ -47,7 +77,7 @@ std::string timeText(locale_t locale, const char *format, int year, int month, i
     date.tm_mday = day;
     char text[256];
     const std::size_t length = strftime_l(text, sizeof text, format, &date, locale);
-    return std::string(text, length);
+    return utf8(locale, std::string(text, length));
 }
 
 // The era of a short date that writes one (%Ey), where a single era with a
@@ -74,11 +104,12 @@ void readEra(locale_t locale, DateWords &words)
     words.eraName = name;
 }
 
-// newlocale("") takes the locale from the same variables the name came
-// from; without a name it would be the C locale.
+// The named locale's category, with its character set (LC_CTYPE) from the
+// same locale, which the category's texts are written in whatever LC_CTYPE
+// the environment names. Without a name it would be the C locale.
 locale_t namedLocale(const std::optional<std::string> &name, int category)
 {
-    return name ? newlocale(category, "", nullptr) : nullptr;
+    return name ? newlocale(category | LC_CTYPE_MASK, name->c_str(), nullptr) : nullptr;
 }
 
 } // namespace

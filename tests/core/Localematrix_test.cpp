@@ -45,6 +45,9 @@ const LocaleCase kLocales[] = {
     // No thousands separator in the locale: grouping must not fall back on
     // the comma, its decimal separator.
     {"pt_PT.UTF-8", "$1\u00A0234\u00A0567,50", "3/5/2026", "03/05/2026"},
+    // Legacy character sets (KOI8-R, GBK), whose texts reach the program in UTF-8.
+    {"ru_RU.koi8r", "$1\u00A0234\u00A0567,50", "3.5.2026", "03.05.2026"},
+    {"zh_CN.gbk", "$1,234,567.50", "2026/5/3", "2026年05月03日"},
     {"ja_JP.UTF-8", "$1,234,567.50", "2026/5/3", "2026年05月03日"},
 #ifndef _WIN32
     // As the C library has them (Windows has other patterns for these).
