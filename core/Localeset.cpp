@@ -39,8 +39,11 @@ void readNumbers(LocaleSettings &settings)
         settings.decimalSeparator = words->decimal;
     // A locale that does not group keeps the default separator; grouping is
     // the display format's choice, not the locale's.
-    if (!words->thousands.empty())
+    if (!words->thousands.empty()) {
         settings.thousandSeparator = words->thousands;
+        if (!words->grouping.empty())
+            settings.digitGroups = words->grouping;
+    }
     // Where the default comma is the locale's decimal separator, grouping
     // with it would write 1,234,567,00: group with a no-break space instead,
     // as such locales print large figures.

@@ -13,6 +13,12 @@ struct LocaleSettings
 {
     std::string decimalSeparator = ".";
     std::string thousandSeparator = ",";
+    // The sizes of the locale's digit groups, counted from the decimal point,
+    // the last one repeating: {3} for 1,234,567, {3, 2} for 12,34,567. A last
+    // size of 0 leaves the digits beyond the groups before it ungrouped.
+    // Figures are shown in threes whatever the locale does; a figure typed
+    // in either grouping reads back.
+    std::vector<int> digitGroups{3};
     char dateSeparator = '/';
     // Pattern letters: d dd ddd dddd, m mm mmm mmmm, yy yyyy, e (the year in
     // the locale's era), g (the era's name), and '/' for the date separator;

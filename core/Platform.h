@@ -22,6 +22,7 @@ struct NumberWords
 {
     std::string decimal;
     std::string thousands;
+    std::vector<int> grouping; // as LocaleSettings::digitGroups; empty where the locale does not group
 };
 std::optional<NumberWords> LocaleNumberWords(const std::optional<std::string> &name);
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -51,6 +52,28 @@ std::string info(locale_t locale, nl_item item)
 {
     const char *value = nl_langinfo_l(item, locale);
     return utf8(locale, value ? value : "");
+}
+
+// localeconv's grouping ("\3\2": a three, then twos) as digit group sizes.
+// CHAR_MAX (glibc writes -1) ends the grouping: first, for a locale that
+// does not group; later, for digits left ungrouped beyond the groups.
+std::vector<int> groupSizes(locale_t locale)
+{
+    // localeconv answers for the thread's locale.
+    const locale_t previous = uselocale(locale);
+    const std::string grouping = localeconv()->grouping;
+    uselocale(previous);
+    std::vector<int> sizes;
+    for (const char c : grouping) {
+        const int size = static_cast<unsigned char>(c);
+        if (size >= CHAR_MAX) {
+            if (!sizes.empty())
+                sizes.push_back(0);
+            break;
+        }
+        sizes.push_back(size);
+    }
+    return sizes;
 }
 
 bool readWhole(int fd, std::string &out)
@@ -119,7 +142,7 @@ std::optional<NumberWords> LocaleNumberWords(const std::optional<std::string> &n
     locale_t locale = namedLocale(name, LC_NUMERIC_MASK);
     if (!locale)
         return std::nullopt;
-    NumberWords words{info(locale, RADIXCHAR), info(locale, THOUSEP)};
+    NumberWords words{info(locale, RADIXCHAR), info(locale, THOUSEP), groupSizes(locale)};
     freelocale(locale);
     return words;
 }

@@ -72,6 +72,33 @@ std::string posixDateFormat(const std::string &windows)
     return posix;
 }
 
+// Windows' grouping ("3;2;0": a three, then twos; "3": one three, then no
+// more groups; "0": none) as digit group sizes.
+std::vector<int> groupSizes(const std::string &grouping)
+{
+    std::vector<int> sizes;
+    int size = 0;
+    for (const char c : grouping + ";") {
+        if (c >= '0' && c <= '9') {
+            size = size * 10 + (c - '0');
+        } else if (c == ';') {
+            sizes.push_back(size);
+            size = 0;
+        } else {
+            return {}; // not a grouping we know: the default threes
+        }
+    }
+    // A final 0 repeats the size before it, which our sizes do anyway;
+    // without one the digits beyond the groups stay ungrouped.
+    if (sizes.back() == 0)
+        sizes.pop_back();
+    else
+        sizes.push_back(0);
+    if (sizes.empty() || sizes.front() == 0)
+        return {};
+    return sizes;
+}
+
 // Read through the handle: only a disk file is read, and nothing waits.
 bool readWhole(HANDLE handle, std::string &out)
 {
@@ -93,7 +120,8 @@ std::optional<NumberWords> LocaleNumberWords(const std::optional<std::string> &n
     const std::optional<std::wstring> locale = windowsLocaleName(name);
     if (!locale)
         return std::nullopt;
-    return NumberWords{info(*locale, LOCALE_SDECIMAL), info(*locale, LOCALE_STHOUSAND)};
+    return NumberWords{info(*locale, LOCALE_SDECIMAL), info(*locale, LOCALE_STHOUSAND),
+                       groupSizes(info(*locale, LOCALE_SGROUPING))};
 }
 
 std::optional<DateWords> LocaleDateWords(const std::optional<std::string> &name)

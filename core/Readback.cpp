@@ -2,9 +2,11 @@
 
 #include "Platform.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -78,7 +80,8 @@ std::size_t decimalAt(std::string_view text, std::size_t pos, const LocaleSettin
 }
 
 // The length of the locale's thousands separator at pos, or 0. Where the
-// locale groups with a space, any of the spaces counts.
+// locale groups with a space, any of the spaces counts; where it groups with
+// a typographic apostrophe (de_CH), the keyboard's apostrophe does too.
 std::size_t groupAt(std::string_view text, std::size_t pos, const LocaleSettings &locale)
 {
     const std::string &group = locale.thousandSeparator;
@@ -86,7 +89,31 @@ std::size_t groupAt(std::string_view text, std::size_t pos, const LocaleSettings
         return 0;
     if (isSpaceSeparator(group))
         return spaceAt(text, pos);
+    if (group == "\u2019" && text.substr(pos, 1) == "'")
+        return 1;
     return text.substr(pos, group.size()) == group ? group.size() : 0;
+}
+
+// Whether separators after the integer digits counted in `marks` make
+// groups of `sizes` (LocaleSettings::digitGroups) in a number of
+// `integerDigits` digits: every group whole, counted from the decimal
+// point, and one digit up to a whole group before the first separator.
+bool groupsFollow(const std::vector<std::size_t> &marks, std::size_t integerDigits, const std::vector<int> &sizes)
+{
+    if (marks.empty())
+        return true;
+    if (sizes.empty())
+        return false;
+    std::size_t end = integerDigits;
+    std::size_t group = 0;
+    for (auto mark = marks.rbegin(); mark != marks.rend(); ++mark, ++group) {
+        const int size = sizes[std::min(group, sizes.size() - 1)];
+        if (size <= 0 || end - *mark != std::size_t(size))
+            return false;
+        end = *mark;
+    }
+    const int size = sizes[std::min(group, sizes.size() - 1)];
+    return size <= 0 || end <= std::size_t(size);
 }
 
 // The digits of a number as read so far, in the runtime's notation, and
@@ -110,19 +137,23 @@ public:
         m_digits += '.';
         return true;
     }
-    // Separators stand every three digits counted from the decimal point,
-    // with one to three digits before the first; one after the decimal
-    // point or before any digit is out of place.
+    // A separator after the decimal point or before any digit is out of
+    // place at once; the others are judged by groupsInPlace.
     bool groupMark()
     {
         if (m_decimal || m_integerDigits == 0)
             return false;
-        const bool inPlace = m_lastMark == 0 ? m_integerDigits <= 3 : m_integerDigits - m_lastMark == 3;
-        m_lastMark = m_integerDigits;
-        return inPlace;
+        m_marks.push_back(m_integerDigits);
+        return true;
     }
     bool hasDigits() const { return m_integerDigits + m_fractionDigits > 0; }
-    bool groupsInPlace() const { return m_lastMark == 0 || m_integerDigits - m_lastMark == 3; }
+    // Groups of three, as figures are shown, or the locale's own
+    // (12,34,567 under en_IN), as its C library writes them.
+    bool groupsInPlace(const LocaleSettings &locale) const
+    {
+        return groupsFollow(m_marks, m_integerDigits, {3})
+            || groupsFollow(m_marks, m_integerDigits, locale.digitGroups);
+    }
     std::optional<long double> value(bool negative) const
     {
         long double v = 0.0L;
@@ -137,7 +168,7 @@ public:
 
 private:
     std::string m_digits;
-    std::size_t m_lastMark = 0; // integer digits before the last separator
+    std::vector<std::size_t> m_marks; // integer digits before each separator
     std::size_t m_integerDigits = 0;
     std::size_t m_fractionDigits = 0;
     bool m_decimal = false;
@@ -247,7 +278,7 @@ std::optional<long double> ParseText(std::string_view text, const LocaleSettings
             ++pos;
         }
     }
-    if (!number.groupsInPlace())
+    if (!number.groupsInPlace(locale))
         return std::nullopt;
     // A lone decimal separator reads as 0; no digit and no separator is nothing.
     if (!number.hasDigits() && text.find(locale.decimalSeparator) == std::string_view::npos)
@@ -302,7 +333,7 @@ std::optional<long double> ParseAmount(std::string_view text, const LocaleSettin
             return std::nullopt;
         pos += taken;
     }
-    if (!number.hasDigits() || !number.groupsInPlace())
+    if (!number.hasDigits() || !number.groupsInPlace(locale))
         return std::nullopt;
     return number.value(negative);
 }

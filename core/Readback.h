@@ -7,7 +7,8 @@
 
 // Reading figures back out of text, in the locale's own notation: its decimal
 // separator is the decimal point and its thousands separator groups the
-// integer digits. A text whose reading would be ambiguous in the locale (a
+// integer digits, in threes as figures are shown or in the locale's own
+// groups (12,34,567.50 under en_IN). A text whose reading would be ambiguous in the locale (a
 // point that is neither separator, a thousands separator out of place, a
 // second decimal separator) is refused rather than read as another number.
 

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
 #endif
@@ -45,7 +46,9 @@ const LocaleCase kLocales[] = {
     // No thousands separator in the locale: grouping must not fall back on
     // the comma, its decimal separator.
     {"pt_PT.UTF-8", "$1\u00A0234\u00A0567,50", "3/5/2026", "03/05/2026"},
-    // Legacy character sets (KOI8-R, GBK), whose texts reach the program in UTF-8.
+    // Grouped 12,34,567 and 1’234’567; then legacy character sets (KOI8-R, GBK).
+    {"en_IN.UTF-8", "$1,234,567.50", "3/5/2026", "03/05/26"},
+    {"de_CH.UTF-8", "$1\u2019234\u2019567.50", "3.5.2026", "03.05.2026"},
     {"ru_RU.koi8r", "$1\u00A0234\u00A0567,50", "3.5.2026", "03.05.2026"},
     {"zh_CN.gbk", "$1,234,567.50", "2026/5/3", "2026年05月03日"},
     {"ja_JP.UTF-8", "$1,234,567.50", "2026/5/3", "2026年05月03日"},
@@ -135,8 +138,31 @@ TEST_P(LocaleMatrix, GroupsWithACharacterOtherThanTheDecimalSeparator)
     EXPECT_EQ(FormatText(1234567.5L, kAmountFormat, locale), GetParam().amount);
 }
 
+#ifndef _WIN32
+// `value` as the C library groups it under the named locale, in UTF-8.
+std::string cLibraryAmount(const char *name, long double value)
+{
+    setlocale(LC_ALL, name);
+    char text[64], utf8[256];
+    char *in = text, *out = utf8;
+    const char *grouped = "%'.2Lf"; // POSIX's flag, which ISO C++ does not know
+    std::size_t inLeft = std::size_t(std::snprintf(text, sizeof text, grouped, value)), outLeft = sizeof utf8;
+    const iconv_t convert = iconv_open("UTF-8", nl_langinfo(CODESET));
+    setlocale(LC_ALL, "C");
+    iconv(convert, &in, &inLeft, &out, &outLeft);
+    iconv_close(convert);
+    return std::string(utf8, out);
+}
+#endif
+
 TEST_P(LocaleMatrix, AmountsAsShownAreAmountsToTheCommandLine)
 {
+#ifndef _WIN32
+    for (const long double value : {1234567.5L, -123456789012.25L, 0.5L}) { // as the C library groups them
+        EXPECT_EQ(ParseAmount(cLibraryAmount(GetParam().name, value), locale), value);
+        EXPECT_EQ(ParseText(cLibraryAmount(GetParam().name, value), locale), value);
+    }
+#endif
     for (const long double value : figureValues()) {
         const std::string shown = FormatText(value, kAmountFormat, locale);
         if (shown.find('E') != std::string::npos)

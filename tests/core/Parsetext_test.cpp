@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <vector>
 
 #include "Dispfmt.h"
 #include "Localeset.h"
@@ -285,4 +287,26 @@ TEST(ParseAmount, ReadsTheLocalesOwnNotation)
         {"point as decimal", "5.50", std::nullopt},
     };
     expectAmounts(cases, commaDecimalLocale());
+}
+
+// Figures are shown in threes; a clerk may also group them as the locale does.
+TEST(ParseAmount, BothReadersTakeThreesAndTheLocalesOwnGroups)
+{
+    const std::tuple<std::vector<int>, const char *, ParseCase> cases[] = {
+        {{3, 2}, ",", {"lakhs", "12,34,567.50", 1234567.5L}},
+        {{3, 2}, ",", {"a two where a three is due", "1,23,45.50", std::nullopt}},
+        {{4}, ",", {"myriads", "123,4567.50", 1234567.5L}},
+        {{2, 2, 2, 3}, "\u202F", {"twos, then threes", "1 234\u202F56 78 90", 1234567890.0L}},
+        {{3, 0}, ",", {"nothing grouped beyond the first group", "1234,567", 1234567.0L}},
+        {{3}, "\u2019", {"the keyboard's apostrophe for the typographic one", "1'234\u2019567.50", 1234567.5L}},
+        {{3}, "\u2019", {"an apostrophe out of place", "1'5", std::nullopt}},
+    };
+    for (const auto &[groups, separator, c] : cases) {
+        SCOPED_TRACE(c.name);
+        LocaleSettings locale;
+        locale.digitGroups = groups;
+        locale.thousandSeparator = separator;
+        EXPECT_EQ(ParseAmount(c.text, locale), c.expected);
+        EXPECT_EQ(ParseText(c.text, locale), c.expected);
+    }
 }
