@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <ctime>
 #include <vector>
 
+#include "Asciicase.h"
 #include "Messages.h"
 #include "Platform.h"
 
@@ -143,15 +143,7 @@ private:
 // Names compare with ASCII letters in either case: a clerk may type "feb".
 bool startsWithName(std::string_view text, std::string_view name)
 {
-    if (name.empty() || text.size() < name.size())
-        return false;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        const auto a = static_cast<unsigned char>(text[i]);
-        const auto b = static_cast<unsigned char>(name[i]);
-        if (a != b && !(a < 0x80 && b < 0x80 && std::tolower(a) == std::tolower(b)))
-            return false;
-    }
-    return true;
+    return !name.empty() && EqualAsciiNoCase(text.substr(0, name.size()), name);
 }
 
 // One number of a date, or a month's name in its place.
