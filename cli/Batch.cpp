@@ -6,169 +6,22 @@
 #include <cstring>
 #include <deque>
 #include <future>
-#include <nlohmann/json.hpp>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 #include "Dispfmt.h"
 #include "Fpu.h"
-#include "Messages.h"
 #include "Quote.h"
 
 namespace {
 
-// A figure as the outputs show it: empty where it was not worked.
-std::string_view shownFigure(const QuoteRecord &quote, const QuoteFigure &figure)
-{
-    return FigureWorked(quote.quote, figure) ? std::string_view(FigureText(quote, figure)) : std::string_view();
-}
-
-} // namespace
-
-void AddQuoteColumns(nlohmann::ordered_json &object, const QuoteRecord &quote, std::string_view message)
-{
-    object["days"] = quote.quote.Days;
-    object["range"] = RangeName(quote.quote.Range);
-    for (const QuoteFigure &figure : kQuoteFigures)
-        object[std::string(figure.name)] = shownFigure(quote, figure);
-    object["message"] = message;
-}
-
-namespace {
-
-constexpr std::size_t kFlushAt = 1 << 16;
 // Rows handed to a thread at a time: enough to make the hand-over cheap,
 // few enough that the chunks in flight stay a few megabytes.
 constexpr std::size_t kChunkRows = 4096;
-
-std::string normalised(std::string_view name)
-{
-    const auto first = name.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
-        return {};
-    const auto last = name.find_last_not_of(" \t");
-    std::string s(name.substr(first, last - first + 1));
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return s;
-}
-
-std::string fieldCountMessage(std::size_t expected, std::size_t found)
-{
-    return "Expected " + std::to_string(expected) + " fields (" + kBatchInputHeader + "), found "
-        + std::to_string(found) + ".";
-}
-
-std::string lineMessage(std::size_t line, std::string_view message)
-{
-    if (message.empty())
-        return {};
-    std::string text = "Line " + std::to_string(line) + ": ";
-    text += message;
-    return text;
-}
-
-// One input record as the reader gave it.
-struct Record
-{
-    std::size_t line = 0;
-    std::string problem; // the reader's message, if it could not take the record whole
-    std::vector<std::string> fields;
-};
-
-// Turns records into output rows; shared read-only by every thread.
-class RowWriter
-{
-public:
-    RowWriter(const BatchColumns &columns, const LocaleSettings &locale, int today, BatchFormat format)
-        : m_columns(columns), m_locale(locale), m_today(today), m_format(format)
-    {
-    }
-
-    // Appends the row of one record; returns false when it could not be quoted.
-    bool append(std::string &out, const Record &record, QuoteRecord &quote) const
-    {
-        if (!record.problem.empty())
-            return failed(out, record.line, record.problem);
-        if (record.fields.size() != m_columns.count)
-            return failed(out, record.line, fieldCountMessage(m_columns.count, record.fields.size()));
-        MakeQuote({record.fields[m_columns.premium], record.fields[m_columns.start], record.fields[m_columns.end]},
-                  m_locale, m_today, quote);
-        if (!quote.ok())
-            return failed(out, record.line, quote.error);
-        const std::string message = lineMessage(record.line, Messages::ForRange(quote.quote.Range));
-        if (m_format == BatchFormat::JsonLines) {
-            nlohmann::ordered_json row;
-            row["line"] = record.line;
-            AddQuoteColumns(row, quote, message);
-            appendJson(out, row);
-            return true;
-        }
-        AppendCsvField(out, quote.days);
-        out += ',';
-        out += RangeName(quote.quote.Range);
-        for (const QuoteFigure &figure : kQuoteFigures) {
-            out += ',';
-            AppendCsvField(out, shownFigure(quote, figure));
-        }
-        out += ',';
-        AppendCsvField(out, message);
-        out += "\r\n";
-        return true;
-    }
-
-private:
-    // A row that produced no figures: every column empty but the message.
-    bool failed(std::string &out, std::size_t line, std::string_view message) const
-    {
-        if (m_format == BatchFormat::JsonLines) {
-            nlohmann::ordered_json row;
-            row["line"] = line;
-            row["days"] = nullptr;
-            row["range"] = "";
-            for (const QuoteFigure &figure : kQuoteFigures)
-                row[std::string(figure.name)] = "";
-            row["message"] = lineMessage(line, message);
-            appendJson(out, row);
-            return false;
-        }
-        out.append(2 + kQuoteFigures.size(), ',');
-        AppendCsvField(out, lineMessage(line, message));
-        out += "\r\n";
-        return false;
-    }
-
-    static void appendJson(std::string &out, const nlohmann::ordered_json &row)
-    {
-        // Bytes that are not UTF-8 (a Latin-1 file) are replaced rather than
-        // making the whole row fail.
-        out += row.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-        out += '\n';
-    }
-
-    const BatchColumns &m_columns;
-    const LocaleSettings &m_locale;
-    int m_today;
-    BatchFormat m_format;
-};
-
-class BatchWriter
-{
-public:
-    explicit BatchWriter(std::FILE *out) : m_out(out) { m_buffer.reserve(kFlushAt * 2); }
-    std::string &buffer() { return m_buffer; }
-    bool flushIfFull() { return m_buffer.size() < kFlushAt || flush(); }
-    bool flush()
-    {
-        const bool ok = std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_out) == m_buffer.size();
-        m_buffer.clear();
-        return ok;
-    }
-
-private:
-    std::FILE *m_out;
-    std::string m_buffer;
-};
+// The progress line is looked at every so many rows.
+constexpr std::size_t kProgressRows = 64;
 
 double secondsNow()
 {
@@ -181,55 +34,49 @@ std::string grouped(std::size_t n)
     return FormatText(static_cast<long double>(n), kDaysFormat, LocaleSettings{});
 }
 
+// What every worker needs to quote a chunk; none of it changes during a batch.
+struct Quoting
+{
+    const BatchColumns &columns;
+    const LocaleSettings &locale;
+    int today;
+    const BatchSink &sink;
+};
+
+// Quotes each row of a chunk and lets the sink make its part of the output.
+void quoteChunk(BatchChunk &chunk, const Quoting &quoting)
+{
+    quillon::UseExtendedPrecision(); // Windows starts a thread at 53 bits
+    const bool keep = quoting.sink.keepsQuotes();
+    chunk.quotes.resize(keep ? chunk.rows.size() : 1);
+    chunk.text.clear();
+    chunk.text.reserve(chunk.rows.size() * 192);
+    chunk.failed = false;
+    for (std::size_t i = 0; i < chunk.rows.size(); ++i) {
+        const BatchRow &row = chunk.rows[i];
+        QuoteRecord &quote = chunk.quotes[keep ? i : 0];
+        if (row.problem.empty())
+            MakeQuote(quoting.columns.request(row), quoting.locale, quoting.today, quote);
+        else
+            quote.error = row.problem;
+        chunk.failed = chunk.failed || !quote.ok();
+        quoting.sink.format(row, quote, chunk.text);
+    }
+}
+
+// Reads up to `size` rows; false once the input has run out.
+bool readChunk(BatchReader &reader, BatchChunk &chunk, std::size_t size)
+{
+    chunk.rows.resize(size);
+    std::size_t n = 0;
+    bool more = true;
+    while (n < size && (more = reader.next(chunk.rows[n])))
+        ++n;
+    chunk.rows.resize(n);
+    return more;
+}
+
 } // namespace
-
-bool ReadBatchHeader(const std::vector<std::string> &fields, BatchColumns &columns)
-{
-    struct Name
-    {
-        const char *name;
-        std::size_t BatchColumns::*slot;
-        bool required;
-    };
-    static const Name names[] = {
-        {"premium", &BatchColumns::premium, true},
-        {"start", &BatchColumns::start, true},
-        {"end", &BatchColumns::end, true},
-        {"policy_number", &BatchColumns::policyNumber, false},
-        {"client", &BatchColumns::client, false},
-        {"policy_type", &BatchColumns::policyType, false},
-        {"type", &BatchColumns::type, false},
-    };
-    bool seen[std::size(names)] = {};
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        const std::string name = normalised(fields[i]);
-        for (std::size_t n = 0; n < std::size(names); ++n) {
-            if (name != names[n].name)
-                continue;
-            if (seen[n])
-                return false;
-            seen[n] = true;
-            columns.*names[n].slot = i;
-        }
-    }
-    columns.count = fields.size();
-    return seen[0] && seen[1] && seen[2];
-}
-
-std::string RecordProblemMessage(const CsvReader &reader)
-{
-    switch (reader.problem()) {
-    case CsvReader::Problem::UnterminatedQuote:
-        return "The row ends inside a quoted field.";
-    case CsvReader::Problem::FieldTooLong:
-        return "A field is longer than " + std::to_string(reader.limits().field) + " bytes.";
-    case CsvReader::Problem::RecordTooLong:
-        return "The row is longer than " + std::to_string(reader.limits().record) + " bytes.";
-    case CsvReader::Problem::None:
-        break;
-    }
-    return {};
-}
 
 BatchProgress::BatchProgress(bool enabled, std::FILE *in)
     : m_enabled(enabled && isatty(STDERR_FILENO))
@@ -281,111 +128,86 @@ void BatchProgress::draw(std::size_t rows, std::size_t bytesRead, bool last)
     m_drawn = true;
 }
 
+BatchRun QuoteRows(BatchReader &reader, BatchSink &sink, const LocaleSettings &locale, int today, unsigned jobs,
+                   BatchProgress &progress)
+{
+    const Quoting quoting{reader.columns(), locale, today, sink};
+    // One job reads, quotes and writes a row at a time, as a filter does:
+    // what has been written when the output fails is all the rows before.
+    const std::size_t chunkRows = jobs <= 1 ? 1 : kChunkRows;
+    BatchRun run;
+    // Chunks written, kept for their storage, so a row's strings are not
+    // made anew for every row.
+    std::vector<std::unique_ptr<BatchChunk>> spare;
+    auto write = [&](std::unique_ptr<BatchChunk> chunk) {
+        const std::size_t before = run.rows;
+        run.rowFailed = run.rowFailed || chunk->failed;
+        run.rows += chunk->rows.size();
+        if (run.rows / kProgressRows != before / kProgressRows)
+            progress.update(run.rows, reader.bytesRead());
+        run.stopped = !sink.write(*chunk);
+        spare.push_back(std::move(chunk));
+    };
+    // Chunks are worked on their own threads and written in the order they
+    // were read; at most `jobs` are in flight, so memory stays flat.
+    std::deque<std::pair<std::future<void>, std::unique_ptr<BatchChunk>>> pending;
+    auto writeOldest = [&] {
+        pending.front().first.get();
+        std::unique_ptr<BatchChunk> chunk = std::move(pending.front().second);
+        pending.pop_front();
+        write(std::move(chunk));
+    };
+    bool more = true;
+    while (more && !run.stopped) {
+        std::unique_ptr<BatchChunk> chunk;
+        if (spare.empty()) {
+            chunk = std::make_unique<BatchChunk>();
+        } else {
+            chunk = std::move(spare.back());
+            spare.pop_back();
+        }
+        more = readChunk(reader, *chunk, chunkRows);
+        if (chunk->rows.empty())
+            break;
+        if (jobs <= 1) {
+            quoteChunk(*chunk, quoting);
+            write(std::move(chunk));
+            continue;
+        }
+        BatchChunk &work = *chunk;
+        pending.emplace_back(std::async(std::launch::async, [&quoting, &work] { quoteChunk(work, quoting); }),
+                             std::move(chunk));
+        while (pending.size() >= jobs && !run.stopped)
+            writeOldest();
+    }
+    while (!pending.empty() && !run.stopped)
+        writeOldest();
+    // A chunk still being worked on is not freed under its worker.
+    for (auto &[future, chunk] : pending)
+        future.wait();
+    return run;
+}
+
 int RunBatch(std::FILE *in, std::FILE *out, const LocaleSettings &locale, int today, std::string &error,
              const BatchOptions &options)
 {
-    CsvReader reader(in);
-    BatchWriter writer(out);
+    BatchReader reader(in);
     BatchProgress progress(options.progress, in);
-    std::vector<std::string> fields;
-    BatchColumns columns;
-    const bool hasInput = reader.next(fields);
-    if (hasInput && (reader.problem() != CsvReader::Problem::None || !ReadBatchHeader(fields, columns))) {
-        error = "line " + std::to_string(reader.line()) + ": the first line must be the header "
-            + kBatchInputHeader;
+    if (reader.readHeader() == BatchReader::Header::Wrong) {
+        error = BatchReader::headerMessage();
         return kExitUsage;
     }
-    std::string &buffer = writer.buffer();
-    if (options.format == BatchFormat::Csv) {
-        buffer += "days,range";
-        for (const QuoteFigure &figure : kQuoteFigures) {
-            buffer += ',';
-            buffer += figure.name;
-        }
-        buffer += ",message\r\n";
-    }
-
-    const RowWriter rows(columns, locale, today, options.format);
-    int status = kExitOk;
-    std::size_t done = 0;
-    bool writeFailed = false;
-    auto readRecord = [&](Record &record) {
-        if (!reader.next(record.fields))
-            return false;
-        record.line = reader.line();
-        record.problem = RecordProblemMessage(reader);
-        return true;
-    };
-
-    if (options.jobs <= 1) {
-        Record record;
-        QuoteRecord quote;
-        while (hasInput && readRecord(record)) {
-            if (!rows.append(buffer, record, quote))
-                status = kExitRowFailed;
-            if ((++done & 1023) == 0)
-                progress.update(done, reader.bytesRead());
-            if (!writer.flushIfFull()) {
-                writeFailed = true;
-                break;
-            }
-        }
-    } else {
-        // Chunks are worked on their own threads and written in the order
-        // they were read; at most `jobs` are in flight, so memory stays flat.
-        struct Result
-        {
-            std::string text;
-            bool failed = false;
-            std::size_t rows = 0;
-        };
-        std::deque<std::future<Result>> pending;
-        auto writeOldest = [&] {
-            Result result = pending.front().get();
-            pending.pop_front();
-            buffer += result.text;
-            status = result.failed ? kExitRowFailed : status;
-            done += result.rows;
-            progress.update(done, reader.bytesRead());
-            if (!writer.flushIfFull())
-                writeFailed = true;
-        };
-        bool more = hasInput;
-        while (more && !writeFailed) {
-            std::vector<Record> chunk(kChunkRows);
-            std::size_t n = 0;
-            while (n < kChunkRows && (more = readRecord(chunk[n])))
-                ++n;
-            chunk.resize(n);
-            if (n == 0)
-                break;
-            pending.push_back(std::async(std::launch::async, [&rows, chunk = std::move(chunk)] {
-                quillon::UseExtendedPrecision(); // Windows starts a thread at 53 bits
-                Result result;
-                result.text.reserve(chunk.size() * 192);
-                QuoteRecord quote;
-                for (const Record &record : chunk)
-                    result.failed = !rows.append(result.text, record, quote) || result.failed;
-                result.rows = chunk.size();
-                return result;
-            }));
-            while (pending.size() >= options.jobs && !writeFailed)
-                writeOldest();
-        }
-        while (!pending.empty() && !writeFailed)
-            writeOldest();
-        for (auto &future : pending)
-            future.wait();
-    }
-    progress.finish(done, reader.bytesRead());
+    const std::unique_ptr<TextSink> sink = TextSink::make(options.format, out);
+    const BatchRun run = QuoteRows(reader, *sink, locale, today, options.jobs, progress);
+    progress.finish(run.rows, reader.bytesRead());
     if (reader.readError()) {
         error = "line " + std::to_string(reader.line()) + ": cannot read the input: " + std::strerror(errno);
         return kExitUsage;
     }
-    if (writeFailed || !writer.flush() || std::fflush(out) != 0 || std::ferror(out)) {
+    if (run.stopped || !sink->finish()) {
         error = "cannot write the output (input line " + std::to_string(reader.line())
             + "): " + std::strerror(errno);
         return kExitUsage;
     }
-    return status;
+    return run.rowFailed ? kExitRowFailed : kExitOk;
 }

@@ -2,31 +2,15 @@
 
 #include <cstdio>
 #include <string>
-#include <vector>
 
-#include <nlohmann/json.hpp>
-
-#include "Csv.h"
+#include "Batchread.h"
+#include "Batchsink.h"
 #include "Localeset.h"
-#include "Quote.h"
 
 // Exit statuses shared by every mode of quillon-quote.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitRowFailed = 1; // some input could not be read; the rest was written
 inline constexpr int kExitUsage = 2;     // bad arguments, unreadable input, unwritable output
-
-inline constexpr const char *kBatchInputHeader = "premium,start,end";
-
-// The output columns of one quote: days, range, the sixteen figures (empty
-// where not worked) and the message, as JSON keys; the CSV header is the
-// same names in the same order.
-void AddQuoteColumns(nlohmann::ordered_json &object, const QuoteRecord &quote, std::string_view message);
-
-enum class BatchFormat
-{
-    Csv,       // RFC 4180, CRLF line ends, with a header
-    JsonLines, // one object per row, LF line ends
-};
 
 struct BatchOptions
 {
@@ -36,23 +20,6 @@ struct BatchOptions
     // A progress line on standard error, at most ten times a second.
     bool progress = false;
 };
-
-// Where the premium, the dates and the optional policy columns of a batch are.
-struct BatchColumns
-{
-    std::size_t count = 0;
-    std::size_t premium = 0, start = 0, end = 0;
-    // Optional; npos when absent.
-    std::size_t policyNumber = std::string::npos, client = std::string::npos, policyType = std::string::npos,
-                type = std::string::npos;
-};
-
-// Reads the header: the three required names in any case and order, once
-// each, and the optional policy_number, client, policy_type and type.
-bool ReadBatchHeader(const std::vector<std::string> &fields, BatchColumns &columns);
-
-// The message of a record the reader could not take whole, or empty.
-std::string RecordProblemMessage(const CsvReader &reader);
 
 // Shows how a long batch is getting on, on standard error when that is a
 // terminal: the rows done, the rows per second, and with a known input size
@@ -73,6 +40,20 @@ private:
     double m_start = 0, m_lastDraw = 0;
     bool m_drawn = false;
 };
+
+// What became of a batch's rows.
+struct BatchRun
+{
+    std::size_t rows = 0;   // rows handed to the sink
+    bool rowFailed = false; // some row could not be quoted
+    bool stopped = false;   // the sink stopped the batch
+};
+
+// Quotes every row after the header and hands the rows to `sink` in input
+// order, on `jobs` threads (one: on this thread), reading ahead at most
+// `jobs` chunks, so memory stays flat whatever the input size.
+BatchRun QuoteRows(BatchReader &reader, BatchSink &sink, const LocaleSettings &locale, int today, unsigned jobs,
+                   BatchProgress &progress);
 
 // Quotes every record of a CSV with the header premium,start,end, writing one
 // output row per input record, in order, as it goes. Returns an exit status;

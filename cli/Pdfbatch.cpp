@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "Batch.h"
-#include "Csv.h"
 #include "Messages.h"
 #include "Pdfquote.h"
 #include "Quote.h"
@@ -16,16 +15,90 @@
 
 namespace {
 
-const std::string &column(const std::vector<std::string> &fields, std::size_t index)
-{
-    static const std::string none;
-    return index < fields.size() ? fields[index] : none;
-}
-
 void rowMessage(std::size_t line, std::string_view message)
 {
     std::fprintf(stderr, "quillon-quote: line %zu: %.*s\n", line, int(message.size()), message.data());
 }
+
+// A page per quoted row, painted in input order on this thread (painting
+// needs the GUI thread); a row that cannot be quoted, or is out of range,
+// says so on standard error.
+class PageSink : public BatchSink
+{
+public:
+    PageSink(QPdfWriter &writer, const QIODevice &file, const BatchColumns &columns, const CompanyDetails &company)
+        : m_writer(writer), m_file(file), m_columns(columns), m_company(company)
+    {
+    }
+
+    bool keepsQuotes() const override { return true; }
+
+    bool write(const BatchChunk &chunk) override
+    {
+        for (std::size_t i = 0; i < chunk.rows.size(); ++i)
+            if (!page(chunk.rows[i], chunk.quotes[i]))
+                return false;
+        return true;
+    }
+
+    // Ends the document; the reason when it could not be.
+    std::optional<QString> finish()
+    {
+        if (m_pages == 0)
+            return QStringLiteral("No row could be quoted, so there is no page to write");
+        if (!m_painter.end())
+            return QStringLiteral("The PDF could not be finished");
+        return std::nullopt;
+    }
+
+    std::size_t pages() const { return m_pages; }
+    // Why write() stopped the batch.
+    const QString &error() const { return m_error; }
+
+private:
+    bool page(const BatchRow &row, const QuoteRecord &quote)
+    {
+        if (!quote.ok()) {
+            rowMessage(row.line, quote.error);
+            return true;
+        }
+        if (const std::string_view message = Messages::ForRange(quote.quote.Range); !message.empty())
+            rowMessage(row.line, message);
+        const PolicyEntry policy{m_columns.text(row, m_columns.policyNumber), m_columns.text(row, m_columns.client),
+                                 m_columns.text(row, m_columns.policyType)};
+        FillQuotePage(m_page, QuoteTextsFor(quote, policy, m_company));
+        // The first page comes with the painter; each later one is asked for.
+        if (m_pages == 0) {
+            if (!m_painter.begin(&m_writer))
+                return stop(QStringLiteral("The PDF could not be started"));
+            m_painter.scale(m_writer.logicalDpiX() / 96.0, m_writer.logicalDpiY() / 96.0);
+        } else if (!m_writer.newPage()) {
+            return stop(QStringLiteral("A page could not be added"));
+        }
+        PaintQuotePage(m_painter, m_page);
+        ++m_pages;
+        // A full disk ends the batch at once rather than after every page
+        // has been drawn for nothing.
+        if (!m_file.isOpen())
+            return stop(m_file.errorString());
+        return true;
+    }
+
+    bool stop(const QString &error)
+    {
+        m_error = error;
+        return false;
+    }
+
+    QPdfWriter &m_writer;
+    const QIODevice &m_file;
+    const BatchColumns &m_columns;
+    const CompanyDetails &m_company;
+    QPainter m_painter;
+    QuotePage m_page;
+    std::size_t m_pages = 0;
+    QString m_error;
+};
 
 } // namespace
 
@@ -33,16 +106,17 @@ int RunBatchPdf(std::FILE *in, const std::string &path, const quillon::WriteOpti
                 const LocaleSettings &locale, int today, const CompanyDetails &company, bool progress,
                 std::string &error)
 {
-    CsvReader reader(in);
+    BatchRules rules;
+    rules.fieldCountNamesColumns = false;
+    rules.readType = true;
+    BatchReader reader(in, rules);
     BatchProgress shown(progress, in);
-    std::vector<std::string> fields;
-    BatchColumns columns;
-    if (!reader.next(fields) || reader.problem() != CsvReader::Problem::None || !ReadBatchHeader(fields, columns)) {
-        error = "line 1: the first line must be the header " + std::string(kBatchInputHeader);
+    // Without a row there is no page, so no input is as wrong as no header.
+    if (reader.readHeader() != BatchReader::Header::Read) {
+        error = BatchReader::headerMessage();
         return kExitUsage;
     }
-    int status = kExitOk;
-    std::size_t rows = 0;
+    BatchRun run;
     std::size_t pages = 0;
     // The name as given, byte for byte: it is the file that was checked.
     const FileWriteResult written = WriteQuoteFileThrough(
@@ -54,63 +128,19 @@ int RunBatchPdf(std::FILE *in, const std::string &path, const quillon::WriteOpti
             QPageLayout layout(QPageSize(QPageSize::Letter), QPageLayout::Portrait, QMarginsF());
             layout.setMode(QPageLayout::FullPageMode);
             writer.setPageLayout(layout);
-            QPainter painter;
-            QuotePage page;
-            while (reader.next(fields)) {
-                ++rows;
-                const std::size_t line = reader.line();
-                if ((rows & 63) == 0)
-                    shown.update(rows, reader.bytesRead());
-                std::string problem = RecordProblemMessage(reader);
-                if (problem.empty() && fields.size() != columns.count)
-                    problem = "Expected " + std::to_string(columns.count) + " fields, found "
-                        + std::to_string(fields.size()) + ".";
-                const std::string &kind = column(fields, columns.type);
-                if (problem.empty() && !kind.empty() && kind != "refund" && kind != "addl")
-                    problem = "'" + Messages::QuotedInput(kind) + "' is not a quotation type (refund or addl).";
-                QuoteRecord outcome;
-                if (problem.empty()) {
-                    const QuotationType type =
-                        kind == "addl" ? QuotationType::AdditionalPremium : QuotationType::Refund;
-                    outcome = MakeQuote({fields[columns.premium], fields[columns.start], fields[columns.end], type},
-                                        locale, today);
-                    problem = outcome.error;
-                }
-                if (!problem.empty()) {
-                    rowMessage(line, problem);
-                    status = kExitRowFailed;
-                    continue;
-                }
-                if (const std::string_view message = Messages::ForRange(outcome.quote.Range); !message.empty())
-                    rowMessage(line, message);
-                const PolicyEntry policy{column(fields, columns.policyNumber), column(fields, columns.client),
-                                         column(fields, columns.policyType)};
-                FillQuotePage(page, QuoteTextsFor(outcome, policy, company));
-                // The first page comes with the painter; each later one is asked for.
-                if (pages == 0) {
-                    if (!painter.begin(&writer))
-                        return QStringLiteral("The PDF could not be started");
-                    painter.scale(writer.logicalDpiX() / 96.0, writer.logicalDpiY() / 96.0);
-                } else if (!writer.newPage()) {
-                    return QStringLiteral("A page could not be added");
-                }
-                PaintQuotePage(painter, page);
-                ++pages;
-                // A full disk ends the batch at once rather than after every
-                // page has been drawn for nothing.
-                if (!file.isOpen())
-                    return file.errorString();
-            }
+            PageSink sink(writer, file, reader.columns(), company);
+            // One job: a page takes thousands of times longer to paint than its row to quote.
+            run = QuoteRows(reader, sink, locale, today, 1, shown);
+            pages = sink.pages();
+            if (run.stopped)
+                return sink.error();
             if (reader.readError())
                 return QStringLiteral("The input could not be read");
-            if (pages == 0)
-                return QStringLiteral("No row could be quoted, so there is no page to write");
-            if (!painter.end())
-                return QStringLiteral("The PDF could not be finished");
-            return std::nullopt;
+            return sink.finish();
         },
         destination);
-    shown.finish(rows, reader.bytesRead());
+    shown.finish(run.rows, reader.bytesRead());
+    const int status = run.rowFailed ? kExitRowFailed : kExitOk;
     if (!written) {
         error = "cannot write '" + Messages::PrintableText(path) + "': " + written.error.toStdString();
         // With every row refused the rows have said why; the missing file is their outcome.

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "Batchread.h"
 #include "Csv.h"
 
 namespace {
@@ -182,5 +183,58 @@ TEST(CsvWriter, QuotesOnlyWhatNeedsQuoting)
         std::string out;
         AppendCsvField(out, c.field);
         EXPECT_EQ(out, c.written) << c.field;
+    }
+}
+
+// What the batch makes of each record after the header: the CSV reader's
+// problem first, then the field count, then the quotation type, which only
+// the pages read.
+TEST(BatchReader, ChecksEachRowAgainstTheHeader)
+{
+    using Q = QuotationType;
+    struct Row
+    {
+        std::size_t line;
+        std::string problem;
+        QuotationType type;
+        bool operator==(const Row &) const = default;
+    };
+    const std::string typed = " Type ,END,premium,start\n"
+                              "addl,2,1,3\nrefund,2,1,3\n,2,1,3\nADDL,2,1,3\n\"lapse\",2,1,3\n1,2\n1,2,3,4,5\n";
+    struct Case
+    {
+        const char *name;
+        std::string input;
+        BatchRules rules;
+        BatchReader::Header header;
+        std::vector<Row> rows;
+    };
+    const Case cases[] = {
+        {"rows ignore the type", typed, {}, BatchReader::Header::Read,
+         {{2, "", Q::Refund}, {3, "", Q::Refund}, {4, "", Q::Refund}, {5, "", Q::Refund}, {6, "", Q::Refund},
+          {7, "Expected 4 fields (premium,start,end), found 2.", Q::Refund},
+          {8, "Expected 4 fields (premium,start,end), found 5.", Q::Refund}}},
+        {"pages read it", typed, {false, true}, BatchReader::Header::Read,
+         {{2, "", Q::AdditionalPremium}, {3, "", Q::Refund}, {4, "", Q::Refund},
+          {5, "'ADDL' is not a quotation type (refund or addl).", Q::Refund},
+          {6, "'lapse' is not a quotation type (refund or addl).", Q::Refund},
+          {7, "Expected 4 fields, found 2.", Q::Refund}, {8, "Expected 4 fields, found 5.", Q::Refund}}},
+        {"the reader's problem before the count", "premium,start,end\n\"1,2\n", {}, BatchReader::Header::Read,
+         {{2, "The row ends inside a quoted field.", Q::Refund}}},
+        {"no input", "", {}, BatchReader::Header::NoInput, {}},
+        {"a required name twice", "premium,start,end,START\n1,2,3,4\n", {}, BatchReader::Header::Wrong, {}},
+        {"a required name missing", "premium,start,type\n", {}, BatchReader::Header::Wrong, {}},
+        {"a header in an open quote", "\"premium,start,end\n", {}, BatchReader::Header::Wrong, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::FILE *f = fmemopen(const_cast<char *>(c.input.data()), c.input.size(), "rb");
+        BatchReader reader(f, c.rules);
+        EXPECT_EQ(reader.readHeader(), c.header);
+        std::vector<Row> rows;
+        for (BatchRow row; c.header == BatchReader::Header::Read && reader.next(row);)
+            rows.push_back({row.line, row.problem, row.type});
+        std::fclose(f);
+        EXPECT_EQ(rows, c.rows);
     }
 }

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "Batchread.h"
+#include "Quote.h"
+
+// Rows read and quoted together: the reader fills `rows`, a worker the rest,
+// and the sink takes them in input order.
+struct BatchChunk
+{
+    std::vector<BatchRow> rows;
+    // A quote per row for a sink that keeps them, else one record the
+    // worker reuses for every row. A row the reader refused carries its
+    // problem as the quote's error.
+    std::vector<QuoteRecord> quotes;
+    std::string text; // what the sink's worker part made of the rows
+    bool failed = false; // some row could not be quoted
+};
+
+// One output of a batch. Its worker part runs on any thread at the same
+// time as its other part, so it reads only what never changes.
+class BatchSink
+{
+public:
+    virtual ~BatchSink() = default;
+    // True when write() needs every row's quote, not only the text made of it.
+    virtual bool keepsQuotes() const { return false; }
+    // On a worker thread, for each row of a chunk in order, after its quote.
+    virtual void format(const BatchRow &, const QuoteRecord &, std::string &) const {}
+    // On the batch's own thread, chunk after chunk in input order; false
+    // stops the batch.
+    virtual bool write(const BatchChunk &chunk) = 0;
+};
+
+enum class BatchFormat
+{
+    Csv,       // RFC 4180, CRLF line ends, with a header
+    JsonLines, // one object per row, LF line ends
+};
+
+// Rows of text into a stream, made on the workers and written in blocks.
+class TextSink : public BatchSink
+{
+public:
+    // The sink of `format`, with anything that goes before the first row.
+    static std::unique_ptr<TextSink> make(BatchFormat format, std::FILE *out);
+
+    bool write(const BatchChunk &chunk) override;
+    // Writes what is left and flushes the stream; false when any output
+    // failed to reach it (a full disk, a closed stream), with errno saying why.
+    bool finish();
+
+protected:
+    explicit TextSink(std::FILE *out);
+    std::string m_buffer;
+
+private:
+    bool flush();
+    std::FILE *m_out;
+};
+
+// The output columns of one quote: days, range, the sixteen figures (empty
+// where not worked) and the message, as JSON keys; the CSV header is the
+// same names in the same order.
+void AddQuoteColumns(nlohmann::ordered_json &object, const QuoteRecord &quote, std::string_view message);
