@@ -212,7 +212,12 @@ ReplacementFile::ReplacementFile(const fs::path &destination, const WriteOptions
     std::string reason;
     for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
         m_temporary = folder / (prefix + native(randomLetters()) + native(kTemporarySuffix));
+        // Claimed before the file exists, so an interruption in the moment
+        // after it is made still removes it.
+        m_slot = claimSlot(m_temporary);
         const Step created = filesys::CreateNew(m_temporary, m_fd, reason);
+        if (created != Step::Done)
+            releaseSlot(m_slot);
         if (created == Step::Taken)
             continue;
         if (created == Step::Failed) {
@@ -220,7 +225,6 @@ ReplacementFile::ReplacementFile(const fs::path &destination, const WriteOptions
             fail(reason);
             return;
         }
-        m_slot = claimSlot(m_temporary);
         const Step held = filesys::Hold(m_temporary, m_fd, m_lock, reason);
         if (held == Step::Failed) {
             fail(reason);
