@@ -120,7 +120,7 @@ int RunBatchPdf(std::FILE *in, const std::string &path, const quillon::WriteOpti
     std::size_t pages = 0;
     // The name as given, byte for byte: it is the file that was checked.
     const FileWriteResult written = WriteQuoteFileThrough(
-        std::filesystem::path(path), [&](QIODevice &file) -> std::optional<QString> {
+        quillon::PathFromBytes(path), [&](QIODevice &file) -> std::optional<QString> {
             QPdfWriter writer(&file);
             writer.setResolution(1200);
             writer.setCreator(QStringLiteral("Quillon"));

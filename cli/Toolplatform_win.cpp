@@ -7,6 +7,8 @@
 
 #include <shellapi.h>
 
+#include "Filewrite.h"
+
 void UseBinaryStandardStreams()
 {
     _setmode(_fileno(stdin), _O_BINARY);
@@ -42,5 +44,5 @@ std::FILE *OpenForReading(const std::string &name)
 {
     // A plain std::string would be taken byte by byte (MinGW-w64's
     // libstdc++ 12), so "ä" became "Ã¤"; char8_t text is read as UTF-8.
-    return _wfopen(std::filesystem::path(std::u8string(name.begin(), name.end())).c_str(), L"rb");
+    return _wfopen(quillon::PathFromBytes(name).c_str(), L"rb");
 }

@@ -338,7 +338,7 @@ int runSingle(const Options &options, const LocaleSettings &locale, int today)
 // the write itself checks again.
 bool destinationRefused(const std::string &path, const quillon::WriteOptions &options)
 {
-    const std::optional<std::string> reason = quillon::DestinationProblem(std::filesystem::path(path), options);
+    const std::optional<std::string> reason = quillon::DestinationProblem(quillon::PathFromBytes(path), options);
     if (reason)
         std::fprintf(stderr, "quillon-quote: cannot write '%s': %s\n", Messages::PrintableText(path).c_str(),
                      reason->c_str());
@@ -424,7 +424,7 @@ int runPdf(char *program, const Options &options, const LocaleSettings &locale, 
     const CompanyDetails company = companyDetails();
     QuotePage page;
     FillQuotePage(page, QuoteTextsFor(outcome, policy, company));
-    if (const FileWriteResult written = WriteQuotePdf(std::filesystem::path(*options.pdfFile), page); !written) {
+    if (const FileWriteResult written = WriteQuotePdf(quillon::PathFromBytes(*options.pdfFile), page); !written) {
         std::fprintf(stderr, "quillon-quote: cannot write '%s': %s\n", Messages::PrintableText(*options.pdfFile).c_str(),
                      written.error.toLocal8Bit().constData());
         return kExitUsage;

@@ -101,4 +101,10 @@ std::optional<std::string> DestinationProblem(const std::filesystem::path &desti
 std::optional<std::string> ReplaceFileContents(const std::filesystem::path &destination, std::string_view bytes,
                                                const WriteOptions &options = {});
 
+// The file a name given on a command line or in a file stands for: its
+// bytes on POSIX, whatever their encoding; UTF-8 on Windows, whose own names
+// are UTF-16 (a path made from a narrow string there would take the bytes in
+// the ANSI code page).
+std::filesystem::path PathFromBytes(std::string_view name);
+
 } // namespace quillon

@@ -240,4 +240,9 @@ std::optional<FileIdentity> RegularFileIdentity(int descriptor)
     return FileIdentity{std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
 }
 
+std::filesystem::path PathFromBytes(std::string_view name)
+{
+    return std::filesystem::path(std::string(name));
+}
+
 } // namespace quillon

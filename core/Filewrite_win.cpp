@@ -251,4 +251,9 @@ std::optional<FileIdentity> RegularFileIdentity(int descriptor)
     return filesys::identityOf(handle);
 }
 
+std::filesystem::path PathFromBytes(std::string_view name)
+{
+    return std::filesystem::path(std::u8string(name.begin(), name.end()));
+}
+
 } // namespace quillon

@@ -49,7 +49,12 @@ private:
 
 std::filesystem::path QuoteFilePath(const QString &path)
 {
+#ifdef Q_OS_WIN
+    // Windows names are UTF-16; encodeName would go through the ANSI code page.
+    return std::filesystem::path(path.toStdWString());
+#else
     return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
 }
 
 FileWriteResult WriteQuoteFile(const std::filesystem::path &path, const QByteArray &bytes)
