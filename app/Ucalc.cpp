@@ -20,6 +20,8 @@
 #include "Uaboutbx.h"
 #include "ui_Ucalc.h"
 
+using namespace quillon;
+
 TFGIS *FGIS = nullptr;
 
 namespace {

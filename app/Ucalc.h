@@ -62,7 +62,7 @@ protected:
 private:
     void buildMenu();
     void wire();
-    void showQuote(const RefundQuote &quote);
+    void showQuote(const quillon::RefundQuote &quote);
     // False when a date could not be read (its error has been shown).
     bool bringFiguresUpToDate();
 

@@ -10,6 +10,8 @@
 #include "Company.h"
 #include "ui_Ucompany.h"
 
+using namespace quillon;
+
 
 TFCompanyInfo::TFCompanyInfo(QWidget *owner)
     : QDialog(owner)

@@ -9,6 +9,8 @@
 #include "Upcase.h"
 #include "ui_Ugetdet.h"
 
+using namespace quillon;
+
 TFGetDetail::TFGetDetail(QWidget *owner)
     : QDialog(owner)
     , ui(std::make_unique<Ui::TFGetDetail>())

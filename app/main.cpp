@@ -11,6 +11,8 @@
 #include "Uprpt.h"
 #include "Ussplash.h"
 
+using namespace quillon;
+
 int main(int argc, char **argv)
 {
     QuillonApplication app(argc, argv);

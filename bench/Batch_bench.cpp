@@ -9,6 +9,8 @@
 #include "Batch.h"
 #include "Localeset.h"
 
+using namespace quillon;
+
 namespace {
 
 constexpr int kRows = 1000000;

@@ -2,6 +2,8 @@
 
 #include "Urefund.h"
 
+using namespace quillon;
+
 namespace {
 
 void BM_CalculateRefundQuote(benchmark::State &state)

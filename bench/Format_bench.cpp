@@ -10,6 +10,10 @@
 #include "Shortdate.h"
 #include "Urefund.h"
 
+using namespace quillon;
+
+namespace quillon {
+
 // Reaches the digit way that DisplayFormat keeps private, to time it beside
 // the plain way in the same run.
 struct DisplayFormatByDigits
@@ -20,6 +24,8 @@ struct DisplayFormatByDigits
         format.appendByDigits(out, value, locale);
     }
 };
+
+} // namespace quillon
 
 namespace {
 

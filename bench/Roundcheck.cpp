@@ -21,6 +21,10 @@
 #include "Dispfmt.h"
 #include "Localeset.h"
 
+using namespace quillon;
+
+namespace quillon {
+
 // Reaches the digit way that DisplayFormat keeps private.
 struct DisplayFormatByDigits
 {
@@ -30,6 +34,8 @@ struct DisplayFormatByDigits
         format.appendByDigits(out, value, locale);
     }
 };
+
+} // namespace quillon
 
 namespace {
 

@@ -15,6 +15,8 @@
 #include "Fpu.h"
 #include "Quote.h"
 
+using namespace quillon;
+
 namespace {
 
 // Rows handed to a thread at a time: enough to make the hand-over cheap,

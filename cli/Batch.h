@@ -52,11 +52,11 @@ struct BatchRun
 // Quotes every row after the header and hands the rows to `sink` in input
 // order, on `jobs` threads (one: on this thread), reading ahead at most
 // `jobs` chunks, so memory stays flat whatever the input size.
-BatchRun QuoteRows(BatchReader &reader, BatchSink &sink, const LocaleSettings &locale, int today, unsigned jobs,
+BatchRun QuoteRows(BatchReader &reader, BatchSink &sink, const quillon::LocaleSettings &locale, int today, unsigned jobs,
                    BatchProgress &progress);
 
 // Quotes every record of a CSV with the header premium,start,end, writing one
 // output row per input record, in order, as it goes. Returns an exit status;
 // for kExitUsage `error` says why in one line.
-int RunBatch(std::FILE *in, std::FILE *out, const LocaleSettings &locale, int today, std::string &error,
+int RunBatch(std::FILE *in, std::FILE *out, const quillon::LocaleSettings &locale, int today, std::string &error,
              const BatchOptions &options = {});

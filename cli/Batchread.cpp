@@ -5,6 +5,8 @@
 #include "Asciicase.h"
 #include "Messages.h"
 
+using namespace quillon;
+
 namespace {
 
 std::string normalised(std::string_view name)

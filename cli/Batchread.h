@@ -21,7 +21,7 @@ struct BatchColumns
                 type = std::string::npos;
 
     // The three texts to quote; only for a row without a problem, which has every column.
-    QuoteRequest request(const BatchRow &row) const;
+    quillon::QuoteRequest request(const BatchRow &row) const;
     // A column's text in a row: empty for a column the header does not have.
     const std::string &text(const BatchRow &row, std::size_t column) const;
 };
@@ -39,7 +39,7 @@ struct BatchRow
     // quotation type that is neither refund nor addl. Empty otherwise.
     std::string problem;
     std::vector<std::string> fields;
-    QuotationType type = QuotationType::Refund;
+    quillon::QuotationType type = quillon::QuotationType::Refund;
 };
 
 // What each output holds a row to, beyond the CSV itself.

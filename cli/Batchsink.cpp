@@ -3,6 +3,8 @@
 #include "Csv.h"
 #include "Messages.h"
 
+using namespace quillon;
+
 namespace {
 
 constexpr std::size_t kFlushAt = 1 << 16;

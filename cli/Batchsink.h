@@ -19,7 +19,7 @@ struct BatchChunk
     // A quote per row for a sink that keeps them, else one record the
     // worker reuses for every row. A row the reader refused carries its
     // problem as the quote's error.
-    std::vector<QuoteRecord> quotes;
+    std::vector<quillon::QuoteRecord> quotes;
     std::string text; // what the sink's worker part made of the rows
     bool failed = false; // some row could not be quoted
 };
@@ -33,7 +33,7 @@ public:
     // True when write() needs every row's quote, not only the text made of it.
     virtual bool keepsQuotes() const { return false; }
     // On a worker thread, for each row of a chunk in order, after its quote.
-    virtual void format(const BatchRow &, const QuoteRecord &, std::string &) const {}
+    virtual void format(const BatchRow &, const quillon::QuoteRecord &, std::string &) const {}
     // On the batch's own thread, chunk after chunk in input order; false
     // stops the batch.
     virtual bool write(const BatchChunk &chunk) = 0;
@@ -69,4 +69,4 @@ private:
 // The output columns of one quote: days, range, the sixteen figures (empty
 // where not worked) and the message, as JSON keys; the CSV header is the
 // same names in the same order.
-void AddQuoteColumns(nlohmann::ordered_json &object, const QuoteRecord &quote, std::string_view message);
+void AddQuoteColumns(nlohmann::ordered_json &object, const quillon::QuoteRecord &quote, std::string_view message);

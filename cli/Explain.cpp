@@ -8,6 +8,8 @@
 #include "Shortdate.h"
 #include "Urates.h"
 
+using namespace quillon;
+
 namespace {
 
 std::string number(long long value)

@@ -9,7 +9,7 @@
 // numbers and the rule each step follows, in words a clerk can hand to a
 // client or an auditor. In the additional-premium wording the short rate,
 // which does not apply there, is left out.
-std::string ExplainQuote(const QuoteRecord &quote, const LocaleSettings &locale);
+std::string ExplainQuote(const quillon::QuoteRecord &quote, const quillon::LocaleSettings &locale);
 
 // The exact decimal value of an extended number: every binary fraction has
 // a finite one. Trailing zeros are dropped.

@@ -13,6 +13,8 @@
 #include "Quotepaint.h"
 #include "Uprpt.h"
 
+using namespace quillon;
+
 namespace {
 
 void rowMessage(std::size_t line, std::string_view message)

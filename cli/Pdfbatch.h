@@ -16,5 +16,5 @@
 // says why.
 // `destination` says what the file may not be (the input).
 int RunBatchPdf(std::FILE *in, const std::string &path, const quillon::WriteOptions &destination,
-                const LocaleSettings &locale, int today, const CompanyDetails &company, bool progress,
+                const quillon::LocaleSettings &locale, int today, const CompanyDetails &company, bool progress,
                 std::string &error);

@@ -1,5 +1,7 @@
 #include "Pdfquote.h"
 
+using namespace quillon;
+
 namespace {
 
 QString fromStd(const std::string &text)

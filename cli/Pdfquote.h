@@ -20,5 +20,5 @@ struct PolicyEntry
 // A negative day count leaves the pro-rated fields of a fresh window at
 // their starting zeros. The policy number is kept in capitals, as the
 // dialog's field keeps it; client and policy type as typed.
-QuoteTexts QuoteTextsFor(const QuoteRecord &quote, const PolicyEntry &policy,
+QuoteTexts QuoteTextsFor(const quillon::QuoteRecord &quote, const PolicyEntry &policy,
                          const CompanyDetails &company);

@@ -5,6 +5,8 @@
 
 #include "Messages.h"
 
+using namespace quillon;
+
 namespace {
 
 // Display width in characters, counting UTF-8 continuation bytes as nothing.

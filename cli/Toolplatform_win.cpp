@@ -9,6 +9,8 @@
 
 #include "Filewrite.h"
 
+using namespace quillon;
+
 void UseBinaryStandardStreams()
 {
     _setmode(_fileno(stdin), _O_BINARY);

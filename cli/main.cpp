@@ -39,6 +39,8 @@
 #include "Pdfbatch.h"
 #include "Pdfquote.h"
 #include "Quotefile.h"
+
+using namespace quillon;
 #endif
 
 

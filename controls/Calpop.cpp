@@ -15,6 +15,8 @@
 #include "Dateedit.h"
 #include "Shortdate.h"
 
+using namespace quillon;
+
 namespace {
 
 const QColor kSilver(192, 192, 192);

@@ -1,5 +1,7 @@
 #include "Ctlsettings.h"
 
+using namespace quillon;
+
 namespace {
 LocaleSettings &storage()
 {

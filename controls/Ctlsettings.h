@@ -6,5 +6,5 @@
 // reads them once at start-up and installs them here before creating any
 // window; until then (and in tests that do not set them) they are the C
 // locale's defaults.
-const LocaleSettings &ControlLocale();
-void SetControlLocale(const LocaleSettings &settings);
+const quillon::LocaleSettings &ControlLocale();
+void SetControlLocale(const quillon::LocaleSettings &settings);

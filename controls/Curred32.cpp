@@ -8,6 +8,8 @@
 #include "Ctlsettings.h"
 #include "Dispfmt.h"
 
+using namespace quillon;
+
 namespace {
 
 // Keys that move or delete without producing a character work as in any edit.
@@ -83,7 +85,7 @@ void TCurrencyEdit::setDisplayFormat(const QString &format)
     if (format == m_displayFormat)
         return;
     // Check the format before storing it, so a refused one leaves the field as it was.
-    const ::DisplayFormat checked(format.toStdString());
+    const quillon::DisplayFormat checked(format.toStdString());
     m_displayFormat = format;
     setText(QString::fromStdString(checked.format(m_value, ControlLocale())));
 }
@@ -96,12 +98,12 @@ void TCurrencyEdit::commitEdit()
 
 void TCurrencyEdit::FormatText()
 {
-    setText(QString::fromStdString(::FormatText(m_value, m_displayFormat.toStdString(), ControlLocale())));
+    setText(QString::fromStdString(quillon::FormatText(m_value, m_displayFormat.toStdString(), ControlLocale())));
 }
 
 void TCurrencyEdit::ParseText()
 {
-    if (const auto value = ::ParseText(text().toStdString(), ControlLocale()))
+    if (const auto value = quillon::ParseText(text().toStdString(), ControlLocale()))
         m_value = *value;
     else
         QApplication::beep();

@@ -16,6 +16,8 @@
 #include "Messages.h"
 #include "Shortdate.h"
 
+using namespace quillon;
+
 namespace {
 
 const QColor kSilver(192, 192, 192);

@@ -6,6 +6,8 @@
 
 #include "Messages.h"
 
+using namespace quillon;
+
 namespace {
 QString &titleStorage()
 {

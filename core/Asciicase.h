@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace quillon {
+
 // Names that files spell in any case (settings sections and keys, the
 // columns of a batch) match the same way in every locale. The C library's
 // tolower follows the process's locale, and under tr_TR or az_AZ it does not
@@ -27,3 +29,5 @@ constexpr bool EqualAsciiNoCase(std::string_view a, std::string_view b)
     return a.size() == b.size()
         && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
 }
+
+} // namespace quillon

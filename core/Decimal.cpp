@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace quillon {
+
 namespace {
 
 using u64 = std::uint64_t;
@@ -308,3 +310,5 @@ void RoundToDecimals(DecimalDigits &d, int decimals)
     if (d.count == 0)
         d.exponent = 0;
 }
+
+} // namespace quillon

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace quillon {
+
 // Exact conversion of an extended value to a limited number of significant
 // decimal digits, the first step of every display format.
 
@@ -60,3 +62,5 @@ inline std::uint64_t RoundToDecimalUnits(long double value, int decimals)
 {
     return RoundToDecimalUnits(BitsOf(value), decimals);
 }
+
+} // namespace quillon

@@ -9,6 +9,8 @@
 #include "Decimal.h"
 #include "Messages.h"
 
+namespace quillon {
+
 namespace {
 
 constexpr int kFixedPrecision = 18;
@@ -518,3 +520,5 @@ std::string FormatGeneral(long double value, const LocaleSettings &locale)
     appendGeneral(out, value, locale);
     return out;
 }
+
+} // namespace quillon

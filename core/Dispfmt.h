@@ -9,6 +9,8 @@
 #include "Localeset.h"
 #include "Readback.h"
 
+namespace quillon {
+
 // Display formats: how a field turns its extended Value into text, and how it
 // reads a number back out of whatever text it holds.
 //
@@ -93,3 +95,5 @@ std::string FormatText(long double value, std::string_view format, const LocaleS
 // separator, no grouping; exponent form ("1E18", "1.5E-5") past 15 integer
 // digits or below 0.0001.
 std::string FormatGeneral(long double value, const LocaleSettings &locale);
+
+} // namespace quillon

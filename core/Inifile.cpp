@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+namespace quillon {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -234,3 +236,5 @@ fs::path DefaultSettingsPath()
 {
     return quillon::platform::SettingsFolder() / "Quillon32.Ini";
 }
+
+} // namespace quillon

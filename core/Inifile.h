@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace quillon {
+
 // A settings file of the Windows INI kind, kept byte for byte: a read finds
 // its section and key whatever their case and returns the value trimmed (or
 // the default); a write changes only its own line, or adds the key at the
@@ -86,3 +88,5 @@ std::filesystem::path DefaultSettingsPath();
 // $HOME, or the user's home folder from the password database; on Windows
 // %USERPROFILE%.
 std::filesystem::path HomeFolder();
+
+} // namespace quillon

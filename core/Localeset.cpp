@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <optional>
 
+namespace quillon {
+
 namespace {
 
 // The locale name that governs a category, by the POSIX precedence rules,
@@ -297,3 +299,5 @@ LocaleSettings ReadSystemLocaleSettings()
     readDates(settings);
     return settings;
 }
+
+} // namespace quillon

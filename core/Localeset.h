@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+namespace quillon {
+
 // The user's number and date conventions, read once at start-up and passed to
 // every conversion. The defaults are those of the C/POSIX locale.
 struct LocaleSettings
@@ -64,3 +66,5 @@ std::vector<std::string> PlaceDigits(const std::vector<std::string> &altDigits);
 // the punctuation that first follows a numeric field ('/' where none does).
 // Unknown directives are dropped.
 void ApplyPosixDateFormat(LocaleSettings &settings, const std::string &posixFormat);
+
+} // namespace quillon

@@ -1,5 +1,7 @@
 #include "Messages.h"
 
+namespace quillon {
+
 namespace Messages {
 
 namespace {
@@ -116,3 +118,5 @@ std::string ErrorDisplayText(std::string_view message)
 }
 
 } // namespace Messages
+
+} // namespace quillon

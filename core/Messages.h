@@ -6,6 +6,8 @@
 
 #include "Urefund.h"
 
+namespace quillon {
+
 // The program's own texts, kept in one place for the window program and the
 // command-line tool alike.
 
@@ -66,3 +68,5 @@ std::string PrintableText(std::string_view text);
 std::string ErrorDisplayText(std::string_view message);
 
 } // namespace Messages
+
+} // namespace quillon

@@ -207,7 +207,7 @@ fs::path SettingsFolder()
 
 } // namespace quillon::platform
 
-fs::path HomeFolder()
+fs::path quillon::HomeFolder()
 {
     const char *home = std::getenv("HOME");
     if (home && *home == '/')

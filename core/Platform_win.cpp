@@ -183,7 +183,7 @@ fs::path SettingsFolder()
 
 } // namespace quillon::platform
 
-fs::path HomeFolder()
+fs::path quillon::HomeFolder()
 {
     const wchar_t *profile = _wgetenv(L"USERPROFILE");
     if (profile && *profile)

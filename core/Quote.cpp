@@ -3,6 +3,8 @@
 #include "Messages.h"
 #include "Shortdate.h"
 
+namespace quillon {
+
 namespace {
 
 constexpr auto kPR12 = &QuoteRecord::PR12;
@@ -137,3 +139,5 @@ std::string_view RangeName(DayRange range)
     }
     return "in-range";
 }
+
+} // namespace quillon

@@ -8,6 +8,8 @@
 #include "Localeset.h"
 #include "Urefund.h"
 
+namespace quillon {
+
 // One quote, as the main window makes it and every output shows it: the
 // three input texts read as the window reads them, the calculation, and the
 // texts of the day count and the sixteen figures in their display formats.
@@ -108,3 +110,5 @@ long double FigureValue(const RefundQuote &quote, const QuoteFigure &figure);
 // False for the pro-rated figures of a negative day count, which were not
 // worked: outputs that can say so leave them empty.
 bool FigureWorked(const RefundQuote &quote, const QuoteFigure &figure);
+
+} // namespace quillon

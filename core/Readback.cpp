@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace quillon {
+
 namespace {
 
 // strtold's work may grow with the square of the digits it is given
@@ -337,3 +339,5 @@ std::optional<long double> ParseAmount(std::string_view text, const LocaleSettin
         return std::nullopt;
     return number.value(negative);
 }
+
+} // namespace quillon

@@ -5,6 +5,8 @@
 
 #include "Localeset.h"
 
+namespace quillon {
+
 // Reading figures back out of text, in the locale's own notation: its decimal
 // separator is the decimal point and its thousands separator groups the
 // integer digits, in threes as figures are shown or in the locale's own
@@ -27,3 +29,5 @@ std::optional<long double> ParseText(std::string_view text, const LocaleSettings
 // and "1234.5" are amounts; "1e5", "abc123", "0x10" and "1,5" (in a locale
 // that groups with the comma) are not.
 std::optional<long double> ParseAmount(std::string_view text, const LocaleSettings &locale);
+
+} // namespace quillon

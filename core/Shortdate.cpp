@@ -9,6 +9,8 @@
 #include "Messages.h"
 #include "Platform.h"
 
+namespace quillon {
+
 using namespace std::chrono;
 
 namespace {
@@ -513,3 +515,5 @@ void SetTodayForTesting(std::optional<int> day)
 {
     g_todayOverride = day;
 }
+
+} // namespace quillon

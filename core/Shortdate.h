@@ -7,6 +7,8 @@
 
 #include "Localeset.h"
 
+namespace quillon {
+
 // Day numbers and the date conversions shared by the whole program.
 //
 // A day number counts whole days from 30 December 1899 (day 0) on the
@@ -71,3 +73,5 @@ std::string StartupDateText(int day, const LocaleSettings &locale, int today);
 int Today();
 // Fixes (or with nullopt, releases) the date Today() returns.
 void SetTodayForTesting(std::optional<int> day);
+
+} // namespace quillon

@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace quillon {
+
 namespace {
 
 // Factors are written as float literals so that each is the single-precision
@@ -95,3 +97,5 @@ float ShortRateFactor(PolicyTerm term, int days)
     const auto &byDay = term == PolicyTerm::ptTwelveMonth ? kByDay12 : kByDay6;
     return byDay[static_cast<std::size_t>(days)];
 }
+
+} // namespace quillon

@@ -4,6 +4,8 @@
 
 #include "Extended.h"
 
+namespace quillon {
+
 // The two fixed short-rate tables: the share of the premium an insurer keeps
 // when a policy is cancelled after a given number of days in force.
 
@@ -29,3 +31,5 @@ std::span<const ShortRateRow> ShortRateTable(PolicyTerm term);
 // The earned factor for a day count. Counts the table does not cover (below 0,
 // above 365) give 0; the calculation never uses the table past a term's end.
 float ShortRateFactor(PolicyTerm term, int days);
+
+} // namespace quillon

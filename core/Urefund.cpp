@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace quillon {
+
 namespace {
 
 // The divisors are applied as multiplications by the nearest extended values
@@ -106,3 +108,5 @@ RefundQuote CalculateRefundQuote(long double premium, int inceptionDay, int canc
     quote.Term6 = termResult(premium, quote.Days, PolicyTerm::ptSixMonth);
     return quote;
 }
+
+} // namespace quillon

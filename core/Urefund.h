@@ -3,6 +3,8 @@
 #include "Extended.h"
 #include "Urates.h"
 
+namespace quillon {
+
 // The refund arithmetic: from a premium and two day numbers, the days in force
 // and the earned and unearned figures of a 12-month and a 6-month policy by
 // the short-rate and the pro-rata method. Nothing here rounds: amounts and
@@ -57,3 +59,5 @@ ProRataWorking ProRataPermille(int dayCount, PolicyTerm term);
 // Pure and total: any premium (zero and negative included) and any two day
 // numbers give a result; an out-of-range day count is reported in Range.
 RefundQuote CalculateRefundQuote(long double premium, int inceptionDay, int cancellationDay);
+
+} // namespace quillon

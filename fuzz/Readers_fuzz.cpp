@@ -9,6 +9,8 @@
 #include "Dispfmt.h"
 #include "Shortdate.h"
 
+using namespace quillon;
+
 namespace {
 
 void check(bool condition)

@@ -17,6 +17,8 @@
 #include "Company.h"
 #include "Inifile.h"
 
+using namespace quillon;
+
 namespace {
 
 constexpr std::array<std::string_view, 9> kKeys = {"Co", "Add1", "Add2", "City", "State", "Zip", "Phone", "Fax",

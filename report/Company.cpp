@@ -4,6 +4,8 @@
 
 #include "Inifile.h"
 
+using namespace quillon;
+
 namespace {
 
 struct Key

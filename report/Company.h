@@ -2,7 +2,9 @@
 
 #include <QString>
 
+namespace quillon {
 class IniFile;
+}
 
 // The company details printed at the head of every quote, as the settings
 // file holds them. CityLine is never stored: it is composed from City, State
@@ -26,12 +28,12 @@ struct CompanyDetails
 // Minihelp, empty text otherwise) and is not reported; so does a file that
 // could not be read. A value that is not UTF-8 is taken as Latin-1, so every
 // byte shows as a character. Composes CityLine.
-CompanyDetails ReadCompanyDetails(const IniFile &ini);
+CompanyDetails ReadCompanyDetails(const quillon::IniFile &ini);
 
 // Sets the nine keys of section REQUIRED in `ini`, in the order above, for
 // one IniFile::save(). A value that reads the same as the file's keeps the
 // file's bytes, whatever their encoding; a changed value is written as UTF-8.
-void WriteCompanyDetails(IniFile &ini, const CompanyDetails &details);
+void WriteCompanyDetails(quillon::IniFile &ini, const CompanyDetails &details);
 
 // The details a save from the company dialog writes: each key the clerk
 // changed (`edited` differs from `opened`, what the dialog showed when it
@@ -39,7 +41,7 @@ void WriteCompanyDetails(IniFile &ini, const CompanyDetails &details);
 // file as it is now, holds, so a change another window or a hand edit made
 // since the dialog opened survives; and where the file has no such key, the
 // value the dialog opened with. Composes CityLine.
-CompanyDetails MergeCompanyDetails(const CompanyDetails &opened, const CompanyDetails &edited, const IniFile &current);
+CompanyDetails MergeCompanyDetails(const CompanyDetails &opened, const CompanyDetails &edited, const quillon::IniFile &current);
 
 // City, a comma, State, two spaces, Zip; nothing trimmed, so three empty
 // parts still give ",  ".

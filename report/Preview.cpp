@@ -20,6 +20,8 @@
 #include "Quotefile.h"
 #include "Quotepaint.h"
 
+using namespace quillon;
+
 // A quote read back from a file. Saving it writes back the bytes as read:
 // drawing it again would save a picture of the page, many times the size
 // and without its text.

@@ -17,6 +17,8 @@
 
 #include "Uprpt.h"
 
+using namespace quillon;
+
 void ApplyPaperChoice(QPrinter &printer, const PrinterChoice &choice)
 {
     // Full-page mode first: in it any margins are accepted, and the page is

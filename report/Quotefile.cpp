@@ -9,6 +9,8 @@
 
 #include "Quotepaint.h"
 
+using namespace quillon;
+
 namespace {
 
 QString reasonText(const std::string &reason)

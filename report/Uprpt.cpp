@@ -8,6 +8,8 @@
 #include "Messages.h"
 #include "Quote.h"
 
+using namespace quillon;
+
 TFQReport *FQReport = nullptr;
 
 const QuoteItem *QuotePage::item(const QString &name) const

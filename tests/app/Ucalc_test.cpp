@@ -25,6 +25,8 @@
 #include "../support/Locales.h"
 #include "../support/Modalwatch.h"
 
+using namespace quillon;
+
 namespace {
 
 constexpr int kToday = 46363; // 12/7/2026

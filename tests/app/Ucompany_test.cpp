@@ -18,6 +18,8 @@
 #include "Ucompany.h"
 #include "../support/Modalwatch.h"
 
+using namespace quillon;
+
 class TestCompanyInfo : public QObject
 {
     Q_OBJECT

@@ -8,6 +8,8 @@
 #include "Batchread.h"
 #include "Csv.h"
 
+using namespace quillon;
+
 namespace {
 
 using Records = std::vector<std::vector<std::string>>;

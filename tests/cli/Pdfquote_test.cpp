@@ -12,6 +12,8 @@
 #include "Quotefile.h"
 #include "Shortdate.h"
 
+using namespace quillon;
+
 void PrintTo(const QString &text, std::ostream *out)
 {
     *out << '"' << text.toStdString() << '"';

@@ -22,6 +22,8 @@
 #include "Localeset.h"
 #include "../support/Locales.h"
 
+using namespace quillon;
+
 namespace {
 
 struct ToolRun

@@ -9,6 +9,8 @@
 #include "Messages.h"
 #include "Shortdate.h"
 
+using namespace quillon;
+
 namespace {
 
 constexpr int kToday = 46363; // 12/7/2026, a Monday

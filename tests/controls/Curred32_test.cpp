@@ -9,6 +9,8 @@
 #include "Messages.h"
 #include "../support/Fieldwindow.h"
 
+using namespace quillon;
+
 Q_DECLARE_METATYPE(Qt::Key)
 Q_DECLARE_METATYPE(Qt::KeyboardModifiers)
 

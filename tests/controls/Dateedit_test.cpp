@@ -12,6 +12,8 @@
 #include "../support/Fieldwindow.h"
 #include "../support/Modalwatch.h"
 
+using namespace quillon;
+
 namespace {
 constexpr int kToday = 46363; // 12/7/2026
 }

@@ -8,6 +8,8 @@
 #include "../support/Locales.h"
 #include "Messages.h"
 
+using namespace quillon;
+
 namespace {
 
 struct FormatCase

@@ -24,6 +24,10 @@
 #include "Localeset.h"
 #include "../support/Locales.h"
 
+using namespace quillon;
+
+namespace quillon {
+
 // Reaches the digit way that DisplayFormat keeps private.
 struct DisplayFormatByDigits
 {
@@ -34,6 +38,8 @@ struct DisplayFormatByDigits
         return out;
     }
 };
+
+} // namespace quillon
 
 namespace {
 

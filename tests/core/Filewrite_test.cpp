@@ -11,6 +11,8 @@
 #include "Filewrite.h"
 #include "Filewrite_sys.h"
 
+using namespace quillon;
+
 // The writer on the system it runs on, Linux or Windows alike. The faults
 // of each step are driven on Linux by the settings-file tests.
 

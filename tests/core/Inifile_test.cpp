@@ -15,6 +15,8 @@
 #include "Inifile.h"
 #include "../support/Settingsdriver.h"
 
+using namespace quillon;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -24,6 +24,8 @@
 #include "Shortdate.h"
 #include "../support/Locales.h"
 
+using namespace quillon;
+
 namespace {
 
 constexpr int kToday = 46363; // 12/7/2026

@@ -10,6 +10,8 @@
 #include "Shortdate.h"
 #include "../support/Environment.h"
 
+using namespace quillon;
+
 namespace {
 
 struct PosixCase

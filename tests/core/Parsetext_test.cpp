@@ -11,6 +11,8 @@
 #include "Localeset.h"
 #include "../support/Locales.h"
 
+using namespace quillon;
+
 namespace {
 
 struct ParseCase

@@ -8,6 +8,8 @@
 #include "Messages.h"
 #include "Shortdate.h"
 
+using namespace quillon;
+
 namespace {
 
 using namespace std::chrono;

@@ -7,6 +7,8 @@
 
 #include "Urates.h"
 
+using namespace quillon;
+
 namespace {
 
 // The last day of each row, read off the printed rate cards column by column.

@@ -9,6 +9,8 @@
 #include "Shortdate.h"
 #include "Urefund.h"
 
+using namespace quillon;
+
 namespace {
 
 using namespace std::chrono;

@@ -10,6 +10,8 @@
 #include "Inifile.h"
 #include "../support/Settingsdriver.h"
 
+using namespace quillon;
+
 namespace fs = std::filesystem;
 
 void PrintTo(const QString &text, std::ostream *out)

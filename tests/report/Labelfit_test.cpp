@@ -15,6 +15,8 @@
 #include "Quotepaint.h"
 #include "Uprpt.h"
 
+using namespace quillon;
+
 void PrintTo(const QString &text, std::ostream *out)
 {
     *out << '"' << text.toStdString() << '"';

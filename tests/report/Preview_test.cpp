@@ -25,6 +25,8 @@
 #include "Quotefile.h"
 #include "Uprpt.h"
 
+using namespace quillon;
+
 
 namespace {
 

@@ -26,6 +26,8 @@
 #include "Quotefile.h"
 #include "Uprpt.h"
 
+using namespace quillon;
+
 namespace {
 
 // Set in a child run: which save to make, and over what file.

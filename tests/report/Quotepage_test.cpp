@@ -17,6 +17,8 @@
 #include "Quotepaint.h"
 #include "Uprpt.h"
 
+using namespace quillon;
+
 void PrintTo(const QString &text, std::ostream *out)
 {
     *out << '"' << text.toStdString() << '"';

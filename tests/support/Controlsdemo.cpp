@@ -11,6 +11,8 @@
 #include "Errordisplay.h"
 #include "Shortdate.h"
 
+using namespace quillon;
+
 int main(int argc, char **argv)
 {
     QuillonApplication app(argc, argv);

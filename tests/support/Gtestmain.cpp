@@ -2,6 +2,8 @@
 
 #include "Fpu.h"
 
+using namespace quillon;
+
 // The tests' own main where a thread may start below full x87 precision.
 int main(int argc, char **argv)
 {

@@ -6,9 +6,9 @@
 #include "Localeset.h"
 
 // A locale that writes 1.234,50: comma for decimals, point for thousands.
-inline LocaleSettings commaDecimalLocale()
+inline quillon::LocaleSettings commaDecimalLocale()
 {
-    LocaleSettings locale;
+    quillon::LocaleSettings locale;
     locale.decimalSeparator = ",";
     locale.thousandSeparator = ".";
     return locale;
@@ -16,10 +16,10 @@ inline LocaleSettings commaDecimalLocale()
 
 // The settings of an installed locale, read as the program reads them at
 // start-up; the process goes back to the C locale afterwards.
-inline LocaleSettings namedLocale(const char *name)
+inline quillon::LocaleSettings namedLocale(const char *name)
 {
     setenv("LC_ALL", name, 1);
-    LocaleSettings settings = ReadSystemLocaleSettings();
+    quillon::LocaleSettings settings = quillon::ReadSystemLocaleSettings();
     setenv("LC_ALL", "C", 1);
     return settings;
 }

@@ -12,6 +12,8 @@
 #include "Company.h"
 #include "Inifile.h"
 
+using namespace quillon;
+
 namespace {
 
 QString CompanyDetails::*const kFields[] = {
