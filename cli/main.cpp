@@ -39,9 +39,9 @@
 #include "Pdfbatch.h"
 #include "Pdfquote.h"
 #include "Quotefile.h"
+#endif
 
 using namespace quillon;
-#endif
 
 
 namespace {
