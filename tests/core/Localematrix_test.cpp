@@ -48,11 +48,11 @@ const LocaleCase kLocales[] = {
     // No thousands separator in the locale: grouping must not fall back on
     // the comma, its decimal separator.
     {"pt_PT.UTF-8", "$1\u00A0234\u00A0567,50", "3/5/2026", "03/05/2026"},
-    // Grouped 12,34,567 and 1’234’567; then legacy character sets (KOI8-R, GBK).
+    // Grouped 12,34,567 and 1’234’567; then legacy character sets (KOI8-R, EUC-JP).
     {"en_IN.UTF-8", "$1,234,567.50", "3/5/2026", "03/05/26"},
     {"de_CH.UTF-8", "$1\u2019234\u2019567.50", "3.5.2026", "03.05.2026"},
     {"ru_RU.koi8r", "$1\u00A0234\u00A0567,50", "3.5.2026", "03.05.2026"},
-    {"zh_CN.gbk", "$1,234,567.50", "2026/5/3", "2026年05月03日"},
+    {"ja_JP.eucjp", "$1,234,567.50", "2026/5/3", "2026年05月03日"},
     {"ja_JP.UTF-8", "$1,234,567.50", "2026/5/3", "2026年05月03日"},
 #ifndef _WIN32
     // As the C library has them (Windows has other patterns for these).
@@ -160,10 +160,8 @@ std::string cLibraryAmount(const char *name, long double value)
 TEST_P(LocaleMatrix, AmountsAsShownAreAmountsToTheCommandLine)
 {
 #ifndef _WIN32
-    for (const long double value : {1234567.5L, -123456789012.25L, 0.5L}) { // as the C library groups them
+    for (const long double value : {1234567.5L, -123456789012.25L, 0.5L}) // as the C library groups them
         EXPECT_EQ(ParseAmount(cLibraryAmount(GetParam().name, value), locale), value);
-        EXPECT_EQ(ParseText(cLibraryAmount(GetParam().name, value), locale), value);
-    }
 #endif
     for (const long double value : figureValues()) {
         const std::string shown = FormatText(value, kAmountFormat, locale);
@@ -244,7 +242,9 @@ TEST(EveryLocale, ReadsItsOwnDatesAsTheDaysTheyMean)
 INSTANTIATE_TEST_SUITE_P(Locales, LocaleMatrix, ::testing::ValuesIn(kLocales),
                          [](const ::testing::TestParamInfo<LocaleCase> &param) {
                              std::string name = param.param.name;
-                             return name.substr(0, name.find('.'));
+                             if (const std::size_t dot = name.find('.'); dot != std::string::npos)
+                                 name = name.ends_with(".UTF-8") ? name.substr(0, dot) : name.replace(dot, 1, "_");
+                             return name;
                          });
 
 } // namespace
