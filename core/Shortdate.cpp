@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <ctime>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "Asciicase.h"
@@ -290,17 +292,27 @@ std::string twoDigits(unsigned value)
     return {char('0' + value / 10 % 10), char('0' + value % 10)};
 }
 
-// Built once for each pattern a thread meets: a batch reads two dates a row
-// in one locale.
-const DateLayout &dateLayout(const LocaleSettings &locale)
+// Built once for each pattern: a batch reads two dates a row in one locale.
+std::shared_ptr<const DateLayout> dateLayout(const LocaleSettings &locale)
 {
-    thread_local std::optional<std::pair<std::string, char>> key;
-    thread_local DateLayout layout;
-    if (!key || key->first != locale.shortDatePattern || key->second != locale.dateSeparator) {
-        layout = LayoutBuilder(locale.dateSeparator).build(locale.shortDatePattern);
-        key.emplace(locale.shortDatePattern, locale.dateSeparator);
+    // One layout for the whole process, shared by a batch's threads. No
+    // thread_local: objects with destructors in thread storage crash a
+    // MinGW-built program when a batch's worker threads end.
+    struct Cached
+    {
+        std::string pattern;
+        char separator = 0;
+        std::shared_ptr<const DateLayout> layout;
+    };
+    static std::mutex mutex;
+    static Cached cached;
+    const std::lock_guard lock(mutex);
+    if (!cached.layout || cached.pattern != locale.shortDatePattern || cached.separator != locale.dateSeparator) {
+        cached.layout = std::make_shared<const DateLayout>(LayoutBuilder(locale.dateSeparator).build(locale.shortDatePattern));
+        cached.pattern = locale.shortDatePattern;
+        cached.separator = locale.dateSeparator;
     }
-    return layout;
+    return cached.layout;
 }
 
 } // namespace
@@ -333,7 +345,8 @@ int DaysInMonth(int year, int month)
 
 std::optional<int> TryParseShortDate(std::string_view text, const LocaleSettings &locale, int today)
 {
-    const DateLayout &layout = dateLayout(locale);
+    const std::shared_ptr<const DateLayout> shared = dateLayout(locale);
+    const DateLayout &layout = *shared;
     DateScanner scan(text, locale, layout);
     if (layout.eraFirst)
         scan.skipToDigit(); // an era name before the date
@@ -479,7 +492,8 @@ std::string FormatShortDate(int day, const LocaleSettings &locale)
 
 std::string DateFieldPattern(const LocaleSettings &locale)
 {
-    const DateLayout &layout = dateLayout(locale);
+    const std::shared_ptr<const DateLayout> shared = dateLayout(locale);
+    const DateLayout &layout = *shared;
     std::string pattern;
     for (const Part part : layout.order) {
         if (!pattern.empty())
