@@ -371,7 +371,11 @@ void TfrmCalPop::paintTitle(QPainter &painter)
     const QRect band = titleBand();
     painter.fillRect(band, kSilver);
     painter.setFont(m_boldFont);
-    const std::string title = FormatDatePattern(m_selected, "mmmm d, yyyy", ControlLocale());
+    // The year as the date fields write it: in the locale's era where its
+    // short date counts years so (2569 under th_TH, not 2026).
+    const LocaleSettings &locale = ControlLocale();
+    const std::string title =
+        FormatDatePattern(m_selected, locale.eraYearOffset ? "mmmm d, eeee" : "mmmm d, yyyy", locale);
     painter.drawText(band, Qt::AlignCenter | Qt::TextSingleLine, QString::fromStdString(title));
 }
 
