@@ -9,12 +9,6 @@ namespace {
 
 constexpr std::size_t kFlushAt = 1 << 16;
 
-// A figure as the outputs show it: empty where it was not worked.
-std::string_view shownFigure(const QuoteRecord &quote, const QuoteFigure &figure)
-{
-    return FigureWorked(quote.quote, figure) ? std::string_view(FigureText(quote, figure)) : std::string_view();
-}
-
 std::string lineMessage(std::size_t line, std::string_view message)
 {
     if (message.empty())
@@ -54,7 +48,7 @@ public:
             out += RangeName(quote.quote.Range);
             for (const QuoteFigure &figure : kQuoteFigures) {
                 out += ',';
-                AppendCsvField(out, shownFigure(quote, figure));
+                AppendCsvField(out, ShownFigureText(quote, figure));
             }
             out += ',';
         }
@@ -95,7 +89,7 @@ void AddQuoteColumns(nlohmann::ordered_json &object, const QuoteRecord &quote, s
     object["days"] = quote.quote.Days;
     object["range"] = RangeName(quote.quote.Range);
     for (const QuoteFigure &figure : kQuoteFigures)
-        object[std::string(figure.name)] = shownFigure(quote, figure);
+        object[std::string(figure.name)] = ShownFigureText(quote, figure);
     object["message"] = message;
 }
 

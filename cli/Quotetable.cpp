@@ -53,10 +53,7 @@ std::string QuoteTable(const QuoteRecord &quote)
     std::vector<std::vector<std::string>> rows;
     rows.push_back({"", "12 Month Policies", "", "6 Month Policies", ""});
     rows.push_back({"", "Rate", "Amount", "Rate", "Amount"});
-    // Figures not worked (pro-rated, at a negative day count) are left empty.
-    auto shown = [&](const QuoteFigure &figure) {
-        return FigureWorked(quote.quote, figure) ? FigureText(quote, figure) : std::string();
-    };
+    auto shown = [&](const QuoteFigure &figure) { return std::string(ShownFigureText(quote, figure)); };
     auto section = [&](const char *heading, bool proRated, bool applies) {
         rows.push_back({heading, "", "", "", ""});
         // The window lists the unearned row first.

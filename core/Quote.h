@@ -110,5 +110,10 @@ long double FigureValue(const RefundQuote &quote, const QuoteFigure &figure);
 // False for the pro-rated figures of a negative day count, which were not
 // worked: outputs that can say so leave them empty.
 bool FigureWorked(const RefundQuote &quote, const QuoteFigure &figure);
+// A figure as the outputs that can say so show it: empty where not worked.
+inline std::string_view ShownFigureText(const QuoteRecord &record, const QuoteFigure &figure)
+{
+    return FigureWorked(record.quote, figure) ? std::string_view(FigureText(record, figure)) : std::string_view();
+}
 
 } // namespace quillon
