@@ -57,10 +57,12 @@ void quoteChunk(BatchChunk &chunk, const Quoting &quoting)
     for (std::size_t i = 0; i < chunk.rows.size(); ++i) {
         const BatchRow &row = chunk.rows[i];
         QuoteRecord &quote = chunk.quotes[keep ? i : 0];
-        if (row.problem.empty())
+        if (!row.problem.empty())
+            quote.error = row.problem;
+        else if (keep)
             MakeQuote(quoting.columns.request(row), quoting.locale, quoting.today, quote);
         else
-            quote.error = row.problem;
+            WorkQuote(quoting.columns.request(row), quoting.locale, quoting.today, quote);
         chunk.failed = chunk.failed || !quote.ok();
         quoting.sink.format(row, quote, chunk.text);
     }
@@ -199,7 +201,7 @@ int RunBatch(std::FILE *in, std::FILE *out, const LocaleSettings &locale, int to
         error = BatchReader::headerMessage();
         return kExitUsage;
     }
-    const std::unique_ptr<TextSink> sink = TextSink::make(options.format, out);
+    const std::unique_ptr<TextSink> sink = TextSink::make(options.format, out, locale);
     const BatchRun run = QuoteRows(reader, *sink, locale, today, options.jobs, progress);
     progress.finish(run.rows, reader.bytesRead());
     if (reader.readError()) {

@@ -1,5 +1,7 @@
 #include "Batchsink.h"
 
+#include <charconv>
+
 #include "Csv.h"
 #include "Messages.h"
 
@@ -9,32 +11,50 @@ namespace {
 
 constexpr std::size_t kFlushAt = 1 << 16;
 
-std::string lineMessage(std::size_t line, std::string_view message)
+// The columns around the figures, by the names both outputs give them.
+constexpr std::string_view kLineColumn = "line";
+constexpr std::string_view kDaysColumn = "days";
+constexpr std::string_view kRangeColumn = "range";
+constexpr std::string_view kMessageColumn = "message";
+
+void appendNumber(std::string &out, long long number)
 {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    out.append(digits, std::size_t(end - digits));
+}
+
+// The message column: the row's error, or the range's message, after the
+// line the row began on; nothing when there is neither.
+void appendRowMessage(std::string &out, const BatchRow &row, const QuoteRecord &quote)
+{
+    const std::string_view message = quote.ok() ? Messages::ForRange(quote.quote.Range) : quote.error;
     if (message.empty())
-        return {};
-    std::string text = "Line " + std::to_string(line) + ": ";
-    text += message;
-    return text;
+        return;
+    out += "Line ";
+    appendNumber(out, static_cast<long long>(row.line));
+    out += ": ";
+    out += message;
 }
 
-// The message column: the row's error, or the range's message.
-std::string rowMessage(const BatchRow &row, const QuoteRecord &quote)
-{
-    return lineMessage(row.line, quote.ok() ? Messages::ForRange(quote.quote.Range) : quote.error);
-}
-
+// Every figure and text is written straight into the chunk's text and
+// quoted there as CSV or JSON needs it, never made as a string of its own
+// first: a row has seventeen figures and the batch millions of rows.
 class CsvSink : public TextSink
 {
 public:
-    explicit CsvSink(std::FILE *out) : TextSink(out)
+    CsvSink(std::FILE *out, const LocaleSettings &locale) : TextSink(out, locale)
     {
-        m_buffer += "days,range";
+        m_buffer += kDaysColumn;
+        m_buffer += ',';
+        m_buffer += kRangeColumn;
         for (const QuoteFigure &figure : kQuoteFigures) {
             m_buffer += ',';
             m_buffer += figure.name;
         }
-        m_buffer += ",message\r\n";
+        m_buffer += ',';
+        m_buffer += kMessageColumn;
+        m_buffer += "\r\n";
     }
 
     void format(const BatchRow &row, const QuoteRecord &quote, std::string &out) const override
@@ -43,42 +63,94 @@ public:
         if (!quote.ok()) {
             out.append(2 + kQuoteFigures.size(), ',');
         } else {
-            AppendCsvField(out, quote.days);
+            std::size_t start = out.size();
+            AppendDaysText(out, quote.quote, m_locale);
+            QuoteCsvFieldFrom(out, start);
             out += ',';
             out += RangeName(quote.quote.Range);
             for (const QuoteFigure &figure : kQuoteFigures) {
                 out += ',';
-                AppendCsvField(out, ShownFigureText(quote, figure));
+                start = out.size();
+                AppendShownFigure(out, quote.quote, figure, m_locale);
+                QuoteCsvFieldFrom(out, start);
             }
             out += ',';
         }
-        AppendCsvField(out, rowMessage(row, quote));
+        const std::size_t start = out.size();
+        appendRowMessage(out, row, quote);
+        QuoteCsvFieldFrom(out, start);
         out += "\r\n";
     }
 };
 
+// Makes what `out` holds from `start` on (after an opening quote) one JSON
+// string as nlohmann-json writes it. Printable ASCII other than the quote
+// and the backslash stands as it is; anything else the library escapes,
+// replacing bytes that are not UTF-8 (a Latin-1 file) rather than making
+// the whole row fail.
+void closeJsonString(std::string &out, std::size_t start)
+{
+    bool plain = true;
+    for (std::size_t i = start + 1; i < out.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(out[i]);
+        plain = plain && c >= 0x20 && c < 0x7f && c != '"' && c != '\\';
+    }
+    if (plain) {
+        out += '"';
+        return;
+    }
+    const nlohmann::json text = out.substr(start + 1);
+    out.resize(start);
+    out += text.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+// The key of a member and the colon after it: the keys are plain names.
+void appendKey(std::string &out, std::string_view key)
+{
+    out += '"';
+    out += key;
+    out += "\":";
+}
+
 class JsonLinesSink : public TextSink
 {
 public:
-    explicit JsonLinesSink(std::FILE *out) : TextSink(out) {}
+    JsonLinesSink(std::FILE *out, const LocaleSettings &locale) : TextSink(out, locale) {}
 
     void format(const BatchRow &row, const QuoteRecord &quote, std::string &out) const override
     {
-        nlohmann::ordered_json object;
-        object["line"] = row.line;
-        if (quote.ok()) {
-            AddQuoteColumns(object, quote, rowMessage(row, quote));
-        } else {
-            object["days"] = nullptr;
-            object["range"] = "";
-            for (const QuoteFigure &figure : kQuoteFigures)
-                object[std::string(figure.name)] = "";
-            object["message"] = rowMessage(row, quote);
+        out += '{';
+        appendKey(out, kLineColumn);
+        appendNumber(out, static_cast<long long>(row.line));
+        out += ',';
+        appendKey(out, kDaysColumn);
+        if (quote.ok())
+            appendNumber(out, quote.quote.Days);
+        else
+            out += "null";
+        out += ',';
+        appendKey(out, kRangeColumn);
+        std::size_t start = out.size();
+        out += '"';
+        if (quote.ok())
+            out += RangeName(quote.quote.Range);
+        closeJsonString(out, start);
+        for (const QuoteFigure &figure : kQuoteFigures) {
+            out += ',';
+            appendKey(out, figure.name);
+            start = out.size();
+            out += '"';
+            if (quote.ok())
+                AppendShownFigure(out, quote.quote, figure, m_locale);
+            closeJsonString(out, start);
         }
-        // Bytes that are not UTF-8 (a Latin-1 file) are replaced rather than
-        // making the whole row fail.
-        out += object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-        out += '\n';
+        out += ',';
+        appendKey(out, kMessageColumn);
+        start = out.size();
+        out += '"';
+        appendRowMessage(out, row, quote);
+        closeJsonString(out, start);
+        out += "}\n";
     }
 };
 
@@ -86,23 +158,23 @@ public:
 
 void AddQuoteColumns(nlohmann::ordered_json &object, const QuoteRecord &quote, std::string_view message)
 {
-    object["days"] = quote.quote.Days;
-    object["range"] = RangeName(quote.quote.Range);
+    object[std::string(kDaysColumn)] = quote.quote.Days;
+    object[std::string(kRangeColumn)] = RangeName(quote.quote.Range);
     for (const QuoteFigure &figure : kQuoteFigures)
         object[std::string(figure.name)] = ShownFigureText(quote, figure);
-    object["message"] = message;
+    object[std::string(kMessageColumn)] = message;
 }
 
-TextSink::TextSink(std::FILE *out) : m_out(out)
+TextSink::TextSink(std::FILE *out, const LocaleSettings &locale) : m_locale(locale), m_out(out)
 {
     m_buffer.reserve(kFlushAt * 2);
 }
 
-std::unique_ptr<TextSink> TextSink::make(BatchFormat format, std::FILE *out)
+std::unique_ptr<TextSink> TextSink::make(BatchFormat format, std::FILE *out, const LocaleSettings &locale)
 {
     if (format == BatchFormat::JsonLines)
-        return std::make_unique<JsonLinesSink>(out);
-    return std::make_unique<CsvSink>(out);
+        return std::make_unique<JsonLinesSink>(out, locale);
+    return std::make_unique<CsvSink>(out, locale);
 }
 
 bool TextSink::write(const BatchChunk &chunk)

@@ -30,7 +30,8 @@ class BatchSink
 {
 public:
     virtual ~BatchSink() = default;
-    // True when write() needs every row's quote, not only the text made of it.
+    // True when write() needs every row's quote with the texts of its
+    // fields, not only the text format() made of its figures.
     virtual bool keepsQuotes() const { return false; }
     // On a worker thread, for each row of a chunk in order, after its quote.
     virtual void format(const BatchRow &, const quillon::QuoteRecord &, std::string &) const {}
@@ -49,8 +50,9 @@ enum class BatchFormat
 class TextSink : public BatchSink
 {
 public:
-    // The sink of `format`, with anything that goes before the first row.
-    static std::unique_ptr<TextSink> make(BatchFormat format, std::FILE *out);
+    // The sink of `format`, with anything that goes before the first row;
+    // the figures are shown in `locale`.
+    static std::unique_ptr<TextSink> make(BatchFormat format, std::FILE *out, const quillon::LocaleSettings &locale);
 
     bool write(const BatchChunk &chunk) override;
     // Writes what is left and flushes the stream; false when any output
@@ -58,8 +60,9 @@ public:
     bool finish();
 
 protected:
-    explicit TextSink(std::FILE *out);
+    TextSink(std::FILE *out, const quillon::LocaleSettings &locale);
     std::string m_buffer;
+    const quillon::LocaleSettings &m_locale;
 
 private:
     bool flush();

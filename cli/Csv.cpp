@@ -236,22 +236,30 @@ bool CsvReader::next(std::vector<std::string> &fields)
 
 void AppendCsvField(std::string &out, std::string_view field)
 {
+    const std::size_t start = out.size();
+    out += field;
+    QuoteCsvFieldFrom(out, start);
+}
+
+void QuoteCsvFieldFrom(std::string &out, std::size_t start)
+{
     // One pass with plain comparisons: this runs for every figure of every
     // row, and a search for a set of characters costs more than the field.
     bool special = false;
     bool quote = false;
-    for (const char c : field) {
+    for (std::size_t i = start; i < out.size(); ++i) {
+        const char c = out[i];
         special = special || c == ',' || c == '"' || c == '\r' || c == '\n';
         quote = quote || c == '"';
     }
-    if (!special) {
-        out += field;
+    if (!special)
         return;
-    }
-    out += '"';
     if (!quote) {
-        out += field;
+        out.insert(out.begin() + std::ptrdiff_t(start), '"');
     } else {
+        const std::string field = out.substr(start);
+        out.resize(start);
+        out += '"';
         for (const char c : field) {
             if (c == '"')
                 out += '"';

@@ -80,3 +80,6 @@ private:
 
 // Appends one field, quoted only when it holds a comma, a quote, CR or LF.
 void AppendCsvField(std::string &out, std::string_view field);
+// Makes what `out` holds from `start` on one field as AppendCsvField writes
+// it, for a field written straight into the output.
+void QuoteCsvFieldFrom(std::string &out, std::size_t start);

@@ -35,6 +35,15 @@ void formatInto(std::string &out, long double value, std::string_view format, co
     compiled(format).appendTo(out, value, locale);
 }
 
+const DisplayFormat &compiledFor(const QuoteFigure &figure);
+
+// A figure's text, shown or not.
+void appendFigure(std::string &out, const RefundQuote &quote, const QuoteFigure &figure,
+                  const LocaleSettings &locale)
+{
+    compiledFor(figure).appendTo(out, FigureValue(quote, figure), locale);
+}
+
 } // namespace
 
 const std::array<QuoteFigure, 16> kQuoteFigures = {{
@@ -56,6 +65,24 @@ const std::array<QuoteFigure, 16> kQuoteFigures = {{
     {"SR6ERate", 6, false, false, true, kShortRateFormat, kSR6, &MethodTexts::ERate},
     {"SR6URate", 6, false, true, true, kShortRateFormat, kSR6, &MethodTexts::URate},
 }};
+
+namespace {
+
+// Each figure's format found once, so that a row's sixteen figures do not
+// compare format texts to find theirs.
+const DisplayFormat &compiledFor(const QuoteFigure &figure)
+{
+    static const std::array<const DisplayFormat *, kQuoteFigures.size()> formats = [] {
+        std::array<const DisplayFormat *, kQuoteFigures.size()> all{};
+        for (std::size_t i = 0; i < all.size(); ++i)
+            all[i] = &compiled(kQuoteFigures[i].format);
+        return all;
+    }();
+    const std::size_t index = std::size_t(&figure - kQuoteFigures.data());
+    return index < formats.size() ? *formats[index] : compiled(figure.format);
+}
+
+} // namespace
 
 const QuoteFigure &QuoteFigureOf(int months, bool proRated, bool unearned, bool rate)
 {
@@ -82,23 +109,54 @@ long double FigureValue(const RefundQuote &quote, const QuoteFigure &figure)
     return figure.unearned ? method.Unearned : method.Earned;
 }
 
-void FillQuoteRecord(long double premium, int startDay, int endDay, const LocaleSettings &locale,
-                     QuoteRecord &record)
+namespace {
+
+void workValues(long double premium, int startDay, int endDay, QuoteRecord &record)
 {
     record.error.clear();
     record.premium = premium;
     record.startDay = startDay;
     record.endDay = endDay;
     record.quote = CalculateRefundQuote(premium, startDay, endDay);
-    formatInto(record.premiumText, premium, kPremiumFieldFormat, locale);
-    record.startText = DateFieldText(startDay, locale);
-    record.endText = DateFieldText(endDay, locale);
-    formatInto(record.days, static_cast<long double>(record.quote.Days), kDaysFieldFormat, locale);
-    for (const QuoteFigure &figure : kQuoteFigures)
-        formatInto(record.*figure.method.*figure.text, FigureValue(record.quote, figure), figure.format, locale);
 }
 
-void MakeQuote(const QuoteRequest &request, const LocaleSettings &locale, int today, QuoteRecord &record)
+void fillTexts(QuoteRecord &record, const LocaleSettings &locale)
+{
+    formatInto(record.premiumText, record.premium, kPremiumFieldFormat, locale);
+    record.startText = DateFieldText(record.startDay, locale);
+    record.endText = DateFieldText(record.endDay, locale);
+    record.days.clear();
+    AppendDaysText(record.days, record.quote, locale);
+    for (const QuoteFigure &figure : kQuoteFigures) {
+        std::string &text = record.*figure.method.*figure.text;
+        text.clear();
+        appendFigure(text, record.quote, figure, locale);
+    }
+}
+
+} // namespace
+
+void FillQuoteRecord(long double premium, int startDay, int endDay, const LocaleSettings &locale,
+                     QuoteRecord &record)
+{
+    workValues(premium, startDay, endDay, record);
+    fillTexts(record, locale);
+}
+
+void AppendDaysText(std::string &out, const RefundQuote &quote, const LocaleSettings &locale)
+{
+    static const DisplayFormat &days = compiled(kDaysFieldFormat);
+    days.appendTo(out, static_cast<long double>(quote.Days), locale);
+}
+
+void AppendShownFigure(std::string &out, const RefundQuote &quote, const QuoteFigure &figure,
+                       const LocaleSettings &locale)
+{
+    if (FigureWorked(quote, figure))
+        appendFigure(out, quote, figure, locale);
+}
+
+void WorkQuote(const QuoteRequest &request, const LocaleSettings &locale, int today, QuoteRecord &record)
 {
     record.type = request.type;
     record.error.clear();
@@ -120,7 +178,14 @@ void MakeQuote(const QuoteRequest &request, const LocaleSettings &locale, int to
         }
         days[i] = *parsed;
     }
-    FillQuoteRecord(*premium, days[0], days[1], locale, record);
+    workValues(*premium, days[0], days[1], record);
+}
+
+void MakeQuote(const QuoteRequest &request, const LocaleSettings &locale, int today, QuoteRecord &record)
+{
+    WorkQuote(request, locale, today, record);
+    if (record.ok())
+        fillTexts(record, locale);
 }
 
 QuoteRecord MakeQuote(const QuoteRequest &request, const LocaleSettings &locale, int today)

@@ -71,6 +71,12 @@ QuoteRecord MakeQuote(const QuoteRequest &request, const LocaleSettings &locale,
 // The same into a record kept between quotes, so a batch reuses its strings.
 void MakeQuote(const QuoteRequest &request, const LocaleSettings &locale, int today, QuoteRecord &record);
 
+// Reads the texts and works the quote as MakeQuote does, but leaves the
+// record's texts as they were: for an output that writes the figures
+// straight into its own text (AppendDaysText, AppendShownFigure), so that
+// no figure passes through a string of its own.
+void WorkQuote(const QuoteRequest &request, const LocaleSettings &locale, int today, QuoteRecord &record);
+
 // From a premium and two day numbers already read: the window's own way in,
 // since its premium field holds a value rather than the text typed.
 void FillQuoteRecord(long double premium, int startDay, int endDay, const LocaleSettings &locale,
@@ -115,5 +121,10 @@ inline std::string_view ShownFigureText(const QuoteRecord &record, const QuoteFi
 {
     return FigureWorked(record.quote, figure) ? std::string_view(FigureText(record, figure)) : std::string_view();
 }
+// The same two texts appended to `out`, made from the quote's values with
+// the formats the record's texts are made with.
+void AppendDaysText(std::string &out, const RefundQuote &quote, const LocaleSettings &locale);
+void AppendShownFigure(std::string &out, const RefundQuote &quote, const QuoteFigure &figure,
+                       const LocaleSettings &locale);
 
 } // namespace quillon

@@ -185,6 +185,10 @@ TEST(CsvWriter, QuotesOnlyWhatNeedsQuoting)
         std::string out;
         AppendCsvField(out, c.field);
         EXPECT_EQ(out, c.written) << c.field;
+        // Written in place after the fields before it, only its own bytes are quoted.
+        std::string row = std::string("\"a,b\",") + c.field;
+        QuoteCsvFieldFrom(row, 6);
+        EXPECT_EQ(row, std::string("\"a,b\",") + c.written) << c.field;
     }
 }
 
