@@ -85,10 +85,15 @@ TfrmCalPop::TfrmCalPop(TDateEdit *field)
     m_rowHeight = roundHalfEven(4.0 / 3.0 * metrics.height());
     setFixedSize(21 * m_unit + 8, 8 * m_rowHeight + 2);
 
-    // Positions are worked out as on a single screen whose origin is 0, 0.
-    const QScreen *screen = field->screen() ? field->screen() : QGuiApplication::primaryScreen();
+    // The popup keeps to the screen that shows the field, which on a second
+    // monitor does not start at 0, 0 and may not be the window's own.
     const QRect client(field->mapToGlobal(QPoint(0, 0)), field->size());
-    move(placement(client, size(), screen ? screen->geometry().size() : QSize(1024, 768)));
+    QScreen *screen = QGuiApplication::screenAt(client.center());
+    if (!screen)
+        screen = field->screen();
+    if (screen)
+        setScreen(screen);
+    move(placement(client, size(), screen ? screen->geometry() : QRect(0, 0, 1024, 768)));
 
     // A text that is not a date lets the conversion error leave the
     // constructor and no popup is shown. The date field's button checks the
@@ -103,14 +108,15 @@ TfrmCalPop::TfrmCalPop(TDateEdit *field)
     m_tracking = false;
 }
 
-QPoint TfrmCalPop::placement(const QRect &field, const QSize &size, const QSize &screen)
+QPoint TfrmCalPop::placement(const QRect &field, const QSize &size, const QRect &screen)
 {
     const int bottom = field.top() + field.height();
+    const int screenRight = screen.left() + screen.width(), screenBottom = screen.top() + screen.height();
     int x = field.left() + 1;
-    if (x + size.width() > screen.width())
-        x = screen.width() - size.width() - 1;
+    if (x + size.width() > screenRight)
+        x = screenRight - size.width() - 1;
     int y = bottom + 1;
-    if (y + size.height() > screen.height())
+    if (y + size.height() > screenBottom)
         y = field.top() - size.height(); // above the field, touching it
     return {x, y};
 }

@@ -43,8 +43,9 @@ public:
 
     // Where a popup of `size` goes for a field whose client area on screen is
     // `field` (right and bottom exclusive): just below and aligned with it,
-    // moved left or above the field where it would leave the screen.
-    static QPoint placement(const QRect &field, const QSize &size, const QSize &screen);
+    // moved left or above the field where it would leave `screen`, the
+    // field's own screen in the coordinates of the whole desktop.
+    static QPoint placement(const QRect &field, const QSize &size, const QRect &screen);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

@@ -371,19 +371,26 @@ private slots:
     void placement_data()
     {
         QTest::addColumn<QRect>("field");
+        QTest::addColumn<QRect>("screen");
         QTest::addColumn<QPoint>("expected");
-        // A 176 by 138 popup on a 1024 by 768 screen; fields 121 by 21.
-        QTest::newRow("room below and to the right") << QRect(100, 200, 121, 21) << QPoint(101, 222);
-        QTest::newRow("just fits at the right edge") << QRect(847, 200, 121, 21) << QPoint(848, 222);
-        QTest::newRow("one pixel too wide moves left") << QRect(848, 200, 121, 21) << QPoint(847, 222);
-        QTest::newRow("just fits above the bottom edge") << QRect(100, 608, 121, 21) << QPoint(101, 630);
-        QTest::newRow("one pixel too low goes above the field") << QRect(100, 609, 121, 21) << QPoint(101, 471);
+        // A 176 by 138 popup; fields 121 by 21.
+        const QRect first(0, 0, 1024, 768), right(1024, 0, 1280, 1024), below(0, 768, 1024, 768);
+        QTest::newRow("room below and to the right") << QRect(100, 200, 121, 21) << first << QPoint(101, 222);
+        QTest::newRow("just fits at the right edge") << QRect(847, 200, 121, 21) << first << QPoint(848, 222);
+        QTest::newRow("one pixel too wide moves left") << QRect(848, 200, 121, 21) << first << QPoint(847, 222);
+        QTest::newRow("just fits above the bottom edge") << QRect(100, 608, 121, 21) << first << QPoint(101, 630);
+        QTest::newRow("one pixel too low goes above the field") << QRect(100, 609, 121, 21) << first << QPoint(101, 471);
+        // A second monitor's edges are its own, not the first one's.
+        QTest::newRow("right-hand monitor, one pixel too wide") << QRect(2128, 200, 121, 21) << right << QPoint(2127, 222);
+        QTest::newRow("right-hand monitor, below the first one's height") << QRect(1100, 800, 121, 21) << right << QPoint(1101, 822);
+        QTest::newRow("lower monitor, one pixel too low") << QRect(100, 1377, 121, 21) << below << QPoint(101, 1239);
     }
     void placement()
     {
         QFETCH(QRect, field);
+        QFETCH(QRect, screen);
         QFETCH(QPoint, expected);
-        QCOMPARE(TfrmCalPop::placement(field, QSize(176, 138), QSize(1024, 768)), expected);
+        QCOMPARE(TfrmCalPop::placement(field, QSize(176, 138), screen), expected);
     }
 
     void painting_data()
