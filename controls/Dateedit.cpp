@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <QtMath>
 
 #include "Calpop.h"
 #include "Ctlsettings.h"
@@ -25,27 +26,36 @@ const QColor kGrey(128, 128, 128);
 
 } // namespace
 
-QPixmap DateButtonGlyph(int width, int height)
+QPixmap DateButtonGlyph(int width, int height, qreal devicePixelRatio)
 {
-    if (width <= 0 || height <= 0)
+    if (width <= 0 || height <= 0 || devicePixelRatio <= 0)
         return {};
-    QImage image(width, height, QImage::Format_RGB32);
+    QImage image(qCeil(width * devicePixelRatio), qCeil(height * devicePixelRatio), QImage::Format_RGB32);
+    image.setDevicePixelRatio(devicePixelRatio);
     image.fill(kSilver);
     const int w = width / 2;
     const int h = height / 2;
     QPainter painter(&image);
+    // At 1x the strokes land on whole pixels as they always have. Scaled,
+    // each becomes a stroke one pixel wide through the middle of those
+    // pixels, drawn in hard steps of the screen's own pixels like the 1x
+    // picture (smoothed, the thin lines look out of focus).
+    const bool scaled = devicePixelRatio != 1;
     painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setPen(QPen(Qt::white, 0));
+    if (scaled)
+        painter.translate(0.5, 0.5);
+    const qreal penWidth = scaled ? 1 : 0;
+    painter.setPen(QPen(Qt::white, penWidth));
     painter.drawLine(w, 1, 1, h);
     painter.drawLine(1, h, w, height - 2);
-    painter.setPen(QPen(kGrey, 0));
+    painter.setPen(QPen(kGrey, penWidth));
     painter.drawLine(w, height - 2, width - 2, h);
     painter.drawLine(width - 2, h, w, 1);
-    painter.end();
     // Each stroke stops short of its end point, so the closing grey stroke
     // leaves the top point white.
-    if (w < width && 1 < height)
-        image.setPixelColor(w, 1, Qt::white);
+    painter.resetTransform();
+    painter.fillRect(QRectF(w, 1, 1, 1), Qt::white);
+    painter.end();
     return QPixmap::fromImage(image);
 }
 
@@ -150,8 +160,14 @@ void TDateEdit::layoutButton()
 {
     const int side = height();
     m_button->setGeometry(width() - side, 0, side, side);
-    m_glyph = DateButtonGlyph(side - 4, side - 4);
+    drawGlyph();
     m_button->update();
+}
+
+void TDateEdit::drawGlyph()
+{
+    const int side = height();
+    m_glyph = DateButtonGlyph(side - 4, side - 4, m_button->devicePixelRatio());
 }
 
 void TDateEdit::focusOutEvent(QFocusEvent *event)
@@ -196,7 +212,13 @@ std::optional<int> ParseShortDateOrShowError(const QString &text)
 
 void TDateButton::paintEvent(QPaintEvent *)
 {
-    const QPixmap &glyph = static_cast<TDateEdit *>(parentWidget())->glyph();
+    // The field may have moved to a screen of another scale since the glyph
+    // was drawn.
+    auto *field = static_cast<TDateEdit *>(parentWidget());
+    if (field->glyph().devicePixelRatio() != devicePixelRatio())
+        field->drawGlyph();
+    const QPixmap &glyph = field->glyph();
+    const QSize glyphSize = glyph.deviceIndependentSize().toSize();
     QStylePainter painter(this);
     QStyleOptionButton option;
     option.initFrom(this);
@@ -204,5 +226,5 @@ void TDateButton::paintEvent(QPaintEvent *)
     painter.drawControl(QStyle::CE_PushButtonBevel, option);
     // Centred, and nudged down-right while pressed like any glyph button.
     const int shift = isDown() ? 1 : 0;
-    painter.drawPixmap((width() - glyph.width()) / 2 + shift, (height() - glyph.height()) / 2 + shift, glyph);
+    painter.drawPixmap((width() - glyphSize.width()) / 2 + shift, (height() - glyphSize.height()) / 2 + shift, glyph);
 }

@@ -68,6 +68,7 @@ private:
     friend class TDateButton;
     void leave();
     void layoutButton();
+    void drawGlyph();
 
     TDateButton *m_button;
     QPixmap m_glyph;
@@ -81,5 +82,7 @@ private:
 std::optional<int> ParseShortDateOrShowError(const QString &text);
 
 // Draws the button's diamond glyph: W x H, light grey, lit on its left half
-// and shaded on its right half.
-QPixmap DateButtonGlyph(int width, int height);
+// and shaded on its right half, in pixels of the given device pixel ratio
+// (1.5 gives a picture 1.5 times as many pixels across, drawn for that
+// size rather than enlarged).
+QPixmap DateButtonGlyph(int width, int height, qreal devicePixelRatio = 1);

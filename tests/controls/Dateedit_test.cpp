@@ -68,27 +68,39 @@ private slots:
     void glyphIsALitAndShadedDiamond_data()
     {
         QTest::addColumn<int>("side");
-        QTest::newRow("21 pixels") << 21;
-        QTest::newRow("36 pixels") << 36;
+        QTest::addColumn<qreal>("ratio"); // device pixels to a pixel
+        QTest::newRow("21 pixels") << 21 << 1.0;
+        QTest::newRow("36 pixels") << 36 << 1.0;
+        QTest::newRow("21 pixels at 2x") << 21 << 2.0;
+        QTest::newRow("21 pixels at 1.5x") << 21 << 1.5;
     }
 
     void glyphIsALitAndShadedDiamond()
     {
         QFETCH(int, side);
-        const QImage glyph = DateButtonGlyph(side, side).toImage();
+        QFETCH(qreal, ratio);
+        const QImage glyph = DateButtonGlyph(side, side, ratio).toImage();
+        QCOMPARE(glyph.devicePixelRatio(), ratio);
+        // Pixels named as at 1x, read in the middle of their device pixels.
+        const auto pixel = [&](int x, int y) { return glyph.pixelColor(int((x + 0.5) * ratio), int((y + 0.5) * ratio)); };
         const int w = side / 2;
         const int h = side / 2;
         const QColor silver(192, 192, 192), grey(128, 128, 128), white(Qt::white);
-        QCOMPARE(glyph.pixelColor(0, 0), silver);
-        QCOMPARE(glyph.pixelColor(w, h), silver);                 // the inside stays flat
-        QCOMPARE(glyph.pixelColor(w, 1), white);                  // top point
-        QCOMPARE(glyph.pixelColor(1, h), white);                  // left point
-        const int t = (w - 1) / 2;                                // halfway down the upper-left edge
-        QCOMPARE(glyph.pixelColor(w - t, 1 + t), white);
-        QCOMPARE(glyph.pixelColor(w + t, side - 2 - t), grey);   // and up the lower-right one
-        QCOMPARE(glyph.pixelColor(w, side - 2), grey);            // bottom point
-        QCOMPARE(glyph.pixelColor(side - 2, h), grey);            // right point
-        QCOMPARE(glyph.pixelColor(side - 1, side - 1), silver);
+        QCOMPARE(pixel(0, 0), silver);
+        QCOMPARE(pixel(w, h), silver);                 // the inside stays flat
+        QCOMPARE(pixel(w, 1), white);                  // top point
+        QCOMPARE(pixel(1, h), white);                  // left point
+        const int t = (w - 1) / 2;                     // halfway down the upper-left edge
+        QCOMPARE(pixel(w - t, 1 + t), white);
+        QCOMPARE(pixel(w + t, side - 2 - t), grey);   // and up the lower-right one
+        QCOMPARE(pixel(w, side - 2), grey);            // bottom point
+        QCOMPARE(pixel(side - 2, h), grey);            // right point
+        QCOMPARE(pixel(side - 1, side - 1), silver);
+        // Sharp at every scale: drawn for its pixels, not enlarged with blended colours.
+        for (int y = 0; y < glyph.height(); ++y)
+            for (int x = 0; x < glyph.width(); ++x)
+                QVERIFY2(QList<QColor>({silver, grey, white}).contains(glyph.pixelColor(x, y)),
+                         qPrintable(QStringLiteral("blended at %1, %2").arg(x).arg(y)));
     }
 
     void resizingRedrawsTheGlyph()
