@@ -50,6 +50,10 @@ TFGIS::TFGIS(QWidget *parent)
     }
     for (QLabel *caption : {ui->Label13, ui->Label14, ui->Label15, ui->Label18})
         caption->adjustSize();
+    // The first date field is the policy's effective date in both quotation
+    // types, though its caption reads "Inception Date" until the first
+    // switch; its calendar button is named after it.
+    ui->DateStart->setAccessibleName(QString::fromLatin1(Messages::CaptionsFor(false).start));
     buildMenu();
     wire();
     FormCreate();

@@ -1,10 +1,13 @@
 #include "Calpop.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QPolygon>
 #include <QScreen>
 #include <algorithm>
@@ -63,6 +66,132 @@ void drawOutline(QPainter &painter, const QRect &r, const QColor &colour)
     painter.fillRect(QRect(r.right(), r.top(), 1, r.height()), colour);
 }
 
+// The year as the date fields write it: in the locale's era where its
+// short date counts years so (2569 under th_TH, not 2026).
+std::string withYear(const std::string &pattern)
+{
+    return pattern + (ControlLocale().eraYearOffset ? "eeee" : "yyyy");
+}
+
+QString formatDay(int day, const std::string &pattern)
+{
+    return QString::fromStdString(FormatDatePattern(day, withYear(pattern), ControlLocale()));
+}
+
+// The selected day as a child of the popup, the one thing in it that takes
+// the keys: its name is the whole date, so each move is read out in full.
+// A list item rather than a table cell, as screen readers speak the new name
+// of a focused item but take a cell's for a repeat.
+class SelectedDayAccessible : public QAccessibleInterface
+{
+public:
+    explicit SelectedDayAccessible(TfrmCalPop *popup)
+        : m_popup(popup)
+    {
+    }
+
+    bool isValid() const override { return m_popup; }
+    QObject *object() const override { return nullptr; }
+    QWindow *window() const override { return m_popup ? m_popup->windowHandle() : nullptr; }
+    QAccessibleInterface *parent() const override { return QAccessible::queryAccessibleInterface(m_popup); }
+    QAccessibleInterface *child(int) const override { return nullptr; }
+    QAccessibleInterface *childAt(int, int) const override { return nullptr; }
+    QAccessibleInterface *focusChild() const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
+    QAccessible::Role role() const override { return QAccessible::ListItem; }
+    void setText(QAccessible::Text, const QString &) override {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        return t == QAccessible::Name && m_popup ? m_popup->selectedDateText() : QString();
+    }
+
+    QRect rect() const override
+    {
+        if (!m_popup)
+            return {};
+        const QRect cell = m_popup->cellRect(m_popup->currentCell());
+        return QRect(m_popup->mapToGlobal(cell.topLeft()), cell.size());
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state;
+        state.focusable = state.selectable = state.selected = true;
+        state.focused = m_popup && m_popup->isActiveWindow();
+        state.invisible = !m_popup || !m_popup->isVisible();
+        return state;
+    }
+
+private:
+    QPointer<TfrmCalPop> m_popup;
+};
+
+// The popup as a dialog named after its field ("Policy effective date
+// calendar"), describing the month it shows, with the selected day as its
+// only child.
+class CalendarAccessible : public QAccessibleWidget
+{
+public:
+    explicit CalendarAccessible(TfrmCalPop *popup)
+        : QAccessibleWidget(popup, QAccessible::Dialog)
+        , m_day(QAccessible::registerAccessibleInterface(new SelectedDayAccessible(popup)))
+    {
+    }
+    ~CalendarAccessible() override { QAccessible::deleteAccessibleInterface(m_day); }
+
+    QString text(QAccessible::Text t) const override
+    {
+        auto *popup = static_cast<TfrmCalPop *>(widget());
+        switch (t) {
+        case QAccessible::Name: {
+            const QString name = static_cast<TDateEdit *>(popup->parentWidget())->calendarName();
+            return name.isEmpty() ? TfrmCalPop::tr("Calendar") : name;
+        }
+        case QAccessible::Description: return popup->monthText();
+        case QAccessible::Value: return popup->selectedDateText();
+        default: return QAccessibleWidget::text(t);
+        }
+    }
+
+    int childCount() const override { return 1; }
+    QAccessibleInterface *child(int index) const override
+    {
+        return index == 0 ? QAccessible::accessibleInterface(m_day) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        return child && child == QAccessible::accessibleInterface(m_day) ? 0 : -1;
+    }
+    QAccessibleInterface *focusChild() const override
+    {
+        return widget()->isActiveWindow() ? child(0) : nullptr;
+    }
+    QAccessibleInterface *childAt(int x, int y) const override
+    {
+        QAccessibleInterface *day = child(0);
+        return day->rect().contains(x, y) ? day : nullptr;
+    }
+
+private:
+    QAccessible::Id m_day;
+};
+
+QAccessibleInterface *calendarAccessible(const QString &className, QObject *object)
+{
+    if (className == QLatin1String(TfrmCalPop::staticMetaObject.className()) && object->isWidgetType())
+        return new CalendarAccessible(static_cast<TfrmCalPop *>(object));
+    return nullptr;
+}
+
+void announce(TfrmCalPop *popup, QAccessible::Event type, int child = -1)
+{
+    QAccessibleEvent event(popup, type);
+    event.setChild(child);
+    QAccessible::updateAccessibility(&event);
+}
+
 } // namespace
 
 TfrmCalPop::TfrmCalPop(TDateEdit *field)
@@ -73,6 +202,8 @@ TfrmCalPop::TfrmCalPop(TDateEdit *field)
     // missing, the substitute is taken at that size too.
     , m_font(QStringLiteral("MS Sans Serif"), 8)
 {
+    static const bool speaks = (QAccessible::installFactory(calendarAccessible), true);
+    Q_UNUSED(speaks);
     setModal(true);
     QPalette background = palette();
     background.setColor(QPalette::Window, kSilver);
@@ -119,6 +250,16 @@ QPoint TfrmCalPop::placement(const QRect &field, const QSize &size, const QRect 
     if (y + size.height() > screenBottom)
         y = field.top() - size.height(); // above the field, touching it
     return {x, y};
+}
+
+QString TfrmCalPop::monthText() const
+{
+    return formatDay(m_selected, "mmmm ");
+}
+
+QString TfrmCalPop::selectedDateText() const
+{
+    return formatDay(m_selected, "dddd, mmmm d, ");
 }
 
 QString TfrmCalPop::cellText(int cell) const
@@ -194,6 +335,7 @@ bool TfrmCalPop::holdsDay(int cell) const
 
 void TfrmCalPop::MoveDays(int n)
 {
+    const int before = m_selected;
     m_previousCell = m_currentCell;
     m_previousYear = m_year;
     m_previousMonth = m_month;
@@ -203,8 +345,19 @@ void TfrmCalPop::MoveDays(int n)
     m_selected = int(std::clamp<long long>(target, kFirstWritableDayNumber, kLastDayNumber));
     takeApart();
     m_currentCell = firstCell() + int(m_day) - 1;
-    if (m_month != m_previousMonth || m_year != m_previousYear)
+    const bool newMonth = m_month != m_previousMonth || m_year != m_previousYear;
+    if (newMonth)
         FillDayTable();
+    // Every move that lands on another day is read out, whichever way it
+    // came (keys, a drag, the month buttons); one stopped at either end of
+    // the calendar says nothing.
+    if (m_selected == before)
+        return;
+    if (newMonth)
+        announce(this, QAccessible::DescriptionChanged);
+    announce(this, QAccessible::NameChanged, 0);
+    if (isActiveWindow())
+        announce(this, QAccessible::Focus, 0);
 }
 
 void TfrmCalPop::pageUp()
@@ -347,6 +500,15 @@ void TfrmCalPop::mouseReleaseEvent(QMouseEvent *)
         closeWithDate();
 }
 
+void TfrmCalPop::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    // The popup takes no focus itself, so Qt tells no one where the keys go:
+    // the selected day has them from the moment the popup is active.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        announce(this, QAccessible::Focus, 0);
+}
+
 void TfrmCalPop::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
@@ -377,12 +539,7 @@ void TfrmCalPop::paintTitle(QPainter &painter)
     const QRect band = titleBand();
     painter.fillRect(band, kSilver);
     painter.setFont(m_boldFont);
-    // The year as the date fields write it: in the locale's era where its
-    // short date counts years so (2569 under th_TH, not 2026).
-    const LocaleSettings &locale = ControlLocale();
-    const std::string title =
-        FormatDatePattern(m_selected, locale.eraYearOffset ? "mmmm d, eeee" : "mmmm d, yyyy", locale);
-    painter.drawText(band, Qt::AlignCenter | Qt::TextSingleLine, QString::fromStdString(title));
+    painter.drawText(band, Qt::AlignCenter | Qt::TextSingleLine, formatDay(m_selected, "mmmm d, "));
 }
 
 void TfrmCalPop::paintWeekdays(QPainter &painter)

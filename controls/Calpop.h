@@ -26,6 +26,12 @@ public:
     int rowHeight() const { return m_rowHeight; } // h
     QString cellText(int cell) const;             // cells 1 to 42
 
+    // What a screen reader is told: the month shown ("December 2026") and
+    // the selected day ("Monday, December 7, 2026"), in the locale's names
+    // and with the year as the title writes it.
+    QString monthText() const;
+    QString selectedDateText() const;
+
     // Geometry, relative to the popup's top-left corner.
     QRect previousMonthButton() const;
     QRect nextMonthButton() const;
@@ -53,6 +59,7 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     int firstCell() const;

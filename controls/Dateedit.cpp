@@ -1,5 +1,7 @@
 #include "Dateedit.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QFocusEvent>
@@ -23,6 +25,69 @@ namespace {
 
 const QColor kSilver(192, 192, 192);
 const QColor kGrey(128, 128, 128);
+
+// Captions are written in title case ("Cancellation Date"); inside a longer
+// name they read as a phrase: "Cancellation date calendar". A word in
+// capitals throughout, such as an abbreviation, keeps them.
+QString sentenceCase(const QString &caption)
+{
+    QStringList words = caption.split(QLatin1Char(' '));
+    for (qsizetype i = 1; i < words.size(); ++i) {
+        QString &word = words[i];
+        if (word.size() > 1 && word.at(0).isUpper() && word.sliced(1) == word.sliced(1).toLower())
+            word[0] = word.at(0).toLower();
+    }
+    return words.join(QLatin1Char(' '));
+}
+
+// The date button as assistive technology sees it: a push button named after
+// its field whenever it is asked, so the caption the window gives the field
+// for the quotation type in use is the one read.
+class DateButtonAccessible : public QAccessibleWidget
+{
+public:
+    explicit DateButtonAccessible(QPushButton *button)
+        : QAccessibleWidget(button, QAccessible::Button)
+    {
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t != QAccessible::Name || !widget()->accessibleName().isEmpty())
+            return QAccessibleWidget::text(t);
+        const QString name = static_cast<TDateEdit *>(widget()->parentWidget())->calendarName();
+        return name.isEmpty() ? TDateButton::tr("Open calendar") : name;
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.pressed = button()->isDown();
+        return state;
+    }
+
+    QStringList actionNames() const override { return QStringList(pressAction()) + QAccessibleWidget::actionNames(); }
+
+    void doAction(const QString &action) override
+    {
+        // Later, as a click would come: the calendar's modal loop must not
+        // run inside the request that pressed the button.
+        if (action == pressAction())
+            button()->animateClick();
+        else
+            QAccessibleWidget::doAction(action);
+    }
+
+private:
+    QPushButton *button() const { return static_cast<QPushButton *>(widget()); }
+};
+
+QAccessibleInterface *dateButtonAccessible(const QString &className, QObject *object)
+{
+    if (className == QLatin1String(TDateButton::staticMetaObject.className()) && object->isWidgetType())
+        return new DateButtonAccessible(static_cast<TDateButton *>(object));
+    return nullptr;
+}
 
 } // namespace
 
@@ -65,7 +130,8 @@ TDateButton::TDateButton(TDateEdit *field)
     resize(17, 17);
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::ArrowCursor);
-    setAccessibleName(tr("Open calendar"));
+    static const bool named = (QAccessible::installFactory(dateButtonAccessible), true);
+    Q_UNUSED(named);
     connect(this, &QPushButton::clicked, field, &TDateEdit::openCalendar);
     field->installEventFilter(this);
 }
@@ -133,6 +199,15 @@ void TDateEdit::SetDate(int day)
 {
     setText(QString::fromStdString(DateFieldText(day, ControlLocale())));
     setModified(true);
+}
+
+QString TDateEdit::calendarName() const
+{
+    // Qt's own reading of the field's name: its accessible name, or else
+    // the caption of the label it is the buddy of.
+    const QAccessibleInterface *field = QAccessible::queryAccessibleInterface(const_cast<TDateEdit *>(this));
+    const QString name = field ? field->text(QAccessible::Name).trimmed() : QString();
+    return name.isEmpty() ? QString() : sentenceCase(name) + tr(" calendar");
 }
 
 void TDateEdit::openCalendar()

@@ -45,6 +45,12 @@ public:
     TDateButton *button() const { return m_button; }
     const QPixmap &glyph() const { return m_glyph; }
 
+    // What the button and its popup are called for assistive technology:
+    // the field's own name in sentence case with " calendar" ("Policy
+    // effective date calendar" for the field captioned "Policy Effective
+    // date"), or nothing for a field without a name.
+    QString calendarName() const;
+
     // Opens the calendar popup on the field's date (or today for an empty
     // field). A text that is not a date shows the conversion error in the
     // general error display and no popup opens.

@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QPaintEvent>
 #include <QtTest>
 #include <memory>
@@ -466,6 +467,42 @@ private slots:
         QTest::keyClick(popup.get(), Qt::Key_Right);
         const QImage after = popup->grab().toImage();
         QVERIFY(before.copy(band) != after.copy(band));
+    }
+
+    // A screen reader reads the month and the whole selected date after every move.
+    void speaksTheMonthAndTheSelectedDay_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<int>("key"); // 0: none
+        QTest::addColumn<QString>("month");
+        QTest::addColumn<QString>("day");
+        QTest::newRow("opened on the field's date") << "C" << "12/7/2026" << 0 << "December 2026" << "Monday, December 7, 2026";
+        QTest::newRow("right within the month") << "C" << "12/7/2026" << int(Qt::Key_Right) << "December 2026" << "Tuesday, December 8, 2026";
+        QTest::newRow("page down into the next year") << "C" << "12/7/2026" << int(Qt::Key_PageDown) << "January 2027" << "Thursday, January 7, 2027";
+        QTest::newRow("end a year back") << "C" << "12/7/2026" << int(Qt::Key_End) << "December 2025" << "Sunday, December 7, 2025";
+        QTest::newRow("right on the calendar's last day") << "C" << "12/31/9999" << int(Qt::Key_Right) << "December 9999" << "Friday, December 31, 9999";
+        QTest::newRow("the locale's names") << "de_DE.UTF-8" << "7.12.2026" << int(Qt::Key_Up) << "November 2026" << "Montag, November 30, 2026";
+    }
+    void speaksTheMonthAndTheSelectedDay()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, start);
+        QFETCH(int, key);
+        QFETCH(QString, month);
+        QFETCH(QString, day);
+        SetControlLocale(namedLocale(locale.toLatin1().constData()));
+        Open popup(start);
+        QApplication::setActiveWindow(popup.get());
+        QVERIFY(QTest::qWaitForWindowActive(popup.get()));
+        if (key)
+            QTest::keyClick(popup.get(), Qt::Key(key));
+        QAccessibleInterface *dialog = QAccessible::queryAccessibleInterface(popup.get());
+        QCOMPARE(dialog->text(QAccessible::Description), month);
+        QAccessibleInterface *selected = dialog->child(0);
+        QCOMPARE(dialog->focusChild(), selected);
+        QCOMPARE(selected->text(QAccessible::Name), day);
+        QVERIFY(selected->state().focused && selected->state().selected);
     }
 
     void repaintAfterAMove_data()

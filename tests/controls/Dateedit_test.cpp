@@ -1,4 +1,6 @@
+#include <QAccessible>
 #include <QClipboard>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QtTest>
 #include <stdexcept>
@@ -101,6 +103,40 @@ private slots:
             for (int x = 0; x < glyph.width(); ++x)
                 QVERIFY2(QList<QColor>({silver, grey, white}).contains(glyph.pixelColor(x, y)),
                          qPrintable(QStringLiteral("blended at %1, %2").arg(x).arg(y)));
+    }
+
+    // Assistive technology tells the two date buttons and their popups apart
+    // by the field each belongs to.
+    void calendarIsNamedAfterItsField_data()
+    {
+        QTest::addColumn<QString>("caption");    // of the label whose buddy the field is
+        QTest::addColumn<QString>("fieldName");  // the field's own accessible name
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("popup");
+        QTest::newRow("inception") << "Policy Effective date" << "" << "Policy effective date calendar" << "Policy effective date calendar";
+        QTest::newRow("cancellation") << "Cancellation Date" << "" << "Cancellation date calendar" << "Cancellation date calendar";
+        QTest::newRow("an abbreviation keeps its capitals") << "&Date of ACH Debit" << "" << "Date of ACH debit calendar" << "Date of ACH debit calendar";
+        QTest::newRow("the field's own name goes before the caption") << "Inception Date" << "Policy effective date" << "Policy effective date calendar" << "Policy effective date calendar";
+        QTest::newRow("a field without a name") << "" << "" << "Open calendar" << "Calendar";
+    }
+
+    void calendarIsNamedAfterItsField()
+    {
+        QFETCH(QString, caption);
+        QFETCH(QString, fieldName);
+        QFETCH(QString, button);
+        QFETCH(QString, popup);
+        QWidget window;
+        auto *field = new TDateEdit(&window);
+        if (!caption.isEmpty())
+            (new QLabel(caption, &window))->setBuddy(field);
+        field->setAccessibleName(fieldName);
+        QAccessibleInterface *pushButton = QAccessible::queryAccessibleInterface(field->button());
+        QCOMPARE(pushButton->text(QAccessible::Name), button);
+        TfrmCalPop calendar(field);
+        QAccessibleInterface *dialog = QAccessible::queryAccessibleInterface(&calendar);
+        QCOMPARE(dialog->role(), QAccessible::Dialog);
+        QCOMPARE(dialog->text(QAccessible::Name), popup);
     }
 
     void resizingRedrawsTheGlyph()
