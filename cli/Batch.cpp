@@ -40,8 +40,7 @@ std::string grouped(std::size_t n)
 struct Quoting
 {
     const BatchColumns &columns;
-    const LocaleSettings &locale;
-    int today;
+    const QuoteReader reader;
     const BatchSink &sink;
 };
 
@@ -60,9 +59,9 @@ void quoteChunk(BatchChunk &chunk, const Quoting &quoting)
         if (!row.problem.empty())
             quote.error = row.problem;
         else if (keep)
-            MakeQuote(quoting.columns.request(row), quoting.locale, quoting.today, quote);
+            MakeQuote(quoting.columns.request(chunk.fields, row), quoting.reader.locale, quoting.reader.today, quote);
         else
-            WorkQuote(quoting.columns.request(row), quoting.locale, quoting.today, quote);
+            WorkQuote(quoting.columns.request(chunk.fields, row), quoting.reader, quote);
         chunk.failed = chunk.failed || !quote.ok();
         quoting.sink.format(row, quote, chunk.text);
     }
@@ -72,9 +71,10 @@ void quoteChunk(BatchChunk &chunk, const Quoting &quoting)
 bool readChunk(BatchReader &reader, BatchChunk &chunk, std::size_t size)
 {
     chunk.rows.resize(size);
+    chunk.fields.clear();
     std::size_t n = 0;
     bool more = true;
-    while (n < size && (more = reader.next(chunk.rows[n])))
+    while (n < size && (more = reader.next(chunk.rows[n], chunk.fields)))
         ++n;
     chunk.rows.resize(n);
     return more;
@@ -135,7 +135,7 @@ void BatchProgress::draw(std::size_t rows, std::size_t bytesRead, bool last)
 BatchRun QuoteRows(BatchReader &reader, BatchSink &sink, const LocaleSettings &locale, int today, unsigned jobs,
                    BatchProgress &progress)
 {
-    const Quoting quoting{reader.columns(), locale, today, sink};
+    const Quoting quoting{reader.columns(), QuoteReader(locale, today), sink};
     // One job reads, quotes and writes a row at a time, as a filter does:
     // what has been written when the output fails is all the rows before.
     const std::size_t chunkRows = jobs <= 1 ? 1 : kChunkRows;

@@ -44,15 +44,14 @@ std::string fieldCountMessage(std::size_t expected, std::size_t found, bool name
 
 } // namespace
 
-QuoteRequest BatchColumns::request(const BatchRow &row) const
+QuoteRequest BatchColumns::request(const CsvFields &fields, const BatchRow &row) const
 {
-    return {row.fields[premium], row.fields[start], row.fields[end], row.type};
+    return {fields[row.first + premium], fields[row.first + start], fields[row.first + end], row.type};
 }
 
-const std::string &BatchColumns::text(const BatchRow &row, std::size_t column) const
+std::string_view BatchColumns::text(const CsvFields &fields, const BatchRow &row, std::size_t column) const
 {
-    static const std::string none;
-    return column < row.fields.size() ? row.fields[column] : none;
+    return column < row.count ? fields[row.first + column] : std::string_view();
 }
 
 bool ReadBatchHeader(const std::vector<std::string> &fields, BatchColumns &columns)
@@ -106,17 +105,21 @@ std::string BatchReader::headerMessage()
     return std::string("line 1: the first line must be the header ") + kBatchInputHeader;
 }
 
-bool BatchReader::next(BatchRow &row)
+bool BatchReader::next(BatchRow &row, CsvFields &fields)
 {
-    if (!m_csv.next(row.fields))
+    row.first = fields.size();
+    if (!m_csv.next(fields))
         return false;
+    row.count = fields.size() - row.first;
     row.line = m_csv.line();
-    row.problem = recordProblemMessage(m_csv);
+    row.problem.clear();
+    if (m_csv.problem() != CsvReader::Problem::None)
+        row.problem = recordProblemMessage(m_csv);
     row.type = QuotationType::Refund;
-    if (row.problem.empty() && row.fields.size() != m_columns.count)
-        row.problem = fieldCountMessage(m_columns.count, row.fields.size(), m_rules.fieldCountNamesColumns);
+    if (row.problem.empty() && row.count != m_columns.count)
+        row.problem = fieldCountMessage(m_columns.count, row.count, m_rules.fieldCountNamesColumns);
     if (m_rules.readType && row.problem.empty()) {
-        const std::string &kind = m_columns.text(row, m_columns.type);
+        const std::string_view kind = m_columns.text(fields, row, m_columns.type);
         if (kind == "addl")
             row.type = QuotationType::AdditionalPremium;
         else if (!kind.empty() && kind != "refund")

@@ -21,9 +21,9 @@ struct BatchColumns
                 type = std::string::npos;
 
     // The three texts to quote; only for a row without a problem, which has every column.
-    quillon::QuoteRequest request(const BatchRow &row) const;
+    quillon::QuoteRequest request(const CsvFields &fields, const BatchRow &row) const;
     // A column's text in a row: empty for a column the header does not have.
-    const std::string &text(const BatchRow &row, std::size_t column) const;
+    std::string_view text(const CsvFields &fields, const BatchRow &row, std::size_t column) const;
 };
 
 // Reads the header: the three required names in any case and order, once
@@ -38,7 +38,9 @@ struct BatchRow
     // the CSV reader could not take whole, the wrong number of fields, or a
     // quotation type that is neither refund nor addl. Empty otherwise.
     std::string problem;
-    std::vector<std::string> fields;
+    // Its fields, `count` of them from `first` on, in the CsvFields it was read into.
+    std::size_t first = 0;
+    std::size_t count = 0;
     quillon::QuotationType type = quillon::QuotationType::Refund;
 };
 
@@ -73,8 +75,9 @@ public:
     // What to say of a header that is wrong or missing.
     static std::string headerMessage();
 
-    // Reads the next row into `row`, reusing its storage; false at the end of the input.
-    bool next(BatchRow &row);
+    // Reads the next row into `row`, its fields after those `fields` holds;
+    // false at the end of the input.
+    bool next(BatchRow &row, CsvFields &fields);
 
     const BatchColumns &columns() const { return m_columns; }
     // The input line the last record began on.

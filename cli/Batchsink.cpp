@@ -70,9 +70,15 @@ public:
             out += RangeName(quote.quote.Range);
             for (const QuoteFigure &figure : kQuoteFigures) {
                 out += ',';
-                start = out.size();
-                AppendShownFigure(out, quote.quote, figure, m_locale);
-                QuoteCsvFieldFrom(out, start);
+                DisplayFormat::PlainRoom room;
+                std::string_view text;
+                if (WriteShownFigure(room, quote.quote, figure, m_locale, text)) {
+                    AppendCsvField(out, text);
+                } else {
+                    start = out.size();
+                    AppendShownFigure(out, quote.quote, figure, m_locale);
+                    QuoteCsvFieldFrom(out, start);
+                }
             }
             out += ',';
         }
@@ -88,20 +94,36 @@ public:
 // and the backslash stands as it is; anything else the library escapes,
 // replacing bytes that are not UTF-8 (a Latin-1 file) rather than making
 // the whole row fail.
-void closeJsonString(std::string &out, std::size_t start)
+bool plainJson(std::string_view text)
 {
     bool plain = true;
-    for (std::size_t i = start + 1; i < out.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(out[i]);
-        plain = plain && c >= 0x20 && c < 0x7f && c != '"' && c != '\\';
-    }
-    if (plain) {
+    for (const char c : text)
+        plain = plain && static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x7f && c != '"'
+            && c != '\\';
+    return plain;
+}
+
+void closeJsonString(std::string &out, std::size_t start)
+{
+    if (plainJson(std::string_view(out).substr(start + 1))) {
         out += '"';
         return;
     }
     const nlohmann::json text = out.substr(start + 1);
     out.resize(start);
     out += text.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+// `text` as one JSON string, in the same way.
+void appendJsonString(std::string &out, std::string_view text)
+{
+    if (plainJson(text)) {
+        out += '"';
+        out += text;
+        out += '"';
+        return;
+    }
+    out += nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 // The key of a member and the colon after it: the keys are plain names.
@@ -138,11 +160,16 @@ public:
         for (const QuoteFigure &figure : kQuoteFigures) {
             out += ',';
             appendKey(out, figure.name);
-            start = out.size();
-            out += '"';
-            if (quote.ok())
+            DisplayFormat::PlainRoom room;
+            std::string_view text;
+            if (!quote.ok() || WriteShownFigure(room, quote.quote, figure, m_locale, text)) {
+                appendJsonString(out, text);
+            } else {
+                start = out.size();
+                out += '"';
                 AppendShownFigure(out, quote.quote, figure, m_locale);
-            closeJsonString(out, start);
+                closeJsonString(out, start);
+            }
         }
         out += ',';
         appendKey(out, kMessageColumn);

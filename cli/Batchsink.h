@@ -16,6 +16,7 @@
 struct BatchChunk
 {
     std::vector<BatchRow> rows;
+    CsvFields fields; // the rows' fields
     // A quote per row for a sink that keeps them, else one record the
     // worker reuses for every row. A row the reader refused carries its
     // problem as the quote's error.

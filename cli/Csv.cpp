@@ -1,7 +1,15 @@
 #include "Csv.h"
 
+#include <array>
+#include <cstring>
+
 namespace {
 constexpr std::size_t kBufferSize = 1 << 16;
+
+// What a byte means to a field: it makes the field need quotes, and it is a
+// quote itself, doubled inside them.
+constexpr unsigned char kNeedsQuotes = 1;
+constexpr unsigned char kQuote = 2;
 
 // Where the first line of a record ends, just past its CR, LF or CRLF.
 std::size_t pastFirstLineEnd(const std::string &raw)
@@ -87,48 +95,115 @@ void CsvReader::rereadAfterFirstLine()
     m_lineEnds = m_recordLine;
 }
 
-bool CsvReader::takeWholeLine(std::vector<std::string> &fields)
+bool CsvReader::refill()
 {
-    // Most records are a line of plain fields already in the buffer: split
-    // it in one go. Anything else (a quote, a line end not yet read, a lone
-    // CR at the buffer's end, a field or a record past its limit, bytes
-    // given back) takes the byte-by-byte road.
+    // The bytes not yet taken move to the buffer's start and more are read
+    // behind them, so a line the buffer cut is whole again.
+    if (m_eof || (m_pos == 0 && m_end == m_buffer.size()))
+        return false;
+    std::memmove(m_buffer.data(), m_buffer.data() + m_pos, m_end - m_pos);
+    m_end -= m_pos;
+    m_pos = 0;
+    const std::size_t n = std::fread(m_buffer.data() + m_end, 1, m_buffer.size() - m_end, m_in);
+    m_fileBytes += n;
+    m_end += n;
+    if (n == 0) {
+        m_eof = true;
+        m_readError = std::ferror(m_in) != 0;
+    }
+    return n > 0;
+}
+
+CsvReader::Line CsvReader::splitLine(CsvFields &fields)
+{
+    // The fields of one line straight from the buffer: quoted fields too,
+    // as long as they hold no line end, and quotes after a field's first
+    // byte are its own bytes, as on the byte-by-byte road.
+    const char *const lineStart = m_buffer.data() + m_pos;
+    const char *const end = m_buffer.data() + m_end;
+    const char *p = lineStart;
+    std::string &bytes = fields.m_bytes;
+    for (;;) {
+        const std::size_t offset = bytes.size();
+        if (p < end && *p == '"') {
+            for (++p;;) {
+                const char *q = p;
+                while (q < end && *q != '"' && *q != '\r' && *q != '\n')
+                    ++q;
+                if (q == end || q + 1 == end)
+                    return Line::Partial;
+                if (*q != '"')
+                    return Line::Unusual; // a line end inside quotes
+                bytes.append(p, q);
+                if (q[1] != '"') {
+                    p = q + 1;
+                    break;
+                }
+                bytes += '"';
+                p = q + 2;
+            }
+        }
+        const char *q = p;
+        while (q < end && *q != ',' && *q != '\r' && *q != '\n')
+            ++q;
+        if (q == end)
+            return Line::Partial;
+        bytes.append(p, q);
+        if (bytes.size() - offset > m_limits.field)
+            return Line::Unusual;
+        fields.m_spans.push_back({offset, bytes.size() - offset});
+        p = q;
+        if (*p != ',')
+            break;
+        ++p;
+    }
+    if (std::size_t(p - lineStart) > m_limits.record)
+        return Line::Unusual;
+    if (*p == '\r') {
+        if (p + 1 == end)
+            return Line::Partial; // CR LF or a lone CR
+        p += p[1] == '\n' ? 2 : 1;
+    } else {
+        ++p;
+    }
+    m_pos = std::size_t(p - m_buffer.data());
+    ++m_lineEnds;
+    return Line::Taken;
+}
+
+bool CsvReader::takeWholeLine(CsvFields &fields)
+{
+    // Most records are a line already in the buffer: split it in one go.
+    // Anything else (a quoted line end, a field or a record past its limit,
+    // a line longer than the buffer, the last line without a line end,
+    // bytes given back) takes the byte-by-byte road.
     if (m_replayPos < m_replay.size())
         return false;
-    const char *begin = m_buffer.data() + m_pos;
-    const char *end = m_buffer.data() + m_end;
-    const char *stop = begin;
-    while (stop < end && *stop != '\n' && *stop != '\r' && *stop != '"')
-        ++stop;
-    if (stop == end || *stop == '"' || std::size_t(stop - begin) > m_limits.record)
-        return false;
-    std::size_t lineEnd = 1;
-    if (*stop == '\r') {
-        if (stop + 1 == end)
+    const std::size_t bytes = fields.m_bytes.size();
+    const std::size_t spans = fields.m_spans.size();
+    for (;;) {
+        const Line line = splitLine(fields);
+        if (line == Line::Taken)
+            return true;
+        fields.m_bytes.resize(bytes);
+        fields.m_spans.resize(spans);
+        if (line == Line::Unusual || !refill())
             return false;
-        lineEnd = stop[1] == '\n' ? 2 : 1;
     }
-    std::size_t count = 0;
-    for (const char *field = begin;; ++count) {
-        const char *comma = field;
-        while (comma < stop && *comma != ',')
-            ++comma;
-        if (std::size_t(comma - field) > m_limits.field)
-            return false;
-        if (fields.size() <= count)
-            fields.emplace_back();
-        fields[count].assign(field, comma);
-        if (comma == stop)
-            break;
-        field = comma + 1;
-    }
-    fields.resize(count + 1);
-    m_pos += std::size_t(stop - begin) + lineEnd;
-    ++m_lineEnds;
-    return true;
 }
 
 bool CsvReader::next(std::vector<std::string> &fields)
+{
+    m_fields.clear();
+    if (!next(m_fields))
+        return false;
+    fields.resize(m_fields.size());
+    for (std::size_t i = 0; i < m_fields.size(); ++i)
+        fields[i].assign(m_fields[i]);
+    return true;
+}
+
+bool CsvReader::next(CsvFields &fields)
 {
     if (m_atStart) {
         m_atStart = false;
@@ -148,15 +223,9 @@ bool CsvReader::next(std::vector<std::string> &fields)
         return true;
     m_capturing = true;
 
-    std::size_t count = 0;
-    auto field = [&]() -> std::string & {
-        if (fields.size() <= count)
-            fields.emplace_back();
-        std::string &f = fields[count];
-        f.clear();
-        return f;
-    };
-    std::string *current = &field();
+    std::string &bytes = fields.m_bytes;
+    std::size_t fieldOffset = bytes.size();
+    auto closeField = [&] { fields.m_spans.push_back({fieldOffset, bytes.size() - fieldOffset}); };
     bool quoted = false;
     bool fieldStart = true;
     bool crossedLine = false; // a quoted field ran over a line end
@@ -174,11 +243,11 @@ bool CsvReader::next(std::vector<std::string> &fields)
         }
     };
     auto append = [&](int c) {
-        if (current->size() >= m_limits.field) {
+        if (bytes.size() - fieldOffset >= m_limits.field) {
             giveUp(Problem::FieldTooLong);
             return false;
         }
-        *current += char(c);
+        bytes += char(c);
         return true;
     };
     for (;;) {
@@ -215,8 +284,8 @@ bool CsvReader::next(std::vector<std::string> &fields)
             break;
         }
         if (c == ',') {
-            ++count;
-            current = &field();
+            closeField();
+            fieldOffset = bytes.size();
             fieldStart = true;
             continue;
         }
@@ -230,36 +299,39 @@ bool CsvReader::next(std::vector<std::string> &fields)
             break;
     }
     m_capturing = false;
-    fields.resize(count + 1);
+    closeField();
     return true;
 }
 
-void AppendCsvField(std::string &out, std::string_view field)
+namespace {
+
+// Which of kNeedsQuotes and kQuote the bytes of a field hold.
+unsigned csvBytes(std::string_view field)
 {
-    const std::size_t start = out.size();
-    out += field;
-    QuoteCsvFieldFrom(out, start);
+    // One pass through a table, without a branch a byte: this runs for
+    // every figure of every row, and a search for a set of characters
+    // costs more than the field. The loop leaves at a quote, which decides
+    // both answers: besides making the rare case short, that keeps the
+    // compiler from turning a loop over a few bytes into vector code that
+    // costs more than it saves.
+    static constexpr std::array<unsigned char, 256> kBytes = [] {
+        std::array<unsigned char, 256> bytes{};
+        bytes[','] = bytes['\r'] = bytes['\n'] = kNeedsQuotes;
+        bytes['"'] = kNeedsQuotes | kQuote;
+        return bytes;
+    }();
+    unsigned seen = 0;
+    for (const char *p = field.data(), *end = p + field.size(); p < end && !(seen & kQuote); ++p)
+        seen |= kBytes[static_cast<unsigned char>(*p)];
+    return seen;
 }
 
-void QuoteCsvFieldFrom(std::string &out, std::size_t start)
+void appendQuoted(std::string &out, std::string_view field, unsigned seen)
 {
-    // One pass with plain comparisons: this runs for every figure of every
-    // row, and a search for a set of characters costs more than the field.
-    bool special = false;
-    bool quote = false;
-    for (std::size_t i = start; i < out.size(); ++i) {
-        const char c = out[i];
-        special = special || c == ',' || c == '"' || c == '\r' || c == '\n';
-        quote = quote || c == '"';
-    }
-    if (!special)
-        return;
-    if (!quote) {
-        out.insert(out.begin() + std::ptrdiff_t(start), '"');
+    out += '"';
+    if (!(seen & kQuote)) {
+        out += field;
     } else {
-        const std::string field = out.substr(start);
-        out.resize(start);
-        out += '"';
         for (const char c : field) {
             if (c == '"')
                 out += '"';
@@ -267,4 +339,30 @@ void QuoteCsvFieldFrom(std::string &out, std::size_t start)
         }
     }
     out += '"';
+}
+
+} // namespace
+
+void AppendCsvField(std::string &out, std::string_view field)
+{
+    const unsigned seen = csvBytes(field);
+    if (seen & kNeedsQuotes)
+        appendQuoted(out, field, seen);
+    else
+        out += field;
+}
+
+void QuoteCsvFieldFrom(std::string &out, std::size_t start)
+{
+    const unsigned seen = csvBytes(std::string_view(out).substr(start));
+    if (!(seen & kNeedsQuotes))
+        return;
+    if (!(seen & kQuote)) {
+        out.insert(out.begin() + std::ptrdiff_t(start), '"');
+        out += '"';
+        return;
+    }
+    const std::string field = out.substr(start);
+    out.resize(start);
+    appendQuoted(out, field, seen);
 }

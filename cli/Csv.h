@@ -16,6 +16,36 @@ struct CsvLimits
     std::size_t record = 1024 * 1024;
 };
 
+// The fields of records read one after another, their bytes in one block:
+// a batch's chunk of rows keeps its text in one buffer, reused from chunk
+// to chunk, rather than in a string per field.
+class CsvFields
+{
+public:
+    std::size_t size() const { return m_spans.size(); }
+    std::string_view operator[](std::size_t i) const
+    {
+        return {m_bytes.data() + m_spans[i].offset, m_spans[i].size};
+    }
+    // The bytes held, for bounding a chunk.
+    std::size_t bytes() const { return m_bytes.size(); }
+    void clear()
+    {
+        m_bytes.clear();
+        m_spans.clear();
+    }
+
+private:
+    friend class CsvReader;
+    struct Span
+    {
+        std::size_t offset;
+        std::size_t size;
+    };
+    std::string m_bytes;
+    std::vector<Span> m_spans;
+};
+
 // A streaming reader and writer of RFC 4180 CSV. The reader keeps one record
 // in memory at a time, whatever the size of the input, and never more than
 // its limits.
@@ -41,6 +71,8 @@ public:
     // a stray quote are still read; after an overlong field or record, at the
     // next line end.
     bool next(std::vector<std::string> &fields);
+    // The same, adding the record's fields after those `fields` holds.
+    bool next(CsvFields &fields);
 
     Problem problem() const { return m_problem; }
     bool unterminatedQuote() const { return m_problem == Problem::UnterminatedQuote; }
@@ -54,7 +86,15 @@ public:
 private:
     int get();
     int peek();
-    bool takeWholeLine(std::vector<std::string> &fields);
+    bool takeWholeLine(CsvFields &fields);
+    enum class Line
+    {
+        Taken,
+        Partial, // the buffer ends before the line does
+        Unusual, // for the byte-by-byte road
+    };
+    Line splitLine(CsvFields &fields);
+    bool refill();
     void skipToLineEnd();
     void rereadAfterFirstLine();
 
@@ -76,6 +116,7 @@ private:
     bool m_atStart = true;
     bool m_eof = false;
     bool m_readError = false;
+    CsvFields m_fields; // for next() into strings
 };
 
 // Appends one field, quoted only when it holds a comma, a quote, CR or LF.

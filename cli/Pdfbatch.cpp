@@ -38,7 +38,7 @@ public:
     bool write(const BatchChunk &chunk) override
     {
         for (std::size_t i = 0; i < chunk.rows.size(); ++i)
-            if (!page(chunk.rows[i], chunk.quotes[i]))
+            if (!page(chunk.fields, chunk.rows[i], chunk.quotes[i]))
                 return false;
         return true;
     }
@@ -58,7 +58,7 @@ public:
     const QString &error() const { return m_error; }
 
 private:
-    bool page(const BatchRow &row, const QuoteRecord &quote)
+    bool page(const CsvFields &fields, const BatchRow &row, const QuoteRecord &quote)
     {
         if (!quote.ok()) {
             rowMessage(row.line, quote.error);
@@ -66,8 +66,9 @@ private:
         }
         if (const std::string_view message = Messages::ForRange(quote.quote.Range); !message.empty())
             rowMessage(row.line, message);
-        const PolicyEntry policy{m_columns.text(row, m_columns.policyNumber), m_columns.text(row, m_columns.client),
-                                 m_columns.text(row, m_columns.policyType)};
+        const PolicyEntry policy{std::string(m_columns.text(fields, row, m_columns.policyNumber)),
+                                 std::string(m_columns.text(fields, row, m_columns.client)),
+                                 std::string(m_columns.text(fields, row, m_columns.policyType))};
         FillQuotePage(m_page, QuoteTextsFor(quote, policy, m_company));
         // The first page comes with the painter; each later one is asked for.
         if (m_pages == 0) {

@@ -36,7 +36,8 @@ struct ExtendedBits
     bool isZero() const { return (signExponent & 0x7fff) == 0 && significand == 0; }
 };
 
-inline ExtendedBits BitsOf(long double value)
+// By reference: a value in memory is read where it lies (see DisplayFormat::appendTo).
+inline ExtendedBits BitsOf(const long double &value)
 {
     static_assert(sizeof(long double) >= 10, "x86 extended precision");
     ExtendedBits bits;

@@ -368,21 +368,19 @@ const DisplayFormat::Section &DisplayFormat::sectionOr(int index) const
                                                                               : m_sections[0];
 }
 
-void DisplayFormat::appendUnits(std::string &out, const Section &section, std::uint64_t units,
-                                const LocaleSettings &locale) const
+char *DisplayFormat::writeUnits(PlainRoom &room, const Section &section, std::uint64_t units,
+                                const LocaleSettings &locale)
 {
-    // Written backwards from the end of a local buffer and appended in one
-    // go. Digits come three at a time from a table; the prefix and suffix
-    // are copied as whole 8-byte arrays, the prefix right-aligned so that it
-    // ends where the digits begin and covers whatever the leading triple put
-    // before them. Nothing is read back before the final append: a wide read
-    // of bytes just stored one or two at a time stalls the processor, and
-    // this runs seventeen times a batch row.
+    // Written backwards from the end of the room. Digits come three at a
+    // time from a table; the prefix and suffix are copied as whole 8-byte
+    // arrays, the prefix right-aligned so that it ends where the digits
+    // begin and covers whatever the leading triple put before them. Nothing
+    // is read back here: a wide read of bytes just stored one or two at a
+    // time stalls the processor, and this runs seventeen times a batch row.
 
     // Suffix 8 + fraction 18 + point 4 + 18 digits with 5 separators of up
-    // to 4 bytes + 8 before the prefix = 76.
-    char text[96];
-    char *const numberEnd = text + sizeof text - section.suffix.size();
+    // to 4 bytes + 8 before the prefix = 76, and a sign before that.
+    char *const numberEnd = room.data() + room.size() - section.suffix.size();
     std::memcpy(numberEnd, section.suffix.data(), section.suffix.size());
     char *p = numberEnd;
 
@@ -414,11 +412,11 @@ void DisplayFormat::appendUnits(std::string &out, const Section &section, std::u
     p -= leading;
 
     std::memcpy(p - section.prefix.size(), section.prefix.data(), section.prefix.size());
-    p -= section.prefixLength;
-    out.append(p, std::size_t(numberEnd + section.suffixLength - p));
+    return p - section.prefixLength;
 }
 
-bool DisplayFormat::appendPlain(std::string &out, long double value, const LocaleSettings &locale) const
+bool DisplayFormat::writePlain(PlainRoom &room, const long double &value, const LocaleSettings &locale,
+                               std::string_view &text) const
 {
     // The same choices as appendByDigits, made on the rounded whole number;
     // whatever RoundToDecimalUnits does not decide goes back to the digit way
@@ -443,15 +441,21 @@ bool DisplayFormat::appendPlain(std::string &out, long double value, const Local
         if (!section->plain)
             return false;
     }
+    char *begin = writeUnits(room, *section, units, locale);
     if (minus)
-        out += '-';
-    appendUnits(out, *section, units, locale);
+        *--begin = '-';
+    const char *end = room.data() + room.size() - section->suffix.size() + section->suffixLength;
+    text = std::string_view(begin, std::size_t(end - begin));
     return true;
 }
 
-void DisplayFormat::appendTo(std::string &out, long double value, const LocaleSettings &locale) const
+void DisplayFormat::appendTo(std::string &out, const long double &value, const LocaleSettings &locale) const
 {
-    if (!appendPlain(out, value, locale))
+    PlainRoom room;
+    std::string_view text;
+    if (writePlain(room, value, locale, text))
+        out += text;
+    else
         appendByDigits(out, value, locale);
 }
 

@@ -41,7 +41,20 @@ public:
     // section's decimals, half away from zero. Values of 10^18 and more, and
     // every value under an empty format, take the general form (15 digits).
     std::string format(long double value, const LocaleSettings &locale) const;
-    void appendTo(std::string &out, long double value, const LocaleSettings &locale) const;
+    // By reference, so that a value already in memory (a quote's figure) is
+    // read where it lies: one just stored whole for the call and read back
+    // in parts stalls the processor.
+    void appendTo(std::string &out, const long double &value, const LocaleSettings &locale) const;
+
+    // Room for any text the plain way writes.
+    using PlainRoom = std::array<char, 96>;
+    // The text appendTo would append, written into `room` and viewed by
+    // `text`, when the rounded whole number decides it (most figures): for
+    // a writer that looks at the text before it places it. False, with
+    // nothing written, for a value that takes the digit way, which only
+    // appendTo goes.
+    bool writePlain(PlainRoom &room, const long double &value, const LocaleSettings &locale,
+                    std::string_view &text) const;
 
     const std::string &text() const { return m_text; }
 
@@ -71,9 +84,8 @@ private:
     static Section analyse(std::string_view text);
     static void markPlain(Section &section);
     const Section &sectionOr(int index) const;
-    bool appendPlain(std::string &out, long double value, const LocaleSettings &locale) const;
-    void appendUnits(std::string &out, const Section &section, std::uint64_t units,
-                     const LocaleSettings &locale) const;
+    static char *writeUnits(PlainRoom &room, const Section &section, std::uint64_t units,
+                            const LocaleSettings &locale);
     // The digit way, which decides every value and every format; the tests
     // hold the plain way to it.
     void appendByDigits(std::string &out, long double value, const LocaleSettings &locale) const;

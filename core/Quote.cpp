@@ -36,12 +36,13 @@ void formatInto(std::string &out, long double value, std::string_view format, co
 }
 
 const DisplayFormat &compiledFor(const QuoteFigure &figure);
+const long double &figureValueIn(const RefundQuote &quote, const QuoteFigure &figure);
 
 // A figure's text, shown or not.
 void appendFigure(std::string &out, const RefundQuote &quote, const QuoteFigure &figure,
                   const LocaleSettings &locale)
 {
-    compiledFor(figure).appendTo(out, FigureValue(quote, figure), locale);
+    compiledFor(figure).appendTo(out, figureValueIn(quote, figure), locale);
 }
 
 } // namespace
@@ -98,15 +99,26 @@ bool FigureWorked(const RefundQuote &quote, const QuoteFigure &figure)
     return !figure.proRated || termOf(quote, figure.months).ProRatedSet;
 }
 
-long double FigureValue(const RefundQuote &quote, const QuoteFigure &figure)
+namespace {
+
+// Where a figure's value lies in the quote, so it is formatted from there.
+const long double &figureValueIn(const RefundQuote &quote, const QuoteFigure &figure)
 {
+    static const long double notWorked = 0.0L;
     if (!FigureWorked(quote, figure))
-        return 0.0L;
+        return notWorked;
     const TermResult &term = termOf(quote, figure.months);
     const MethodFigures &method = figure.proRated ? term.ProRated : term.ShortRated;
     if (figure.rate)
         return figure.unearned ? method.UnearnedRate : method.EarnedRate;
     return figure.unearned ? method.Unearned : method.Earned;
+}
+
+} // namespace
+
+long double FigureValue(const RefundQuote &quote, const QuoteFigure &figure)
+{
+    return figureValueIn(quote, figure);
 }
 
 namespace {
@@ -156,8 +168,19 @@ void AppendShownFigure(std::string &out, const RefundQuote &quote, const QuoteFi
         appendFigure(out, quote, figure, locale);
 }
 
-void WorkQuote(const QuoteRequest &request, const LocaleSettings &locale, int today, QuoteRecord &record)
+bool WriteShownFigure(DisplayFormat::PlainRoom &room, const RefundQuote &quote, const QuoteFigure &figure,
+                      const LocaleSettings &locale, std::string_view &text)
 {
+    if (!FigureWorked(quote, figure)) {
+        text = {};
+        return true;
+    }
+    return compiledFor(figure).writePlain(room, figureValueIn(quote, figure), locale, text);
+}
+
+void WorkQuote(const QuoteRequest &request, const QuoteReader &reader, QuoteRecord &record)
+{
+    const LocaleSettings &locale = reader.locale;
     record.type = request.type;
     record.error.clear();
     // No key filter stands between a command line or a CSV file and the
@@ -171,7 +194,7 @@ void WorkQuote(const QuoteRequest &request, const LocaleSettings &locale, int to
     int days[2] = {};
     const std::string_view texts[2] = {request.start, request.end};
     for (int i = 0; i < 2; ++i) {
-        const std::optional<int> parsed = TryParseShortDate(texts[i], locale, today);
+        const std::optional<int> parsed = reader.dates.read(texts[i], reader.today);
         if (!parsed) {
             record.error = Messages::ErrorDisplayText(Messages::InvalidDate(Messages::QuotedInput(texts[i])));
             return;
@@ -183,7 +206,7 @@ void WorkQuote(const QuoteRequest &request, const LocaleSettings &locale, int to
 
 void MakeQuote(const QuoteRequest &request, const LocaleSettings &locale, int today, QuoteRecord &record)
 {
-    WorkQuote(request, locale, today, record);
+    WorkQuote(request, QuoteReader(locale, today), record);
     if (record.ok())
         fillTexts(record, locale);
 }

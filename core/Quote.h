@@ -6,6 +6,7 @@
 
 #include "Dispfmt.h"
 #include "Localeset.h"
+#include "Shortdate.h"
 #include "Urefund.h"
 
 namespace quillon {
@@ -71,11 +72,21 @@ QuoteRecord MakeQuote(const QuoteRequest &request, const LocaleSettings &locale,
 // The same into a record kept between quotes, so a batch reuses its strings.
 void MakeQuote(const QuoteRequest &request, const LocaleSettings &locale, int today, QuoteRecord &record);
 
+// What reading the texts of quotes takes, made once for a batch of them.
+// `locale` must outlive it.
+struct QuoteReader
+{
+    QuoteReader(const LocaleSettings &settings, int day) : locale(settings), today(day), dates(settings) {}
+    const LocaleSettings &locale;
+    int today;
+    ShortDateReader dates;
+};
+
 // Reads the texts and works the quote as MakeQuote does, but leaves the
 // record's texts as they were: for an output that writes the figures
 // straight into its own text (AppendDaysText, AppendShownFigure), so that
 // no figure passes through a string of its own.
-void WorkQuote(const QuoteRequest &request, const LocaleSettings &locale, int today, QuoteRecord &record);
+void WorkQuote(const QuoteRequest &request, const QuoteReader &reader, QuoteRecord &record);
 
 // From a premium and two day numbers already read: the window's own way in,
 // since its premium field holds a value rather than the text typed.
@@ -126,5 +137,10 @@ inline std::string_view ShownFigureText(const QuoteRecord &record, const QuoteFi
 void AppendDaysText(std::string &out, const RefundQuote &quote, const LocaleSettings &locale);
 void AppendShownFigure(std::string &out, const RefundQuote &quote, const QuoteFigure &figure,
                        const LocaleSettings &locale);
+// The text AppendShownFigure appends, written into `room` (see
+// DisplayFormat::writePlain) for a writer that looks at it before placing
+// it; false for a figure only AppendShownFigure can write.
+bool WriteShownFigure(DisplayFormat::PlainRoom &room, const RefundQuote &quote, const QuoteFigure &figure,
+                      const LocaleSettings &locale, std::string_view &text);
 
 } // namespace quillon

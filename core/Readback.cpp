@@ -3,8 +3,10 @@
 #include "Platform.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -20,10 +22,51 @@ namespace {
 // one nonzero digit says so as well.
 constexpr std::size_t kSignificantDigits = 12000;
 
+// 10^0 to 10^27, each exact: 5^27 still fits the 64-bit significand.
+constexpr int kExactPowers = 28;
+constexpr std::array<long double, kExactPowers> kPowersOfTen = [] {
+    std::array<long double, kExactPowers> p{};
+    p[0] = 1.0L;
+    for (int i = 1; i < kExactPowers; ++i)
+        p[std::size_t(i)] = p[std::size_t(i - 1)] * 10.0L;
+    return p;
+}();
+
+// An amount as a clerk types it has a few digits: up to 19 significant ones
+// make a whole number that a long double holds exactly, and a power of ten
+// up to 10^27 is exact too, so one multiplication or division, which the
+// floating unit rounds to nearest as strtold rounds, gives the same value
+// without the text strtold needs. Nothing when the digits are more.
+std::optional<long double> readShortNumber(std::string_view digits, std::int64_t exponent)
+{
+    std::uint64_t whole = 0;
+    int count = 0;
+    for (const char c : digits) {
+        if (c == '.') {
+            continue;
+        } else if (whole == 0 && c == '0') {
+            // leading zeros count for nothing
+        } else if (++count > 19) {
+            return std::nullopt;
+        } else {
+            whole = whole * 10 + std::uint64_t(c - '0');
+        }
+    }
+    const std::size_t point = digits.find('.');
+    if (point != std::string_view::npos)
+        exponent -= std::int64_t(digits.size() - point - 1);
+    if (exponent <= -kExactPowers || exponent >= kExactPowers)
+        return std::nullopt;
+    const long double value = static_cast<long double>(whole);
+    return exponent < 0 ? value / kPowersOfTen[std::size_t(-exponent)] : value * kPowersOfTen[std::size_t(exponent)];
+}
+
 // The value of `digits` ("1234.5", at most one point) times ten to
 // `exponent`, rounded as strtold rounds it.
 std::optional<long double> readNumber(std::string_view digits, bool negative, std::int64_t exponent)
 {
+    if (const std::optional<long double> value = readShortNumber(digits, exponent))
+        return negative ? -*value : *value;
     std::string significant;
     bool beforePoint = true;
     bool dropped = false;
@@ -100,7 +143,7 @@ std::size_t groupAt(std::string_view text, std::size_t pos, const LocaleSettings
 // groups of `sizes` (LocaleSettings::digitGroups) in a number of
 // `integerDigits` digits: every group whole, counted from the decimal
 // point, and one digit up to a whole group before the first separator.
-bool groupsFollow(const std::vector<std::size_t> &marks, std::size_t integerDigits, const std::vector<int> &sizes)
+bool groupsFollow(std::span<const std::size_t> marks, std::size_t integerDigits, const std::vector<int> &sizes)
 {
     if (marks.empty())
         return true;
@@ -145,7 +188,15 @@ public:
     {
         if (m_decimal || m_integerDigits == 0)
             return false;
-        m_marks.push_back(m_integerDigits);
+        // An amount has a few separators: those are kept without taking memory.
+        if (m_markCount < m_fewMarks.size()) {
+            m_fewMarks[m_markCount] = m_integerDigits;
+        } else {
+            if (m_markCount == m_fewMarks.size())
+                m_moreMarks.assign(m_fewMarks.begin(), m_fewMarks.end());
+            m_moreMarks.push_back(m_integerDigits);
+        }
+        ++m_markCount;
         return true;
     }
     bool hasDigits() const { return m_integerDigits + m_fractionDigits > 0; }
@@ -153,8 +204,11 @@ public:
     // (12,34,567 under en_IN), as its C library writes them.
     bool groupsInPlace(const LocaleSettings &locale) const
     {
-        return groupsFollow(m_marks, m_integerDigits, {3})
-            || groupsFollow(m_marks, m_integerDigits, locale.digitGroups);
+        static const std::vector<int> threes{3};
+        const std::span<const std::size_t> marks = m_markCount <= m_fewMarks.size()
+            ? std::span<const std::size_t>(m_fewMarks.data(), m_markCount)
+            : std::span<const std::size_t>(m_moreMarks);
+        return groupsFollow(marks, m_integerDigits, threes) || groupsFollow(marks, m_integerDigits, locale.digitGroups);
     }
     std::optional<long double> value(bool negative) const
     {
@@ -170,7 +224,10 @@ public:
 
 private:
     std::string m_digits;
-    std::vector<std::size_t> m_marks; // integer digits before each separator
+    // The integer digits before each separator.
+    std::array<std::size_t, 8> m_fewMarks{};
+    std::vector<std::size_t> m_moreMarks; // all of them, once there are more
+    std::size_t m_markCount = 0;
     std::size_t m_integerDigits = 0;
     std::size_t m_fractionDigits = 0;
     bool m_decimal = false;

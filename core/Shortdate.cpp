@@ -21,6 +21,8 @@ std::optional<int> g_todayOverride;
 
 enum class Part { Day, Month, Year };
 
+} // namespace
+
 // What the reader takes from a short date pattern: where each field stands
 // and what text may stand between them.
 struct DateLayout
@@ -41,6 +43,8 @@ struct DateLayout
     std::vector<std::string> literals;
     std::vector<std::string> leading;
 };
+
+namespace {
 
 bool isPatternLetter(char c)
 {
@@ -343,10 +347,21 @@ int DaysInMonth(int year, int month)
     return int(unsigned(monthEnd.day()));
 }
 
+ShortDateReader::ShortDateReader(const LocaleSettings &locale)
+    : m_locale(locale)
+    , m_layout(dateLayout(locale))
+{
+}
+
 std::optional<int> TryParseShortDate(std::string_view text, const LocaleSettings &locale, int today)
 {
-    const std::shared_ptr<const DateLayout> shared = dateLayout(locale);
-    const DateLayout &layout = *shared;
+    return ShortDateReader(locale).read(text, today);
+}
+
+std::optional<int> ShortDateReader::read(std::string_view text, int today) const
+{
+    const LocaleSettings &locale = m_locale;
+    const DateLayout &layout = *m_layout;
     DateScanner scan(text, locale, layout);
     if (layout.eraFirst)
         scan.skipToDigit(); // an era name before the date
@@ -396,14 +411,14 @@ std::optional<int> TryParseShortDate(std::string_view text, const LocaleSettings
     // An era year is read as the locale writes it, two digits in the era's
     // current century, and only then turned into the Gregorian year.
     const int offset = layout.eraYear ? locale.eraYearOffset.value_or(0) : 0;
-    const int currentYear = int(DateOfDayNumber(today).year());
+    const auto currentYear = [today] { return int(DateOfDayNumber(today).year()); };
     if (count == 3) {
         // Two-digit years belong to the current century, whatever the digits.
         if (y <= 99)
-            y += (currentYear + offset) / 100 * 100;
+            y += (currentYear() + offset) / 100 * 100;
         y -= offset;
     } else {
-        y = currentYear;
+        y = currentYear();
     }
     if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1 || d > DaysInMonth(y, m))
         return std::nullopt;

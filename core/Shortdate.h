@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,6 +43,22 @@ int DaysInMonth(int year, int month);
 // window). A year in the locale's era ('e') is read as an era year and
 // turned into the Gregorian one. Returns nothing for anything else.
 std::optional<int> TryParseShortDate(std::string_view text, const LocaleSettings &locale, int today);
+
+struct DateLayout;
+
+// Reads dates as TryParseShortDate does, with the locale's date pattern
+// worked out once: for a batch, which reads two dates a row on several
+// threads at once. `locale` must outlive it.
+class ShortDateReader
+{
+public:
+    explicit ShortDateReader(const LocaleSettings &locale);
+    std::optional<int> read(std::string_view text, int today) const;
+
+private:
+    const LocaleSettings &m_locale;
+    std::shared_ptr<const DateLayout> m_layout;
+};
 
 // As above; throws ConversionError("'<text>' is not a valid date").
 int ParseShortDate(std::string_view text, const LocaleSettings &locale, int today);

@@ -49,6 +49,9 @@ TEST(CsvReader, SplitsRecordsAndFields)
         {"quoted comma and doubled quote", "\"1,2\",\"say \"\"hi\"\"\"\n", {{"1,2", "say \"hi\""}}},
         {"quoted line breaks stay in the field", "\"a\r\nb\",c\n", {{"a\r\nb", "c"}}},
         {"quote inside an unquoted field is literal", "a\"b,c\n", {{"a\"b", "c"}}},
+        {"text after a closing quote joins the field", "\"a,b\"c,d\n", {{"a,bc", "d"}}},
+        {"a quote after a closing quote is literal", "\"a\"b\"c\n", {{"ab\"c"}}},
+        {"empty quoted field", "\"\",x\r\n", {{"", "x"}}},
         {"byte-order mark skipped at the start", "\xEF\xBB\xBFpremium\n", {{"premium"}}},
         {"invalid UTF-8 passes through", "\xFF,\xC3\n", {{"\xFF", "\xC3"}}},
         {"nothing at all", "", {}},
@@ -152,6 +155,20 @@ TEST(CsvReader, RefusesOverlongFieldsAndRecordsAndGoesOnAtTheNextLine)
     }
 }
 
+// Lines of every kind cut by the reader's buffer anywhere read as if whole.
+TEST(CsvReader, ReadsLinesThatTheBufferCuts)
+{
+    std::string input;
+    Records expected;
+    const char *ends[] = {"\n", "\r\n", "\r"};
+    for (int i = 0; i < 20000; ++i) {
+        const std::string n = std::to_string(i);
+        input += "\"" + n + ",\"\"q\"," + std::string(std::size_t(i % 7), 'x') + n + ends[i % 3];
+        expected.push_back({n + ",\"q", std::string(std::size_t(i % 7), 'x') + n});
+    }
+    EXPECT_EQ(readAll(input), expected);
+}
+
 TEST(CsvReader, ReadsAFieldLongerThanItsBuffer)
 {
     const std::string big(3 << 20, 'x');
@@ -238,7 +255,8 @@ TEST(BatchReader, ChecksEachRowAgainstTheHeader)
         BatchReader reader(f, c.rules);
         EXPECT_EQ(reader.readHeader(), c.header);
         std::vector<Row> rows;
-        for (BatchRow row; c.header == BatchReader::Header::Read && reader.next(row);)
+        CsvFields fields;
+        for (BatchRow row; c.header == BatchReader::Header::Read && reader.next(row, fields);)
             rows.push_back({row.line, row.problem, row.type});
         std::fclose(f);
         EXPECT_EQ(rows, c.rows);

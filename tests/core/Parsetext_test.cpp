@@ -229,6 +229,17 @@ TEST(ParseAmount, TakesWhatAClerkWritesAsAnAmount)
         {"spaces around", "  $ 12.00 ", 12.0L},
         {"point without decimals", "12.", 12.0L},
         {"decimals without integer", ".5", 0.5L},
+        // Rounded as the compiler rounds the same literal: a short amount
+        // is read by one division, a long one through the C library, and
+        // both must give the nearest long double.
+        {"cents that binary cannot hold", "2.675", 2.675L},
+        {"nineteen digits", "1234567890.123456789", 1234567890.123456789L},
+        {"twenty digits", "12345678901.123456789", 12345678901.123456789L},
+        {"leading zeros are no digits", "0000000000000000000001.5", 1.5L},
+        {"twenty-seven decimals", "0.000000000000000000000000001", 1e-27L},
+        {"twenty-eight decimals", "0.0000000000000000000000000001", 1e-28L},
+        {"nineteen nines", "9999999999999999999", 9999999999999999999.0L},
+        {"zero with decimals", "0.000", 0.0L},
     };
     expectAmounts(cases, c);
 }
