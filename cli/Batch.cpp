@@ -1,13 +1,16 @@
 #include "Batch.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <deque>
-#include <future>
 #include <memory>
+#include <mutex>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -19,9 +22,18 @@ using namespace quillon;
 
 namespace {
 
-// Rows handed to a thread at a time: enough to make the hand-over cheap,
-// few enough that the chunks in flight stay a few megabytes.
-constexpr std::size_t kChunkRows = 4096;
+// Rows handed to a worker at a time: enough to make the hand-over cheap,
+// few enough that a chunk stays a few hundred kilobytes. A chunk also ends
+// once its fields hold so many bytes, so that rows with long notes do not
+// make it megabytes.
+constexpr std::size_t kChunkRows = 1024;
+constexpr std::size_t kChunkBytes = 64 * 1024;
+// Workers beyond this many gain nothing on any machine the tool meets and
+// would only hold chunks. With a chunk for each, one being read, one
+// being written and two waiting their turn, at most two megabytes each
+// (a row up to its limit in every chunk), memory stays within a few tens
+// of megabytes whatever --jobs asks for.
+constexpr unsigned kMostWorkers = 16;
 // The progress line is looked at every so many rows.
 constexpr std::size_t kProgressRows = 64;
 
@@ -67,18 +79,159 @@ void quoteChunk(BatchChunk &chunk, const Quoting &quoting)
     }
 }
 
-// Reads up to `size` rows; false once the input has run out.
-bool readChunk(BatchReader &reader, BatchChunk &chunk, std::size_t size)
+// Reads up to `size` rows, or fewer once their fields hold kChunkBytes, or
+// until `stop`; false once the input has run out.
+bool readChunk(BatchReader &reader, BatchChunk &chunk, std::size_t size, const std::atomic<bool> *stop = nullptr)
 {
-    chunk.rows.resize(size);
+    if (chunk.rows.size() < size)
+        chunk.rows.resize(size);
     chunk.fields.clear();
     std::size_t n = 0;
     bool more = true;
-    while (n < size && (more = reader.next(chunk.rows[n], chunk.fields)))
+    while (n < size && chunk.fields.bytes() < kChunkBytes && !(stop && *stop)
+           && (more = reader.next(chunk.rows[n], chunk.fields)))
         ++n;
     chunk.rows.resize(n);
     return more;
 }
+
+// A chunk on its way through the batch.
+struct Slot
+{
+    BatchChunk chunk;
+    std::size_t bytesRead = 0; // the input taken once it was read, for the progress line
+    bool worked = false;
+};
+
+// Several jobs: the reader on a thread of its own, a fixed pool of workers
+// taking the chunks in turn, and the batch's own thread writing them in the
+// order they were read. The chunks are a fixed set passed round, so memory
+// stays flat whatever the input size, and no thread starts per chunk.
+class Pipeline
+{
+public:
+    Pipeline(BatchReader &reader, const Quoting &quoting, unsigned jobs)
+        : m_reader(reader)
+        , m_quoting(quoting)
+    {
+        const unsigned workers = std::min(jobs, kMostWorkers);
+        m_slots.resize(workers + 4);
+        for (std::unique_ptr<Slot> &slot : m_slots) {
+            slot = std::make_unique<Slot>();
+            m_free.push_back(slot.get());
+        }
+        m_threads.emplace_back([this] { readAll(); });
+        for (unsigned i = 0; i < workers; ++i)
+            m_threads.emplace_back([this] { work(); });
+    }
+
+    ~Pipeline()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_stopReading = true;
+        m_freed.notify_all();
+        m_readied.notify_all();
+        for (std::thread &thread : m_threads)
+            thread.join();
+    }
+
+    // Hands each chunk to `write` in input order, until the input ends or
+    // `write` returns false.
+    template <typename Write>
+    void writeAll(Write write)
+    {
+        for (;;) {
+            Slot *slot = nullptr;
+            {
+                std::unique_lock lock(m_mutex);
+                m_worked.wait(lock, [this] { return m_readAll ? m_inOrder.empty() || m_inOrder.front()->worked
+                                                              : !m_inOrder.empty() && m_inOrder.front()->worked; });
+                if (m_inOrder.empty())
+                    return;
+                slot = m_inOrder.front();
+                m_inOrder.pop_front();
+            }
+            const bool more = write(*slot);
+            {
+                const std::lock_guard lock(m_mutex);
+                m_free.push_back(slot);
+            }
+            m_freed.notify_one();
+            if (!more)
+                return;
+        }
+    }
+
+private:
+    void readAll()
+    {
+        for (bool more = true; more;) {
+            Slot *slot = nullptr;
+            {
+                std::unique_lock lock(m_mutex);
+                m_freed.wait(lock, [this] { return m_stop || !m_free.empty(); });
+                if (m_stop)
+                    return;
+                slot = m_free.back();
+                m_free.pop_back();
+            }
+            more = readChunk(m_reader, slot->chunk, kChunkRows, &m_stopReading);
+            slot->bytesRead = m_reader.bytesRead();
+            slot->worked = false;
+            {
+                const std::lock_guard lock(m_mutex);
+                if (slot->chunk.rows.empty()) {
+                    m_free.push_back(slot);
+                } else {
+                    m_toWork.push_back(slot);
+                    m_inOrder.push_back(slot);
+                }
+                m_readAll = !more;
+            }
+            m_readied.notify_one();
+        }
+        // The writer and the idle workers learn that no more is coming.
+        m_worked.notify_all();
+        m_readied.notify_all();
+    }
+
+    void work()
+    {
+        for (;;) {
+            Slot *slot = nullptr;
+            {
+                std::unique_lock lock(m_mutex);
+                m_readied.wait(lock, [this] { return m_stop || m_readAll || !m_toWork.empty(); });
+                if (m_stop || m_toWork.empty())
+                    return;
+                slot = m_toWork.front();
+                m_toWork.pop_front();
+            }
+            quoteChunk(slot->chunk, m_quoting);
+            {
+                const std::lock_guard lock(m_mutex);
+                slot->worked = true;
+            }
+            m_worked.notify_one();
+        }
+    }
+
+    BatchReader &m_reader;
+    const Quoting &m_quoting;
+    std::vector<std::unique_ptr<Slot>> m_slots;
+    std::mutex m_mutex;
+    std::condition_variable m_freed, m_readied, m_worked;
+    std::vector<Slot *> m_free;     // for the reader to fill
+    std::deque<Slot *> m_toWork;    // read, for a worker
+    std::deque<Slot *> m_inOrder;   // read, in input order, for the writer
+    bool m_readAll = false;         // the reader has reached the end of the input
+    bool m_stop = false;            // the batch is over: every thread leaves
+    std::atomic<bool> m_stopReading{false};
+    std::vector<std::thread> m_threads;
+};
 
 } // namespace
 
@@ -136,59 +289,32 @@ BatchRun QuoteRows(BatchReader &reader, BatchSink &sink, const LocaleSettings &l
                    BatchProgress &progress)
 {
     const Quoting quoting{reader.columns(), QuoteReader(locale, today), sink};
+    BatchRun run;
+    auto write = [&](const BatchChunk &chunk, std::size_t bytesRead) {
+        const std::size_t before = run.rows;
+        run.rowFailed = run.rowFailed || chunk.failed;
+        run.rows += chunk.rows.size();
+        if (run.rows / kProgressRows != before / kProgressRows)
+            progress.update(run.rows, bytesRead);
+        run.stopped = !sink.write(chunk);
+        return !run.stopped;
+    };
+    if (jobs > 1) {
+        Pipeline pipeline(reader, quoting, jobs);
+        pipeline.writeAll([&](const Slot &slot) { return write(slot.chunk, slot.bytesRead); });
+        return run;
+    }
     // One job reads, quotes and writes a row at a time, as a filter does:
     // what has been written when the output fails is all the rows before.
-    const std::size_t chunkRows = jobs <= 1 ? 1 : kChunkRows;
-    BatchRun run;
-    // Chunks written, kept for their storage, so a row's strings are not
-    // made anew for every row.
-    std::vector<std::unique_ptr<BatchChunk>> spare;
-    auto write = [&](std::unique_ptr<BatchChunk> chunk) {
-        const std::size_t before = run.rows;
-        run.rowFailed = run.rowFailed || chunk->failed;
-        run.rows += chunk->rows.size();
-        if (run.rows / kProgressRows != before / kProgressRows)
-            progress.update(run.rows, reader.bytesRead());
-        run.stopped = !sink.write(*chunk);
-        spare.push_back(std::move(chunk));
-    };
-    // Chunks are worked on their own threads and written in the order they
-    // were read; at most `jobs` are in flight, so memory stays flat.
-    std::deque<std::pair<std::future<void>, std::unique_ptr<BatchChunk>>> pending;
-    auto writeOldest = [&] {
-        pending.front().first.get();
-        std::unique_ptr<BatchChunk> chunk = std::move(pending.front().second);
-        pending.pop_front();
-        write(std::move(chunk));
-    };
-    bool more = true;
-    while (more && !run.stopped) {
-        std::unique_ptr<BatchChunk> chunk;
-        if (spare.empty()) {
-            chunk = std::make_unique<BatchChunk>();
-        } else {
-            chunk = std::move(spare.back());
-            spare.pop_back();
-        }
-        more = readChunk(reader, *chunk, chunkRows);
-        if (chunk->rows.empty())
+    BatchChunk chunk;
+    for (bool more = true; more;) {
+        more = readChunk(reader, chunk, 1);
+        if (chunk.rows.empty())
             break;
-        if (jobs <= 1) {
-            quoteChunk(*chunk, quoting);
-            write(std::move(chunk));
-            continue;
-        }
-        BatchChunk &work = *chunk;
-        pending.emplace_back(std::async(std::launch::async, [&quoting, &work] { quoteChunk(work, quoting); }),
-                             std::move(chunk));
-        while (pending.size() >= jobs && !run.stopped)
-            writeOldest();
+        quoteChunk(chunk, quoting);
+        if (!write(chunk, reader.bytesRead()))
+            break;
     }
-    while (!pending.empty() && !run.stopped)
-        writeOldest();
-    // A chunk still being worked on is not freed under its worker.
-    for (auto &[future, chunk] : pending)
-        future.wait();
     return run;
 }
 

@@ -206,8 +206,13 @@ std::unique_ptr<TextSink> TextSink::make(BatchFormat format, std::FILE *out, con
 
 bool TextSink::write(const BatchChunk &chunk)
 {
-    m_buffer += chunk.text;
-    return m_buffer.size() < kFlushAt || flush();
+    // A chunk's text of many rows goes to the stream as it is, after what
+    // is waiting; single rows gather first.
+    if (chunk.text.size() < kFlushAt) {
+        m_buffer += chunk.text;
+        return m_buffer.size() < kFlushAt || flush();
+    }
+    return flush() && std::fwrite(chunk.text.data(), 1, chunk.text.size(), m_out) == chunk.text.size();
 }
 
 bool TextSink::flush()

@@ -501,11 +501,16 @@ TEST(QuoteToolOutput, ReportsEveryFailureToWrite)
 
 namespace {
 
-// A batch of every kind of row: quoted, out of range, unreadable, short.
+// A batch of every kind of row: quoted, out of range, unreadable, short,
+// and now and then one with a long note, which ends a chunk early.
 std::string mixedBatch(int rows)
 {
     std::string csv = "premium,start,end\n";
     for (int i = 0; i < rows; ++i) {
+        if (i % 997 == 996) {
+            csv += "1,1/1/2026,1/2/2026," + std::string(20000, 'n') + "\n";
+            continue;
+        }
         switch (i % 7) {
         case 0: csv += std::to_string(100 + i) + ".25,1/" + std::to_string(1 + i % 28) + "/2026,12/31/2026\n"; break;
         case 1: csv += "\"$1,000.00\",1/1/2026,1/1/2028\n"; break;
@@ -524,13 +529,16 @@ std::string mixedBatch(int rows)
 TEST(QuoteToolBatch, EveryNumberOfJobsGivesTheSameOutput)
 {
     const std::string file = writeTemp(mixedBatch(20000));
-    const ToolRun one = run("--csv '" + file + "' --jobs 1 " + kToday);
-    EXPECT_EQ(one.status, 1);
-    for (const char *jobs : {"2", "3", "8"}) {
-        SCOPED_TRACE(jobs);
-        const ToolRun many = run("--csv '" + file + "' --jobs " + jobs + " " + kToday);
-        EXPECT_EQ(many.status, one.status);
-        EXPECT_TRUE(many.out == one.out) << "output differs from one job's";
+    for (const char *format : {"csv", "json"}) {
+        const std::string command = "--csv '" + file + "' --format " + format + " " + kToday + " --jobs ";
+        const ToolRun one = run(command + "1");
+        EXPECT_EQ(one.status, 1);
+        for (const char *jobs : {"2", "3", "8", "999"}) {
+            SCOPED_TRACE(std::string(format) + ", jobs " + jobs);
+            const ToolRun many = run(command + jobs);
+            EXPECT_EQ(many.status, one.status);
+            EXPECT_TRUE(many.out == one.out) << "output differs from one job's";
+        }
     }
     std::remove(file.c_str());
 }
