@@ -84,6 +84,11 @@ CompanyDetails MergeCompanyDetails(const CompanyDetails &opened, const CompanyDe
 
 QString ComposeCityLine(const CompanyDetails &details)
 {
+    // With no part at all the separators alone would print as a stray comma
+    // under the address. A line with any part keeps both separators exactly,
+    // as every quote has printed it.
+    if (details.City.isEmpty() && details.State.isEmpty() && details.Zip.isEmpty())
+        return QString();
     return details.City + u',' + details.State + QStringLiteral("  ") + details.Zip;
 }
 

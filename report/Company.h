@@ -43,8 +43,8 @@ void WriteCompanyDetails(quillon::IniFile &ini, const CompanyDetails &details);
 // value the dialog opened with. Composes CityLine.
 CompanyDetails MergeCompanyDetails(const CompanyDetails &opened, const CompanyDetails &edited, const quillon::IniFile &current);
 
-// City, a comma, State, two spaces, Zip; nothing trimmed, so three empty
-// parts still give ",  ".
+// City, a comma, State, two spaces, Zip; nothing trimmed, so a Zip alone
+// gives ",  04101". Three empty parts give an empty line.
 QString ComposeCityLine(const CompanyDetails &details);
 
 // The company details and the mini-help preference of the settings file,

@@ -68,7 +68,7 @@ TEST_F(CompanyDetailsTest, MissingOrUnreadableFileGivesTheDefaults)
         EXPECT_EQ(d.Minihelp, "ON");
         for (const QString *empty : {&d.Add1, &d.Add2, &d.City, &d.State, &d.Zip, &d.Phone, &d.Fax})
             EXPECT_TRUE(empty->isEmpty());
-        EXPECT_EQ(d.CityLine, ",  ");
+        EXPECT_EQ(d.CityLine, "");
     }
 }
 
@@ -98,7 +98,7 @@ TEST_F(CompanyDetailsTest, SectionWithoutSomeKeysFallsBackPerKey)
     EXPECT_EQ(d.CityLine, "Bangor,  ");
 }
 
-TEST(ComposeCityLine, JoinsWithACommaAndTwoSpaces)
+TEST(ComposeCityLine, JoinsWithACommaAndTwoSpacesUnlessAllEmpty)
 {
     struct Case
     {
@@ -108,8 +108,9 @@ TEST(ComposeCityLine, JoinsWithACommaAndTwoSpaces)
     };
     const Case cases[] = {
         {"all three", "Portland", "ME", "04101", "Portland,ME  04101"},
-        {"all empty", "", "", "", ",  "},
+        {"all empty prints no stray comma", "", "", "", ""},
         {"zip only", "", "", "04101", ",  04101"},
+        {"state only", "", "ME", "", ",ME  "},
         {"spaces kept as typed", " Portland ", " ME", "", " Portland , ME  "},
     };
     for (const Case &c : cases) {
