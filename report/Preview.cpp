@@ -4,6 +4,8 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QGraphicsView>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPageLayout>
@@ -14,8 +16,10 @@
 #include <QScopeGuard>
 #include <QScreen>
 #include <QToolBar>
+#include <QToolButton>
 #include <algorithm>
 
+#include "Labelfit.h"
 #include "Openquote.h"
 #include "Quotefile.h"
 #include "Quotepaint.h"
@@ -59,6 +63,38 @@ QSize pageSizeAt(int width)
     return QSize(width, width * kPageHeight / kPageWidth);
 }
 
+// What the page says, as a reader meets it: row by row from the top, each
+// row from the left, a line to a row. Only what prints, as it prints: a text
+// under a notice is left out and one cut short reads cut short.
+QString pageText(const QuotePage &page)
+{
+    QStringList rows;
+    for (const QuoteBand band : {QuoteBand::Header, QuoteBand::Footer}) {
+        std::vector<const QuoteItem *> labels;
+        for (const QuoteItem *item : PrintedQuoteItems(page, band))
+            if (item->kind == QuoteItemKind::Label)
+                labels.push_back(item);
+        std::stable_sort(labels.begin(), labels.end(), [](const QuoteItem *a, const QuoteItem *b) {
+            return std::pair(a->rect.top(), a->rect.left()) < std::pair(b->rect.top(), b->rect.left());
+        });
+        int rowTop = -1; // band-relative, so a band starts a row
+        for (const QuoteItem *item : labels) {
+            QStringList lines = PrintedLabelLines(*item);
+            for (QString &line : lines)
+                line = line.trimmed();
+            const QString text = lines.join(u' ').trimmed();
+            if (text.isEmpty())
+                continue;
+            if (item->rect.top() == rowTop)
+                rows.last() += u' ' + text;
+            else
+                rows << text;
+            rowTop = item->rect.top();
+        }
+    }
+    return rows.join(u'\n');
+}
+
 } // namespace
 
 TQuotePreview::TQuotePreview(const QuotePage &page, QWidget *parent)
@@ -75,6 +111,7 @@ TQuotePreview::TQuotePreview(const QuotePage &page, QWidget *parent)
     connect(m_view, &QPrintPreviewWidget::paintRequested, this, &TQuotePreview::paintPreview);
     buildToolBar();
     m_view->fitToWidth();
+    describePage();
 }
 
 TQuotePreview::~TQuotePreview() = default;
@@ -84,28 +121,43 @@ void TQuotePreview::buildToolBar()
     QToolBar *bar = addToolBar(tr("Preview"));
     bar->setObjectName(QStringLiteral("PreviewToolBar"));
     bar->setMovable(false);
+    // The toolbar shows its captions without "&", so each caption's letter
+    // is an Alt key of the action's own, beside its shortcut. The letters
+    // are unique: one shared by two actions would only move the focus.
     auto add = [this, bar](const QString &text, const QKeySequence &key, auto slot) {
         QAction *action = bar->addAction(text);
-        action->setShortcut(key);
+        action->setShortcuts({key, QKeySequence::mnemonic(text)});
+        action->setToolTip(tr("%1 (%2)").arg(action->iconText(), key.toString(QKeySequence::NativeText)));
         connect(action, &QAction::triggered, this, slot);
         return action;
     };
     add(tr("&Whole Page"), QKeySequence(Qt::CTRL | Qt::Key_0), [this] { m_view->fitInView(); });
-    add(tr("100 %"), QKeySequence(Qt::CTRL | Qt::Key_1), [this] {
+    add(tr("&100 %"), QKeySequence(Qt::CTRL | Qt::Key_1), [this] {
         m_view->setZoomMode(QPrintPreviewWidget::CustomZoom);
         m_view->setZoomFactor(1.0);
     });
-    add(tr("Page &Width"), QKeySequence(Qt::CTRL | Qt::Key_2), [this] { m_view->fitToWidth(); });
+    add(tr("Page W&idth"), QKeySequence(Qt::CTRL | Qt::Key_2), [this] { m_view->fitToWidth(); });
     bar->addSeparator();
-    add(tr("&First Page"), QKeySequence(Qt::Key_Home), [this] { m_view->setCurrentPage(1); });
-    add(tr("Pre&vious Page"), QKeySequence(Qt::Key_PageUp), [this] { m_view->setCurrentPage(m_view->currentPage() - 1); });
-    add(tr("&Next Page"), QKeySequence(Qt::Key_PageDown), [this] { m_view->setCurrentPage(m_view->currentPage() + 1); });
-    add(tr("&Last Page"), QKeySequence(Qt::Key_End), [this] { m_view->setCurrentPage(m_view->pageCount()); });
+    // The view tells of a page reached by scrolling, but not of one it was
+    // sent to: that it takes as the current page before it scrolls there.
+    const auto showPage = [this](int page) {
+        m_view->setCurrentPage(page);
+        updatePageActions();
+    };
+    m_pageActions = {
+        add(tr("&First Page"), QKeySequence(Qt::Key_Home), [showPage] { showPage(1); }),
+        add(tr("Pre&vious Page"), QKeySequence(Qt::Key_PageUp), [this, showPage] { showPage(m_view->currentPage() - 1); }),
+        add(tr("&Next Page"), QKeySequence(Qt::Key_PageDown), [this, showPage] { showPage(m_view->currentPage() + 1); }),
+        add(tr("&Last Page"), QKeySequence(Qt::Key_End), [this, showPage] { showPage(m_view->pageCount()); }),
+    };
+    connect(m_view, &QPrintPreviewWidget::previewChanged, this, &TQuotePreview::updatePageActions);
+    updatePageActions();
     bar->addSeparator();
-    add(tr("Printer &Setup..."), QKeySequence(), &TQuotePreview::setupPrinter)->setObjectName(QStringLiteral("PrinterSetupAction"));
+    add(tr("Printer Set&up..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P), &TQuotePreview::setupPrinter)
+        ->setObjectName(QStringLiteral("PrinterSetupAction"));
     add(tr("&Print"), QKeySequence::Print, &TQuotePreview::printPage)->setObjectName(QStringLiteral("PrintAction"));
     add(tr("&Save..."), QKeySequence::Save, [this] {
-        const QString path = QFileDialog::getSaveFileName(this, tr("Save Quote"), QString(), tr("PDF files (*.pdf)"));
+        const QString path = chooseSavePath();
         if (!path.isEmpty())
             savePdf(path);
     })->setObjectName(QStringLiteral("SaveAction"));
@@ -115,7 +167,68 @@ void TQuotePreview::buildToolBar()
             openPdf(path);
     })->setObjectName(QStringLiteral("OpenAction"));
     bar->addSeparator();
-    add(tr("&Close"), QKeySequence(Qt::Key_Escape), &QWidget::close);
+    QAction *close = add(tr("&Close"), QKeySequence(Qt::Key_Escape), &QWidget::close);
+    // Tool buttons take no focus by default, which left Tab short of them,
+    // and of the toolbar's button for the actions a narrow window has no
+    // room for; that one comes last, where it shows.
+    const QList<QToolButton *> buttons = bar->findChildren<QToolButton *>();
+    for (QToolButton *button : buttons)
+        button->setFocusPolicy(Qt::TabFocus);
+    for (QToolButton *button : buttons) {
+        if (!button->defaultAction()) {
+            button->setAccessibleName(tr("More Actions"));
+            QWidget::setTabOrder(bar->widgetForAction(close), button);
+        }
+    }
+}
+
+void TQuotePreview::updatePageActions()
+{
+    const int page = m_view->currentPage();
+    const bool back = !m_drawing && page > 1;
+    const bool on = !m_drawing && page < m_view->pageCount();
+    for (std::size_t i = 0; i < m_pageActions.size(); ++i)
+        m_pageActions[i]->setEnabled(i < 2 ? back : on);
+}
+
+QString TQuotePreview::chooseSavePath()
+{
+    // A name typed without an extension is saved as a PDF, or the Open
+    // dialog's filter would not show it again. Qt's own dialog adds ".pdf"
+    // before it asks whether to replace a file; a platform's dialog asks
+    // about the name as typed, so for the name completed the question is
+    // asked here, in Qt's words.
+    QFileDialog dialog(this, tr("Save Quote"), QString(), tr("PDF files (*.pdf)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("pdf"));
+    for (;;) {
+        if (dialog.exec() != QDialog::Accepted)
+            return QString();
+        const QString path = dialog.selectedFiles().value(0);
+        // A platform's dialog builds none of Qt's widgets, not even a layout.
+        if (dialog.layout() || !QFileInfo::exists(path))
+            return path;
+        dialog.setDefaultSuffix(QString());
+        const bool completed = dialog.selectedFiles().value(0) != path;
+        dialog.setDefaultSuffix(QStringLiteral("pdf"));
+        const QString question = QFileDialog::tr("%1 already exists.\nDo you want to replace it?").arg(QFileInfo(path).fileName());
+        if (!completed || QMessageBox::warning(this, dialog.windowTitle(), question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+                              == QMessageBox::Yes)
+            return path;
+        dialog.selectFile(path);
+    }
+}
+
+void TQuotePreview::describePage()
+{
+    // The page shows in a view inside the preview widget; that view takes
+    // the focus, so it is what a screen reader reads.
+    auto *page = m_view->findChild<QGraphicsView *>();
+    if (!page)
+        return;
+    page->setAccessibleName(tr("Quote page"));
+    // A saved quote is shown as a picture of its page, with no text to read.
+    page->setAccessibleDescription(m_opened ? tr("A saved quote, shown as a picture of its page") : pageText(m_page));
 }
 
 void TQuotePreview::paintShownPage(QPainter &painter, const QImage &opened) const
@@ -250,6 +363,7 @@ bool TQuotePreview::openPdf(const QString &path)
     opened->preview = std::move(drawn.image);
     m_opened = std::move(opened);
     m_view->updatePreview();
+    describePage();
     return true;
 }
 
@@ -265,9 +379,10 @@ PageDrawn TQuotePreview::drawOpened(const QByteArray &pdf, int width)
     QGuiApplication::setOverrideCursor(Qt::BusyCursor);
     const auto done = qScopeGuard([this, &actions] {
         QGuiApplication::restoreOverrideCursor();
+        m_drawing = false;
         for (QAction *action : actions)
             action->setEnabled(true);
-        m_drawing = false;
+        updatePageActions();
     });
     return DrawQuotePage(pdf, pageSizeAt(width));
 }

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QPrinter>
+#include <array>
 #include <memory>
 #include <optional>
 
@@ -17,7 +18,9 @@ struct PageDrawn;
 // quote and Close. Each preview keeps its own copy of the page, so a second
 // quote started while this one is open does not change what this one prints.
 // Print, Save and Open report any failure in a box naming the printer or the
-// file and the reason.
+// file and the reason. Every action has a shortcut, shown in its tooltip, and
+// an Alt key of its own; Tab reaches the toolbar. A screen reader reads the
+// page's texts as the page's accessible description.
 class TQuotePreview : public QMainWindow
 {
     Q_OBJECT
@@ -73,6 +76,9 @@ private:
     QString printerLabel() const;
     void report(const QString &message);
     void buildToolBar();
+    void updatePageActions();
+    void describePage();
+    QString chooseSavePath();
 
     QuotePage m_page;
     QPrinter m_printer;
@@ -80,6 +86,8 @@ private:
     QPrintPreviewWidget *m_view;
     std::unique_ptr<OpenedQuote> m_opened;
     bool m_drawing = false; // an opened quote's page is being drawn
+    // First, Previous, Next and Last Page, enabled only where they can move.
+    std::array<QAction *, 4> m_pageActions{};
 };
 
 // Shows the preview and waits, with the program's other windows still

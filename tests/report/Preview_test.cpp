@@ -1,4 +1,5 @@
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QAction>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -12,7 +13,10 @@
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QRadioButton>
+#include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QToolBar>
 #include <QtTest>
 #include <sys/stat.h>
 #include <zlib.h>
@@ -327,13 +331,94 @@ class TestPreview : public QObject
     Q_OBJECT
 
 private slots:
-    void opensAtPageWidth()
+    // A screen reader reads the page where the focus starts: its texts row
+    // by row, and only what prints, so nothing from under a notice.
+    void opensAtPageWidthAndReadsAsItPrints()
     {
-        TQuotePreview preview(pageWithCompany("Acme"));
+        QuotePage page = filledPage();
+        page.setText(QStringLiteral("sr12unearn"), QStringLiteral("$620.00"));
+        page.setEnabled(QStringLiteral("QRNA1"), true);
+        TQuotePreview preview(page);
         preview.show();
         QCOMPARE(preview.view()->zoomMode(), QPrintPreviewWidget::FitToWidth);
         QCOMPARE(preview.view()->pageCount(), 1);
         QCOMPARE(preview.printer().pageLayout().pageSize().id(), QPageSize::Letter);
+        QVERIFY(QTest::qWaitForWindowActive(&preview));
+        const QString read = QAccessible::queryAccessibleInterface(QApplication::focusWidget())->text(QAccessible::Description);
+        QVERIFY(read.startsWith("Harbour Office\nCoAdd1\n") && read.contains("\nPolicy Number PolicyNum Premium $1,234.56\n"));
+        QVERIFY(read.contains("\nThis Section not applicable for Additional Premiums\n") && !read.contains("$620.00"));
+    }
+
+    // The preview's keyboard map. Each key, pressed where the focus is in a
+    // preview of three pages showing page `from` (0: the quote's one page),
+    // triggers the action whose tooltip names its shortcut, or nothing; then
+    // come the page shown, the page buttons enabled (First, Previous, Next,
+    // Last; "." where disabled) and the focus.
+    void keyboardMap_data()
+    {
+        for (const char *column : {"keys", "triggered", "after"})
+            QTest::addColumn<QString>(column);
+        QTest::addColumn<int>("from");
+        const auto row = [](const char *keys, const char *triggered, const char *after = "1 .... Quote page", int from = 0) {
+            QTest::newRow(keys) << keys << triggered << after << from;
+        };
+        row("Ctrl+0|Alt+W", "Whole Page (Ctrl+0)");
+        row("Ctrl+1|Alt+1", "100 % (Ctrl+1)");
+        row("Ctrl+2|Alt+I", "Page Width (Ctrl+2)");
+        row("Home|PgUp|PgDown|End|Alt+F|Alt+V|Alt+N|Alt+L", "");
+        row("Home|Alt+F", "First Page (Home)", "1 ..NL Quote page", 3);
+        row("PgUp|Alt+V", "Previous Page (PgUp)", "2 FPNL Quote page", 3);
+        row("PgDown|Alt+N", "Next Page (PgDown)", "3 FP.. Quote page", 2);
+        row("End|Alt+L", "Last Page (End)", "3 FP.. Quote page", 1);
+        row("Home|PgUp", "", "1 ..NL Quote page", 1);
+        row("Ctrl+Shift+P|Alt+U", "Printer Setup (Ctrl+Shift+P)");
+        row("Ctrl+P|Alt+P", "Print (Ctrl+P)");
+        row("Ctrl+S|Alt+S", "Save (Ctrl+S)");
+        row("Ctrl+O|Alt+O", "Open (Ctrl+O)");
+        row("Esc|Alt+C", "Close (Esc)");
+        row("Tab, Space", "Whole Page (Ctrl+0)", "1 .... Whole Page");
+        row("Tab, Tab, Tab, Tab", "", "1 .... Printer Setup");
+        row("Shift+Tab", "", "2 FPNL Close", 2);
+    }
+
+    void keyboardMap()
+    {
+        QFETCH(QString, keys);
+        QFETCH(QString, triggered);
+        QFETCH(QString, after);
+        QFETCH(int, from);
+        QTemporaryDir dir;
+        for (const QString &key : keys.split(u'|')) {
+            QPointer<TQuotePreview> preview = new TQuotePreview(filledPage());
+            const auto gone = qScopeGuard([&] { delete preview.data(); });
+            preview->printer().setOutputFileName(dir.filePath("printed.pdf"));
+            if (from) {
+                QObject::disconnect(preview->view(), &QPrintPreviewWidget::paintRequested, preview, nullptr);
+                QObject::connect(preview->view(), &QPrintPreviewWidget::paintRequested, [](QPrinter *printer) {
+                    QPainter painter(printer);
+                    printer->newPage();
+                    printer->newPage();
+                });
+            }
+            preview->resize(1600, 900); // room for every button, as when maximised
+            preview->show();
+            QVERIFY(QTest::qWaitForWindowActive(preview));
+            preview->view()->setCurrentPage(from);
+            emit preview->view()->previewChanged(); // as when the clerk scrolls there
+            auto *bar = preview->findChild<QToolBar *>();
+            QSignalSpy spy(bar, &QToolBar::actionTriggered);
+            ModalWatch watch;
+            const QKeySequence sequence(key);
+            for (int i = 0; i < sequence.count(); ++i)
+                QTest::keyClick(QApplication::focusWidget(), sequence[i].key(), sequence[i].keyboardModifiers());
+            QCOMPARE(spy.isEmpty() ? QString() : spy.takeFirst().first().value<QAction *>()->toolTip(), triggered);
+            QVERIFY(spy.isEmpty());
+            QCOMPARE(preview->isVisible(), !triggered.startsWith("Close"));
+            QString shown = QString::number(preview->view()->currentPage()) + u' ';
+            for (QAction *action : bar->actions().mid(4, 4)) // after the zoom and a separator
+                shown += action->isEnabled() ? action->iconText().front() : u'.';
+            QCOMPARE(shown + u' ' + QAccessible::queryAccessibleInterface(preview->focusWidget())->text(QAccessible::Name), after);
+        }
     }
 
     void eachPreviewKeepsThePageItWasGiven()
@@ -362,30 +447,46 @@ private slots:
         QVERIFY(pdfText(dir.filePath("again.pdf")).contains("$1,234.56"));
     }
 
-    // What a clerk does: Open, then Save to the same path and Yes to the
-    // question whether to replace it. The file was once truncated while
-    // the preview still read from it, leaving a blank page.
-    void savingAnOpenedQuoteOverItselfKeepsEveryByte()
+    // What a clerk does: Open, then Save, and Yes to the question whether to
+    // replace a file, which names the file written. A name typed without an
+    // extension is saved as a PDF. Saving over the opened file once
+    // truncated it while the preview still read from it, leaving a blank page.
+    void savingAnOpenedQuoteKeepsEveryByte_data()
     {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("over itself") << "quote.pdf" << "quote.pdf";
+        QTest::newRow("over itself, typed without .pdf") << "quote" << "quote.pdf";
+        QTest::newRow("a new name without .pdf") << "copy" << "copy.pdf";
+        QTest::newRow("another extension is kept") << "copy.quote" << "copy.quote";
+    }
+
+    void savingAnOpenedQuoteKeepsEveryByte()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, written);
+        const bool over = written == "quote.pdf";
         QTemporaryDir dir;
         const QString path = dir.filePath("quote.pdf");
         QVERIFY(WriteQuotePdf(path, filledPage()));
         const QByteArray original = bytesOf(path);
         TQuotePreview preview(pageWithCompany("Other"));
         preview.show();
-        DialogAnswers answers(path);
-        action(preview, "OpenAction")->trigger();
+        {
+            DialogAnswers opening(path);
+            action(preview, "OpenAction")->trigger();
+        }
         QVERIFY(preview.openedImageSize().isValid());
+        DialogAnswers answers(dir.filePath(typed));
         action(preview, "SaveAction")->trigger();
-        QCOMPARE(answers.questions.size(), 1);
-        QVERIFY2(answers.questions.first().contains("already exists"), qPrintable(answers.questions.first()));
+        QCOMPARE(answers.questions, over ? QStringList{written + " already exists.\nDo you want to replace it?"} : QStringList());
         QCOMPARE(answers.boxes, QStringList());
-        QCOMPARE(bytesOf(path), original);
-        const QString text = pdfText(path);
+        QCOMPARE(bytesOf(dir.filePath(written)), original);
+        const QString text = pdfText(dir.filePath(written));
         QVERIFY(text.contains("Harbour Office"));
         QVERIFY(text.contains("$1,234.56"));
         QVERIFY(text.contains("$726.00"));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"quote.pdf"});
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).join(u' '), over ? written : written + " quote.pdf");
     }
 
     void opensAQuoteAtScreenResolutionNotThePrinters()
