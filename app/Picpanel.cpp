@@ -1,5 +1,7 @@
 #include "Picpanel.h"
 
+#include <QAccessibleWidget>
+#include <QCoreApplication>
 #include <QPainter>
 #include <QScreen>
 #include <QStyleOptionButton>
@@ -37,7 +39,30 @@ QRect frame3D(QPainter &painter, QRect r, const QColor &topLeft, const QColor &b
     return r;
 }
 
+// The main window and the splash are plain widgets, not QMainWindow, and Qt
+// gives a plain widget the client role even when it is a window: a screen
+// reader then announces the main window as a "filler" panel. Every ordinary
+// window of ours made straight from QWidget takes the window role instead;
+// dialogs, menus and popups keep the roles Qt gives them.
+QAccessibleInterface *windowRole(const QString &className, QObject *object)
+{
+    auto *widget = qobject_cast<QWidget *>(object);
+    if (!widget || widget->windowType() != Qt::Window
+        || widget->metaObject()->superClass() != &QWidget::staticMetaObject
+        || className != QLatin1String(widget->metaObject()->className()))
+        return nullptr;
+    return new QAccessibleWidget(widget, QAccessible::Window);
+}
+
+void installWindowRole()
+{
+    QAccessible::installFactory(windowRole);
+}
+
 } // namespace
+
+// Before any window is made, whichever program or test makes it.
+Q_COREAPP_STARTUP_FUNCTION(installWindowRole)
 
 TBevelPanel::TBevelPanel(QWidget *parent)
     : QFrame(parent)

@@ -12,6 +12,7 @@
 #include "Uprpt.h"
 #include "Dateedit.h"
 #include "Errordisplay.h"
+#include "Formscale.h"
 #include "Messages.h"
 #include "Quote.h"
 #include "Picpanel.h"
@@ -39,6 +40,7 @@ TFGIS::TFGIS(QWidget *parent)
 {
     initQuillonPictures();
     ui->setupUi(this);
+    FitFormToFonts(this);
     ui->RadioGroup1->setItems({ui->RadioRefund, ui->RadioAddl});
     // Every field shows its figure in the format every other output of a
     // quote uses (Quote.h), so the window and quillon-quote read the same.

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "Formscale.h"
 #include "Labelfit.h"
 #include "Picpanel.h"
 #include "Upcase.h"
@@ -17,6 +18,7 @@ TFGetDetail::TFGetDetail(QWidget *owner)
 {
     initQuillonPictures();
     ui->setupUi(this);
+    FitFormToFonts(this);
     ui->PolicyNum->setValidator(new UpperCaseValidator(ui->PolicyNum));
     // The form declares Done before the edits, and the tab order alone does
     // not move it in the focus chain, so the dialog would open on Done.
