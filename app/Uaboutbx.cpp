@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QPushButton>
 
+#include "Formscale.h"
 #include "Picpanel.h"
 #include "ui_Uaboutbx.h"
 
@@ -12,6 +13,7 @@ TFAboutBox::TFAboutBox(QWidget *parent)
 {
     initQuillonPictures();
     ui->setupUi(this);
+    FitFormToFonts(this);
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     connect(ui->OKButton, &QPushButton::clicked, this, &QDialog::accept);
     // Taken when the box becomes active, so Enter goes to the button at once.

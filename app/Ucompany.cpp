@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 
 #include "Errordisplay.h"
+#include "Formscale.h"
 #include "Inifile.h"
 #include "Maskedit.h"
 #include "Picpanel.h"
@@ -19,6 +20,7 @@ TFCompanyInfo::TFCompanyInfo(QWidget *owner)
 {
     initQuillonPictures();
     ui->setupUi(this);
+    FitFormToFonts(this);
     setAttribute(Qt::WA_DeleteOnClose);
     ui->Edit6->setValidator(new UpperCaseValidator(ui->Edit6));
     ui->RGMiniHelp->setItems({ui->MiniHelpOn, ui->MiniHelpOff});

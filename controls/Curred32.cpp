@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTimer>
 
 #include "Ctlsettings.h"
@@ -69,6 +71,8 @@ TCurrencyEdit::TCurrencyEdit(QWidget *parent)
 {
     resize(121, 25);
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_designFont = font();
+    connect(this, &QLineEdit::textChanged, this, &TCurrencyEdit::fitText);
     FormatText();
 }
 
@@ -185,4 +189,46 @@ void TCurrencyEdit::focusOutEvent(QFocusEvent *event)
     FormatText();
     QLineEdit::focusOutEvent(event);
     emit exited();
+}
+
+void TCurrencyEdit::resizeEvent(QResizeEvent *event)
+{
+    QLineEdit::resizeEvent(event);
+    fitText();
+}
+
+void TCurrencyEdit::changeEvent(QEvent *event)
+{
+    QLineEdit::changeEvent(event);
+    if (event->type() == QEvent::FontChange && !m_fitting) {
+        m_designFont = font();
+        fitText();
+    }
+}
+
+void TCurrencyEdit::fitText()
+{
+    // Where QLineEdit draws the text: inside its frame and text margins, two
+    // pixels in from each end, with a pixel before the text and room for the
+    // cursor after it. A text that takes more is scrolled, and a right-aligned
+    // figure then loses its beginning.
+    QStyleOptionFrame option;
+    initStyleOption(&option);
+    const QRect contents =
+        style()->subElementRect(QStyle::SE_LineEditContents, &option, this).marginsRemoved(textMargins());
+    const int room = contents.width() - 4 - 1 - style()->pixelMetric(QStyle::PM_TextCursorWidth, &option, this);
+    const auto fits = [&](const QFont &font) {
+        return qRound(QFontMetricsF(font, this).horizontalAdvance(text())) <= room;
+    };
+    QFont fitted = m_designFont;
+    // Width falls with size: the first quarter point that fits is the largest.
+    for (qreal size = m_designFont.pointSizeF(); !fits(fitted) && size > 1; ) {
+        size -= 0.25;
+        fitted.setPointSizeF(size);
+    }
+    if (fitted == font())
+        return;
+    m_fitting = true;
+    setFont(fitted);
+    m_fitting = false;
 }

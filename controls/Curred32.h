@@ -8,6 +8,9 @@
 // decimal separator; on leaving, the field reads a number back from whatever
 // text it holds in the locale's notation (refusing ambiguous text), shows it again
 // through the format and only then tells its owner (exited()).
+// A text too wide for the field is drawn in a smaller size of its font, as
+// large as fits, rather than cut: a figure never loses its leading digits or
+// sign, whatever the font or the figure.
 class TCurrencyEdit : public QLineEdit
 {
     Q_OBJECT
@@ -39,13 +42,19 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void FormatText();
     void ParseText();
+    void fitText();
 
     QString m_displayFormat;
     long double m_value = 0.0L;
+    // The font the field was given; fitText() draws in it or a smaller size of it.
+    QFont m_designFont;
+    bool m_fitting = false;
 };
 
 // True for focus changes that leave a field for another control of the same

@@ -1,9 +1,9 @@
 #include "Errordisplay.h"
 
-#include <QFont>
 #include <QMessageBox>
 #include <exception>
 
+#include "Fontsubst.h"
 #include "Messages.h"
 
 using namespace quillon;
@@ -19,12 +19,8 @@ QString &titleStorage()
 QuillonApplication::QuillonApplication(int &argc, char **argv)
     : QApplication(argc, argv)
 {
-    // The forms name the classic Windows faces; where they are missing, the
-    // metric-compatible Liberation faces keep captions at their designed widths.
-    QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
-    QFont::insertSubstitution(QStringLiteral("MS Serif"), QStringLiteral("Liberation Serif"));
-    QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
-    QFont::insertSubstitution(QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"));
+    // Before any form resolves a face it names.
+    InstallFontSubstitutions();
 }
 
 bool QuillonApplication::notify(QObject *receiver, QEvent *event)

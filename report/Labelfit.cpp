@@ -8,20 +8,9 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
+#include "Fontsubst.h"
 
-void installFontSubstitutions()
-{
-    // The window program installs these too; the command-line tool has only
-    // this path, and without them Arial would fall back to a face of other
-    // widths and the wrapping would differ from the window program's.
-    static const bool installed = [] {
-        QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
-        QFont::insertSubstitution(QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"));
-        return true;
-    }();
-    Q_UNUSED(installed);
-}
+namespace {
 
 // Every label's text is laid out against this one device, whatever it is
 // painted on (kLayoutScale says why).
@@ -109,7 +98,10 @@ OneLineFit fitOneLine(const QuoteItem &item)
 
 LabelLayout layoutLabel(QTextLayout &layout, const QuoteItem &item)
 {
-    installFontSubstitutions();
+    // The command-line tool lays out pages without the window program's
+    // start-up; without the stand-ins Arial would fall back to a face of
+    // other widths and the wrapping would differ from the window's.
+    InstallFontSubstitutions();
     const qreal designSize = item.font.pointSizeF();
     const bool wraps = item.fit == QuoteTextFit::Wrap && !item.sizesToText;
     LabelLayout result{QRectF(item.rect), 0, item.font.underline(), designSize, true};

@@ -237,6 +237,8 @@ class TestMainWindow : public QObject
 
 private:
     std::unique_ptr<TFGIS> m_window;
+    // Font substitutions a row replaced, by family, to be put back.
+    QHash<QString, QStringList> m_replacedSubstitutes;
 
     template <class T>
     T *control(const char *name) const
@@ -321,6 +323,11 @@ private slots:
     void cleanup()
     {
         m_window.reset();
+        for (auto it = m_replacedSubstitutes.cbegin(); it != m_replacedSubstitutes.cend(); ++it) {
+            QFont::removeSubstitutions(it.key());
+            QFont::insertSubstitutions(it.key(), it.value());
+        }
+        m_replacedSubstitutes.clear();
         SetTodayForTesting(std::nullopt);
     }
 
@@ -366,6 +373,67 @@ private slots:
         auto *widget = m_window->findChild<QWidget *>(name);
         QVERIFY(widget);
         QCOMPARE(QRect(widget->mapTo(m_window.get(), QPoint(0, 0)), widget->size()), inWindow);
+    }
+
+    // Run by test_ucalc_large_font too, at 144 dpi without scaling. A wider
+    // face stands in for every face the forms name, as where no
+    // metric-compatible face is installed.
+    void everyFigureAndCaptionShowsWhole_data()
+    {
+        QTest::addColumn<QString>("face"); // empty: the faces the program installs
+        QTest::addColumn<QString>("premium");
+        QTest::addColumn<bool>("additional");
+        QTest::newRow("refund") << "" << "1234567.89" << false;
+        QTest::newRow("additional premium") << "" << "1550000.01" << true;
+        QTest::newRow("refund in a wider face") << "DejaVu Sans" << "1234567.89" << false;
+        QTest::newRow("additional premium in a wider face") << "DejaVu Sans" << "-1550000.01" << true;
+        QTest::newRow("a figure too wide for every field") << "" << "-123456789012.34" << false;
+    }
+
+    void everyFigureAndCaptionShowsWhole()
+    {
+        QFETCH(QString, face);
+        QFETCH(QString, premium);
+        QFETCH(bool, additional);
+        if (!face.isEmpty()) {
+            for (const QString &family : QFont::substitutions()) {
+                m_replacedSubstitutes.insert(family, QFont::substitutes(family));
+                QFont::removeSubstitutions(family);
+                QFont::insertSubstitution(family, face);
+            }
+            init(); // a window laid out in that face
+        }
+        quote(premium, "1/1/2026", "4/11/2026");
+        control<QRadioButton>(additional ? "RadioAddl" : "RadioRefund")->click();
+        for (const QLineEdit *field : m_window->findChildren<TCurrencyEdit *>()) {
+            if (!field->isVisible())
+                continue;
+            // A line edit keeps two pixels clear at each end, one before the
+            // text and the cursor's width after it; a text wider is scrolled.
+            QStyleOptionFrame option;
+            option.initFrom(field);
+            option.lineWidth = field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, field);
+            const int room = field->style()->subElementRect(QStyle::SE_LineEditContents, &option, field).width() - 6;
+            QVERIFY2(qRound(QFontMetricsF(field->font()).horizontalAdvance(field->text())) <= room,
+                     qPrintable(field->objectName() + ": " + field->text()));
+        }
+        for (const QLabel *caption : m_window->findChildren<QLabel *>()) {
+            if (!caption->isVisible() || caption->text().isEmpty())
+                continue;
+            const QSize needed = caption->fontMetrics().size(Qt::TextShowMnemonic, caption->text());
+            QVERIFY2(caption->contentsRect().width() >= needed.width() && caption->contentsRect().height() >= needed.height(),
+                     qPrintable(caption->objectName() + ": " + caption->text()));
+            for (const QLabel *other : caption->parentWidget()->findChildren<QLabel *>(Qt::FindDirectChildrenOnly))
+                QVERIFY2(other == caption || !other->isVisible() || !other->geometry().intersects(caption->geometry()),
+                         qPrintable(caption->text() + " runs into " + other->text()));
+        }
+        for (QRadioButton *button : m_window->findChildren<QRadioButton *>()) {
+            QStyleOptionButton option;
+            option.initFrom(button);
+            QVERIFY2(button->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, button).width()
+                         >= button->fontMetrics().horizontalAdvance(button->text()),
+                     qPrintable(button->text()));
+        }
     }
 
     void leavingADateFieldShowsEveryFigure_data()
