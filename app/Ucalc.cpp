@@ -56,6 +56,10 @@ TFGIS::TFGIS(QWidget *parent)
     // types, though its caption reads "Inception Date" until the first
     // switch; its calendar button is named after it.
     ui->DateStart->setAccessibleName(QString::fromLatin1(Messages::CaptionsFor(false).start));
+    // The boxes have no captions of their own: the coloured panels over
+    // their top edges are their titles, and name them for a screen reader.
+    ui->GB12->setAccessibleName(ui->Panel4->text());
+    ui->GB6->setAccessibleName(ui->Panel5->text());
     buildMenu();
     wire();
     FormCreate();
