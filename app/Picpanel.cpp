@@ -2,11 +2,13 @@
 
 #include <QAccessibleWidget>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QPainter>
 #include <QScreen>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <algorithm>
+#include <cmath>
 
 #include "ui_Picpanel.h"
 
@@ -38,6 +40,48 @@ QRect frame3D(QPainter &painter, QRect r, const QColor &topLeft, const QColor &b
     }
     return r;
 }
+
+// Relative luminance and contrast ratio as the web's accessibility guidelines
+// define them; 4.5:1 is the least at which ordinary text reads.
+double luminance(const QColor &colour)
+{
+    auto linear = [](float v) { return v <= 0.03928f ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) + 0.0722 * linear(colour.blueF());
+}
+
+double contrast(const QColor &a, const QColor &b)
+{
+    const auto [dark, light] = std::minmax(luminance(a), luminance(b));
+    return (light + 0.05) / (dark + 0.05);
+}
+
+const double kReadableContrast = 4.5;
+// The light grey of the toolkit's own palette, the window colour the
+// layout's fixed colours were chosen on.
+const QColor kLightGround(239, 239, 239);
+
+// Paints the light ground under a label's text before the label paints,
+// when the window's colour would leave the text unreadable.
+class FixedInkGround : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            auto *label = static_cast<QWidget *>(watched);
+            const QPalette &palette = label->palette();
+            if (contrast(palette.color(label->foregroundRole()), palette.color(label->backgroundRole()))
+                < kReadableContrast) {
+                QPainter painter(label);
+                painter.fillRect(label->rect(), kLightGround);
+            }
+        }
+        return false;
+    }
+};
 
 // The main window and the splash are plain widgets, not QMainWindow, and Qt
 // gives a plain widget the client role even when it is a window: a screen
@@ -138,6 +182,11 @@ void CentreOnScreen(QWidget *window)
     QRect frame = window->frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
     window->move(frame.topLeft());
+}
+
+void KeepFixedInkReadable(QLabel *label)
+{
+    label->installEventFilter(new FixedInkGround(label));
 }
 
 TPicturePanel::TPicturePanel(QWidget *parent)

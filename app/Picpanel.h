@@ -4,6 +4,8 @@
 #include <QPushButton>
 #include <memory>
 
+class QLabel;
+
 namespace Ui {
 class TPicturePanel;
 }
@@ -68,6 +70,12 @@ private:
 // Puts a top-level window in the middle of its screen rather than over its
 // owner, as the dialogs laid out "centred on the screen" are.
 void CentreOnScreen(QWidget *window);
+
+// For a label whose text colour the layout fixes (the company name's navy):
+// on a window background too dark for that colour to read, as a dark desktop
+// theme gives, the label paints the light ground the colour was chosen for.
+// On a light background it stays as laid out, pixel for pixel.
+void KeepFixedInkReadable(QLabel *label);
 
 // The maroon panel with the logo and the project's notice, shared by the
 // splash window and the about box. Its controls keep their form names

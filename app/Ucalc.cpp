@@ -60,6 +60,7 @@ TFGIS::TFGIS(QWidget *parent)
     // their top edges are their titles, and name them for a screen reader.
     ui->GB12->setAccessibleName(ui->Panel4->text());
     ui->GB6->setAccessibleName(ui->Panel5->text());
+    KeepFixedInkReadable(ui->LCoName); // navy, as laid out
     buildMenu();
     wire();
     FormCreate();
