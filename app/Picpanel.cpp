@@ -174,14 +174,32 @@ void TGlyphButton::paintEvent(QPaintEvent *event)
     }
 }
 
+QScreen *OwnerScreen(const QWidget *window)
+{
+    const QWidget *owner = window->parentWidget() ? window->parentWidget()->window() : window;
+    return owner->screen();
+}
+
+void PlaceOnScreen(QWidget *window, const QScreen *screen, QPoint topLeft)
+{
+    if (screen) {
+        // Before the window is first shown its frame counts as nothing.
+        const QRect area = screen->availableGeometry();
+        const QSize frame = window->frameGeometry().size();
+        topLeft.setX(std::max(std::min(topLeft.x(), area.right() + 1 - frame.width()), area.left()));
+        topLeft.setY(std::max(std::min(topLeft.y(), area.bottom() + 1 - frame.height()), area.top()));
+    }
+    window->move(topLeft);
+}
+
 void CentreOnScreen(QWidget *window)
 {
-    const QScreen *screen = window->screen();
+    const QScreen *screen = OwnerScreen(window);
     if (!screen)
         return;
     QRect frame = window->frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
-    window->move(frame.topLeft());
+    PlaceOnScreen(window, screen, frame.topLeft());
 }
 
 void KeepFixedInkReadable(QLabel *label)

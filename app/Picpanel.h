@@ -5,6 +5,7 @@
 #include <memory>
 
 class QLabel;
+class QScreen;
 
 namespace Ui {
 class TPicturePanel;
@@ -67,8 +68,18 @@ private:
     int m_glyphMargin = -1;
 };
 
-// Puts a top-level window in the middle of its screen rather than over its
-// owner, as the dialogs laid out "centred on the screen" are.
+// The screen a window is placed on: its owner's, so that on a second monitor
+// a dialog opens beside the main window; a window without an owner, its own.
+QScreen *OwnerScreen(const QWidget *window);
+
+// Moves a top-level window's frame to `topLeft`, then pulls it back into the
+// screen's available area as far as it fits, the top-left corner last, so
+// the title bar stays on the screen however large the window is scaled. A
+// window that fits where it is asked to go is not moved.
+void PlaceOnScreen(QWidget *window, const QScreen *screen, QPoint topLeft);
+
+// Puts a top-level window in the middle of its owner's screen rather than
+// over its owner, as the dialogs laid out "centred on the screen" are.
 void CentreOnScreen(QWidget *window);
 
 // For a label whose text colour the layout fixes (the company name's navy):

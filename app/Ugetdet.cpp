@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 
 #include "Formscale.h"
 #include "Labelfit.h"
@@ -35,8 +36,10 @@ void TFGetDetail::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     // Its designed place on the screen, clear of the main window's inputs,
-    // rather than centred over its owner.
-    move(84, 95);
+    // rather than centred over its owner; measured from the corner of the
+    // screen that holds the main window, so a second monitor keeps it there.
+    const QScreen *screen = OwnerScreen(this);
+    PlaceOnScreen(this, screen, (screen ? screen->geometry().topLeft() : QPoint()) + QPoint(84, 95));
 }
 
 void TFGetDetail::setHeading(const QString &kind)

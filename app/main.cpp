@@ -45,9 +45,10 @@ int main(int argc, char **argv)
     delete FSSplash;
     FSSplash = nullptr;
 
-    // Centred on the screen it opens on.
+    // Centred on the screen it opens on, its title bar kept on that screen
+    // when a scaled window is taller than the screen.
     if (const QScreen *screen = QGuiApplication::primaryScreen())
-        FGIS->move(screen->availableGeometry().center() - FGIS->rect().center());
+        PlaceOnScreen(FGIS, screen, screen->availableGeometry().center() - FGIS->rect().center());
     FGIS->show();
     return app.exec();
 }
