@@ -160,7 +160,8 @@ void TGlyphButton::paintEvent(QPaintEvent *event)
     // Pressed, the picture and the caption move down and right together.
     const int shift = isDown() ? 1 : 0;
     const QSize glyph = iconSize();
-    const QPixmap pixmap = icon().pixmap(glyph, isEnabled() ? QIcon::Normal : QIcon::Disabled);
+    // At the screen's own pixel ratio, so a 2x screen gets the 2x drawing.
+    const QPixmap pixmap = icon().pixmap(glyph, devicePixelRatio(), isEnabled() ? QIcon::Normal : QIcon::Disabled);
     painter.drawPixmap(m_glyphMargin + shift, (height() - glyph.height()) / 2 + shift, pixmap);
     const QRect captionArea(m_glyphMargin + glyph.width() + shift, shift,
                             width() - m_glyphMargin - glyph.width(), height());

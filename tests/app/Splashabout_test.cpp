@@ -69,14 +69,19 @@ private slots:
         const QSize glyph(18, 18);
         QTest::newRow("logo") << kLogo << QSize(300, 180) << false;
         QTest::newRow("program icon") << ":/images/quillon.png" << QSize(32, 32) << false;
-        QTest::newRow("print") << ":/images/print.png" << glyph << false;
-        QTest::newRow("print, disabled") << ":/images/print-disabled.png" << glyph << true;
-        QTest::newRow("exit") << ":/images/exit.png" << glyph << false;
-        QTest::newRow("cancel") << ":/images/cancel.png" << glyph << false;
-        QTest::newRow("cancel, disabled") << ":/images/cancel-disabled.png" << glyph << true;
-        QTest::newRow("save") << ":/images/save.png" << glyph << false;
-        QTest::newRow("save, disabled") << ":/images/save-disabled.png" << glyph << true;
-        QTest::newRow("OK") << ":/images/ok.png" << glyph << false;
+        // Each glyph also drawn at twice its size, which Qt takes on a 2x screen.
+        const struct
+        {
+            const char *name;
+            bool greyed;
+        } glyphs[] = {{"print", false}, {"print-disabled", true}, {"exit", false}, {"cancel", false},
+                      {"cancel-disabled", true}, {"save", false}, {"save-disabled", true}, {"ok", false}};
+        for (const auto &g : glyphs) {
+            QTest::addRow("%s", g.name) << QStringLiteral(":/images/%1.png").arg(QLatin1String(g.name)) << glyph
+                                        << g.greyed;
+            QTest::addRow("%s@2x", g.name) << QStringLiteral(":/images/%1@2x.png").arg(QLatin1String(g.name))
+                                           << glyph * 2 << g.greyed;
+        }
     }
     // Every picture is linked in at its size; a disabled glyph holds only greys,
     // the others have colour.
