@@ -1,6 +1,8 @@
 #include "Formscale.h"
 
+#include <QFontInfo>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QLabel>
 #include <QLayout>
 #include <QWidget>
@@ -16,6 +18,14 @@ double digitGrowth(const QFont &design, const QWidget *device)
     const qreal designed = DesignedDigitWidth(design);
     if (designed <= 0)
         return 1;
+    // A form has a handful of fonts over a hundred controls; each is
+    // measured once per face it resolves to and resolution, which start-up
+    // pays for on every form it builds.
+    static QHash<QString, double> measured;
+    const QString key = QFontInfo(design).family() + u'|' + design.key() + u'|' +
+                        QString::number(device->logicalDpiX());
+    if (const auto found = measured.constFind(key); found != measured.cend())
+        return *found;
     QFont font = design;
     // Unhinted advances are the face's own widths, which the design names.
     font.setHintingPreference(QFont::PreferNoHinting);
@@ -23,7 +33,7 @@ double digitGrowth(const QFont &design, const QWidget *device)
     qreal widest = 0;
     for (char16_t digit = u'0'; digit <= u'9'; ++digit)
         widest = std::max(widest, metrics.horizontalAdvance(QChar(digit)));
-    return widest / designed;
+    return measured[key] = widest / designed;
 }
 
 QRect scaled(const QRect &rect, double ratio)
