@@ -214,11 +214,12 @@ void BM_StageFormat(benchmark::State &state)
     const LocaleSettings locale;
     const std::unique_ptr<TextSink> sink =
         TextSink::make(state.range(0) ? BatchFormat::JsonLines : BatchFormat::Csv, stdout, locale);
+    const std::unique_ptr<BatchSink::Scratch> scratch = sink->scratch();
     std::string text;
     for (auto _ : state) {
         text.clear();
         for (std::size_t i = 0; i < quotes.size(); ++i)
-            sink->format(read.rows[i], quotes[i], text);
+            sink->format(read.rows[i], quotes[i], text, scratch.get());
         benchmark::DoNotOptimize(text.data());
     }
     countRows(state, quotes.size());
@@ -236,7 +237,7 @@ void BM_StageWrite(benchmark::State &state)
     BatchChunk chunk;
     for (std::size_t i = 0; i < quotes.size(); ++i) {
         chunk.rows.push_back(read.rows[i]);
-        sink->format(read.rows[i], quotes[i], chunk.text);
+        sink->format(read.rows[i], quotes[i], chunk.text, nullptr);
     }
     for (auto _ : state)
         benchmark::DoNotOptimize(sink->write(chunk));

@@ -56,8 +56,9 @@ struct Quoting
     const BatchSink &sink;
 };
 
-// Quotes each row of a chunk and lets the sink make its part of the output.
-void quoteChunk(BatchChunk &chunk, const Quoting &quoting)
+// Quotes each row of a chunk and lets the sink make its part of the output,
+// with what the worker has kept for it.
+void quoteChunk(BatchChunk &chunk, const Quoting &quoting, BatchSink::Scratch *scratch)
 {
     quillon::UseExtendedPrecision(); // Windows starts a thread at 53 bits
     const bool keep = quoting.sink.keepsQuotes();
@@ -75,7 +76,7 @@ void quoteChunk(BatchChunk &chunk, const Quoting &quoting)
         else
             WorkQuote(quoting.columns.request(chunk.fields, row), quoting.reader, quote);
         chunk.failed = chunk.failed || !quote.ok();
-        quoting.sink.format(row, quote, chunk.text);
+        quoting.sink.format(row, quote, chunk.text, scratch);
     }
 }
 
@@ -200,6 +201,7 @@ private:
 
     void work()
     {
+        const std::unique_ptr<BatchSink::Scratch> scratch = m_quoting.sink.scratch();
         for (;;) {
             Slot *slot = nullptr;
             {
@@ -210,7 +212,7 @@ private:
                 slot = m_toWork.front();
                 m_toWork.pop_front();
             }
-            quoteChunk(slot->chunk, m_quoting);
+            quoteChunk(slot->chunk, m_quoting, scratch.get());
             {
                 const std::lock_guard lock(m_mutex);
                 slot->worked = true;
@@ -307,11 +309,12 @@ BatchRun QuoteRows(BatchReader &reader, BatchSink &sink, const LocaleSettings &l
     // One job reads, quotes and writes a row at a time, as a filter does:
     // what has been written when the output fails is all the rows before.
     BatchChunk chunk;
+    const std::unique_ptr<BatchSink::Scratch> scratch = sink.scratch();
     for (bool more = true; more;) {
         more = readChunk(reader, chunk, 1);
         if (chunk.rows.empty())
             break;
-        quoteChunk(chunk, quoting);
+        quoteChunk(chunk, quoting, scratch.get());
         if (!write(chunk, reader.bytesRead()))
             break;
     }

@@ -1,8 +1,11 @@
 #include "Batchsink.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstring>
 
 #include "Csv.h"
+#include "Decimal.h"
 #include "Messages.h"
 
 using namespace quillon;
@@ -37,13 +40,145 @@ void appendRowMessage(std::string &out, const BatchRow &row, const QuoteRecord &
     out += message;
 }
 
-// Every figure and text is written straight into the chunk's text and
-// quoted there as CSV or JSON needs it, never made as a string of its own
-// first: a row has seventeen figures and the batch millions of rows.
+// A row's text put together in a buffer of its own and added to the
+// chunk's text in one piece: each figure is written straight into it (see
+// DisplayFormat::planPlain), never made as a string of its own, looked at
+// again or added to a string a few bytes at a time. A row has seventeen
+// figures, and a batch millions of rows.
+class RowText
+{
+public:
+    explicit RowText(std::string &out) : m_out(out) {}
+    ~RowText() { flush(); }
+    RowText(const RowText &) = delete;
+    RowText &operator=(const RowText &) = delete;
+
+    // Where to write up to `size` bytes (and what a planned text may write
+    // past its end); advance() to the end of what was written.
+    char *room(std::size_t size)
+    {
+        if (std::size_t(m_bytes + sizeof m_bytes - m_end) < size + DisplayFormat::kPlainSpill)
+            flush();
+        return m_end;
+    }
+    void advance(char *end) { m_end = end; }
+    const char *end() const { return m_end; }
+    void put(std::string_view text)
+    {
+        char *to = room(text.size());
+        std::memcpy(to, text.data(), text.size());
+        m_end = to + text.size();
+    }
+    void put(char c) { *room(1) = c, ++m_end; }
+    void putNumber(long long number) { m_end = std::to_chars(room(24), m_end + 24, number).ptr; }
+    // The chunk's text with everything before in it, for what is appended
+    // there directly.
+    std::string &text()
+    {
+        flush();
+        return m_out;
+    }
+
+private:
+    void flush()
+    {
+        m_out.append(m_bytes, std::size_t(m_end - m_bytes));
+        m_end = m_bytes;
+    }
+
+    std::string &m_out;
+    char m_bytes[1024];
+    char *m_end = m_bytes;
+};
+
+// Texts of figures made before, by value, on one worker. A rate is one of a
+// few hundred values (the day count decides it) and a day count one of a
+// few thousand, so most rows find theirs made; a text depends on nothing
+// but the value, its format and the locale, none of which a sink changes.
+// Amounts, each of a premium of its own, are not kept.
+class MadeTexts : public BatchSink::Scratch
+{
+public:
+    struct Entry
+    {
+        std::uint64_t key = 0;
+        std::uint16_t exponent = 0;
+        std::uint8_t figure = 0xff; // none yet
+        std::uint8_t size = 0;
+        char text[20];
+    };
+    Entry &at(std::size_t figure, std::uint64_t key, std::uint16_t exponent)
+    {
+        const std::uint64_t hash = (key ^ std::uint64_t(exponent) << 48 ^ figure) * 0x9E3779B97F4A7C15u;
+        return m_entries[hash >> 52];
+    }
+
+private:
+    std::array<Entry, 4096> m_entries{};
+};
+
+constexpr std::size_t kDaysFigure = kQuoteFigures.size(); // the day count, for MadeTexts
+constexpr std::size_t kFigureRoom = 96;                   // the longest figure, quoted
+
+// Puts a figure kept in `scratch`, or has `put` write it (false when it
+// wrote nothing, for the long way) and keeps it when it is short.
+template <typename Put>
+bool putMade(RowText &text, BatchSink::Scratch *scratch, std::size_t figure, std::uint64_t key,
+             std::uint16_t exponent, Put put)
+{
+    if (!scratch)
+        return put();
+    MadeTexts::Entry &entry = static_cast<MadeTexts *>(scratch)->at(figure, key, exponent);
+    if (entry.figure == figure && entry.key == key && entry.exponent == exponent) {
+        char *to = text.room(sizeof entry.text);
+        std::memcpy(to, entry.text, sizeof entry.text);
+        text.advance(to + entry.size);
+        return true;
+    }
+    const char *before = text.room(kFigureRoom);
+    if (!put())
+        return false;
+    const std::size_t size = std::size_t(text.end() - before);
+    if (size <= sizeof entry.text) {
+        entry.key = key;
+        entry.exponent = exponent;
+        entry.figure = std::uint8_t(figure);
+        entry.size = std::uint8_t(size);
+        std::memcpy(entry.text, before, size);
+    }
+    return true;
+}
+
+// Puts the day count, from `scratch` where it was made before.
+template <typename Put>
+void putDays(RowText &text, BatchSink::Scratch *scratch, int days, Put put)
+{
+    const long double value = days;
+    if (!putMade(text, scratch, kDaysFigure, std::uint64_t(std::int64_t(days)), 0, [&] { return put(value, true); }))
+        put(value, false);
+}
+
+// Puts figure i, a rate from `scratch` where it was made before.
+template <typename Put>
+void putFigure(RowText &text, BatchSink::Scratch *scratch, std::size_t i, const long double &value, Put put)
+{
+    if (!kQuoteFigures[i].rate) {
+        if (!put(value, true))
+            put(value, false);
+        return;
+    }
+    const ExtendedBits bits = BitsOf(value);
+    if (!putMade(text, scratch, i, bits.significand, bits.signExponent, [&] { return put(value, true); }))
+        put(value, false);
+}
+
 class CsvSink : public TextSink
 {
 public:
-    CsvSink(std::FILE *out, const LocaleSettings &locale) : TextSink(out, locale)
+    CsvSink(std::FILE *out, const LocaleSettings &locale)
+        : TextSink(out, locale)
+        , m_point(CsvFieldQuoting(locale.decimalSeparator))
+        , m_group(CsvFieldQuoting(locale.thousandSeparator))
     {
         m_buffer += kDaysColumn;
         m_buffer += ',';
@@ -55,45 +190,90 @@ public:
         m_buffer += ',';
         m_buffer += kMessageColumn;
         m_buffer += "\r\n";
+        for (const DayRange range : {DayRange::drInRange, DayRange::drOverYear, DayRange::drNegative})
+            m_rangeQuoting[std::size_t(range)] = CsvFieldQuoting(Messages::ForRange(range));
     }
 
-    void format(const BatchRow &row, const QuoteRecord &quote, std::string &out) const override
+    void format(const BatchRow &row, const QuoteRecord &quote, std::string &out, Scratch *scratch) const override
     {
+        RowText text(out);
         // A row that produced no figures has every column empty but the message.
         if (!quote.ok()) {
-            out.append(2 + kQuoteFigures.size(), ',');
+            for (std::size_t i = 0; i < 2 + kQuoteFigures.size(); ++i)
+                text.put(',');
         } else {
-            std::size_t start = out.size();
-            AppendDaysText(out, quote.quote, m_locale);
-            QuoteCsvFieldFrom(out, start);
-            out += ',';
-            out += RangeName(quote.quote.Range);
-            for (const QuoteFigure &figure : kQuoteFigures) {
-                out += ',';
-                DisplayFormat::PlainRoom room;
-                std::string_view text;
-                if (WriteShownFigure(room, quote.quote, figure, m_locale, text)) {
-                    AppendCsvField(out, text);
-                } else {
-                    start = out.size();
-                    AppendShownFigure(out, quote.quote, figure, m_locale);
-                    QuoteCsvFieldFrom(out, start);
-                }
+            putDays(text, scratch, quote.quote.Days,
+                    [&](const long double &value, bool plain) { return putField(text, *m_daysFormat, value, plain); });
+            text.put(',');
+            text.put(RangeName(quote.quote.Range));
+            for (std::size_t i = 0; i < kQuoteFigures.size(); ++i) {
+                text.put(',');
+                if (const long double *value = ShownFigureValue(quote.quote, kQuoteFigures[i]))
+                    putFigure(text, scratch, i, *value, [&](const long double &figure, bool plain) {
+                        return putField(text, *m_formats[i], figure, plain);
+                    });
             }
-            out += ',';
+            text.put(',');
         }
-        const std::size_t start = out.size();
-        appendRowMessage(out, row, quote);
-        QuoteCsvFieldFrom(out, start);
-        out += "\r\n";
+        std::string &whole = text.text();
+        // A range's message is one of three texts, and the line number
+        // before it holds no comma or quote, so its quotes are known.
+        const CsvQuoting quoting = quote.ok() ? m_rangeQuoting[std::size_t(quote.quote.Range)] : CsvQuoting::DoubledQuotes;
+        if (quoting == CsvQuoting::DoubledQuotes) {
+            const std::size_t start = whole.size();
+            appendRowMessage(whole, row, quote);
+            QuoteCsvFieldFrom(whole, start);
+        } else {
+            if (quoting == CsvQuoting::Quotes)
+                whole += '"';
+            appendRowMessage(whole, row, quote);
+            if (quoting == CsvQuoting::Quotes)
+                whole += '"';
+        }
+        whole += "\r\n";
     }
+
+private:
+    // A figure as one field. The plain way has its quotes decided from the
+    // parts of its text that can hold a comma or a quote, before it is
+    // written, and returns false for a figure it leaves to the long way:
+    // appended and quoted where it stands.
+    bool putField(RowText &text, const DisplayFormat &format, const long double &value, bool plain) const
+    {
+        if (plain) {
+            DisplayFormat::PlainPlan plan;
+            if (!format.planPlain(value, m_locale, plan))
+                return false;
+            const CsvQuoting quoting = std::max({CsvFieldQuoting(plan.prefix()), CsvFieldQuoting(plan.suffix()),
+                                                 plan.point() ? m_point : CsvQuoting::None,
+                                                 plan.grouped() ? m_group : CsvQuoting::None});
+            if (quoting == CsvQuoting::DoubledQuotes)
+                return false;
+            const bool quoted = quoting == CsvQuoting::Quotes;
+            char *to = text.room(plan.size() + 2);
+            if (quoted)
+                *to++ = '"';
+            to = DisplayFormat::writePlanned(plan, to, m_locale);
+            if (quoted)
+                *to++ = '"';
+            text.advance(to);
+            return true;
+        }
+        std::string &out = text.text();
+        const std::size_t start = out.size();
+        format.appendTo(out, value, m_locale);
+        QuoteCsvFieldFrom(out, start);
+        return true;
+    }
+
+    const CsvQuoting m_point, m_group; // what the separators ask of a field that holds them
+    std::array<CsvQuoting, 3> m_rangeQuoting{}; // what each range's message asks
 };
 
-// Makes what `out` holds from `start` on (after an opening quote) one JSON
-// string as nlohmann-json writes it. Printable ASCII other than the quote
-// and the backslash stands as it is; anything else the library escapes,
-// replacing bytes that are not UTF-8 (a Latin-1 file) rather than making
-// the whole row fail.
+// Whether `text` stands in a JSON string as it is, as nlohmann-json writes
+// it: printable ASCII other than the quote and the backslash. Anything else
+// the library escapes, replacing bytes that are not UTF-8 (a Latin-1 file)
+// rather than making the whole row fail.
 bool plainJson(std::string_view text)
 {
     bool plain = true;
@@ -103,6 +283,8 @@ bool plainJson(std::string_view text)
     return plain;
 }
 
+// Makes what `out` holds from `start` on (after an opening quote) one JSON
+// string, in the same way.
 void closeJsonString(std::string &out, std::size_t start)
 {
     if (plainJson(std::string_view(out).substr(start + 1))) {
@@ -114,71 +296,87 @@ void closeJsonString(std::string &out, std::size_t start)
     out += text.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
-// `text` as one JSON string, in the same way.
-void appendJsonString(std::string &out, std::string_view text)
-{
-    if (plainJson(text)) {
-        out += '"';
-        out += text;
-        out += '"';
-        return;
-    }
-    out += nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
-
 // The key of a member and the colon after it: the keys are plain names.
-void appendKey(std::string &out, std::string_view key)
+void putKey(RowText &text, std::string_view key)
 {
-    out += '"';
-    out += key;
-    out += "\":";
+    text.put('"');
+    text.put(key);
+    text.put("\":");
 }
 
 class JsonLinesSink : public TextSink
 {
 public:
-    JsonLinesSink(std::FILE *out, const LocaleSettings &locale) : TextSink(out, locale) {}
-
-    void format(const BatchRow &row, const QuoteRecord &quote, std::string &out) const override
+    JsonLinesSink(std::FILE *out, const LocaleSettings &locale)
+        : TextSink(out, locale)
+        , m_point(plainJson(locale.decimalSeparator))
+        , m_group(plainJson(locale.thousandSeparator))
     {
-        out += '{';
-        appendKey(out, kLineColumn);
-        appendNumber(out, static_cast<long long>(row.line));
-        out += ',';
-        appendKey(out, kDaysColumn);
-        if (quote.ok())
-            appendNumber(out, quote.quote.Days);
-        else
-            out += "null";
-        out += ',';
-        appendKey(out, kRangeColumn);
-        std::size_t start = out.size();
-        out += '"';
-        if (quote.ok())
-            out += RangeName(quote.quote.Range);
-        closeJsonString(out, start);
-        for (const QuoteFigure &figure : kQuoteFigures) {
-            out += ',';
-            appendKey(out, figure.name);
-            DisplayFormat::PlainRoom room;
-            std::string_view text;
-            if (!quote.ok() || WriteShownFigure(room, quote.quote, figure, m_locale, text)) {
-                appendJsonString(out, text);
-            } else {
-                start = out.size();
-                out += '"';
-                AppendShownFigure(out, quote.quote, figure, m_locale);
-                closeJsonString(out, start);
-            }
-        }
-        out += ',';
-        appendKey(out, kMessageColumn);
-        start = out.size();
-        out += '"';
-        appendRowMessage(out, row, quote);
-        closeJsonString(out, start);
-        out += "}\n";
     }
+
+    void format(const BatchRow &row, const QuoteRecord &quote, std::string &out, Scratch *scratch) const override
+    {
+        RowText text(out);
+        text.put('{');
+        putKey(text, kLineColumn);
+        text.putNumber(static_cast<long long>(row.line));
+        text.put(',');
+        putKey(text, kDaysColumn);
+        if (quote.ok())
+            text.putNumber(quote.quote.Days);
+        else
+            text.put("null");
+        text.put(',');
+        putKey(text, kRangeColumn);
+        text.put('"');
+        if (quote.ok())
+            text.put(RangeName(quote.quote.Range));
+        text.put('"');
+        for (std::size_t i = 0; i < kQuoteFigures.size(); ++i) {
+            text.put(',');
+            putKey(text, kQuoteFigures[i].name);
+            if (const long double *value = quote.ok() ? ShownFigureValue(quote.quote, kQuoteFigures[i]) : nullptr)
+                putFigure(text, scratch, i, *value, [&](const long double &figure, bool plain) {
+                    return putString(text, *m_formats[i], figure, plain);
+                });
+            else
+                text.put("\"\"");
+        }
+        text.put(',');
+        putKey(text, kMessageColumn);
+        std::string &whole = text.text();
+        const std::size_t start = whole.size();
+        whole += '"';
+        appendRowMessage(whole, row, quote);
+        closeJsonString(whole, start);
+        whole += "}\n";
+    }
+
+private:
+    // A figure as one JSON string, as putField puts a CSV field.
+    bool putString(RowText &text, const DisplayFormat &format, const long double &value, bool plain) const
+    {
+        if (plain) {
+            DisplayFormat::PlainPlan plan;
+            if (!format.planPlain(value, m_locale, plan) || !plainJson(plan.prefix()) || !plainJson(plan.suffix())
+                || (!m_point && plan.point()) || (!m_group && plan.grouped()))
+                return false;
+            char *to = text.room(plan.size() + 2);
+            *to++ = '"';
+            to = DisplayFormat::writePlanned(plan, to, m_locale);
+            *to++ = '"';
+            text.advance(to);
+            return true;
+        }
+        std::string &out = text.text();
+        const std::size_t start = out.size();
+        out += '"';
+        format.appendTo(out, value, m_locale);
+        closeJsonString(out, start);
+        return true;
+    }
+
+    const bool m_point, m_group; // the separators stand in a JSON string as they are
 };
 
 } // namespace
@@ -192,9 +390,19 @@ void AddQuoteColumns(nlohmann::ordered_json &object, const QuoteRecord &quote, s
     object[std::string(kMessageColumn)] = message;
 }
 
-TextSink::TextSink(std::FILE *out, const LocaleSettings &locale) : m_locale(locale), m_out(out)
+TextSink::TextSink(std::FILE *out, const LocaleSettings &locale)
+    : m_locale(locale)
+    , m_daysFormat(&DaysFieldFormat())
+    , m_out(out)
 {
+    for (std::size_t i = 0; i < kQuoteFigures.size(); ++i)
+        m_formats[i] = &FigureFormat(kQuoteFigures[i]);
     m_buffer.reserve(kFlushAt * 2);
+}
+
+std::unique_ptr<BatchSink::Scratch> TextSink::scratch() const
+{
+    return std::make_unique<MadeTexts>();
 }
 
 std::unique_ptr<TextSink> TextSink::make(BatchFormat format, std::FILE *out, const LocaleSettings &locale)

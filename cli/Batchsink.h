@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -34,8 +35,16 @@ public:
     // True when write() needs every row's quote with the texts of its
     // fields, not only the text format() made of its figures.
     virtual bool keepsQuotes() const { return false; }
+    // What one worker keeps from row to row for format(), where a sink
+    // keeps anything: each worker has its own.
+    class Scratch
+    {
+    public:
+        virtual ~Scratch() = default;
+    };
+    virtual std::unique_ptr<Scratch> scratch() const { return nullptr; }
     // On a worker thread, for each row of a chunk in order, after its quote.
-    virtual void format(const BatchRow &, const quillon::QuoteRecord &, std::string &) const {}
+    virtual void format(const BatchRow &, const quillon::QuoteRecord &, std::string &, Scratch *) const {}
     // On the batch's own thread, chunk after chunk in input order; false
     // stops the batch.
     virtual bool write(const BatchChunk &chunk) = 0;
@@ -55,6 +64,7 @@ public:
     // the figures are shown in `locale`.
     static std::unique_ptr<TextSink> make(BatchFormat format, std::FILE *out, const quillon::LocaleSettings &locale);
 
+    std::unique_ptr<Scratch> scratch() const override;
     bool write(const BatchChunk &chunk) override;
     // Writes what is left and flushes the stream; false when any output
     // failed to reach it (a full disk, a closed stream), with errno saying why.
@@ -64,6 +74,9 @@ protected:
     TextSink(std::FILE *out, const quillon::LocaleSettings &locale);
     std::string m_buffer;
     const quillon::LocaleSettings &m_locale;
+    // The formats of the day count and of each figure, in the list's order.
+    const quillon::DisplayFormat *m_daysFormat;
+    std::array<const quillon::DisplayFormat *, quillon::kQuoteFigures.size()> m_formats{};
 
 private:
     bool flush();

@@ -94,6 +94,7 @@ private:
         Unusual, // for the byte-by-byte road
     };
     Line splitLine(CsvFields &fields);
+    Line lineEnd(const char *lineStart, const char *p, const char *end);
     bool refill();
     void skipToLineEnd();
     void rereadAfterFirstLine();
@@ -119,7 +120,18 @@ private:
     CsvFields m_fields; // for next() into strings
 };
 
-// Appends one field, quoted only when it holds a comma, a quote, CR or LF.
+// How a field is written: as it is, in quotes (it holds a comma, a quote,
+// CR or LF), or in quotes with its quotes doubled. In that order, so that
+// the way of a field made of parts is the largest of its parts' ways.
+enum class CsvQuoting
+{
+    None,
+    Quotes,
+    DoubledQuotes,
+};
+CsvQuoting CsvFieldQuoting(std::string_view field);
+
+// Appends one field, as CsvFieldQuoting says.
 void AppendCsvField(std::string &out, std::string_view field);
 // Makes what `out` holds from `start` on one field as AppendCsvField writes
 // it, for a field written straight into the output.

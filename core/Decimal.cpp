@@ -118,21 +118,82 @@ void storeDigits(DecimalDigits &d, u64 n, int precision, int exponent)
     d.exponent = exponent;
 }
 
-// The fast path for normal values from about 1e-40 up to 2^63: the value is
-// m / 2^q with q >= 1, scaled by 10^s into [10^(p-1), 10^p) and rounded exactly.
+enum class Fit
+{
+    Fits,
+    Below,   // fewer digits than wanted
+    Above,   // more
+    TooWide, // past 128 bits: for the C library
+};
+
+// A large value m x 2^(exponent - 63) divided by 10^u and rounded to
+// nearest, ties to even, into n, when the value and the divisor fit 128
+// bits: up to about 10^38, which takes the eighteen-digit figures of
+// premiums far beyond any typed.
+Fit dividedDigits(const Extended80 &e, int u, u64 low, u64 high, u64 &n)
+{
+    const int t = e.exponent - 63;
+    if (u > 38 || t > 63 || t < -63)
+        return Fit::TooWide;
+    const u128 power = kPow10.value[std::size_t(u)][0] | u128(kPow10.value[std::size_t(u)][1]) << 64;
+    // value / 10^u = numerator / divisor, both whole.
+    u128 numerator = e.significand;
+    u128 divisor = power;
+    if (t >= 0) {
+        numerator <<= t;
+    } else {
+        if (power >> (128 + t) != 0)
+            return Fit::TooWide;
+        divisor <<= -t;
+    }
+    const u128 whole = numerator / divisor;
+    if (whole < low)
+        return Fit::Below;
+    if (whole >= high)
+        return Fit::Above;
+    // The divisor is even (a power of ten at least 10), so its half is exact.
+    const u128 remainder = numerator - whole * divisor;
+    const u128 half = divisor >> 1;
+    n = u64(whole);
+    if (remainder > half || (remainder == half && (n & 1)))
+        ++n;
+    return Fit::Fits;
+}
+
+// The fast path for normal values from about 1e-40 up to about 1e38: the
+// value is m / 2^q, scaled by 10^s into [10^(p-1), 10^p) (or divided by
+// 10^-s, for a value with more integer digits than wanted) and rounded
+// exactly.
 bool fastDigits(long double magnitude, int precision, DecimalDigits &d)
 {
     const Extended80 e = decompose(magnitude);
-    if (!(e.significand >> 63) || e.exponent >= 63 || e.exponent < -140)
+    if (!(e.significand >> 63) || e.exponent >= 127 || e.exponent < -140)
         return false;
-    const int q = 63 - e.exponent; // value = significand / 2^q, 1 <= q <= 203
+    const int q = 63 - e.exponent; // value = significand / 2^q, -63 <= q <= 203
     // floor(log10(2^(e+1))) overestimates floor(log10 value) by at most one.
     int k = int(std::floor((e.exponent + 1) * 0.30102999566398120));
     const u64 low = pow10u64(precision - 1);
     const u64 high = low * 10;
+    u64 n = 0;
     for (int attempt = 0; attempt < 3; ++attempt) {
         const int s = precision - 1 - k;
-        if (s < 0 || s > kMaxPow10)
+        if (s < 0) {
+            // Too large to scale up: divided down instead.
+            switch (dividedDigits(e, -s, low, high, n)) {
+            case Fit::Fits: break;
+            case Fit::Below: --k; continue;
+            case Fit::Above: ++k; continue;
+            case Fit::TooWide: return false;
+            }
+            int exponent = k + 1;
+            if (n == high) {
+                n = low;
+                ++exponent;
+            }
+            storeDigits(d, n, precision, exponent);
+            return true;
+        }
+        if (s > kMaxPow10 || q < 1)
             return false;
         const U256 scaled = multiply(e.significand, kPow10.value[std::size_t(s)]);
         // Everything above bit q+64 must be zero for the quotient to fit 64 bits.
@@ -140,7 +201,7 @@ bool fastDigits(long double magnitude, int precision, DecimalDigits &d)
             ++k;
             continue;
         }
-        u64 n = bitsFrom(scaled, q);
+        n = bitsFrom(scaled, q);
         if (n < low) {
             --k;
             continue;

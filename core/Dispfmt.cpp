@@ -368,30 +368,93 @@ const DisplayFormat::Section &DisplayFormat::sectionOr(int index) const
                                                                               : m_sections[0];
 }
 
-char *DisplayFormat::writeUnits(PlainRoom &room, const Section &section, std::uint64_t units,
-                                const LocaleSettings &locale)
+namespace {
+
+constexpr std::array<std::uint64_t, 19> kPowersOfTen = [] {
+    std::array<std::uint64_t, 19> p{};
+    p[0] = 1;
+    for (std::size_t i = 1; i < p.size(); ++i)
+        p[i] = p[i - 1] * 10;
+    return p;
+}();
+
+// Decimal digits of n below 10^19, none for 0.
+int digitsOf(std::uint64_t n)
 {
-    // Written backwards from the end of the room. Digits come three at a
-    // time from a table; the prefix and suffix are copied as whole 8-byte
-    // arrays, the prefix right-aligned so that it ends where the digits
-    // begin and covers whatever the leading triple put before them. Nothing
-    // is read back here: a wide read of bytes just stored one or two at a
-    // time stalls the processor, and this runs seventeen times a batch row.
+    if (n == 0)
+        return 0;
+    // bits x 1233 / 4096 is floor(log10(2^bits)) for bits <= 64: the count
+    // or one less.
+    const int guess = ((64 - __builtin_clzll(n)) * 1233) >> 12;
+    return guess + (guess < 19 && n >= kPowersOfTen[std::size_t(guess)] ? 1 : 0);
+}
 
-    // Suffix 8 + fraction 18 + point 4 + 18 digits with 5 separators of up
-    // to 4 bytes + 8 before the prefix = 76, and a sign before that.
-    char *const numberEnd = room.data() + room.size() - section.suffix.size();
-    std::memcpy(numberEnd, section.suffix.data(), section.suffix.size());
-    char *p = numberEnd;
+} // namespace
 
-    int fractionLength = section.decimals;
-    while (fractionLength > section.minDecimals && units % 10 == 0) {
-        units /= 10;
-        --fractionLength;
+bool DisplayFormat::planPlain(const long double &value, const LocaleSettings &locale, PlainPlan &plan) const
+{
+    // The same choices as appendByDigits, made on the rounded whole number;
+    // whatever RoundToDecimalUnits does not decide goes back to the digit way
+    // before anything is written.
+    if (m_text.empty())
+        return false;
+    const ExtendedBits bits = BitsOf(value);
+    const bool negative = bits.negative();
+    const bool isZero = bits.isZero();
+    const Section *section = isZero ? &sectionOr(2) : negative ? &sectionOr(1) : &m_sections[0];
+    if (!section->plain || locale.thousandSeparator.size() > kShortPiece
+        || locale.decimalSeparator.size() > kShortPiece)
+        return false;
+    std::uint64_t units = RoundToDecimalUnits(bits, section->decimals);
+    if (units == kNotDecided)
+        return false;
+    bool minus = negative && section == &m_sections[0];
+    if (units == 0) {
+        minus = false;
+        if (!isZero)
+            section = &sectionOr(2);
+        if (!section->plain)
+            return false;
     }
-    for (int i = 0; i < fractionLength; ++i, units /= 10)
+    // Optional decimals that are zeros go; the integer part shows at least
+    // its required digits, grouped in threes from the point.
+    int fraction = section->decimals;
+    while (fraction > section->minDecimals && units % 10 == 0) {
+        units /= 10;
+        --fraction;
+    }
+    const int integerDigits = std::max(digitsOf(units) - fraction, section->minIntegerDigits);
+    const int groups = integerDigits > 0 ? (integerDigits - 1) / 3 : 0;
+    plan.m_section = section;
+    plan.m_units = units;
+    plan.m_fraction = fraction;
+    plan.m_minus = minus;
+    plan.m_grouped = section->grouping && groups > 0;
+    plan.m_prefix = std::string_view(section->prefix.data() + section->prefix.size() - std::size_t(section->prefixLength),
+                                     std::size_t(section->prefixLength));
+    plan.m_suffix = std::string_view(section->suffix.data(), std::size_t(section->suffixLength));
+    plan.m_size = plan.m_prefix.size() + (minus ? 1 : 0) + std::size_t(integerDigits)
+        + (plan.m_grouped ? std::size_t(groups) * locale.thousandSeparator.size() : 0)
+        + (fraction > 0 ? locale.decimalSeparator.size() + std::size_t(fraction) : 0) + plan.m_suffix.size();
+    return true;
+}
+
+char *DisplayFormat::writePlanned(const PlainPlan &plan, char *to, const LocaleSettings &locale)
+{
+    // Written backwards from the end. Digits come three at a time from a
+    // table and the suffix is copied as a whole 8-byte array, past the end;
+    // nothing is read back here: a wide read of bytes just stored one or two
+    // at a time stalls the processor, and this runs seventeen times a batch
+    // row.
+    const Section &section = *plan.m_section;
+    char *const end = to + plan.m_size;
+    char *p = end - plan.m_suffix.size();
+    std::memcpy(p, section.suffix.data(), section.suffix.size());
+
+    std::uint64_t units = plan.m_units;
+    for (int i = 0; i < plan.m_fraction; ++i, units /= 10)
         *--p = char('0' + units % 10);
-    if (fractionLength > 0)
+    if (plan.m_fraction > 0)
         p = putBefore(p, locale.decimalSeparator);
 
     // Whole groups while more digits (or required zeros) are left above
@@ -408,60 +471,40 @@ char *DisplayFormat::writeUnits(PlainRoom &room, const Section &section, std::ui
     }
     const int digits = units >= 100 ? 3 : units >= 10 ? 2 : units > 0 ? 1 : 0;
     const int leading = std::max(digits, std::min(section.minIntegerDigits - written, 3));
-    std::memcpy(p - 3, kDigitTriples + 3 * units, 3); // what lands before p, the prefix covers
-    p -= leading;
-
-    std::memcpy(p - section.prefix.size(), section.prefix.data(), section.prefix.size());
-    return p - section.prefixLength;
-}
-
-bool DisplayFormat::writePlain(PlainRoom &room, const long double &value, const LocaleSettings &locale,
-                               std::string_view &text) const
-{
-    // The same choices as appendByDigits, made on the rounded whole number;
-    // whatever RoundToDecimalUnits does not decide goes back to the digit way
-    // before anything is written.
-    if (m_text.empty())
-        return false;
-    const ExtendedBits bits = BitsOf(value);
-    const bool negative = bits.negative();
-    const bool isZero = bits.isZero();
-    const Section *section = isZero ? &sectionOr(2) : negative ? &sectionOr(1) : &m_sections[0];
-    if (!section->plain || locale.thousandSeparator.size() > kShortPiece
-        || locale.decimalSeparator.size() > kShortPiece)
-        return false;
-    const std::uint64_t units = RoundToDecimalUnits(bits, section->decimals);
-    if (units == kNotDecided)
-        return false;
-    bool minus = negative && section == &m_sections[0];
-    if (units == 0) {
-        minus = false;
-        if (!isZero)
-            section = &sectionOr(2);
-        if (!section->plain)
-            return false;
+    const char *triple = kDigitTriples + 3 * units;
+    switch (leading) {
+    case 3: *--p = triple[2]; *--p = triple[1]; *--p = triple[0]; break;
+    case 2: *--p = triple[2]; *--p = triple[1]; break;
+    case 1: *--p = triple[2]; break;
+    default: break;
     }
-    char *begin = writeUnits(room, *section, units, locale);
-    if (minus)
-        *--begin = '-';
-    const char *end = room.data() + room.size() - section->suffix.size() + section->suffixLength;
-    text = std::string_view(begin, std::size_t(end - begin));
-    return true;
+    for (std::size_t i = plan.m_prefix.size(); i > 0; --i)
+        *--p = plan.m_prefix[i - 1];
+    if (plan.m_minus)
+        *--p = '-';
+    return end;
 }
 
 void DisplayFormat::appendTo(std::string &out, const long double &value, const LocaleSettings &locale) const
 {
-    PlainRoom room;
-    std::string_view text;
-    if (writePlain(room, value, locale, text))
-        out += text;
-    else
+    PlainPlan plan;
+    if (!planPlain(value, locale, plan)) {
         appendByDigits(out, value, locale);
+        return;
+    }
+    // Room for the longest text: an 8-byte prefix, a minus, 18 digits in
+    // six groups parted by 4-byte separators, a 4-byte point, 18 decimals
+    // and an 8-byte suffix, and what may be written past it.
+    std::array<char, 96> room;
+    out.append(room.data(), std::size_t(writePlanned(plan, room.data(), locale) - room.data()));
 }
 
 void DisplayFormat::appendByDigits(std::string &out, long double value, const LocaleSettings &locale) const
 {
-    if (m_text.empty()) {
+    // 10^18 and more has that many digits whatever it rounds to, so it takes
+    // the general form without its eighteen digits being worked out first
+    // (the C library's work, for the largest).
+    if (m_text.empty() || std::fabs(value) >= 1e18L) {
         appendGeneral(out, value, locale);
         return;
     }

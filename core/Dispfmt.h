@@ -30,6 +30,8 @@ inline constexpr std::string_view kDaysFormat = ",0.;(,0.)";
 
 class DisplayFormat
 {
+    struct Section;
+
 public:
     // Throws ConversionError("Format string too long") past kMaxFormatLength characters.
     explicit DisplayFormat(std::string_view format);
@@ -46,15 +48,39 @@ public:
     // in parts stalls the processor.
     void appendTo(std::string &out, const long double &value, const LocaleSettings &locale) const;
 
-    // Room for any text the plain way writes.
-    using PlainRoom = std::array<char, 96>;
-    // The text appendTo would append, written into `room` and viewed by
-    // `text`, when the rounded whole number decides it (most figures): for
-    // a writer that looks at the text before it places it. False, with
-    // nothing written, for a value that takes the digit way, which only
-    // appendTo goes.
-    bool writePlain(PlainRoom &room, const long double &value, const LocaleSettings &locale,
-                    std::string_view &text) const;
+    // The plain way, which decides most figures from a rounded whole
+    // number, in two steps for a writer that places the text straight into
+    // a buffer of its own (a batch writes seventeen a row): first what the
+    // text will be, then the text, as appendTo would append it.
+    class PlainPlan
+    {
+    public:
+        std::size_t size() const { return m_size; }
+        // The text's bytes besides its digits and a minus: the literal text
+        // before and after the number, and the locale's separators where
+        // the text holds them.
+        std::string_view prefix() const { return m_prefix; }
+        std::string_view suffix() const { return m_suffix; }
+        bool grouped() const { return m_grouped; }
+        bool point() const { return m_fraction > 0; }
+
+    private:
+        friend class DisplayFormat;
+        const Section *m_section = nullptr;
+        std::uint64_t m_units = 0; // without the decimals dropped as trailing zeros
+        int m_fraction = 0;        // decimals shown
+        bool m_minus = false;
+        bool m_grouped = false;
+        std::size_t m_size = 0;
+        std::string_view m_prefix, m_suffix;
+    };
+    // False for a value the plain way does not decide, which takes the
+    // digit way: only appendTo writes that.
+    bool planPlain(const long double &value, const LocaleSettings &locale, PlainPlan &plan) const;
+    // Writes a planned text at `to`, plan.size() bytes, and returns its
+    // end; up to kPlainSpill bytes after it may be written over as well.
+    static char *writePlanned(const PlainPlan &plan, char *to, const LocaleSettings &locale);
+    static constexpr std::size_t kPlainSpill = 8;
 
     const std::string &text() const { return m_text; }
 
@@ -84,8 +110,6 @@ private:
     static Section analyse(std::string_view text);
     static void markPlain(Section &section);
     const Section &sectionOr(int index) const;
-    static char *writeUnits(PlainRoom &room, const Section &section, std::uint64_t units,
-                            const LocaleSettings &locale);
     // The digit way, which decides every value and every format; the tests
     // hold the plain way to it.
     void appendByDigits(std::string &out, long double value, const LocaleSettings &locale) const;

@@ -12,11 +12,6 @@ constexpr auto kPR6 = &QuoteRecord::PR6;
 constexpr auto kSR12 = &QuoteRecord::SR12;
 constexpr auto kSR6 = &QuoteRecord::SR6;
 
-const TermResult &termOf(const RefundQuote &quote, int months)
-{
-    return months == 12 ? quote.Term12 : quote.Term6;
-}
-
 // Compiled once: a batch formats sixteen figures a row. Every format a
 // quote uses is one of these.
 const DisplayFormat &compiled(std::string_view format)
@@ -94,24 +89,14 @@ const QuoteFigure &QuoteFigureOf(int months, bool proRated, bool unearned, bool 
     return kQuoteFigures.front(); // every combination is in the list
 }
 
-bool FigureWorked(const RefundQuote &quote, const QuoteFigure &figure)
-{
-    return !figure.proRated || termOf(quote, figure.months).ProRatedSet;
-}
-
 namespace {
 
 // Where a figure's value lies in the quote, so it is formatted from there.
 const long double &figureValueIn(const RefundQuote &quote, const QuoteFigure &figure)
 {
     static const long double notWorked = 0.0L;
-    if (!FigureWorked(quote, figure))
-        return notWorked;
-    const TermResult &term = termOf(quote, figure.months);
-    const MethodFigures &method = figure.proRated ? term.ProRated : term.ShortRated;
-    if (figure.rate)
-        return figure.unearned ? method.UnearnedRate : method.EarnedRate;
-    return figure.unearned ? method.Unearned : method.Earned;
+    const long double *value = ShownFigureValue(quote, figure);
+    return value ? *value : notWorked;
 }
 
 } // namespace
@@ -137,8 +122,7 @@ void fillTexts(QuoteRecord &record, const LocaleSettings &locale)
     formatInto(record.premiumText, record.premium, kPremiumFieldFormat, locale);
     record.startText = DateFieldText(record.startDay, locale);
     record.endText = DateFieldText(record.endDay, locale);
-    record.days.clear();
-    AppendDaysText(record.days, record.quote, locale);
+    formatInto(record.days, static_cast<long double>(record.quote.Days), kDaysFieldFormat, locale);
     for (const QuoteFigure &figure : kQuoteFigures) {
         std::string &text = record.*figure.method.*figure.text;
         text.clear();
@@ -155,27 +139,15 @@ void FillQuoteRecord(long double premium, int startDay, int endDay, const Locale
     fillTexts(record, locale);
 }
 
-void AppendDaysText(std::string &out, const RefundQuote &quote, const LocaleSettings &locale)
+const DisplayFormat &FigureFormat(const QuoteFigure &figure)
+{
+    return compiledFor(figure);
+}
+
+const DisplayFormat &DaysFieldFormat()
 {
     static const DisplayFormat &days = compiled(kDaysFieldFormat);
-    days.appendTo(out, static_cast<long double>(quote.Days), locale);
-}
-
-void AppendShownFigure(std::string &out, const RefundQuote &quote, const QuoteFigure &figure,
-                       const LocaleSettings &locale)
-{
-    if (FigureWorked(quote, figure))
-        appendFigure(out, quote, figure, locale);
-}
-
-bool WriteShownFigure(DisplayFormat::PlainRoom &room, const RefundQuote &quote, const QuoteFigure &figure,
-                      const LocaleSettings &locale, std::string_view &text)
-{
-    if (!FigureWorked(quote, figure)) {
-        text = {};
-        return true;
-    }
-    return compiledFor(figure).writePlain(room, figureValueIn(quote, figure), locale, text);
+    return days;
 }
 
 void WorkQuote(const QuoteRequest &request, const QuoteReader &reader, QuoteRecord &record)

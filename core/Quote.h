@@ -84,8 +84,8 @@ struct QuoteReader
 
 // Reads the texts and works the quote as MakeQuote does, but leaves the
 // record's texts as they were: for an output that writes the figures
-// straight into its own text (AppendDaysText, AppendShownFigure), so that
-// no figure passes through a string of its own.
+// straight into its own text (FigureFormat, ShownFigureValue), so that no
+// figure passes through a string of its own.
 void WorkQuote(const QuoteRequest &request, const QuoteReader &reader, QuoteRecord &record);
 
 // From a premium and two day numbers already read: the window's own way in,
@@ -126,21 +126,30 @@ const QuoteFigure &QuoteFigureOf(int months, bool proRated, bool unearned, bool 
 long double FigureValue(const RefundQuote &quote, const QuoteFigure &figure);
 // False for the pro-rated figures of a negative day count, which were not
 // worked: outputs that can say so leave them empty.
-bool FigureWorked(const RefundQuote &quote, const QuoteFigure &figure);
+inline bool FigureWorked(const RefundQuote &quote, const QuoteFigure &figure)
+{
+    return !figure.proRated || (figure.months == 12 ? quote.Term12 : quote.Term6).ProRatedSet;
+}
 // A figure as the outputs that can say so show it: empty where not worked.
 inline std::string_view ShownFigureText(const QuoteRecord &record, const QuoteFigure &figure)
 {
     return FigureWorked(record.quote, figure) ? std::string_view(FigureText(record, figure)) : std::string_view();
 }
-// The same two texts appended to `out`, made from the quote's values with
-// the formats the record's texts are made with.
-void AppendDaysText(std::string &out, const RefundQuote &quote, const LocaleSettings &locale);
-void AppendShownFigure(std::string &out, const RefundQuote &quote, const QuoteFigure &figure,
-                       const LocaleSettings &locale);
-// The text AppendShownFigure appends, written into `room` (see
-// DisplayFormat::writePlain) for a writer that looks at it before placing
-// it; false for a figure only AppendShownFigure can write.
-bool WriteShownFigure(DisplayFormat::PlainRoom &room, const RefundQuote &quote, const QuoteFigure &figure,
-                      const LocaleSettings &locale, std::string_view &text);
+// For outputs that write the texts straight into their own: the format of
+// each figure and of the day count, compiled once, and where a shown
+// figure's value lies in the quote, null where it was not worked (and shows
+// empty). The record's texts are made from the same.
+const DisplayFormat &FigureFormat(const QuoteFigure &figure);
+const DisplayFormat &DaysFieldFormat();
+inline const long double *ShownFigureValue(const RefundQuote &quote, const QuoteFigure &figure)
+{
+    if (!FigureWorked(quote, figure))
+        return nullptr;
+    const TermResult &term = figure.months == 12 ? quote.Term12 : quote.Term6;
+    const MethodFigures &method = figure.proRated ? term.ProRated : term.ShortRated;
+    if (figure.rate)
+        return figure.unearned ? &method.UnearnedRate : &method.EarnedRate;
+    return figure.unearned ? &method.Unearned : &method.Earned;
+}
 
 } // namespace quillon

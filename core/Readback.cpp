@@ -121,6 +121,8 @@ bool isSpaceSeparator(const std::string &separator)
 std::size_t decimalAt(std::string_view text, std::size_t pos, const LocaleSettings &locale)
 {
     const std::string &decimal = locale.decimalSeparator;
+    if (decimal.size() == 1) // most locales' point, without a call to compare
+        return pos < text.size() && text[pos] == decimal[0] ? 1 : 0;
     return !decimal.empty() && text.substr(pos, decimal.size()) == decimal ? decimal.size() : 0;
 }
 
@@ -293,6 +295,10 @@ constexpr std::size_t kOutOfPlace = std::string_view::npos;
 std::size_t takeNumberPart(NumberBuilder &number, std::string_view text, std::size_t pos, std::size_t end,
                            const LocaleSettings &locale, bool strict)
 {
+    if (isDigit(text[pos])) {
+        number.digit(text[pos]);
+        return 1;
+    }
     char digit = 0;
     if (const std::size_t n = DigitAt(text.substr(0, end), pos, locale, digit)) {
         number.digit(digit);

@@ -175,6 +175,7 @@ class DateScanner
 public:
     DateScanner(std::string_view text, const LocaleSettings &locale, const DateLayout &layout)
         : m_text(text), m_locale(locale), m_layout(layout)
+        , m_names(layout.weekdays || layout.monthNames || layout.eraName)
     {
     }
 
@@ -208,11 +209,15 @@ public:
         const int limit = m_layout.eraYear && m_locale.eraYearOffset.value_or(0) > 0 ? 10000 : 1000;
         const std::size_t start = m_pos;
         int n = 0;
-        char digit = 0;
         while (m_pos < m_text.size() && n < limit) {
-            const bool ascii = m_text[m_pos] >= '0' && m_text[m_pos] <= '9';
-            digit = m_text[m_pos];
-            const std::size_t length = ascii ? 1 : m_locale.altDigits.empty() ? 0 : DigitAt(m_text, m_pos, m_locale, digit);
+            const char c = m_text[m_pos];
+            if (c >= '0' && c <= '9') {
+                n = n * 10 + (c - '0');
+                ++m_pos;
+                continue;
+            }
+            char digit = 0;
+            const std::size_t length = m_locale.altDigits.empty() ? 0 : DigitAt(m_text, m_pos, m_locale, digit);
             if (!length)
                 break;
             n = n * 10 + (digit - '0');
@@ -223,9 +228,12 @@ public:
         token = {n, false};
         return true;
     }
-    DateGap gap(bool leading)
+    // Into a reference: flags returned by value are put together on the
+    // stack a byte at a time and read back whole, which stalls the
+    // processor, and a batch reads six gaps a row.
+    void gap(bool leading, DateGap &gap)
     {
-        DateGap gap;
+        gap = {};
         for (;;) {
             const std::size_t before = m_pos;
             skipSpaces();
@@ -235,8 +243,8 @@ public:
                 gap.mark = true;
             else if (!gap.mark && !leading && m_pos < m_text.size() && m_text[m_pos] == m_locale.dateSeparator)
                 gap.mark = gap.separator = take(1);
-            else if (!takeName())
-                return gap;
+            else if (!m_names || !takeName())
+                return;
         }
     }
     bool atEnd() const { return m_pos >= m_text.size(); }
@@ -288,6 +296,9 @@ private:
     std::string_view m_text;
     const LocaleSettings &m_locale;
     const DateLayout &m_layout;
+    // Whether the pattern writes any name at all: most numeric dates have
+    // none to look for between their numbers.
+    const bool m_names;
     std::size_t m_pos = 0;
 };
 
@@ -358,41 +369,42 @@ std::optional<int> TryParseShortDate(std::string_view text, const LocaleSettings
     return ShortDateReader(locale).read(text, today);
 }
 
-std::optional<int> ShortDateReader::read(std::string_view text, int today) const
+int ShortDateReader::readDay(std::string_view text, int today) const
 {
     const LocaleSettings &locale = m_locale;
     const DateLayout &layout = *m_layout;
     DateScanner scan(text, locale, layout);
+    DateGap gap;
     if (layout.eraFirst)
         scan.skipToDigit(); // an era name before the date
     else
-        scan.gap(true);
+        scan.gap(true, gap);
 
     // Two numbers stand apart by a separator, the pattern's text or a month
     // name between them, or spaces where the pattern puts only spaces.
     std::array<DateToken, 3> tokens;
-    auto joins = [&](const DateGap &gap, int i) {
+    auto joins = [&](int i) {
         return gap.mark || tokens[std::size_t(i)].name || tokens[std::size_t(i) + 1].name
             || (gap.spaced && layout.spacedOnly[std::size_t(i)]);
     };
     if (!scan.token(tokens[0]))
-        return std::nullopt;
-    DateGap gap = scan.gap(false);
-    if (!scan.token(tokens[1]) || !joins(gap, 0))
-        return std::nullopt;
-    gap = scan.gap(false);
+        return kNoDay;
+    scan.gap(false, gap);
+    if (!scan.token(tokens[1]) || !joins(0))
+        return kNoDay;
+    scan.gap(false, gap);
     int count = 2;
     if (scan.token(tokens[2])) {
-        if (!joins(gap, 1))
-            return std::nullopt;
+        if (!joins(1))
+            return kNoDay;
         count = 3;
-        scan.gap(false);
+        scan.gap(false, gap);
     } else if (gap.separator) {
-        return std::nullopt; // a separator after the second number demands a third
+        return kNoDay; // a separator after the second number demands a third
     }
     scan.skipSpaces();
     if (!scan.atEnd())
-        return std::nullopt;
+        return kNoDay;
 
     // Two numbers are day and month in the order the pattern writes them.
     std::array<Part, 3> parts = layout.order;
@@ -405,7 +417,7 @@ std::optional<int> ShortDateReader::read(std::string_view text, int today) const
     for (int i = 0; i < count; ++i) {
         const DateToken &token = tokens[std::size_t(i)];
         if (token.name && parts[std::size_t(i)] != Part::Month)
-            return std::nullopt;
+            return kNoDay;
         (parts[std::size_t(i)] == Part::Day ? d : parts[std::size_t(i)] == Part::Month ? m : y) = token.value;
     }
     // An era year is read as the locale writes it, two digits in the era's
@@ -421,7 +433,7 @@ std::optional<int> ShortDateReader::read(std::string_view text, int today) const
         y = currentYear();
     }
     if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1 || d > DaysInMonth(y, m))
-        return std::nullopt;
+        return kNoDay;
     return DayNumber(std::chrono::year{y} / std::chrono::month{unsigned(m)} / std::chrono::day{unsigned(d)});
 }
 

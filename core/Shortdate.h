@@ -53,9 +53,19 @@ class ShortDateReader
 {
 public:
     explicit ShortDateReader(const LocaleSettings &locale);
-    std::optional<int> read(std::string_view text, int today) const;
+    std::optional<int> read(std::string_view text, int today) const
+    {
+        const int day = readDay(text, today);
+        return day == kNoDay ? std::nullopt : std::optional<int>(day);
+    }
 
 private:
+    // A plain number out, the optional made where it is used: one returned
+    // from a call is put together on the stack in parts and read back
+    // whole, which stalls the processor.
+    static constexpr int kNoDay = kFirstDayNumber - 1;
+    int readDay(std::string_view text, int today) const;
+
     const LocaleSettings &m_locale;
     std::shared_ptr<const DateLayout> m_layout;
 };

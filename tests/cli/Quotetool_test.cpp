@@ -635,7 +635,10 @@ TEST(QuoteToolBatch, ProgressShowsOnlyOnATerminal)
     const ToolRun piped = run("--csv '" + file + "' " + kToday + " 2>&1 >/dev/null");
     EXPECT_EQ(piped.out, "");
     // On a terminal (script gives it one) the line shows, unless --quiet.
-    const std::string command = std::string("'") + QUOTE_TOOL + "' --csv '" + file + "' " + kToday + " >/dev/null";
+    // The rows come late through a pipe, so the batch runs past the tenth
+    // of a second the line waits for however fast it is.
+    const std::string command =
+        "(sleep 0.3; cat '" + file + "') | '" + QUOTE_TOOL + "' --csv " + kToday + " >/dev/null";
     const ToolRun terminal = run("script -qec \"" + command + "\" /dev/null", {}, true);
     EXPECT_NE(terminal.out.find(" rows/s"), std::string::npos) << terminal.out;
     const ToolRun quiet = run("script -qec \"" + command + " --quiet\" /dev/null", {}, true);

@@ -153,6 +153,13 @@ TEST(FormatText, SwitchesToTheGeneralFormAtTenToTheEighteenth)
         {"1.5e18 keeps its point", 1.5e18L, kDaysFormat, "1.5E18"},
         {"19 digits cut to 15, rounded", 1234567890123456789.0L, kAmountFormat,
          "1.23456789012346E18"},
+        // Past 15 digits the general form rounds half to even, as the
+        // floating unit does; these halves are exact in binary.
+        {"half after an odd 15th digit rounds up", 12345678901234550.0L, "", "1.23456789012346E16"},
+        {"half after an even 15th digit stays", 12345678901234450.0L, "", "1.23456789012344E16"},
+        {"2^64", 18446744073709551616.0L, kAmountFormat, "1.84467440737096E19"},
+        {"nineteen nines carry into a new digit", 9999999999999999999.0L, kAmountFormat, "1E19"},
+        {"far past 128 bits", 1e40L, kAmountFormat, "1E40"},
     };
     expectFormats(cases);
 }
