@@ -107,9 +107,11 @@ public:
         std::uint8_t size = 0;
         char text[20];
     };
-    Entry &at(std::size_t figure, std::uint64_t key, std::uint16_t exponent)
+    // The exponent as a whole word: a 16-bit one kept on the stack is read
+    // back as one, and the partial store stalls the processor.
+    Entry &at(std::size_t figure, std::uint64_t key, std::uint64_t exponent)
     {
-        const std::uint64_t hash = (key ^ std::uint64_t(exponent) << 48 ^ figure) * 0x9E3779B97F4A7C15u;
+        const std::uint64_t hash = (key ^ exponent << 48 ^ figure) * 0x9E3779B97F4A7C15u;
         return m_entries[hash >> 52];
     }
 
@@ -124,7 +126,7 @@ constexpr std::size_t kFigureRoom = 96;                   // the longest figure,
 // wrote nothing, for the long way) and keeps it when it is short.
 template <typename Put>
 bool putMade(RowText &text, BatchSink::Scratch *scratch, std::size_t figure, std::uint64_t key,
-             std::uint16_t exponent, Put put)
+             std::uint64_t exponent, Put put)
 {
     if (!scratch)
         return put();
@@ -141,7 +143,7 @@ bool putMade(RowText &text, BatchSink::Scratch *scratch, std::size_t figure, std
     const std::size_t size = std::size_t(text.end() - before);
     if (size <= sizeof entry.text) {
         entry.key = key;
-        entry.exponent = exponent;
+        entry.exponent = std::uint16_t(exponent);
         entry.figure = std::uint8_t(figure);
         entry.size = std::uint8_t(size);
         std::memcpy(entry.text, before, size);
@@ -168,7 +170,8 @@ void putFigure(RowText &text, BatchSink::Scratch *scratch, std::size_t i, const 
         return;
     }
     const ExtendedBits bits = BitsOf(value);
-    if (!putMade(text, scratch, i, bits.significand, bits.signExponent, [&] { return put(value, true); }))
+    const std::uint64_t exponent = bits.signExponent;
+    if (!putMade(text, scratch, i, bits.significand, exponent, [&] { return put(value, true); }))
         put(value, false);
 }
 

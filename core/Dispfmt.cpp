@@ -378,6 +378,31 @@ constexpr std::array<std::uint64_t, 19> kPowersOfTen = [] {
     return p;
 }();
 
+// |value| as a whole number of units of 10^-decimals, rounded the digit way
+// (to 18 digits, then to the decimals): for the few figures too large for
+// RoundToDecimalUnits, which the plain way then writes all the same.
+// kNotDecided for what takes the general form, and past 64 bits.
+std::uint64_t unitsByDigits(long double value, int decimals)
+{
+    if (!(std::fabs(value) < 1e18L))
+        return kNotDecided;
+    DecimalDigits d = ToDecimalDigits(value, kFixedPrecision);
+    if (d.exponent > kLargestFixedExponent)
+        return kNotDecided; // rounded up to 10^18
+    RoundToDecimals(d, decimals);
+    if (d.count == 0)
+        return 0;
+    const int zeros = d.exponent + decimals - d.count; // after the digits, down to the last decimal
+    if (d.count + zeros > 19)
+        return kNotDecided;
+    std::uint64_t units = 0;
+    for (int i = 0; i < d.count; ++i)
+        units = units * 10 + std::uint64_t(d.digits[i] - '0');
+    for (int i = 0; i < zeros; ++i)
+        units *= 10;
+    return units;
+}
+
 // Decimal digits of n below 10^19, none for 0.
 int digitsOf(std::uint64_t n)
 {
@@ -406,6 +431,8 @@ bool DisplayFormat::planPlain(const long double &value, const LocaleSettings &lo
         || locale.decimalSeparator.size() > kShortPiece)
         return false;
     std::uint64_t units = RoundToDecimalUnits(bits, section->decimals);
+    if (units == kNotDecided)
+        units = unitsByDigits(value, section->decimals);
     if (units == kNotDecided)
         return false;
     bool minus = negative && section == &m_sections[0];

@@ -158,6 +158,11 @@ TEST(FormatText, SwitchesToTheGeneralFormAtTenToTheEighteenth)
         {"half after an odd 15th digit rounds up", 12345678901234550.0L, "", "1.23456789012346E16"},
         {"half after an even 15th digit stays", 12345678901234450.0L, "", "1.23456789012344E16"},
         {"2^64", 18446744073709551616.0L, kAmountFormat, "1.84467440737096E19"},
+        // 18 digits first: the half at the 19th goes to even, and a value
+        // just below 10^18 can round up into the general form.
+        {"17 integer digits lose the 5 of .25", 12345678901234567.25L, kAmountFormat,
+         "$12,345,678,901,234,567.20"},
+        {"a half below 10^18 rounds to it", 999999999999999999.5L, kDaysFormat, "1E18"},
         {"nineteen nines carry into a new digit", 9999999999999999999.0L, kAmountFormat, "1E19"},
         {"far past 128 bits", 1e40L, kAmountFormat, "1E40"},
     };
