@@ -56,15 +56,13 @@ struct Quoting
     const BatchSink &sink;
 };
 
-// Quotes each row of a chunk and lets the sink make its part of the output,
-// with what the worker has kept for it.
-void quoteChunk(BatchChunk &chunk, const Quoting &quoting, BatchSink::Scratch *scratch)
+// Quotes each row of a chunk and lets the sink make its part of the output
+// at the end of `text`, with what the worker has kept for it.
+void quoteChunk(BatchChunk &chunk, const Quoting &quoting, BatchSink::Scratch *scratch, std::string &text)
 {
     quillon::UseExtendedPrecision(); // Windows starts a thread at 53 bits
     const bool keep = quoting.sink.keepsQuotes();
     chunk.quotes.resize(keep ? chunk.rows.size() : 1);
-    chunk.text.clear();
-    chunk.text.reserve(chunk.rows.size() * 192);
     chunk.failed = false;
     for (std::size_t i = 0; i < chunk.rows.size(); ++i) {
         const BatchRow &row = chunk.rows[i];
@@ -76,7 +74,7 @@ void quoteChunk(BatchChunk &chunk, const Quoting &quoting, BatchSink::Scratch *s
         else
             WorkQuote(quoting.columns.request(chunk.fields, row), quoting.reader, quote);
         chunk.failed = chunk.failed || !quote.ok();
-        quoting.sink.format(row, quote, chunk.text, scratch);
+        quoting.sink.format(row, quote, text, scratch);
     }
 }
 
@@ -212,7 +210,8 @@ private:
                 slot = m_toWork.front();
                 m_toWork.pop_front();
             }
-            quoteChunk(slot->chunk, m_quoting, scratch.get());
+            slot->chunk.text.clear();
+            quoteChunk(slot->chunk, m_quoting, scratch.get(), slot->chunk.text);
             {
                 const std::lock_guard lock(m_mutex);
                 slot->worked = true;
@@ -308,13 +307,16 @@ BatchRun QuoteRows(BatchReader &reader, BatchSink &sink, const LocaleSettings &l
     }
     // One job reads, quotes and writes a row at a time, as a filter does:
     // what has been written when the output fails is all the rows before.
+    // A sink that can takes the row's text straight into its own buffer.
     BatchChunk chunk;
     const std::unique_ptr<BatchSink::Scratch> scratch = sink.scratch();
+    std::string *const direct = sink.directText();
     for (bool more = true; more;) {
         more = readChunk(reader, chunk, 1);
         if (chunk.rows.empty())
             break;
-        quoteChunk(chunk, quoting, scratch.get());
+        chunk.text.clear();
+        quoteChunk(chunk, quoting, scratch.get(), direct ? *direct : chunk.text);
         if (!write(chunk, reader.bytesRead()))
             break;
     }

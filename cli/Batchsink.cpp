@@ -95,7 +95,8 @@ private:
 // few hundred values (the day count decides it) and a day count one of a
 // few thousand, so most rows find theirs made; a text depends on nothing
 // but the value, its format and the locale, none of which a sink changes.
-// Amounts, each of a premium of its own, are not kept.
+// Amounts, each of a premium of its own, are kept only a few at a time: a
+// row often shows its whole premium, or nothing, more than once.
 class MadeTexts : public BatchSink::Scratch
 {
 public:
@@ -114,9 +115,25 @@ public:
         const std::uint64_t hash = (key ^ exponent << 48 ^ figure) * 0x9E3779B97F4A7C15u;
         return m_entries[hash >> 52];
     }
+    // A recent amount of this value in this format, or the place for one:
+    // its figure is kAmount when found.
+    Entry &amount(const DisplayFormat *format, std::uint64_t key, std::uint64_t exponent)
+    {
+        for (std::size_t i = 0; i < m_amounts.size(); ++i)
+            if (m_amounts[i].key == key && m_amounts[i].exponent == exponent && m_amountFormats[i] == format)
+                return m_amounts[i];
+        const std::size_t next = m_nextAmount++ % m_amounts.size();
+        m_amounts[next].figure = 0xff;
+        m_amountFormats[next] = format;
+        return m_amounts[next];
+    }
+    static constexpr std::uint8_t kAmount = 0xfe;
 
 private:
     std::array<Entry, 4096> m_entries{};
+    std::array<Entry, 4> m_amounts{};
+    std::array<const DisplayFormat *, 4> m_amountFormats{};
+    unsigned m_nextAmount = 0;
 };
 
 constexpr std::size_t kDaysFigure = kQuoteFigures.size(); // the day count, for MadeTexts
@@ -125,12 +142,9 @@ constexpr std::size_t kFigureRoom = 96;                   // the longest figure,
 // Puts a figure kept in `scratch`, or has `put` write it (false when it
 // wrote nothing, for the long way) and keeps it when it is short.
 template <typename Put>
-bool putMade(RowText &text, BatchSink::Scratch *scratch, std::size_t figure, std::uint64_t key,
-             std::uint64_t exponent, Put put)
+bool putMade(RowText &text, MadeTexts::Entry &entry, std::size_t figure, std::uint64_t key, std::uint64_t exponent,
+             Put put)
 {
-    if (!scratch)
-        return put();
-    MadeTexts::Entry &entry = static_cast<MadeTexts *>(scratch)->at(figure, key, exponent);
     if (entry.figure == figure && entry.key == key && entry.exponent == exponent) {
         char *to = text.room(sizeof entry.text);
         std::memcpy(to, entry.text, sizeof entry.text);
@@ -156,22 +170,35 @@ template <typename Put>
 void putDays(RowText &text, BatchSink::Scratch *scratch, int days, Put put)
 {
     const long double value = days;
-    if (!putMade(text, scratch, kDaysFigure, std::uint64_t(std::int64_t(days)), 0, [&] { return put(value, true); }))
-        put(value, false);
-}
-
-// Puts figure i, a rate from `scratch` where it was made before.
-template <typename Put>
-void putFigure(RowText &text, BatchSink::Scratch *scratch, std::size_t i, const long double &value, Put put)
-{
-    if (!kQuoteFigures[i].rate) {
+    const std::uint64_t key = std::uint64_t(std::int64_t(days));
+    if (!scratch) {
         if (!put(value, true))
             put(value, false);
         return;
     }
+    MadeTexts &made = *static_cast<MadeTexts *>(scratch);
+    if (!putMade(text, made.at(kDaysFigure, key, 0), kDaysFigure, key, 0, [&] { return put(value, true); }))
+        put(value, false);
+}
+
+// Puts figure i in `format`, from `scratch` where it was made before.
+template <typename Put>
+void putFigure(RowText &text, BatchSink::Scratch *scratch, std::size_t i, const DisplayFormat *format,
+               const long double &value, Put put)
+{
+    if (!scratch) {
+        if (!put(value, true))
+            put(value, false);
+        return;
+    }
+    MadeTexts &made = *static_cast<MadeTexts *>(scratch);
     const ExtendedBits bits = BitsOf(value);
     const std::uint64_t exponent = bits.signExponent;
-    if (!putMade(text, scratch, i, bits.significand, exponent, [&] { return put(value, true); }))
+    const bool rate = kQuoteFigures[i].rate;
+    MadeTexts::Entry &entry =
+        rate ? made.at(i, bits.significand, exponent) : made.amount(format, bits.significand, exponent);
+    const std::size_t figure = rate ? i : MadeTexts::kAmount;
+    if (!putMade(text, entry, figure, bits.significand, exponent, [&] { return put(value, true); }))
         put(value, false);
 }
 
@@ -212,7 +239,7 @@ public:
             for (std::size_t i = 0; i < kQuoteFigures.size(); ++i) {
                 text.put(',');
                 if (const long double *value = ShownFigureValue(quote.quote, kQuoteFigures[i]))
-                    putFigure(text, scratch, i, *value, [&](const long double &figure, bool plain) {
+                    putFigure(text, scratch, i, m_formats[i], *value, [&](const long double &figure, bool plain) {
                         return putField(text, *m_formats[i], figure, plain);
                     });
             }
@@ -339,7 +366,7 @@ public:
             text.put(',');
             putKey(text, kQuoteFigures[i].name);
             if (const long double *value = quote.ok() ? ShownFigureValue(quote.quote, kQuoteFigures[i]) : nullptr)
-                putFigure(text, scratch, i, *value, [&](const long double &figure, bool plain) {
+                putFigure(text, scratch, i, m_formats[i], *value, [&](const long double &figure, bool plain) {
                     return putString(text, *m_formats[i], figure, plain);
                 });
             else

@@ -48,6 +48,10 @@ public:
     // On the batch's own thread, chunk after chunk in input order; false
     // stops the batch.
     virtual bool write(const BatchChunk &chunk) = 0;
+    // Where format() may put a row's text when it runs on the batch's own
+    // thread (one job) and write() then takes the chunk: the sink's own
+    // buffer, which saves a copy of every row. Null for none.
+    virtual std::string *directText() { return nullptr; }
 };
 
 enum class BatchFormat
@@ -66,6 +70,7 @@ public:
 
     std::unique_ptr<Scratch> scratch() const override;
     bool write(const BatchChunk &chunk) override;
+    std::string *directText() override { return &m_buffer; }
     // Writes what is left and flushes the stream; false when any output
     // failed to reach it (a full disk, a closed stream), with errno saying why.
     bool finish();
