@@ -51,7 +51,9 @@ double luminance(const QColor &colour)
 
 double contrast(const QColor &a, const QColor &b)
 {
-    const auto [dark, light] = std::minmax(luminance(a), luminance(b));
+    // minmax of two values returns references, here to temporaries; the
+    // list form returns the values.
+    const auto [dark, light] = std::minmax({luminance(a), luminance(b)});
     return (light + 0.05) / (dark + 0.05);
 }
 
