@@ -393,6 +393,11 @@ std::optional<long double> ParseAmount(std::string_view text, const LocaleSettin
 
     NumberBuilder number;
     while (pos < end) {
+        // Most of an amount is ASCII digits, taken here without the call.
+        if (isDigit(text[pos])) {
+            number.digit(text[pos++]);
+            continue;
+        }
         const std::size_t taken = takeNumberPart(number, text, pos, end, locale, true);
         if (taken == 0 || taken == kOutOfPlace)
             return std::nullopt;
