@@ -165,6 +165,8 @@ TEST(FormatText, SwitchesToTheGeneralFormAtTenToTheEighteenth)
         {"a half below 10^18 rounds to it", 999999999999999999.5L, kDaysFormat, "1E18"},
         {"nineteen nines carry into a new digit", 9999999999999999999.0L, kAmountFormat, "1E19"},
         {"far past 128 bits", 1e40L, kAmountFormat, "1E40"},
+        {"2^200 to fifteen digits", 0x1p200L, kAmountFormat, "1.60693804425899E60"},
+        {"past 256 bits", 1e80L, kAmountFormat, "1E80"},
     };
     expectFormats(cases);
 }
