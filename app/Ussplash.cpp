@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 
 #include "Picpanel.h"
@@ -42,8 +43,12 @@ void TFSSplash::paintNow()
     // The expose that maps the window arrives as a queued event, and until it
     // is handled repaint() paints nothing. A desktop that never exposes the
     // window costs half a second here and the splash, nothing more.
+    // The wait sleeps until the window system sends something, rather than
+    // spinning: the time is the display server's to map the window.
     const QDeadlineTimer deadline(500);
+    QTimer wake; // no event might come at all; its timeout ends the wait
+    wake.start(500);
     while (!isExposed() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
     repaint();
 }

@@ -1,10 +1,10 @@
 #include "Formscale.h"
 
 #include <QFontInfo>
-#include <QFontMetricsF>
 #include <QHash>
 #include <QLabel>
 #include <QLayout>
+#include <QRawFont>
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
@@ -26,13 +26,15 @@ double digitGrowth(const QFont &design, const QWidget *device)
                         QString::number(device->logicalDpiX());
     if (const auto found = measured.constFind(key); found != measured.cend())
         return *found;
-    QFont font = design;
-    // Unhinted advances are the face's own widths, which the design names.
-    font.setHintingPreference(QFont::PreferNoHinting);
-    const QFontMetricsF metrics(font, device);
+    // The face's own (unhinted) advances, which the design names, read
+    // from the engine the form draws with rather than from a second,
+    // unhinted one loaded for the purpose.
+    const QRawFont face = QRawFont::fromFont(QFont(design, device));
+    const QList<QPointF> advances = face.advancesForGlyphIndexes(
+        face.glyphIndexesForString(QStringLiteral("0123456789")), QRawFont::UseDesignMetrics);
     qreal widest = 0;
-    for (char16_t digit = u'0'; digit <= u'9'; ++digit)
-        widest = std::max(widest, metrics.horizontalAdvance(QChar(digit)));
+    for (const QPointF &advance : advances)
+        widest = std::max(widest, advance.x());
     return measured[key] = widest / designed;
 }
 

@@ -5,6 +5,7 @@
 #include <QtTest>
 #include <functional>
 
+#include "Fontsubst.h"
 #include "Picpanel.h"
 #include "Uaboutbx.h"
 #include "Ussplash.h"
@@ -59,7 +60,12 @@ class TestSplashAbout : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { initQuillonPictures(); }
+    void initTestCase()
+    {
+        initQuillonPictures();
+        // As the program's application object does, before any face is chosen.
+        InstallFontSubstitutions();
+    }
 
     void pictures_data()
     {
