@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "Formscale.h"
 #include "Picpanel.h"
 #include "ui_Ussplash.h"
 
@@ -16,6 +17,7 @@ TFSSplash::TFSSplash()
 {
     initQuillonPictures();
     ui->setupUi(this);
+    FitFormToFonts(this);
     centreOnScreen();
 }
 
