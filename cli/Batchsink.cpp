@@ -40,6 +40,98 @@ void appendRowMessage(std::string &out, const BatchRow &row, const QuoteRecord &
     out += message;
 }
 
+// Texts of figures made before, by value, on one worker. A rate is one of a
+// few hundred values (the day count decides it), so most rows find theirs
+// made; a text depends on nothing but the value, its format and the
+// locale, none of which a sink changes.
+// Amounts, each of a premium of its own, are kept only for the row, where
+// its whole premium, or nothing, often stands more than once.
+class MadeTexts : public BatchSink::Scratch
+{
+public:
+    struct Entry
+    {
+        std::uint64_t key = 0;
+        std::uint16_t exponent = 0;
+        std::uint8_t figure = 0xff; // none yet
+        std::uint8_t size = 0;
+        char text[20];
+    };
+    // The exponent as a whole word: a 16-bit one kept on the stack is read
+    // back as one, and the partial store stalls the processor.
+    Entry &at(std::size_t figure, std::uint64_t key, std::uint64_t exponent)
+    {
+        const std::uint64_t hash = (key ^ exponent << 48 ^ figure) * 0x9E3779B97F4A7C15u;
+        return m_entries[hash >> 52];
+    }
+    // An amount this row has already written in `format`: where its text
+    // stands, or null.
+    const char *rowAmount(const DisplayFormat *format, std::uint64_t key, std::uint64_t exponent,
+                          std::size_t &size) const
+    {
+        for (std::size_t i = 0; i < m_rowAmountCount; ++i) {
+            const RowAmount &amount = m_rowAmounts[i];
+            if (amount.key == key && amount.exponent == exponent && amount.format == format) {
+                size = amount.size;
+                return amount.text;
+            }
+        }
+        return nullptr;
+    }
+    void rowAmount(const DisplayFormat *format, std::uint64_t key, std::uint64_t exponent, const char *text,
+                   std::size_t size)
+    {
+        if (m_rowAmountCount < m_rowAmounts.size())
+            m_rowAmounts[m_rowAmountCount++] = {key, exponent, format, text, size};
+    }
+    // Keeps a text just written at `text`, once the row is done: read back
+    // at once, the bytes just stored one or two at a time would stall the
+    // processor. A row keeps each of its figures at most once.
+    void keep(Entry &entry, std::size_t figure, std::uint64_t key, std::uint64_t exponent, const char *text,
+              std::size_t size)
+    {
+        if (m_keeping < m_kept.size())
+            m_kept[m_keeping++] = {&entry, key, exponent, figure, size, text};
+    }
+    // Keeps what the row asked to keep; its texts still stand where written.
+    void keepRow()
+    {
+        for (std::size_t i = 0; i < m_keeping; ++i) {
+            const Kept &kept = m_kept[i];
+            kept.entry->key = kept.key;
+            kept.entry->exponent = std::uint16_t(kept.exponent);
+            kept.entry->figure = std::uint8_t(kept.figure);
+            kept.entry->size = std::uint8_t(kept.size);
+            // Whole, as the row's room reaches past the text: a copy of a
+            // fixed size takes no call.
+            std::memcpy(kept.entry->text, kept.text, sizeof kept.entry->text);
+        }
+        m_keeping = 0;
+        m_rowAmountCount = 0; // their texts leave the row
+    }
+
+private:
+    struct Kept
+    {
+        Entry *entry;
+        std::uint64_t key, exponent;
+        std::size_t figure, size;
+        const char *text;
+    };
+    struct RowAmount
+    {
+        std::uint64_t key, exponent;
+        const DisplayFormat *format;
+        const char *text;
+        std::size_t size;
+    };
+    std::array<Entry, 4096> m_entries{};
+    std::array<Kept, kQuoteFigures.size() + 1> m_kept{};
+    std::size_t m_keeping = 0;
+    std::array<RowAmount, kQuoteFigures.size()> m_rowAmounts{};
+    std::size_t m_rowAmountCount = 0;
+};
+
 // A row's text put together in a buffer of its own and added to the
 // chunk's text in one piece: each figure is written straight into it (see
 // DisplayFormat::planPlain), never made as a string of its own, looked at
@@ -48,7 +140,8 @@ void appendRowMessage(std::string &out, const BatchRow &row, const QuoteRecord &
 class RowText
 {
 public:
-    explicit RowText(std::string &out) : m_out(out) {}
+    // `made` keeps the texts the row asks it to before they leave the row.
+    RowText(std::string &out, BatchSink::Scratch *made) : m_out(out), m_made(static_cast<MadeTexts *>(made)) {}
     ~RowText() { flush(); }
     RowText(const RowText &) = delete;
     RowText &operator=(const RowText &) = delete;
@@ -62,6 +155,15 @@ public:
         return m_end;
     }
     void advance(char *end) { m_end = end; }
+    // Puts again a text of up to kAgain bytes written earlier in the row;
+    // copied whole, as the row's room reaches past it, which takes no call.
+    static constexpr std::size_t kAgain = 32;
+    void putAgain(const char *text, std::size_t size)
+    {
+        char *to = room(kAgain);
+        std::memmove(to, text, kAgain);
+        m_end = to + size;
+    }
     const char *end() const { return m_end; }
     void put(std::string_view text)
     {
@@ -82,68 +184,25 @@ public:
 private:
     void flush()
     {
+        if (m_made)
+            m_made->keepRow();
         m_out.append(m_bytes, std::size_t(m_end - m_bytes));
         m_end = m_bytes;
     }
 
     std::string &m_out;
+    MadeTexts *m_made;
     char m_bytes[1024];
     char *m_end = m_bytes;
 };
 
-// Texts of figures made before, by value, on one worker. A rate is one of a
-// few hundred values (the day count decides it) and a day count one of a
-// few thousand, so most rows find theirs made; a text depends on nothing
-// but the value, its format and the locale, none of which a sink changes.
-// Amounts, each of a premium of its own, are kept only a few at a time: a
-// row often shows its whole premium, or nothing, more than once.
-class MadeTexts : public BatchSink::Scratch
-{
-public:
-    struct Entry
-    {
-        std::uint64_t key = 0;
-        std::uint16_t exponent = 0;
-        std::uint8_t figure = 0xff; // none yet
-        std::uint8_t size = 0;
-        char text[20];
-    };
-    // The exponent as a whole word: a 16-bit one kept on the stack is read
-    // back as one, and the partial store stalls the processor.
-    Entry &at(std::size_t figure, std::uint64_t key, std::uint64_t exponent)
-    {
-        const std::uint64_t hash = (key ^ exponent << 48 ^ figure) * 0x9E3779B97F4A7C15u;
-        return m_entries[hash >> 52];
-    }
-    // A recent amount of this value in this format, or the place for one:
-    // its figure is kAmount when found.
-    Entry &amount(const DisplayFormat *format, std::uint64_t key, std::uint64_t exponent)
-    {
-        for (std::size_t i = 0; i < m_amounts.size(); ++i)
-            if (m_amounts[i].key == key && m_amounts[i].exponent == exponent && m_amountFormats[i] == format)
-                return m_amounts[i];
-        const std::size_t next = m_nextAmount++ % m_amounts.size();
-        m_amounts[next].figure = 0xff;
-        m_amountFormats[next] = format;
-        return m_amounts[next];
-    }
-    static constexpr std::uint8_t kAmount = 0xfe;
+constexpr std::size_t kFigureRoom = 96; // the longest figure, quoted
 
-private:
-    std::array<Entry, 4096> m_entries{};
-    std::array<Entry, 4> m_amounts{};
-    std::array<const DisplayFormat *, 4> m_amountFormats{};
-    unsigned m_nextAmount = 0;
-};
-
-constexpr std::size_t kDaysFigure = kQuoteFigures.size(); // the day count, for MadeTexts
-constexpr std::size_t kFigureRoom = 96;                   // the longest figure, quoted
-
-// Puts a figure kept in `scratch`, or has `put` write it (false when it
+// Puts a figure kept in `made`, or has `put` write it (false when it
 // wrote nothing, for the long way) and keeps it when it is short.
 template <typename Put>
-bool putMade(RowText &text, MadeTexts::Entry &entry, std::size_t figure, std::uint64_t key, std::uint64_t exponent,
-             Put put)
+bool putMade(RowText &text, MadeTexts &made, MadeTexts::Entry &entry, std::size_t figure, std::uint64_t key,
+             std::uint64_t exponent, Put put)
 {
     if (entry.figure == figure && entry.key == key && entry.exponent == exponent) {
         char *to = text.room(sizeof entry.text);
@@ -155,30 +214,9 @@ bool putMade(RowText &text, MadeTexts::Entry &entry, std::size_t figure, std::ui
     if (!put())
         return false;
     const std::size_t size = std::size_t(text.end() - before);
-    if (size <= sizeof entry.text) {
-        entry.key = key;
-        entry.exponent = std::uint16_t(exponent);
-        entry.figure = std::uint8_t(figure);
-        entry.size = std::uint8_t(size);
-        std::memcpy(entry.text, before, size);
-    }
+    if (size <= sizeof entry.text)
+        made.keep(entry, figure, key, exponent, before, size);
     return true;
-}
-
-// Puts the day count, from `scratch` where it was made before.
-template <typename Put>
-void putDays(RowText &text, BatchSink::Scratch *scratch, int days, Put put)
-{
-    const long double value = days;
-    const std::uint64_t key = std::uint64_t(std::int64_t(days));
-    if (!scratch) {
-        if (!put(value, true))
-            put(value, false);
-        return;
-    }
-    MadeTexts &made = *static_cast<MadeTexts *>(scratch);
-    if (!putMade(text, made.at(kDaysFigure, key, 0), kDaysFigure, key, 0, [&] { return put(value, true); }))
-        put(value, false);
 }
 
 // Puts figure i in `format`, from `scratch` where it was made before.
@@ -194,12 +232,26 @@ void putFigure(RowText &text, BatchSink::Scratch *scratch, std::size_t i, const 
     MadeTexts &made = *static_cast<MadeTexts *>(scratch);
     const ExtendedBits bits = BitsOf(value);
     const std::uint64_t exponent = bits.signExponent;
-    const bool rate = kQuoteFigures[i].rate;
-    MadeTexts::Entry &entry =
-        rate ? made.at(i, bits.significand, exponent) : made.amount(format, bits.significand, exponent);
-    const std::size_t figure = rate ? i : MadeTexts::kAmount;
-    if (!putMade(text, entry, figure, bits.significand, exponent, [&] { return put(value, true); }))
+    if (kQuoteFigures[i].rate) {
+        if (!putMade(text, made, made.at(i, bits.significand, exponent), i, bits.significand, exponent,
+                     [&] { return put(value, true); }))
+            put(value, false);
+        return;
+    }
+    // Room first: the row's texts stay where they are until it is used up.
+    const char *before = text.room(kFigureRoom);
+    std::size_t size = 0;
+    if (const char *again = made.rowAmount(format, bits.significand, exponent, size)) {
+        text.putAgain(again, size);
+        return;
+    }
+    if (!put(value, true)) {
         put(value, false);
+        return;
+    }
+    size = std::size_t(text.end() - before);
+    if (size <= RowText::kAgain)
+        made.rowAmount(format, bits.significand, exponent, before, size);
 }
 
 class CsvSink : public TextSink
@@ -226,14 +278,15 @@ public:
 
     void format(const BatchRow &row, const QuoteRecord &quote, std::string &out, Scratch *scratch) const override
     {
-        RowText text(out);
+        RowText text(out, scratch);
         // A row that produced no figures has every column empty but the message.
         if (!quote.ok()) {
             for (std::size_t i = 0; i < 2 + kQuoteFigures.size(); ++i)
                 text.put(',');
         } else {
-            putDays(text, scratch, quote.quote.Days,
-                    [&](const long double &value, bool plain) { return putField(text, *m_daysFormat, value, plain); });
+            const long double days = quote.quote.Days;
+            if (!putField(text, *m_daysFormat, days, true))
+                putField(text, *m_daysFormat, days, false);
             text.put(',');
             text.put(RangeName(quote.quote.Range));
             for (std::size_t i = 0; i < kQuoteFigures.size(); ++i) {
@@ -274,7 +327,10 @@ private:
             DisplayFormat::PlainPlan plan;
             if (!format.planPlain(value, m_locale, plan))
                 return false;
-            const CsvQuoting quoting = std::max({CsvFieldQuoting(plan.prefix()), CsvFieldQuoting(plan.suffix()),
+            const auto literal = [](std::string_view part) {
+                return part.empty() ? CsvQuoting::None : CsvFieldQuoting(part);
+            };
+            const CsvQuoting quoting = std::max({literal(plan.prefix()), literal(plan.suffix()),
                                                  plan.point() ? m_point : CsvQuoting::None,
                                                  plan.grouped() ? m_group : CsvQuoting::None});
             if (quoting == CsvQuoting::DoubledQuotes)
@@ -346,7 +402,7 @@ public:
 
     void format(const BatchRow &row, const QuoteRecord &quote, std::string &out, Scratch *scratch) const override
     {
-        RowText text(out);
+        RowText text(out, scratch);
         text.put('{');
         putKey(text, kLineColumn);
         text.putNumber(static_cast<long long>(row.line));

@@ -36,29 +36,48 @@ constexpr std::array<long double, kExactPowers> kPowersOfTen = [] {
 // make a whole number that a long double holds exactly, and a power of ten
 // up to 10^27 is exact too, so one multiplication or division, which the
 // floating unit rounds to nearest as strtold rounds, gives the same value
-// without the text strtold needs. Nothing when the digits are more.
+// without the text strtold needs. The digits are gathered one by one, as a
+// reader comes to them.
+class ShortNumber
+{
+public:
+    void digit(char c)
+    {
+        m_fraction += m_point ? 1 : 0;
+        if (m_whole == 0 && c == '0')
+            return; // leading zeros count for nothing
+        if (++m_count <= 19)
+            m_whole = m_whole * 10 + std::uint64_t(c - '0');
+    }
+    void point() { m_point = true; }
+    // The number times ten to `exponent`; nothing when its digits are more.
+    std::optional<long double> value(std::int64_t exponent) const
+    {
+        exponent -= m_fraction;
+        if (m_count > 19 || exponent <= -kExactPowers || exponent >= kExactPowers)
+            return std::nullopt;
+        const long double whole = static_cast<long double>(m_whole);
+        return exponent < 0 ? whole / kPowersOfTen[std::size_t(-exponent)]
+                            : whole * kPowersOfTen[std::size_t(exponent)];
+    }
+
+private:
+    std::uint64_t m_whole = 0;
+    int m_count = 0;    // significant digits
+    int m_fraction = 0; // digits after the point
+    bool m_point = false;
+};
+
 std::optional<long double> readShortNumber(std::string_view digits, std::int64_t exponent)
 {
-    std::uint64_t whole = 0;
-    int count = 0;
+    ShortNumber number;
     for (const char c : digits) {
-        if (c == '.') {
-            continue;
-        } else if (whole == 0 && c == '0') {
-            // leading zeros count for nothing
-        } else if (++count > 19) {
-            return std::nullopt;
-        } else {
-            whole = whole * 10 + std::uint64_t(c - '0');
-        }
+        if (c == '.')
+            number.point();
+        else
+            number.digit(c);
     }
-    const std::size_t point = digits.find('.');
-    if (point != std::string_view::npos)
-        exponent -= std::int64_t(digits.size() - point - 1);
-    if (exponent <= -kExactPowers || exponent >= kExactPowers)
-        return std::nullopt;
-    const long double value = static_cast<long double>(whole);
-    return exponent < 0 ? value / kPowersOfTen[std::size_t(-exponent)] : value * kPowersOfTen[std::size_t(exponent)];
+    return number.value(exponent);
 }
 
 // The value of `digits` ("1234.5", at most one point) times ten to
@@ -171,6 +190,7 @@ public:
     void digit(char c)
     {
         m_digits += c;
+        m_short.digit(c);
         if (!m_decimal)
             ++m_integerDigits;
         else
@@ -182,6 +202,7 @@ public:
             return false;
         m_decimal = true;
         m_digits += '.';
+        m_short.point();
         return true;
     }
     // A separator after the decimal point or before any digit is out of
@@ -216,7 +237,11 @@ public:
     {
         long double v = 0.0L;
         if (hasDigits()) {
-            const std::optional<long double> read = readNumber(m_digits, false, 0);
+            // Most amounts are short: read as their digits came, without
+            // going over them again.
+            std::optional<long double> read = m_short.value(0);
+            if (!read)
+                read = readNumber(m_digits, false, 0);
             if (!read)
                 return std::nullopt;
             v = *read;
@@ -226,6 +251,7 @@ public:
 
 private:
     std::string m_digits;
+    ShortNumber m_short;
     // The integer digits before each separator.
     std::array<std::size_t, 8> m_fewMarks{};
     std::vector<std::size_t> m_moreMarks; // all of them, once there are more
