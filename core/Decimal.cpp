@@ -365,6 +365,39 @@ std::uint64_t RoundToDecimalUnits(ExtendedBits value, int decimals)
     return units + (productBelow(delta, kPow10u64[std::size_t(r)], half) ? 1 : 0);
 }
 
+// With |value| below 10^18 and Y of K = 18 to 20 integer digits, the
+// 18-digit rounding of |value| rounds Y to a multiple of 10^(K-18), to
+// nearest with ties to even, and leaves the rounding to decimals nothing to
+// drop: the 18 digits reach no further than the units of 10^-decimals.
+std::uint64_t RoundLargeToDecimalUnits(ExtendedBits value, int decimals)
+{
+    if (decimals < 0 || decimals > kFixedPrecision)
+        return kNotDecided;
+    const int exponent = int(value.signExponent & 0x7fff) - 16383;
+    // Normal values below 2^60, which 10^18 is below: the significand times
+    // 10^decimals fits 125 bits.
+    if (!(value.significand >> 63) || exponent == -16383 || exponent >= 60)
+        return kNotDecided;
+    const int q = 63 - exponent;
+    if (q >= 100)
+        return kNotDecided; // Y far below 10^17
+    const u128 scaled = u128(value.significand) * kPow10u64[std::size_t(decimals)];
+    const u128 whole = scaled >> q;
+    const u128 limit18 = u128(kUnitsLimit) * 10; // 10^18
+    if (whole < kUnitsLimit || whole >= limit18 * 100)
+        return kNotDecided; // RoundToDecimalUnits' range, or past 64 bits
+    const u64 step = whole < limit18 ? 1 : whole < limit18 * 10 ? 10 : 100;
+    const u128 divisor = u128(step) << q;
+    const u128 n = scaled / divisor;
+    const u128 twice = (scaled - n * divisor) << 1;
+    const u128 units = (n + (twice > divisor || (twice == divisor && (n & 1)) ? 1 : 0)) * step;
+    // 18 digits that round up to 10^18 take the general form.
+    const u128 general = limit18 * kPow10u64[std::size_t(decimals)];
+    if (units >= general || units > ~u64(0))
+        return kNotDecided;
+    return u64(units);
+}
+
 DecimalDigits ToDecimalDigits(long double value, int precision)
 {
     DecimalDigits d;

@@ -64,4 +64,11 @@ inline std::uint64_t RoundToDecimalUnits(long double value, int decimals)
     return RoundToDecimalUnits(BitsOf(value), decimals);
 }
 
+// The same rounding for what RoundToDecimalUnits leaves for being too
+// large: |value| below 10^18 whose |value| x 10^decimals reaches 10^17,
+// and whose units fit 64 bits. kNotDecided for anything else, and
+// where the 18 digits round |value| up to 10^18, which takes the general
+// form.
+std::uint64_t RoundLargeToDecimalUnits(ExtendedBits value, int decimals);
+
 } // namespace quillon

@@ -370,8 +370,8 @@ const DisplayFormat::Section &DisplayFormat::sectionOr(int index) const
 
 namespace {
 
-constexpr std::array<std::uint64_t, 19> kPowersOfTen = [] {
-    std::array<std::uint64_t, 19> p{};
+constexpr std::array<std::uint64_t, 20> kPowersOfTen = [] {
+    std::array<std::uint64_t, 20> p{};
     p[0] = 1;
     for (std::size_t i = 1; i < p.size(); ++i)
         p[i] = p[i - 1] * 10;
@@ -384,7 +384,11 @@ constexpr std::array<std::uint64_t, 19> kPowersOfTen = [] {
 // kNotDecided for what takes the general form, and past 64 bits.
 std::uint64_t unitsByDigits(long double value, int decimals)
 {
-    if (!(std::fabs(value) < 1e18L))
+    // Past 10^19 units (with room for the multiplication's rounding) the
+    // digits could only say so.
+    const long double magnitude = std::fabs(value);
+    if (!(magnitude < 1e18L)
+        || magnitude * static_cast<long double>(kPowersOfTen[std::size_t(decimals)]) >= 1.1e19L)
         return kNotDecided;
     DecimalDigits d = ToDecimalDigits(value, kFixedPrecision);
     if (d.exponent > kLargestFixedExponent)
@@ -403,7 +407,7 @@ std::uint64_t unitsByDigits(long double value, int decimals)
     return units;
 }
 
-// Decimal digits of n below 10^19, none for 0.
+// Decimal digits of n, none for 0.
 int digitsOf(std::uint64_t n)
 {
     if (n == 0)
@@ -411,7 +415,7 @@ int digitsOf(std::uint64_t n)
     // bits x 1233 / 4096 is floor(log10(2^bits)) for bits <= 64: the count
     // or one less.
     const int guess = ((64 - __builtin_clzll(n)) * 1233) >> 12;
-    return guess + (guess < 19 && n >= kPowersOfTen[std::size_t(guess)] ? 1 : 0);
+    return guess + (n >= kPowersOfTen[std::size_t(guess)] ? 1 : 0);
 }
 
 } // namespace
@@ -431,6 +435,8 @@ bool DisplayFormat::planPlain(const long double &value, const LocaleSettings &lo
         || locale.decimalSeparator.size() > kShortPiece)
         return false;
     std::uint64_t units = RoundToDecimalUnits(bits, section->decimals);
+    if (units == kNotDecided)
+        units = RoundLargeToDecimalUnits(bits, section->decimals);
     if (units == kNotDecided)
         units = unitsByDigits(value, section->decimals);
     if (units == kNotDecided)

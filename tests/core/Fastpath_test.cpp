@@ -305,6 +305,28 @@ TEST(RoundToDecimalUnits, GivesTheFigureOfTheDoubleRounding)
     }
 }
 
+// Past 10^17 units the 18 digits end at the units or above: worked by hand
+// from values exact in binary.
+TEST(RoundLargeToDecimalUnits, RoundsToEighteenDigitsOnly)
+{
+    struct Case { const char *name; long double value; int decimals; std::uint64_t units; };
+    const Case cases[] = {
+        {"18 digits whole", 123456789012345678.0L, 0, 123456789012345678u},
+        {"the 19th digit's half goes to even", 12345678901234567.25L, 2, 1234567890123456720u},
+        {"and up from an odd 18th", 12345678901234567.75L, 2, 1234567890123456780u},
+        {"20 digits in 64 bits", 123456789012345678.0L, 2, 12345678901234567800u},
+        {"below 10^17 units: RoundToDecimalUnits'", 99999999999999999.0L, 0, kNotDecided},
+        {"rounding up to 10^18 is the general form", 999999999999999999.5L, 0, kNotDecided},
+        {"past 64 bits", 190000000000000000.0L, 2, kNotDecided},
+        {"10^18 itself", 1e18L, 0, kNotDecided},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(RoundLargeToDecimalUnits(BitsOf(c.value), c.decimals), c.units);
+        EXPECT_EQ(RoundLargeToDecimalUnits(BitsOf(-c.value), c.decimals), c.units) << "by magnitude";
+    }
+}
+
 TEST(RoundToDecimalUnits, LeavesToTheDigitWayWhatItDoesNotDecide)
 {
     struct Case { const char *name; long double value; int decimals; };
