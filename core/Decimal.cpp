@@ -222,6 +222,17 @@ bool fastDigits(long double magnitude, int precision, DecimalDigits &d)
     const u64 low = pow10u64(precision - 1);
     const u64 high = low * 10;
     u64 n = 0;
+    // Rounding up to 10^p carries into one more place: the digits become
+    // 10^(p-1), one place higher.
+    const auto store = [&](u64 digits) {
+        int exponent = k + 1;
+        if (digits == high) {
+            digits = low;
+            ++exponent;
+        }
+        storeDigits(d, digits, precision, exponent);
+        return true;
+    };
     for (int attempt = 0; attempt < 3; ++attempt) {
         const int s = precision - 1 - k;
         if (s < 0) {
@@ -232,13 +243,7 @@ bool fastDigits(long double magnitude, int precision, DecimalDigits &d)
             case Fit::Above: ++k; continue;
             case Fit::TooWide: return false;
             }
-            int exponent = k + 1;
-            if (n == high) {
-                n = low;
-                ++exponent;
-            }
-            storeDigits(d, n, precision, exponent);
-            return true;
+            return store(n);
         }
         if (s > kMaxPow10 || q < 1)
             return false;
@@ -260,13 +265,7 @@ bool fastDigits(long double magnitude, int precision, DecimalDigits &d)
         const int half = compareRemainderWithHalf(scaled, q);
         if (half > 0 || (half == 0 && (n & 1)))
             ++n;
-        int exponent = k + 1;
-        if (n == high) {
-            n = low;
-            ++exponent;
-        }
-        storeDigits(d, n, precision, exponent);
-        return true;
+        return store(n);
     }
     return false;
 }
