@@ -62,7 +62,11 @@ private:
             if (!modal->inherits("TFCompanyInfo"))
                 return;
             QPointer<QWidget> dialog = modal;
-            if (QTest::qWaitForWindowActive(modal))
+            // Active for the window system is not yet active for the widgets:
+            // a focus set before QApplication follows would go to the main
+            // window's pending focus, and no field would ever lose it.
+            if (QTest::qWaitForWindowActive(modal)
+                && QTest::qWaitFor([&] { return QApplication::activeWindow() == modal; }))
                 act(modal);
             else
                 QTest::qFail("the dialog never became active", __FILE__, __LINE__);
