@@ -466,6 +466,14 @@ int main(int argc, char **argv)
     }
     // Read once, as the window program does at start-up.
     const LocaleSettings locale = ReadSystemLocaleSettings();
+    // What is typed on a terminal of a locale whose character set is not
+    // UTF-8 comes in that set; file names stay the bytes they are.
+    for (std::optional<std::string> *text :
+         {&options.today, &options.policyNumber, &options.client, &options.policyType}) {
+        std::string converted;
+        if (*text && TypedText(**text, locale, converted).data() == converted.data())
+            **text = std::move(converted);
+    }
     int today = Today();
     if (options.today) {
         const std::optional<int> day = TryParseShortDate(*options.today, locale, today);

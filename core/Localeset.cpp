@@ -24,6 +24,30 @@ std::optional<std::string> namedLocale(const char *category)
     return std::nullopt;
 }
 
+// Whether `text` is well-formed UTF-8: lead bytes with their continuation
+// bytes, no overlong forms, surrogates or values past U+10FFFF.
+bool ValidUtf8(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        std::size_t length = c < 0x80 ? 1 : c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3
+            : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+        if (length == 0 || i + length > text.size())
+            return false;
+        for (std::size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                return false;
+        if (length > 2) {
+            const unsigned char next = static_cast<unsigned char>(text[i + 1]);
+            if ((c == 0xE0 && next < 0xA0) || (c == 0xED && next >= 0xA0) || (c == 0xF0 && next < 0x90)
+                || (c == 0xF4 && next >= 0x90))
+                return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
 bool isDefaultLocale(const std::string &name)
 {
     return name == "C" || name == "POSIX" || name.rfind("C.", 0) == 0;
@@ -65,6 +89,7 @@ void readDates(LocaleSettings &settings)
     settings.eraYearOffset = words->eraYearOffset;
     settings.eraName = words->eraName;
     settings.altDigits = PlaceDigits(words->altDigits);
+    settings.numberWords = NumberWords(words->altDigits);
     ApplyPosixDateFormat(settings, words->posixFormat);
     settings.longMonthNames = words->longMonths;
     settings.shortMonthNames = words->shortMonths;
@@ -292,12 +317,39 @@ std::vector<std::string> PlaceDigits(const std::vector<std::string> &altDigits)
     return digits;
 }
 
+std::vector<std::string> NumberWords(const std::vector<std::string> &altDigits)
+{
+    if (!PlaceDigits(altDigits).empty())
+        return {};
+    std::vector<std::string> words;
+    for (const std::string &word : altDigits) {
+        if (word.empty() || std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            break;
+        words.push_back(word);
+    }
+    // A few words are no numbering: a year needs its century's word.
+    return words.size() >= 32 ? words : std::vector<std::string>();
+}
+
 LocaleSettings ReadSystemLocaleSettings()
 {
     LocaleSettings settings;
     readNumbers(settings);
     readDates(settings);
+    if (const std::optional<std::string> name = namedLocale("LC_CTYPE"); name && !isDefaultLocale(*name))
+        settings.typedCharset = quillon::platform::TypedCharset(name);
     return settings;
+}
+
+std::string_view TypedText(std::string_view text, const LocaleSettings &locale, std::string &converted)
+{
+    if (locale.typedCharset.empty() || ValidUtf8(text))
+        return text;
+    std::optional<std::string> utf8 = quillon::platform::CharsetToUtf8(text, locale.typedCharset);
+    if (!utf8)
+        return text;
+    converted = std::move(*utf8);
+    return converted;
 }
 
 } // namespace quillon

@@ -33,6 +33,14 @@ struct LocaleSettings
     // The digits zero to nine of a locale that writes numbers with digits of
     // its own (Persian, Oriya), one character each; empty for ASCII only.
     std::vector<std::string> altDigits;
+    // Where the locale writes a date's numbers as words instead (Chinese
+    // numerals under lzh_TW: 十 is 10, 廿五 25), the words from zero on, as
+    // many as it has; a year is its century's word and then its own ("廿廿五"
+    // is 2025, "廿五" 2005).
+    std::vector<std::string> numberWords;
+    // The character set text is typed in where it is not UTF-8 (the
+    // locale's LC_CTYPE: ISO-8859-1, KOI8-R, EUC-JP); empty for UTF-8.
+    std::string typedCharset;
     std::array<std::string, 12> shortMonthNames{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     std::array<std::string, 12> longMonthNames{"January", "February", "March", "April",
@@ -48,6 +56,11 @@ struct LocaleSettings
 // defaults. Reads the environment but does not change the process's locale.
 LocaleSettings ReadSystemLocaleSettings();
 
+// `text` as the readers take it: in UTF-8. Text of a locale whose character
+// set is another, as its terminal types it, is converted into `converted`;
+// text that is UTF-8 already is returned as it is.
+std::string_view TypedText(std::string_view text, const LocaleSettings &locale, std::string &converted);
+
 // The length of the digit at `pos` of `text`, an ASCII digit or one of the
 // locale's own, with its value in `digit` ('0' to '9'); 0 for anything else.
 std::size_t DigitAt(std::string_view text, std::size_t pos, const LocaleSettings &locale, char &digit);
@@ -57,6 +70,10 @@ std::size_t DigitAt(std::string_view text, std::size_t pos, const LocaleSettings
 // characters it writes numbers with place by place, or nothing where its
 // numbers are words (Chinese numerals) or it has none.
 std::vector<std::string> PlaceDigits(const std::vector<std::string> &altDigits);
+// The same list's words, where the numbers are words rather than digits
+// placed: up to the first that is written in ASCII digits; nothing where
+// PlaceDigits reads them.
+std::vector<std::string> NumberWords(const std::vector<std::string> &altDigits);
 
 // Turns a POSIX date format (nl_langinfo(D_FMT), e.g. "%d.%m.%Y") into our
 // pattern and separator ("dd/mm/yyyy" and '.'). %D and %F stand for their

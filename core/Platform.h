@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // What the portable units ask of the system besides the writer's file calls
@@ -39,6 +40,15 @@ struct DateWords
     std::string eraName;
 };
 std::optional<DateWords> LocaleDateWords(const std::optional<std::string> &name);
+
+// Text typed where the locale's character set is not UTF-8 (ISO-8859-1 under
+// fr_FR, KOI8-R, EUC-JP) comes in that set: a terminal of that locale sends
+// it so. The set's name where it is one (LC_ALL, LC_CTYPE, LANG), empty for
+// UTF-8, for plain ASCII and wherever the system hands text over in Unicode
+// (Windows).
+std::string TypedCharset(const std::optional<std::string> &name);
+// `text` of that set in UTF-8; nothing where it does not convert.
+std::optional<std::string> CharsetToUtf8(std::string_view text, const std::string &charset);
 
 // strtold as the C locale reads, whatever locale the process runs in, to
 // the last bit of a long double.

@@ -31,21 +31,7 @@ std::string utf8(locale_t locale, std::string text)
     const char *codeset = nl_langinfo_l(CODESET, locale);
     if (!codeset || std::strcmp(codeset, "UTF-8") == 0)
         return text;
-    const iconv_t convert = iconv_open("UTF-8", codeset);
-    if (convert == iconv_t(-1))
-        return {};
-    // No character of a locale's set takes more than four bytes of UTF-8
-    // for each of its own.
-    std::string out(text.size() * 4, '\0');
-    char *in = text.data();
-    char *next = out.data();
-    std::size_t inLeft = text.size();
-    std::size_t outLeft = out.size();
-    const bool done = iconv(convert, &in, &inLeft, &next, &outLeft) != std::size_t(-1)
-        && iconv(convert, nullptr, nullptr, &next, &outLeft) != std::size_t(-1);
-    iconv_close(convert);
-    out.resize(out.size() - outLeft);
-    return done ? out : std::string();
+    return CharsetToUtf8(text, codeset).value_or(std::string());
 }
 
 std::string info(locale_t locale, nl_item item)
@@ -170,6 +156,39 @@ std::optional<DateWords> LocaleDateWords(const std::optional<std::string> &name)
         readEra(locale, words);
     freelocale(locale);
     return words;
+}
+
+std::string TypedCharset(const std::optional<std::string> &name)
+{
+    const locale_t locale = namedLocale(name, 0);
+    if (!locale)
+        return {};
+    const char *codeset = nl_langinfo_l(CODESET, locale);
+    std::string charset = codeset ? codeset : "";
+    freelocale(locale);
+    return charset == "UTF-8" || charset == "ANSI_X3.4-1968" ? std::string() : charset;
+}
+
+std::optional<std::string> CharsetToUtf8(std::string_view text, const std::string &charset)
+{
+    const iconv_t convert = iconv_open("UTF-8", charset.c_str());
+    if (convert == iconv_t(-1))
+        return std::nullopt;
+    std::string source(text);
+    // No character of a locale's set takes more than four bytes of UTF-8
+    // for each of its own.
+    std::string out(source.size() * 4, '\0');
+    char *in = source.data();
+    char *next = out.data();
+    std::size_t inLeft = source.size();
+    std::size_t outLeft = out.size();
+    const bool done = iconv(convert, &in, &inLeft, &next, &outLeft) != std::size_t(-1)
+        && iconv(convert, nullptr, nullptr, &next, &outLeft) != std::size_t(-1);
+    iconv_close(convert);
+    if (!done)
+        return std::nullopt;
+    out.resize(out.size() - outLeft);
+    return out;
 }
 
 long double ReadCNumber(const char *text, char **end)

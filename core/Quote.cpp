@@ -164,13 +164,16 @@ void WorkQuote(const QuoteRequest &request, const QuoteReader &reader, QuoteReco
     // No key filter stands between a command line or a CSV file and the
     // reading, so only a whole amount is taken: "1e5" or "abc123" is
     // refused, never read as the digits it happens to hold.
-    const std::optional<long double> premium = ParseAmount(request.premium, locale);
+    std::string converted[3];
+    const std::string_view premiumText = TypedText(request.premium, locale, converted[0]);
+    const std::optional<long double> premium = ParseAmount(premiumText, locale);
     if (!premium) {
-        record.error = Messages::ErrorDisplayText(Messages::InvalidPremium(Messages::QuotedInput(request.premium)));
+        record.error = Messages::ErrorDisplayText(Messages::InvalidPremium(Messages::QuotedInput(premiumText)));
         return;
     }
     int days[2] = {};
-    const std::string_view texts[2] = {request.start, request.end};
+    const std::string_view texts[2] = {TypedText(request.start, locale, converted[1]),
+                                       TypedText(request.end, locale, converted[2])};
     for (int i = 0; i < 2; ++i) {
         const std::optional<int> parsed = reader.dates.read(texts[i], reader.today);
         if (!parsed) {

@@ -159,6 +159,9 @@ struct DateToken
 {
     int value = 0;
     bool name = false;
+    // Number words that split into two (century and year): their value as
+    // a year, -1 where they do not.
+    int year = -1;
 };
 
 // Between two numbers: the separator or a text of the pattern (at most one
@@ -201,6 +204,13 @@ public:
             int longMonth = 0, shortMonth = 0;
             const std::size_t n = longestName(m_locale.longMonthNames, longMonth);
             const std::size_t s = longestName(m_locale.shortMonthNames, shortMonth);
+            // A month's short name may be a number's word too (十二 under
+            // lzh_TW): where the number reads as far, it is a number, and a
+            // number stands in any field.
+            const std::size_t start = m_pos;
+            if (!m_locale.numberWords.empty() && words(token) && m_pos - start >= std::max(n, s))
+                return true;
+            m_pos = start;
             if (take(std::max(n, s))) {
                 token = {n >= s ? longMonth : shortMonth, true};
                 return true;
@@ -224,7 +234,7 @@ public:
             m_pos += length;
         }
         if (m_pos == start)
-            return false;
+            return !m_locale.numberWords.empty() && words(token);
         token = {n, false};
         return true;
     }
@@ -251,6 +261,54 @@ public:
 
 private:
     std::string_view rest() const { return m_text.substr(m_pos); }
+    // The number of the word that is all of `text`, or -1.
+    int wordValue(std::string_view text) const
+    {
+        const auto &words = m_locale.numberWords;
+        for (std::size_t i = 0; i < words.size(); ++i)
+            if (words[i] == text)
+                return int(i);
+        return -1;
+    }
+    // A number in words: the longest run of the words' characters, whole as
+    // one word, or split in two as a year writes its century and its own.
+    bool words(DateToken &token)
+    {
+        std::size_t end = m_pos;
+        for (bool more = true; more;) {
+            more = false;
+            const std::string_view at = m_text.substr(end);
+            const std::string_view character = at.substr(0, codePointLength(at));
+            for (const std::string &word : m_locale.numberWords) {
+                if (!character.empty() && word.find(character) != std::string::npos) {
+                    end += character.size();
+                    more = true;
+                    break;
+                }
+            }
+        }
+        const std::string_view run = m_text.substr(m_pos, end - m_pos);
+        token = {wordValue(run), false, -1};
+        for (std::size_t cut = codePointLength(run); cut > 0 && cut < run.size();
+             cut += codePointLength(run.substr(cut))) {
+            const int century = wordValue(run.substr(0, cut));
+            const int year = wordValue(run.substr(cut));
+            if (century >= 0 && year >= 0 && year < 100) {
+                token.year = century * 100 + year;
+                break;
+            }
+        }
+        if (token.value < 0 && token.year < 0)
+            return false;
+        m_pos = end;
+        return true;
+    }
+    static std::size_t codePointLength(std::string_view text)
+    {
+        const auto lead = static_cast<unsigned char>(text.empty() ? 0 : text[0]);
+        const std::size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        return std::min(length, text.size());
+    }
     bool take(std::size_t n)
     {
         m_pos += n;
@@ -418,7 +476,10 @@ int ShortDateReader::readDay(std::string_view text, int today) const
         const DateToken &token = tokens[std::size_t(i)];
         if (token.name && parts[std::size_t(i)] != Part::Month)
             return kNoDay;
-        (parts[std::size_t(i)] == Part::Day ? d : parts[std::size_t(i)] == Part::Month ? m : y) = token.value;
+        const int value = parts[std::size_t(i)] == Part::Year && token.year >= 0 ? token.year : token.value;
+        if (value < 0)
+            return kNoDay;
+        (parts[std::size_t(i)] == Part::Day ? d : parts[std::size_t(i)] == Part::Month ? m : y) = value;
     }
     // An era year is read as the locale writes it, two digits in the era's
     // current century, and only then turned into the Gregorian year.

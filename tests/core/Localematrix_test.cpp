@@ -188,7 +188,7 @@ TEST_P(LocaleMatrix, DateFieldTextReadsBackAsTheSameDay)
 }
 
 #ifndef _WIN32
-std::vector<std::string> installedUtf8Locales()
+std::vector<std::string> installedLocales()
 {
     std::vector<std::string> names;
     FILE *list = popen("locale -a", "r");
@@ -196,8 +196,7 @@ std::vector<std::string> installedUtf8Locales()
     while (list && std::fgets(line, sizeof line, list)) {
         const std::string name(line, std::strcspn(line, "\n"));
         if (locale_t locale = newlocale(LC_ALL_MASK, name.c_str(), nullptr)) {
-            if (std::string_view(nl_langinfo_l(CODESET, locale)) == "UTF-8")
-                names.push_back(name);
+            names.push_back(name);
             freelocale(locale);
         }
     }
@@ -206,18 +205,18 @@ std::vector<std::string> installedUtf8Locales()
     return names;
 }
 
-// Every locale the system has: its own short date (%x) reads back as the day
-// it means, where it writes numbers in words (lzh_TW's Chinese numerals) at
-// least as no other day, and the fields' texts read back as themselves.
-TEST(EveryLocale, ReadsItsOwnDatesAsTheDaysTheyMean)
+// Every locale the system has, in every character set: its own short date
+// (%x), in the bytes its terminal would type, and its own grouped amount
+// read back as what they mean, and the fields' texts as themselves.
+TEST(EveryLocale, ReadsItsOwnDatesAndAmountsAsWhatTheyMean)
 {
-    const std::vector<std::string> names = installedUtf8Locales();
-    EXPECT_GT(names.size(), 300u) << "script/bootstrap installs locales-all";
+    const std::vector<std::string> names = installedLocales();
+    EXPECT_GT(names.size(), 450u) << "script/bootstrap installs locales-all";
     for (const std::string &name : names) {
         SCOPED_TRACE(name);
         const LocaleSettings settings = namedLocale(name.c_str());
         const locale_t locale = newlocale(LC_ALL_MASK, name.c_str(), nullptr);
-        const bool numberWords = settings.altDigits.empty() && *nl_langinfo_l(ALT_DIGITS, locale);
+        std::string converted;
         for (int day = 45351; day < 45351 + 4 * 366; day += 13) { // from 29 February 2024
             const std::chrono::year_month_day date = DateOfDayNumber(day);
             std::tm time{};
@@ -227,13 +226,15 @@ TEST(EveryLocale, ReadsItsOwnDatesAsTheDaysTheyMean)
             time.tm_wday = DayOfWeek(day) - 1;
             char text[256];
             strftime_l(text, sizeof text, "%x", &time, locale);
-            const std::optional<int> read = TryParseShortDate(text, settings, kToday);
-            if (read || !numberWords) {
-                ASSERT_EQ(read, day) << text;
-            }
+            ASSERT_EQ(TryParseShortDate(TypedText(text, settings, converted), settings, kToday), day) << text;
             ASSERT_EQ(TryParseShortDate(DateFieldText(day, settings), settings, kToday), day);
             ASSERT_EQ(TryParseShortDate(StartupDateText(day, settings, kToday), settings, kToday), day);
         }
+        char amount[64];
+        const locale_t previous = uselocale(locale);
+        std::snprintf(amount, sizeof amount, "%'.2Lf", -1234567.5L); // POSIX's grouping flag
+        uselocale(previous);
+        EXPECT_EQ(ParseAmount(TypedText(amount, settings, converted), settings), -1234567.5L) << amount;
         freelocale(locale);
     }
 }
