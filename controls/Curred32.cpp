@@ -38,6 +38,25 @@ QString decimalSeparator()
     return QString::fromStdString(ControlLocale().decimalSeparator);
 }
 
+// The locale's own digits (Persian, Oriya) as the ASCII digits they stand
+// for: a clerk on that keyboard types them, and the field shows figures in
+// ASCII digits.
+QString asciiDigits(const QString &text)
+{
+    const LocaleSettings &locale = ControlLocale();
+    if (locale.altDigits.empty())
+        return text;
+    const std::string typed = text.toStdString();
+    std::string out;
+    for (std::size_t i = 0; i < typed.size();) {
+        char digit = 0;
+        const std::size_t length = DigitAt(typed, i, locale, digit);
+        out += length ? digit : typed[i];
+        i += length ? length : 1;
+    }
+    return QString::fromStdString(out);
+}
+
 bool isAcceptedText(const QString &text)
 {
     if (text == decimalSeparator())
@@ -153,6 +172,12 @@ void TCurrencyEdit::keyPressEvent(QKeyEvent *event)
         && (event->key() == Qt::Key_Period || event->key() == Qt::Key_Comma)) {
         if (!isReadOnly())
             insert(decimalSeparator());
+        event->accept();
+        return;
+    }
+    if (const QString digits = asciiDigits(text); digits != text && isAcceptedText(digits)) {
+        if (!isReadOnly())
+            insert(digits);
         event->accept();
         return;
     }

@@ -84,6 +84,22 @@ private slots:
         QCOMPARE(w.field->text(), expected);
     }
 
+    // A Persian keyboard types Persian digits: they go in as the digits
+    // they are, which the field reads back.
+    void theLocalesOwnDigitsTypeAsDigits()
+    {
+        SetControlLocale(namedLocale("fa_IR.UTF-8"));
+        Window w;
+        w.enter();
+        w.field->setText("1234");
+        w.field->setCursorPosition(2);
+        for (const QString digit : {QStringLiteral("\u06F5"), QStringLiteral("\u0661")}) { // Persian 5, Arabic-Indic 1
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, digit);
+            QApplication::sendEvent(w.field, &press);
+        }
+        QCOMPARE(w.field->text(), QString("12534")); // another script's digit is dropped
+    }
+
     void arrowsHomeAndEndMoveTheCursor()
     {
         Window w;
