@@ -106,13 +106,6 @@ struct DatePiece
     bool numeric = false; // a day, month or year written as a number
 };
 
-std::size_t codePointLength(std::string_view text)
-{
-    const auto lead = static_cast<unsigned char>(text.empty() ? 0 : text[0]);
-    const std::size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    return std::min(length, text.size());
-}
-
 class DatePieces
 {
 public:
@@ -293,7 +286,7 @@ std::vector<std::string> PlaceDigits(const std::vector<std::string> &altDigits)
         return {};
     // Zero alone, or twice where the locale pads to two places ("۰۰").
     const std::string &zero = altDigits[0];
-    const std::size_t width = codePointLength(zero);
+    const std::size_t width = CharacterLength(zero);
     const bool padded = width < zero.size() && zero == zero.substr(0, width) + zero.substr(0, width);
     const std::string pad = padded ? zero.substr(0, width) : std::string();
     std::vector<std::string> digits;
@@ -302,7 +295,7 @@ std::vector<std::string> PlaceDigits(const std::vector<std::string> &altDigits)
         if (form.compare(0, pad.size(), pad) != 0)
             return {};
         std::string digit = form.substr(pad.size());
-        if (digit.empty() || codePointLength(digit) != digit.size() || (digit[0] >= '0' && digit[0] <= '9'))
+        if (digit.empty() || CharacterLength(digit) != digit.size() || (digit[0] >= '0' && digit[0] <= '9'))
             return {};
         for (const std::string &earlier : digits)
             if (earlier == digit)
@@ -339,6 +332,13 @@ LocaleSettings ReadSystemLocaleSettings()
     if (const std::optional<std::string> name = namedLocale("LC_CTYPE"); name && !isDefaultLocale(*name))
         settings.typedCharset = quillon::platform::TypedCharset(name);
     return settings;
+}
+
+std::size_t CharacterLength(std::string_view text)
+{
+    const auto lead = static_cast<unsigned char>(text.empty() ? 0 : text[0]);
+    const std::size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    return std::min(length, text.size());
 }
 
 std::string_view TypedText(std::string_view text, const LocaleSettings &locale, std::string &converted)

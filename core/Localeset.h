@@ -56,6 +56,9 @@ struct LocaleSettings
 // defaults. Reads the environment but does not change the process's locale.
 LocaleSettings ReadSystemLocaleSettings();
 
+// The length in bytes of the UTF-8 character `text` begins with; 0 for none.
+std::size_t CharacterLength(std::string_view text);
+
 // `text` as the readers take it: in UTF-8. Text of a locale whose character
 // set is another, as its terminal types it, is converted into `converted`;
 // text that is UTF-8 already is returned as it is.

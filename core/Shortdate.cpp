@@ -278,7 +278,7 @@ private:
         for (bool more = true; more;) {
             more = false;
             const std::string_view at = m_text.substr(end);
-            const std::string_view character = at.substr(0, codePointLength(at));
+            const std::string_view character = at.substr(0, CharacterLength(at));
             for (const std::string &word : m_locale.numberWords) {
                 if (!character.empty() && word.find(character) != std::string::npos) {
                     end += character.size();
@@ -289,8 +289,8 @@ private:
         }
         const std::string_view run = m_text.substr(m_pos, end - m_pos);
         token = {wordValue(run), false, -1};
-        for (std::size_t cut = codePointLength(run); cut > 0 && cut < run.size();
-             cut += codePointLength(run.substr(cut))) {
+        for (std::size_t cut = CharacterLength(run); cut > 0 && cut < run.size();
+             cut += CharacterLength(run.substr(cut))) {
             const int century = wordValue(run.substr(0, cut));
             const int year = wordValue(run.substr(cut));
             if (century >= 0 && year >= 0 && year < 100) {
@@ -303,12 +303,7 @@ private:
         m_pos = end;
         return true;
     }
-    static std::size_t codePointLength(std::string_view text)
-    {
-        const auto lead = static_cast<unsigned char>(text.empty() ? 0 : text[0]);
-        const std::size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        return std::min(length, text.size());
-    }
+
     bool take(std::size_t n)
     {
         m_pos += n;
