@@ -93,7 +93,7 @@ private slots:
         w.enter();
         w.field->setText("1234");
         w.field->setCursorPosition(2);
-        for (const QString digit : {QStringLiteral("\u06F5"), QStringLiteral("\u0661")}) { // Persian 5, Arabic-Indic 1
+        for (const QString &digit : {QStringLiteral("\u06F5"), QStringLiteral("\u0661")}) { // Persian 5, Arabic-Indic 1
             QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, digit);
             QApplication::sendEvent(w.field, &press);
         }

@@ -232,7 +232,8 @@ TEST(EveryLocale, ReadsItsOwnDatesAndAmountsAsWhatTheyMean)
         }
         char amount[64];
         const locale_t previous = uselocale(locale);
-        std::snprintf(amount, sizeof amount, "%'.2Lf", -1234567.5L); // POSIX's grouping flag
+        const char *grouped = "%'.2Lf"; // POSIX's flag, which ISO C++ does not know
+        std::snprintf(amount, sizeof amount, grouped, -1234567.5L);
         uselocale(previous);
         EXPECT_EQ(ParseAmount(TypedText(amount, settings, converted), settings), -1234567.5L) << amount;
         freelocale(locale);
