@@ -236,6 +236,10 @@ TEST(EveryLocale, ReadsItsOwnDatesAndAmountsAsWhatTheyMean)
         std::snprintf(amount, sizeof amount, grouped, -1234567.5L);
         uselocale(previous);
         EXPECT_EQ(ParseAmount(TypedText(amount, settings, converted), settings), -1234567.5L) << amount;
+        for (const std::string_view format : {kAmountFormat, kShortRateFormat, kProRataFormat, kDaysFormat})
+            for (const long double value : {-1234567.5L, 0.005L, 999999999999.99L, 0.841L})
+                EXPECT_EQ(FormatText(*ParseText(FormatText(value, format, settings), settings), format, settings),
+                          FormatText(value, format, settings));
         freelocale(locale);
     }
 }
