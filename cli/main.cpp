@@ -471,7 +471,9 @@ int main(int argc, char **argv)
     for (std::optional<std::string> *text :
          {&options.today, &options.policyNumber, &options.client, &options.policyType}) {
         std::string converted;
-        if (*text && TypedText(**text, locale, converted).data() == converted.data())
+        if (*text)
+            TypedText(**text, locale, converted);
+        if (!converted.empty())
             **text = std::move(converted);
     }
     int today = Today();

@@ -26,7 +26,7 @@ std::optional<std::string> namedLocale(const char *category)
 
 // Whether `text` is well-formed UTF-8: lead bytes with their continuation
 // bytes, no overlong forms, surrogates or values past U+10FFFF.
-bool ValidUtf8(std::string_view text)
+bool validUtf8(std::string_view text)
 {
     for (std::size_t i = 0; i < text.size();) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
@@ -343,7 +343,7 @@ std::size_t CharacterLength(std::string_view text)
 
 std::string_view TypedText(std::string_view text, const LocaleSettings &locale, std::string &converted)
 {
-    if (locale.typedCharset.empty() || ValidUtf8(text))
+    if (locale.typedCharset.empty() || validUtf8(text))
         return text;
     std::optional<std::string> utf8 = quillon::platform::CharsetToUtf8(text, locale.typedCharset);
     if (!utf8)

@@ -143,9 +143,6 @@ std::optional<DateWords> LocaleDateWords(const std::optional<std::string> &name)
     return words;
 }
 
-// MinGW-w64's strtold reads all 64 bits of a long double (its from_chars
-// stops at a double's), and nothing on Windows moves the C library off the
-// C locale's decimal point.
 // The tool's arguments and the window's fields come as UTF-16, made UTF-8.
 std::string TypedCharset(const std::optional<std::string> &)
 {
@@ -157,6 +154,9 @@ std::optional<std::string> CharsetToUtf8(std::string_view, const std::string &)
     return std::nullopt;
 }
 
+// MinGW-w64's strtold reads all 64 bits of a long double (its from_chars
+// stops at a double's), and nothing on Windows moves the C library off the
+// C locale's decimal point.
 long double ReadCNumber(const char *text, char **end)
 {
     return std::strtold(text, end);
