@@ -156,7 +156,9 @@ const DisplayFormat &DaysFieldFormat()
     return days;
 }
 
-void WorkQuote(const QuoteRequest &request, const QuoteReader &reader, QuoteRecord &record)
+namespace {
+
+void workTypedQuote(const QuoteRequest &request, const QuoteReader &reader, QuoteRecord &record)
 {
     const LocaleSettings &locale = reader.locale;
     record.type = request.type;
@@ -164,16 +166,13 @@ void WorkQuote(const QuoteRequest &request, const QuoteReader &reader, QuoteReco
     // No key filter stands between a command line or a CSV file and the
     // reading, so only a whole amount is taken: "1e5" or "abc123" is
     // refused, never read as the digits it happens to hold.
-    std::string converted[3];
-    const std::string_view premiumText = TypedText(request.premium, locale, converted[0]);
-    const std::optional<long double> premium = ParseAmount(premiumText, locale);
+    const std::optional<long double> premium = ParseAmount(request.premium, locale);
     if (!premium) {
-        record.error = Messages::ErrorDisplayText(Messages::InvalidPremium(Messages::QuotedInput(premiumText)));
+        record.error = Messages::ErrorDisplayText(Messages::InvalidPremium(Messages::QuotedInput(request.premium)));
         return;
     }
     int days[2] = {};
-    const std::string_view texts[2] = {TypedText(request.start, locale, converted[1]),
-                                       TypedText(request.end, locale, converted[2])};
+    const std::string_view texts[2] = {request.start, request.end};
     for (int i = 0; i < 2; ++i) {
         const std::optional<int> parsed = reader.dates.read(texts[i], reader.today);
         if (!parsed) {
@@ -183,6 +182,24 @@ void WorkQuote(const QuoteRequest &request, const QuoteReader &reader, QuoteReco
         days[i] = *parsed;
     }
     workValues(*premium, days[0], days[1], record);
+}
+
+} // namespace
+
+void WorkQuote(const QuoteRequest &request, const QuoteReader &reader, QuoteRecord &record)
+{
+    if (reader.locale.typedCharset.empty()) {
+        workTypedQuote(request, reader, record);
+        return;
+    }
+    // Under a locale of another character set the texts are read in UTF-8,
+    // and a message quotes them so.
+    std::string premium, start, end;
+    QuoteRequest typed = request;
+    typed.premium = TypedText(request.premium, reader.locale, premium);
+    typed.start = TypedText(request.start, reader.locale, start);
+    typed.end = TypedText(request.end, reader.locale, end);
+    workTypedQuote(typed, reader, record);
 }
 
 void MakeQuote(const QuoteRequest &request, const LocaleSettings &locale, int today, QuoteRecord &record)
