@@ -42,6 +42,19 @@ struct DateLayout
     // The pattern's own text between and after its fields, and before them.
     std::vector<std::string> literals;
     std::vector<std::string> leading;
+    // Numbers and the separator only ("m/d/yy", "dd.mm.yyyy"): a date typed
+    // as plain digits and separators is read without the general scanner.
+    bool plain() const { return !monthNames && !weekdays && !eraName && !eraYear && literals.empty() && leading.empty(); }
+};
+
+// One number of a date, or a month's name in its place.
+struct DateToken
+{
+    int value = 0;
+    bool name = false;
+    // Number words that split into two (century and year): their value as
+    // a year, -1 where they do not.
+    int year = -1;
 };
 
 namespace {
@@ -154,15 +167,6 @@ bool startsWithName(std::string_view text, std::string_view name)
     return !name.empty() && EqualAsciiNoCase(text.substr(0, name.size()), name);
 }
 
-// One number of a date, or a month's name in its place.
-struct DateToken
-{
-    int value = 0;
-    bool name = false;
-    // Number words that split into two (century and year): their value as
-    // a year, -1 where they do not.
-    int year = -1;
-};
 
 // Between two numbers: the separator or a text of the pattern (at most one
 // of them), names the pattern writes there, and spaces.
@@ -414,6 +418,7 @@ int DaysInMonth(int year, int month)
 ShortDateReader::ShortDateReader(const LocaleSettings &locale)
     : m_locale(locale)
     , m_layout(dateLayout(locale))
+    , m_plain(m_layout->plain() && locale.altDigits.empty() && locale.numberWords.empty())
 {
 }
 
@@ -422,7 +427,50 @@ std::optional<int> TryParseShortDate(std::string_view text, const LocaleSettings
     return ShortDateReader(locale).read(text, today);
 }
 
+namespace {
+
+// Two or three runs of ASCII digits, each after the first behind one
+// separator: most dates as they are typed and written ("12/31/2026"). They
+// give the numbers the general scanner gives them; anything else, and a
+// number the scanner would cut at four significant digits, is left to it.
+bool plainTokens(std::string_view text, char separator, std::array<DateToken, 3> &tokens, int &count)
+{
+    std::size_t i = 0;
+    for (count = 0; count < 3;) {
+        const std::size_t start = i;
+        int n = 0;
+        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+            if (n >= 1000)
+                return false;
+            n = n * 10 + (text[i] - '0');
+        }
+        if (i == start)
+            return false;
+        tokens[std::size_t(count++)] = {n, false};
+        if (i == text.size())
+            return count >= 2;
+        if (text[i++] != separator)
+            return false;
+    }
+    return false;
+}
+
+} // namespace
+
 int ShortDateReader::readDay(std::string_view text, int today) const
+{
+    const LocaleSettings &locale = m_locale;
+    std::array<DateToken, 3> tokens;
+    int count = 0;
+    if (!m_plain || !plainTokens(text, locale.dateSeparator, tokens, count)) {
+        count = scanTokens(text, tokens);
+        if (count == 0)
+            return kNoDay;
+    }
+    return dayOf(tokens, count, today);
+}
+
+int ShortDateReader::scanTokens(std::string_view text, std::array<DateToken, 3> &tokens) const
 {
     const LocaleSettings &locale = m_locale;
     const DateLayout &layout = *m_layout;
@@ -435,30 +483,33 @@ int ShortDateReader::readDay(std::string_view text, int today) const
 
     // Two numbers stand apart by a separator, the pattern's text or a month
     // name between them, or spaces where the pattern puts only spaces.
-    std::array<DateToken, 3> tokens;
     auto joins = [&](int i) {
         return gap.mark || tokens[std::size_t(i)].name || tokens[std::size_t(i) + 1].name
             || (gap.spaced && layout.spacedOnly[std::size_t(i)]);
     };
     if (!scan.token(tokens[0]))
-        return kNoDay;
+        return 0;
     scan.gap(false, gap);
     if (!scan.token(tokens[1]) || !joins(0))
-        return kNoDay;
+        return 0;
     scan.gap(false, gap);
     int count = 2;
     if (scan.token(tokens[2])) {
         if (!joins(1))
-            return kNoDay;
+            return 0;
         count = 3;
         scan.gap(false, gap);
     } else if (gap.separator) {
-        return kNoDay; // a separator after the second number demands a third
+        return 0; // a separator after the second number demands a third
     }
     scan.skipSpaces();
-    if (!scan.atEnd())
-        return kNoDay;
+    return scan.atEnd() ? count : 0;
+}
 
+int ShortDateReader::dayOf(const std::array<DateToken, 3> &tokens, int count, int today) const
+{
+    const LocaleSettings &locale = m_locale;
+    const DateLayout &layout = *m_layout;
     // Two numbers are day and month in the order the pattern writes them.
     std::array<Part, 3> parts = layout.order;
     if (count == 2) {

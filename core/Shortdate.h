@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -45,6 +46,7 @@ int DaysInMonth(int year, int month);
 std::optional<int> TryParseShortDate(std::string_view text, const LocaleSettings &locale, int today);
 
 struct DateLayout;
+struct DateToken;
 
 // Reads dates as TryParseShortDate does, with the locale's date pattern
 // worked out once: for a batch, which reads two dates a row on several
@@ -65,9 +67,13 @@ private:
     // whole, which stalls the processor.
     static constexpr int kNoDay = kFirstDayNumber - 1;
     int readDay(std::string_view text, int today) const;
+    // The two or three numbers of a date read by the pattern: their count, 0 for none.
+    int scanTokens(std::string_view text, std::array<DateToken, 3> &tokens) const;
+    int dayOf(const std::array<DateToken, 3> &tokens, int count, int today) const;
 
     const LocaleSettings &m_locale;
     std::shared_ptr<const DateLayout> m_layout;
+    bool m_plain; // the layout and the locale write dates in ASCII digits and separators only
 };
 
 // As above; throws ConversionError("'<text>' is not a valid date").
