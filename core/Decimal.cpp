@@ -97,12 +97,18 @@ Extended80 decompose(long double value)
     return e;
 }
 
+// 10^n for 0 <= n <= 19, all of which fit 64 bits.
+constexpr std::array<u64, 20> kPow10u64 = [] {
+    std::array<u64, 20> p{};
+    p[0] = 1;
+    for (std::size_t i = 1; i < p.size(); ++i)
+        p[i] = p[i - 1] * 10;
+    return p;
+}();
+
 u64 pow10u64(int n)
 {
-    u64 r = 1;
-    while (n-- > 0)
-        r *= 10;
-    return r;
+    return kPow10u64[std::size_t(n)];
 }
 
 void storeDigits(DecimalDigits &d, u64 n, int precision, int exponent)
@@ -292,24 +298,6 @@ void slowDigits(long double magnitude, int precision, DecimalDigits &d)
 constexpr int kFixedPrecision = 18;
 constexpr u64 kUnitsLimit = 100000000000000000u; // 10^17
 
-// 10^n for 0 <= n <= 19, all of which fit 64 bits.
-constexpr std::array<u64, 20> kPow10u64 = [] {
-    std::array<u64, 20> p{};
-    p[0] = 1;
-    for (std::size_t i = 1; i < p.size(); ++i)
-        p[i] = p[i - 1] * 10;
-    return p;
-}();
-
-// Decimal digits of n, for 1 <= n < 10^19.
-int digitCount(u64 n)
-{
-    // bits * 1233 / 4096 is floor(log10(2^bits)) for bits <= 64, so this is
-    // the count or one less.
-    const int guess = ((64 - __builtin_clzll(n)) * 1233) >> 12;
-    return guess + (n >= kPow10u64[std::size_t(guess)] ? 1 : 0);
-}
-
 // Whether delta x t < half, where delta < 2^127 and t < 2^64: the product
 // takes up to 191 bits, so it is formed as high x 2^64 + low.
 bool productBelow(u128 delta, u64 t, u128 half)
@@ -360,7 +348,7 @@ std::uint64_t RoundToDecimalUnits(ExtendedBits value, int decimals)
     // delta x 10^r > half.
     if (delta >= half >> 3)
         return units;
-    const int r = units == 0 ? kFixedPrecision : kFixedPrecision - digitCount(units);
+    const int r = units == 0 ? kFixedPrecision : kFixedPrecision - DecimalDigitCount(units);
     return units + (productBelow(delta, kPow10u64[std::size_t(r)], half) ? 1 : 0);
 }
 
@@ -449,6 +437,16 @@ void RoundToDecimals(DecimalDigits &d, int decimals)
         --d.count;
     if (d.count == 0)
         d.exponent = 0;
+}
+
+int DecimalDigitCount(std::uint64_t n)
+{
+    if (n == 0)
+        return 0;
+    // bits * 1233 / 4096 is floor(log10(2^bits)) for bits <= 64, so this is
+    // the count or one less.
+    const int guess = ((64 - __builtin_clzll(n)) * 1233) >> 12;
+    return guess + (n >= kPow10u64[std::size_t(guess)] ? 1 : 0);
 }
 
 } // namespace quillon

@@ -71,4 +71,7 @@ inline std::uint64_t RoundToDecimalUnits(long double value, int decimals)
 // form.
 std::uint64_t RoundLargeToDecimalUnits(ExtendedBits value, int decimals);
 
+// The decimal digits of n: none for 0.
+int DecimalDigitCount(std::uint64_t n);
+
 } // namespace quillon

@@ -368,58 +368,6 @@ const DisplayFormat::Section &DisplayFormat::sectionOr(int index) const
                                                                               : m_sections[0];
 }
 
-namespace {
-
-constexpr std::array<std::uint64_t, 20> kPowersOfTen = [] {
-    std::array<std::uint64_t, 20> p{};
-    p[0] = 1;
-    for (std::size_t i = 1; i < p.size(); ++i)
-        p[i] = p[i - 1] * 10;
-    return p;
-}();
-
-// |value| as a whole number of units of 10^-decimals, rounded the digit way
-// (to 18 digits, then to the decimals): for the few figures too large for
-// RoundToDecimalUnits, which the plain way then writes all the same.
-// kNotDecided for what takes the general form, and past 64 bits.
-std::uint64_t unitsByDigits(long double value, int decimals)
-{
-    // Past 10^19 units (with room for the multiplication's rounding) the
-    // digits could only say so.
-    const long double magnitude = std::fabs(value);
-    if (!(magnitude < 1e18L)
-        || magnitude * static_cast<long double>(kPowersOfTen[std::size_t(decimals)]) >= 1.1e19L)
-        return kNotDecided;
-    DecimalDigits d = ToDecimalDigits(value, kFixedPrecision);
-    if (d.exponent > kLargestFixedExponent)
-        return kNotDecided; // rounded up to 10^18
-    RoundToDecimals(d, decimals);
-    if (d.count == 0)
-        return 0;
-    const int zeros = d.exponent + decimals - d.count; // after the digits, down to the last decimal
-    if (d.count + zeros > 19)
-        return kNotDecided;
-    std::uint64_t units = 0;
-    for (int i = 0; i < d.count; ++i)
-        units = units * 10 + std::uint64_t(d.digits[i] - '0');
-    for (int i = 0; i < zeros; ++i)
-        units *= 10;
-    return units;
-}
-
-// Decimal digits of n, none for 0.
-int digitsOf(std::uint64_t n)
-{
-    if (n == 0)
-        return 0;
-    // bits x 1233 / 4096 is floor(log10(2^bits)) for bits <= 64: the count
-    // or one less.
-    const int guess = ((64 - __builtin_clzll(n)) * 1233) >> 12;
-    return guess + (n >= kPowersOfTen[std::size_t(guess)] ? 1 : 0);
-}
-
-} // namespace
-
 bool DisplayFormat::planPlain(const long double &value, const LocaleSettings &locale, PlainPlan &plan) const
 {
     // The same choices as appendByDigits, made on the rounded whole number;
@@ -438,8 +386,6 @@ bool DisplayFormat::planPlain(const long double &value, const LocaleSettings &lo
     if (units == kNotDecided)
         units = RoundLargeToDecimalUnits(bits, section->decimals);
     if (units == kNotDecided)
-        units = unitsByDigits(value, section->decimals);
-    if (units == kNotDecided)
         return false;
     bool minus = negative && section == &m_sections[0];
     if (units == 0) {
@@ -456,7 +402,7 @@ bool DisplayFormat::planPlain(const long double &value, const LocaleSettings &lo
         units /= 10;
         --fraction;
     }
-    const int integerDigits = std::max(digitsOf(units) - fraction, section->minIntegerDigits);
+    const int integerDigits = std::max(DecimalDigitCount(units) - fraction, section->minIntegerDigits);
     const int groups = integerDigits > 0 ? (integerDigits - 1) / 3 : 0;
     plan.m_section = section;
     plan.m_units = units;

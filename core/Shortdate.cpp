@@ -167,7 +167,6 @@ bool startsWithName(std::string_view text, std::string_view name)
     return !name.empty() && EqualAsciiNoCase(text.substr(0, name.size()), name);
 }
 
-
 // Between two numbers: the separator or a text of the pattern (at most one
 // of them), names the pattern writes there, and spaces.
 struct DateGap
