@@ -70,7 +70,7 @@ void quoteChunk(BatchChunk &chunk, const Quoting &quoting, BatchSink::Scratch *s
         if (!row.problem.empty())
             quote.error = row.problem;
         else if (keep)
-            MakeQuote(quoting.columns.request(chunk.fields, row), quoting.reader.locale, quoting.reader.today, quote);
+            MakeQuote(quoting.columns.request(chunk.fields, row), quoting.reader, quote);
         else
             WorkQuote(quoting.columns.request(chunk.fields, row), quoting.reader, quote);
         chunk.failed = chunk.failed || !quote.ok();

@@ -141,7 +141,7 @@ class RowText
 {
 public:
     // `made` keeps the texts the row asks it to before they leave the row.
-    RowText(std::string &out, BatchSink::Scratch *made) : m_out(out), m_made(static_cast<MadeTexts *>(made)) {}
+    RowText(std::string &out, MadeTexts &made) : m_out(out), m_made(made) {}
     ~RowText() { flush(); }
     RowText(const RowText &) = delete;
     RowText &operator=(const RowText &) = delete;
@@ -184,19 +184,18 @@ public:
 private:
     void flush()
     {
-        if (m_made)
-            m_made->keepRow();
+        m_made.keepRow();
         m_out.append(m_bytes, std::size_t(m_end - m_bytes));
         m_end = m_bytes;
     }
 
     std::string &m_out;
-    MadeTexts *m_made;
+    MadeTexts &m_made;
     char m_bytes[1024];
     char *m_end = m_bytes;
 };
 
-constexpr std::size_t kFigureRoom = 96; // the longest figure, quoted
+constexpr std::size_t kFigureRoom = DisplayFormat::kPlainRoom + 2; // the longest figure, in its quotes
 
 // Puts a figure kept in `made`, or has `put` write it (false when it
 // wrote nothing, for the long way) and keeps it when it is short.
@@ -219,17 +218,11 @@ bool putMade(RowText &text, MadeTexts &made, MadeTexts::Entry &entry, std::size_
     return true;
 }
 
-// Puts figure i in `format`, from `scratch` where it was made before.
+// Puts figure i in `format`, from `made` where it was made before.
 template <typename Put>
-void putFigure(RowText &text, BatchSink::Scratch *scratch, std::size_t i, const DisplayFormat *format,
+void putFigure(RowText &text, MadeTexts &made, std::size_t i, const DisplayFormat *format,
                const long double &value, Put put)
 {
-    if (!scratch) {
-        if (!put(value, true))
-            put(value, false);
-        return;
-    }
-    MadeTexts &made = *static_cast<MadeTexts *>(scratch);
     const ExtendedBits bits = BitsOf(value);
     const std::uint64_t exponent = bits.signExponent;
     if (kQuoteFigures[i].rate) {
@@ -278,7 +271,9 @@ public:
 
     void format(const BatchRow &row, const QuoteRecord &quote, std::string &out, Scratch *scratch) const override
     {
-        RowText text(out, scratch);
+        // The scratch this sink's scratch() made for the worker.
+        MadeTexts &made = static_cast<MadeTexts &>(*scratch);
+        RowText text(out, made);
         // A row that produced no figures has every column empty but the message.
         if (!quote.ok()) {
             for (std::size_t i = 0; i < 2 + kQuoteFigures.size(); ++i)
@@ -292,7 +287,7 @@ public:
             for (std::size_t i = 0; i < kQuoteFigures.size(); ++i) {
                 text.put(',');
                 if (const long double *value = ShownFigureValue(quote.quote, kQuoteFigures[i]))
-                    putFigure(text, scratch, i, m_formats[i], *value, [&](const long double &figure, bool plain) {
+                    putFigure(text, made, i, m_formats[i], *value, [&](const long double &figure, bool plain) {
                         return putField(text, *m_formats[i], figure, plain);
                     });
             }
@@ -402,7 +397,9 @@ public:
 
     void format(const BatchRow &row, const QuoteRecord &quote, std::string &out, Scratch *scratch) const override
     {
-        RowText text(out, scratch);
+        // The scratch this sink's scratch() made for the worker.
+        MadeTexts &made = static_cast<MadeTexts &>(*scratch);
+        RowText text(out, made);
         text.put('{');
         putKey(text, kLineColumn);
         text.putNumber(static_cast<long long>(row.line));
@@ -422,7 +419,7 @@ public:
             text.put(',');
             putKey(text, kQuoteFigures[i].name);
             if (const long double *value = quote.ok() ? ShownFigureValue(quote.quote, kQuoteFigures[i]) : nullptr)
-                putFigure(text, scratch, i, m_formats[i], *value, [&](const long double &figure, bool plain) {
+                putFigure(text, made, i, m_formats[i], *value, [&](const long double &figure, bool plain) {
                     return putString(text, *m_formats[i], figure, plain);
                 });
             else

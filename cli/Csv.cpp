@@ -57,18 +57,8 @@ int CsvReader::peek()
 {
     if (m_replayPos < m_replay.size())
         return static_cast<unsigned char>(m_replay[m_replayPos]);
-    if (m_pos == m_end) {
-        if (m_eof)
-            return EOF;
-        m_end = std::fread(m_buffer.data(), 1, m_buffer.size(), m_in);
-        m_fileBytes += m_end;
-        m_pos = 0;
-        if (m_end == 0) {
-            m_eof = true;
-            m_readError = std::ferror(m_in) != 0;
-            return EOF;
-        }
-    }
+    if (m_pos == m_end && !refill())
+        return EOF;
     return static_cast<unsigned char>(m_buffer[m_pos]);
 }
 

@@ -28,8 +28,9 @@ void rowMessage(std::size_t line, std::string_view message)
 class PageSink : public BatchSink
 {
 public:
-    PageSink(QPdfWriter &writer, const QIODevice &file, const BatchColumns &columns, const CompanyDetails &company)
-        : m_writer(writer), m_file(file), m_columns(columns), m_company(company)
+    PageSink(QPdfWriter &writer, const QIODevice &file, const BatchColumns &columns, const CompanyDetails &company,
+             const LocaleSettings &locale)
+        : m_writer(writer), m_file(file), m_columns(columns), m_company(company), m_locale(locale)
     {
     }
 
@@ -66,9 +67,12 @@ private:
         }
         if (const std::string_view message = Messages::ForRange(quote.quote.Range); !message.empty())
             rowMessage(row.line, message);
-        const PolicyEntry policy{std::string(m_columns.text(fields, row, m_columns.policyNumber)),
-                                 std::string(m_columns.text(fields, row, m_columns.client)),
-                                 std::string(m_columns.text(fields, row, m_columns.policyType))};
+        // Typed in the locale's character set, as the row's premium and dates may be.
+        const auto typed = [&](std::size_t column) {
+            std::string converted;
+            return std::string(TypedText(m_columns.text(fields, row, column), m_locale, converted));
+        };
+        const PolicyEntry policy{typed(m_columns.policyNumber), typed(m_columns.client), typed(m_columns.policyType)};
         FillQuotePage(m_page, QuoteTextsFor(quote, policy, m_company));
         // The first page comes with the painter; each later one is asked for.
         if (m_pages == 0) {
@@ -97,6 +101,7 @@ private:
     const QIODevice &m_file;
     const BatchColumns &m_columns;
     const CompanyDetails &m_company;
+    const LocaleSettings &m_locale;
     QPainter m_painter;
     QuotePage m_page;
     std::size_t m_pages = 0;
@@ -131,7 +136,7 @@ int RunBatchPdf(std::FILE *in, const std::string &path, const quillon::WriteOpti
             QPageLayout layout(QPageSize(QPageSize::Letter), QPageLayout::Portrait, QMarginsF());
             layout.setMode(QPageLayout::FullPageMode);
             writer.setPageLayout(layout);
-            PageSink sink(writer, file, reader.columns(), company);
+            PageSink sink(writer, file, reader.columns(), company, locale);
             // One job: a page takes thousands of times longer to paint than its row to quote.
             run = QuoteRows(reader, sink, locale, today, 1, shown);
             pages = sink.pages();

@@ -471,10 +471,7 @@ void DisplayFormat::appendTo(std::string &out, const long double &value, const L
         appendByDigits(out, value, locale);
         return;
     }
-    // Room for the longest text: an 8-byte prefix, a minus, 18 digits in
-    // six groups parted by 4-byte separators, a 4-byte point, 18 decimals
-    // and an 8-byte suffix, and what may be written past it.
-    std::array<char, 96> room;
+    std::array<char, kPlainRoom> room;
     out.append(room.data(), std::size_t(writePlanned(plan, room.data(), locale) - room.data()));
 }
 

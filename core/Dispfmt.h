@@ -81,6 +81,10 @@ public:
     // end; up to kPlainSpill bytes after it may be written over as well.
     static char *writePlanned(const PlainPlan &plan, char *to, const LocaleSettings &locale);
     static constexpr std::size_t kPlainSpill = 8;
+    // Room for the longest planned text and what may be written past it:
+    // an 8-byte prefix, a minus, 18 digits in six groups parted by 4-byte
+    // separators, a 4-byte point, 18 decimals and an 8-byte suffix.
+    static constexpr std::size_t kPlainRoom = 96;
 
     const std::string &text() const { return m_text; }
 

@@ -202,11 +202,16 @@ void WorkQuote(const QuoteRequest &request, const QuoteReader &reader, QuoteReco
     workTypedQuote(typed, reader, record);
 }
 
+void MakeQuote(const QuoteRequest &request, const QuoteReader &reader, QuoteRecord &record)
+{
+    WorkQuote(request, reader, record);
+    if (record.ok())
+        fillTexts(record, reader.locale);
+}
+
 void MakeQuote(const QuoteRequest &request, const LocaleSettings &locale, int today, QuoteRecord &record)
 {
-    WorkQuote(request, QuoteReader(locale, today), record);
-    if (record.ok())
-        fillTexts(record, locale);
+    MakeQuote(request, QuoteReader(locale, today), record);
 }
 
 QuoteRecord MakeQuote(const QuoteRequest &request, const LocaleSettings &locale, int today)

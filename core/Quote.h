@@ -87,6 +87,8 @@ struct QuoteReader
 // straight into its own text (FigureFormat, ShownFigureValue), so that no
 // figure passes through a string of its own.
 void WorkQuote(const QuoteRequest &request, const QuoteReader &reader, QuoteRecord &record);
+// MakeQuote with the reading made once for a batch.
+void MakeQuote(const QuoteRequest &request, const QuoteReader &reader, QuoteRecord &record);
 
 // From a premium and two day numbers already read: the window's own way in,
 // since its premium field holds a value rather than the text typed.
