@@ -65,9 +65,9 @@ void StartQuillon()
     delete FSSplash;
     FSSplash = nullptr;
 
-    // Centred on the screen it opens on, its title bar kept on that screen
-    // when a scaled window is taller than the screen.
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        PlaceOnScreen(FGIS, screen, screen->availableGeometry().center() - FGIS->rect().center());
+    // Centred on the screen it opens on (the primary one, before it is
+    // shown), its title bar kept on that screen when a scaled window is
+    // taller than the screen.
+    CentreOnScreen(FGIS);
     FGIS->show();
 }

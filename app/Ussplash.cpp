@@ -49,6 +49,9 @@ void TFSSplash::paintNow()
     // spinning: the time is the display server's to map the window.
     const QDeadlineTimer deadline(500);
     QTimer wake; // no event might come at all; its timeout ends the wait
+    // Precise: a coarse timer may fire a little early, before the deadline,
+    // and the wait would go on to its next tick.
+    wake.setTimerType(Qt::PreciseTimer);
     wake.start(500);
     while (!isExposed() && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);

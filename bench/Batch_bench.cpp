@@ -49,6 +49,12 @@ std::string generateInput()
     return path;
 }
 
+void countRows(benchmark::State &state, std::size_t rows)
+{
+    state.counters["rows_per_s"] =
+        benchmark::Counter(double(state.iterations()) * double(rows), benchmark::Counter::kIsRate);
+}
+
 void BM_Batch(benchmark::State &state)
 {
     static const std::string input = generateInput();
@@ -64,7 +70,7 @@ void BM_Batch(benchmark::State &state)
         std::fclose(in);
         std::fclose(out);
     }
-    state.counters["rows_per_s"] = benchmark::Counter(double(state.iterations()) * kRows, benchmark::Counter::kIsRate);
+    countRows(state, kRows);
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     state.counters["peak_rss_MB"] = double(usage.ru_maxrss) / 1024.0;
@@ -137,12 +143,6 @@ const std::vector<QuoteRecord> &stageQuotes()
         return all;
     }();
     return quotes;
-}
-
-void countRows(benchmark::State &state, std::size_t rows)
-{
-    state.counters["rows_per_s"] =
-        benchmark::Counter(double(state.iterations()) * double(rows), benchmark::Counter::kIsRate);
 }
 
 void BM_StageRead(benchmark::State &state)

@@ -70,7 +70,8 @@ void drawOutline(QPainter &painter, const QRect &r, const QColor &colour)
 // short date counts years so (2569 under th_TH, not 2026).
 std::string withYear(const std::string &pattern)
 {
-    return pattern + (ControlLocale().eraYearOffset ? "eeee" : "yyyy");
+    const bool era = DateFieldPattern(ControlLocale()).find("eeee") != std::string::npos;
+    return pattern + (era ? "eeee" : "yyyy");
 }
 
 QString formatDay(int day, const std::string &pattern)

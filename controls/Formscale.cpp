@@ -53,9 +53,9 @@ QSize scaled(const QSize &size, double ratio)
     return QSize(side(size.width()), side(size.height()));
 }
 
-} // namespace
-
-double FontGrowth(const QWidget *form)
+// How many times wider than designed the faces of `form` and its controls
+// came out; 1 when none is wider.
+double fontGrowth(const QWidget *form)
 {
     double growth = digitGrowth(form->font(), form);
     for (const QWidget *control : form->findChildren<QWidget *>())
@@ -65,12 +65,14 @@ double FontGrowth(const QWidget *form)
     return growth > 1.01 ? growth : 1;
 }
 
+} // namespace
+
 void FitFormToFonts(QWidget *form)
 {
     // Measured in the faces the program lays the form out in, whichever
     // application object it runs under.
     InstallFontSubstitutions();
-    const double ratio = FontGrowth(form);
+    const double ratio = fontGrowth(form);
     if (ratio == 1)
         return;
     for (QWidget *control : form->findChildren<QWidget *>()) {

@@ -10,11 +10,9 @@ class QWidget;
 // window keeps its look and every text its room. At the designed size
 // nothing moves.
 
-// How many times wider than designed the faces of `form` and its controls
-// came out, measured on their digits; 1 when none is wider.
-double FontGrowth(const QWidget *form);
-
-// Lays `form` out `FontGrowth` times larger: its own size, its size limits
+// Lays `form` out larger by as many times as the faces of `form` and its
+// controls came out wider than designed, measured on their digits (not at
+// all when none is wider): its own size, its size limits
 // and every control's place and size. A label sized to its text is sized to
 // it again. Call it once, after the form's layout is loaded.
 void FitFormToFonts(QWidget *form);
