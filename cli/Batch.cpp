@@ -329,7 +329,7 @@ int RunBatch(std::FILE *in, std::FILE *out, const LocaleSettings &locale, int to
     BatchReader reader(in);
     BatchProgress progress(options.progress, in);
     if (reader.readHeader() == BatchReader::Header::Wrong) {
-        error = BatchReader::headerMessage();
+        error = reader.headerMessage();
         return kExitUsage;
     }
     const std::unique_ptr<TextSink> sink = TextSink::make(options.format, out, locale);

@@ -27,8 +27,9 @@ struct BatchColumns
 };
 
 // Reads the header: the three required names in any case and order, once
-// each, and the optional policy_number, client, policy_type and type.
-bool ReadBatchHeader(const std::vector<std::string> &fields, BatchColumns &columns);
+// each, and the optional policy_number, client, policy_type and type. A
+// name given twice fails the header, and is put in `twice`.
+bool ReadBatchHeader(const std::vector<std::string> &fields, BatchColumns &columns, std::string *twice = nullptr);
 
 // One input record, as the reader found it.
 struct BatchRow
@@ -72,8 +73,10 @@ public:
         Wrong,
     };
     Header readHeader();
-    // What to say of a header that is wrong or missing.
-    static std::string headerMessage();
+    // What to say of a header that is wrong or missing: what is wrong where
+    // that is plain (a UTF-16 file, semicolons or tabs for commas, a column
+    // named twice), else what the first line must be.
+    const std::string &headerMessage() const { return m_headerMessage; }
 
     // Reads the next row into `row`, its fields after those `fields` holds;
     // false at the end of the input.
@@ -89,4 +92,5 @@ private:
     CsvReader m_csv;
     BatchRules m_rules;
     BatchColumns m_columns;
+    std::string m_headerMessage;
 };

@@ -82,21 +82,6 @@ int CsvReader::get()
     return c;
 }
 
-void CsvReader::skipToLineEnd()
-{
-    m_capturing = false;
-    for (;;) {
-        const int c = get();
-        if (c == EOF || c == '\n')
-            return;
-        if (c == '\r') {
-            if (peek() == '\n')
-                get();
-            return;
-        }
-    }
-}
-
 void CsvReader::rereadAfterFirstLine()
 {
     // The record holds at most the record limit, so the bytes given back
@@ -264,36 +249,53 @@ bool CsvReader::next(CsvFields &fields)
     bool quoted = false;
     bool fieldStart = true;
     bool crossedLine = false; // a quoted field ran over a line end
-    // A quote still open past a line end at the end of the input, or past
-    // the record limit, was most likely never meant to span lines: the row
-    // it began on fails, and the lines after it are read again as rows.
-    auto giveUp = [&](Problem problem) {
-        if (quoted && crossedLine) {
-            m_problem = Problem::UnterminatedQuote;
-            rereadAfterFirstLine();
-        } else {
+    // A record past a limit fails, and its fields are what was read before;
+    // the rest of it is still read by the same rules, without being kept,
+    // so that reading goes on where the record really ends (a long quoted
+    // field's lines are not rows).
+    bool keeping = true;
+    auto fail = [&](Problem problem) {
+        if (keeping)
+            closeField();
+        keeping = false;
+        if (m_problem == Problem::None)
             m_problem = problem;
-            if (problem != Problem::UnterminatedQuote)
-                skipToLineEnd();
-        }
+        return !m_stopAtFault;
     };
     auto append = [&](int c) {
-        if (bytes.size() - fieldOffset >= m_limits.field) {
-            giveUp(Problem::FieldTooLong);
-            return false;
-        }
+        if (!keeping)
+            return true;
+        if (bytes.size() - fieldOffset >= m_limits.field)
+            return fail(Problem::FieldTooLong);
         bytes += char(c);
         return true;
     };
+    // A quote still open past a line end at the end of the input, or past
+    // the record limit, was most likely never meant to span lines: the row
+    // it began on fails, and the lines after it are read again as rows.
+    auto neverCloses = [&] {
+        m_problem = Problem::UnterminatedQuote;
+        m_openThroughLine = m_lineEnds;
+        rereadAfterFirstLine();
+    };
     for (;;) {
-        if (m_raw.size() > m_limits.record) {
-            giveUp(Problem::RecordTooLong);
-            break;
+        if (m_capturing && m_raw.size() > m_limits.record) {
+            if (quoted && crossedLine) {
+                neverCloses();
+                break;
+            }
+            // No line after the first can be given back from here on.
+            m_capturing = false;
+            if (!fail(Problem::RecordTooLong))
+                break;
         }
         const int c = get();
         if (quoted) {
             if (c == EOF) {
-                giveUp(Problem::UnterminatedQuote);
+                if (crossedLine && m_capturing)
+                    neverCloses();
+                else if (m_problem == Problem::None)
+                    m_problem = Problem::UnterminatedQuote;
                 break;
             }
             if (c == '"') {
@@ -305,6 +307,13 @@ bool CsvReader::next(CsvFields &fields)
                     quoted = false;
                 }
                 continue;
+            }
+            if ((c == '\n' || c == '\r') && openAtLineEnd(crossedLine)) {
+                if (m_problem == Problem::None)
+                    m_problem = Problem::UnterminatedQuote;
+                if (c == '\r' && peek() == '\n')
+                    get();
+                break;
             }
             crossedLine = crossedLine || c == '\n' || c == '\r';
             if (!append(c))
@@ -319,7 +328,8 @@ bool CsvReader::next(CsvFields &fields)
             break;
         }
         if (c == ',') {
-            closeField();
+            if (keeping)
+                closeField();
             fieldOffset = bytes.size();
             fieldStart = true;
             continue;
@@ -334,8 +344,32 @@ bool CsvReader::next(CsvFields &fields)
             break;
     }
     m_capturing = false;
-    closeField();
+    if (keeping)
+        closeField();
     return true;
+}
+
+bool CsvReader::openAtLineEnd(bool crossedLine) const
+{
+    // A record still in quotes at the end of its first line is in the very
+    // state the record that last failed for its open quote was in there,
+    // if that one ran over this line end: from here on the two read alike,
+    // so this quote stays open as far as that one did, and reading on
+    // would only find that again, line after line. Past the record limit
+    // the lines are no longer held to be given back, so a quote open at a
+    // line end there ends the record at that line end.
+    return !m_capturing || (!crossedLine && m_recordLine <= m_openThroughLine);
+}
+
+bool CsvReader::first(std::vector<std::string> &fields, CsvLimits limits)
+{
+    const CsvLimits usual = m_limits;
+    m_limits = limits;
+    m_stopAtFault = true;
+    const bool read = next(fields);
+    m_stopAtFault = false;
+    m_limits = usual;
+    return read;
 }
 
 CsvQuoting CsvFieldQuoting(std::string_view field)

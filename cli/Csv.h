@@ -56,6 +56,7 @@ public:
     {
         None,
         UnterminatedQuote, // a quote that does not close before the input ends (or the record limit)
+        // Too long: the record is read on to its real end all the same.
         FieldTooLong,
         RecordTooLong,
     };
@@ -66,13 +67,22 @@ public:
     // false at the end of the input. Records end at LF, CRLF or a lone CR;
     // a leading UTF-8 byte-order mark is skipped; bytes are passed through
     // unchanged, valid UTF-8 or not. A record with a problem is still
-    // returned, for its row to report; after an unclosed quote, reading goes
-    // on at the line after the one the record began on, so the rows behind
-    // a stray quote are still read; after an overlong field or record, at the
-    // next line end.
+    // returned, for its row to report, its fields those read before the
+    // problem. After an unclosed quote, reading goes on at the line after
+    // the one the record began on, so the rows behind a stray quote are
+    // still read; after an overlong field or record, where the record ends
+    // (a quoted field's closing quote found, at the next line end outside
+    // quotes). Each byte is looked at a bounded number of times, however
+    // many quotes stay open.
     bool next(std::vector<std::string> &fields);
     // The same, adding the record's fields after those `fields` holds.
     bool next(CsvFields &fields);
+
+    // Reads the first record under limits of its own and stops at once where
+    // it fails, rather than reading on to its end: a header is short, and
+    // worth nothing once it fails, even when its line never ends. The
+    // reader is then not fit to read on.
+    bool first(std::vector<std::string> &fields, CsvLimits limits);
 
     Problem problem() const { return m_problem; }
     bool unterminatedQuote() const { return m_problem == Problem::UnterminatedQuote; }
@@ -96,7 +106,7 @@ private:
     Line splitLine(CsvFields &fields);
     Line lineEnd(const char *lineStart, const char *p, const char *end);
     bool refill();
-    void skipToLineEnd();
+    bool openAtLineEnd(bool crossedLine) const;
     void rereadAfterFirstLine();
 
     std::FILE *m_in;
@@ -114,6 +124,10 @@ private:
     std::size_t m_lineEnds = 0;
     std::size_t m_recordLine = 0;
     Problem m_problem = Problem::None;
+    // The last line whose end the latest record failed for an open quote
+    // ran over, still in quotes.
+    std::size_t m_openThroughLine = 0;
+    bool m_stopAtFault = false;
     bool m_atStart = true;
     bool m_eof = false;
     bool m_readError = false;

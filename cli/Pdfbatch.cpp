@@ -121,7 +121,7 @@ int RunBatchPdf(std::FILE *in, const std::string &path, const quillon::WriteOpti
     BatchProgress shown(progress, in);
     // Without a row there is no page, so no input is as wrong as no header.
     if (reader.readHeader() != BatchReader::Header::Read) {
-        error = BatchReader::headerMessage();
+        error = reader.headerMessage();
         return kExitUsage;
     }
     BatchRun run;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <ostream>
 #include <string>
@@ -140,6 +141,9 @@ TEST(CsvReader, RefusesOverlongFieldsAndRecordsAndGoesOnAtTheNextLine)
         {"record over the limit", "1234567,1234567,1234567\ny\n",
          {{1, P::RecordTooLong, {"1234567", "1234567", "12345"}}, {2, P::None, {"y"}}}},
         {"overlong field with no line end", std::string(100, 'x'), {{1, P::FieldTooLong, {"xxxxxxxx"}}}},
+        // Its lines are not rows: the record ends where the quote closes.
+        {"overlong quoted field over lines", "\"12345\n6789\n\"\"ab\",x\ny\n",
+         {{1, P::FieldTooLong, {"12345\n67"}}, {4, P::None, {"y"}}}},
         // A quote left open over line ends gives the lines back at the limit.
         {"open quote over the record limit", "\"a\nb,c\nd,e\nf,g\nh,i\nj\n",
          {{1, P::UnterminatedQuote, {"a\nb,c\nd,"}},
@@ -153,6 +157,23 @@ TEST(CsvReader, RefusesOverlongFieldsAndRecordsAndGoesOnAtTheNextLine)
         SCOPED_TRACE(c.name);
         EXPECT_EQ(readSeen(c.input, small), c.expected);
     }
+}
+
+// Each line's open quote runs to the end of the input; read again from each
+// line, that took minutes. The budget is ample for a linear reading.
+TEST(CsvReader, ReadsManyQuotesThatNeverCloseInLinearTime)
+{
+    const std::size_t lines = 30000;
+    std::string input;
+    for (std::size_t i = 0; i < lines; ++i)
+        input += "\"a\",b,\"c\n";
+    input += "x\n";
+    const auto begin = std::chrono::steady_clock::now();
+    const auto seen = readSeen(input);
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(5));
+    ASSERT_EQ(seen.size(), lines + 1);
+    EXPECT_EQ(seen[lines - 1].problem, P::UnterminatedQuote);
+    EXPECT_EQ(seen[lines], (Seen{lines + 1, P::None, {"x"}}));
 }
 
 // Lines of every kind cut by the reader's buffer anywhere read as if whole.
@@ -223,7 +244,8 @@ TEST(BatchReader, ChecksEachRowAgainstTheHeader)
         bool operator==(const Row &) const = default;
     };
     const std::string typed = " Type ,END,premium,start\n"
-                              "addl,2,1,3\nrefund,2,1,3\n,2,1,3\nADDL,2,1,3\n\"lapse\",2,1,3\n1,2\n1,2,3,4,5\n";
+                              "addl,2,1,3\n\tRefund,2,1,3\n,2,1,3\n\" ADDL \",2,1,3\n\"lapse\",2,1,3\n1,2\n1,2,3,4,5\n";
+    const std::string generic = "line 1: the first line must be the header premium,start,end";
     struct Case
     {
         const char *name;
@@ -231,29 +253,43 @@ TEST(BatchReader, ChecksEachRowAgainstTheHeader)
         BatchRules rules;
         BatchReader::Header header;
         std::vector<Row> rows;
+        std::string message = {}; // for a header that does not read
     };
     const Case cases[] = {
         {"rows ignore the type", typed, {}, BatchReader::Header::Read,
          {{2, "", Q::Refund}, {3, "", Q::Refund}, {4, "", Q::Refund}, {5, "", Q::Refund}, {6, "", Q::Refund},
           {7, "Expected 4 fields (premium,start,end), found 2.", Q::Refund},
           {8, "Expected 4 fields (premium,start,end), found 5.", Q::Refund}}},
-        {"pages read it", typed, {false, true}, BatchReader::Header::Read,
-         {{2, "", Q::AdditionalPremium}, {3, "", Q::Refund}, {4, "", Q::Refund},
-          {5, "'ADDL' is not a quotation type (refund or addl).", Q::Refund},
+        {"pages read it as header names are read", typed, {false, true}, BatchReader::Header::Read,
+         {{2, "", Q::AdditionalPremium}, {3, "", Q::Refund}, {4, "", Q::Refund}, {5, "", Q::AdditionalPremium},
           {6, "'lapse' is not a quotation type (refund or addl).", Q::Refund},
           {7, "Expected 4 fields, found 2.", Q::Refund}, {8, "Expected 4 fields, found 5.", Q::Refund}}},
         {"the reader's problem before the count", "premium,start,end\n\"1,2\n", {}, BatchReader::Header::Read,
          {{2, "The row ends inside a quoted field.", Q::Refund}}},
-        {"no input", "", {}, BatchReader::Header::NoInput, {}},
-        {"a required name twice", "premium,start,end,START\n1,2,3,4\n", {}, BatchReader::Header::Wrong, {}},
-        {"a required name missing", "premium,start,type\n", {}, BatchReader::Header::Wrong, {}},
-        {"a header in an open quote", "\"premium,start,end\n", {}, BatchReader::Header::Wrong, {}},
+        {"no input", "", {}, BatchReader::Header::NoInput, {}, generic},
+        {"a required name twice", "premium,start,end,START\n1,2,3,4\n", {}, BatchReader::Header::Wrong, {},
+         "line 1: the header names the column start twice"},
+        {"a required name missing", "premium,start,type\n", {}, BatchReader::Header::Wrong, {}, generic},
+        {"a header in an open quote", "\"premium,start,end\n", {}, BatchReader::Header::Wrong, {}, generic},
+        {"UTF-16 with its byte-order mark",
+         std::string("\xFF\xFEp\0r\0e\0m\0i\0u\0m\0,\0s\0t\0a\0r\0t\0,\0e\0n\0d\0\r\0\n\0", 40), {},
+         BatchReader::Header::Wrong, {}, "line 1: the file is UTF-16 text; save it as UTF-8"},
+        {"UTF-16 without one", std::string("\0p\0r\0e\0m\0i\0u\0m\0,\0s\0t\0a\0r\0t\0,\0e\0n\0d\0\n", 36), {},
+         BatchReader::Header::Wrong, {}, "line 1: the file is UTF-16 text; save it as UTF-8"},
+        {"semicolons", "Premium; start;end\n1;2;3\n", {}, BatchReader::Header::Wrong, {},
+         "line 1: fields must be separated by commas, not semicolons"},
+        {"tabs", "premium\tstart\tend\n", {}, BatchReader::Header::Wrong, {},
+         "line 1: fields must be separated by commas, not tabs"},
+        // Refused at its bound, not read to an end that may never come.
+        {"a header line that never ends", std::string(4 << 20, 'x'), {}, BatchReader::Header::Wrong, {}, generic},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         std::FILE *f = fmemopen(const_cast<char *>(c.input.data()), c.input.size(), "rb");
         BatchReader reader(f, c.rules);
         EXPECT_EQ(reader.readHeader(), c.header);
+        EXPECT_EQ(reader.headerMessage(), c.message);
+        EXPECT_LT(reader.bytesRead(), 1u << 20);
         std::vector<Row> rows;
         CsvFields fields;
         for (BatchRow row; c.header == BatchReader::Header::Read && reader.next(row, fields);)
