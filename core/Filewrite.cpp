@@ -1,6 +1,7 @@
 #include "Filewrite.h"
 
 #include "Filewrite_sys.h"
+#include "Messages.h"
 
 #include <algorithm>
 #include <array>
@@ -44,7 +45,9 @@ bool endsWith(NativeView s, std::string_view ascii)
 
 // ".quote.pdf.k3Zq9x.quillon-tmp": hidden, named after the file it replaces,
 // and marked as ours, so a sweep of the folder can tell it from anyone
-// else's file.
+// else's file. Only this form is ever swept. Earlier versions' names
+// (".Quillon32.Ini.aZ09xy", "quote.pdf.part-1x2y3z") are left alone: no test
+// tells them from a user's ".quote.pdf.backup" or "quote.pdf.part-2".
 constexpr std::string_view kTemporarySuffix = ".quillon-tmp";
 constexpr std::size_t kRandomLetters = 6;
 
@@ -81,19 +84,6 @@ bool isTemporaryName(NativeView name)
     const std::size_t tail = 1 + kRandomLetters + kTemporarySuffix.size();
     return name.size() > tail + 1 && name.front() == '.' && endsWith(name, kTemporarySuffix)
         && name[name.size() - tail] == '.' && lettersAt(name, name.size() - tail + 1, kRandomLetters);
-}
-
-// What earlier versions left: ".Quillon32.Ini.aZ09xy" beside the settings
-// file, and "quote.pdf.part-1x2y3z" beside a quote.
-bool isEarlierTemporaryName(NativeView name, const Native &target)
-{
-    const Native hidden = native(".") + target + native(".");
-    if (name.size() == hidden.size() + kRandomLetters && name.starts_with(hidden))
-        return lettersAt(name, hidden.size(), kRandomLetters);
-    const Native part = target + native(".part-");
-    const std::size_t letters = name.size() - part.size();
-    return name.size() > part.size() && name.starts_with(part) && letters <= 13
-        && lettersAt(name, part.size(), letters);
 }
 
 std::string randomLetters()
@@ -151,10 +141,9 @@ void releaseSlot(int &slot)
 
 // ---- Left-overs -------------------------------------------------------------
 
-void removeLeftovers(const fs::path &folder, const fs::path &target, const Native &prefix, const fs::path &own)
+void removeLeftovers(const fs::path &folder, const Native &prefix, const fs::path &own)
 {
     constexpr std::int64_t staleSeconds = std::chrono::seconds(kStaleAge).count();
-    const Native targetName = target.filename().native();
     const Native ownName = own.filename().native();
     std::error_code error;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
@@ -163,8 +152,6 @@ void removeLeftovers(const fs::path &folder, const fs::path &target, const Nativ
             continue;
         if (isTemporaryName(name))
             filesys::RemoveIfAbandoned(it->path(), !name.starts_with(prefix), staleSeconds);
-        else if (isEarlierTemporaryName(name, targetName))
-            filesys::RemoveIfAbandoned(it->path(), name.find(native(".part-")) != Native::npos, staleSeconds);
     }
 }
 
@@ -175,6 +162,12 @@ namespace filesys {
 std::string ErrnoReason(int code)
 {
     return std::strerror(code);
+}
+
+std::string DisplayName(const fs::path &path)
+{
+    const std::u8string name = path.u8string();
+    return std::string(name.begin(), name.end());
 }
 
 void RemoveClaimedTemporaries()
@@ -247,7 +240,7 @@ ReplacementFile::ReplacementFile(const fs::path &destination, const WriteOptions
         fail(*problem);
         return;
     }
-    removeLeftovers(folder, m_target, prefix, m_temporary);
+    removeLeftovers(folder, prefix, m_temporary);
 }
 
 ReplacementFile::~ReplacementFile()
@@ -317,6 +310,10 @@ bool ReplacementFile::commit()
         return false;
     }
     m_committed = true;
+    // Writing the other names in place would give up the whole-or-nothing
+    // promise for them; they keep the old file, whole, and the caller says so.
+    if (now.links > 1)
+        m_warning = Messages::OtherNamesKeepOldContents(filesys::DisplayName(m_target), now.links - 1);
     releaseSlot(m_slot);
     filesys::Release(m_lock);
     filesys::SyncFolder(folderOf(m_target));

@@ -19,12 +19,17 @@
 // What is refused before anything is written, with its reason:
 //  - an existing destination that is not a regular file (a folder, a FIFO,
 //    a device), or that its user may not write;
-//  - a chain of symbolic links that loops; a chain that ends is followed to
-//    its target, which is replaced beside itself, so every link stays a link;
+//  - a chain of symbolic links that loops; a link another user put in a
+//    shared folder (sticky and writable by all, as /tmp), which the kernel
+//    would not follow either; a chain that ends is followed to its target,
+//    which is replaced beside itself, so every symbolic link stays a link;
 //  - the file given as `notThe` (the input of a batch), by device and inode,
 //    whatever name leads to it.
-// The replacement keeps the old file's permission bits exactly, and its
-// owner and group where the user may keep them. Names are the system's own,
+// The replacement keeps the old file's permission bits exactly, its owner
+// and group where the user may keep them, and its access ACL and user.*
+// attributes, or the save is refused. A rename gives the new file to one
+// name only: other hard links to the old file keep the old contents, which
+// warning() reports. Names are the system's own,
 // bytes on POSIX and UTF-16 on Windows: the path is used as given, never
 // re-encoded.
 
@@ -70,6 +75,10 @@ public:
 
     bool failed() const { return !m_error.empty(); }
     const std::string &error() const { return m_error; }
+    // After a commit(), what the user should hear although the file was
+    // written, or empty: that other names of the old file (hard links)
+    // still lead to the old contents.
+    const std::string &warning() const { return m_warning; }
     // The file the link chain ends at, which the rename replaces.
     const std::filesystem::path &target() const { return m_target; }
 
@@ -89,6 +98,7 @@ private:
     int m_slot = -1; // where an interrupt handler finds the temporary name
     bool m_committed = false;
     std::string m_error;
+    std::string m_warning;
     std::string m_buffer; // a PDF writer hands over a few bytes at a time
 };
 

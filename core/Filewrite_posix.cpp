@@ -3,16 +3,23 @@
 // The writer's steps on POSIX calls. The new file is locked (flock) from its
 // creation until after the rename, so a sweep by another save can tell a
 // save in progress from one that was killed; the rename replaces the old
-// file in one step, and the folder is synced after it.
+// file in one step, and the folder is synced after it. Extended attributes
+// are Linux's calls (sys/xattr.h).
+
+#include "Messages.h"
 
 #include <cerrno>
 #include <csignal>
 #include <ctime>
 #include <fcntl.h>
+#include <functional>
 #include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -22,25 +29,104 @@ namespace filesys {
 
 namespace {
 
+fs::path folderOf(const fs::path &path)
+{
+    return path.has_parent_path() ? path.parent_path() : fs::path(".");
+}
+
+// The kernel's own rule (fs.protected_symlinks): in a folder that is sticky
+// and writable by all, such as /tmp, a link is followed only for its owner
+// or when the folder's owner made it. Otherwise anyone could point a save
+// there at a file of the saver's own. The writer resolves links itself and
+// renames onto their end, where the kernel never applies the rule, so it
+// applies it here.
+Reason refusedLink(const fs::path &link, uid_t owner)
+{
+    struct stat folder{};
+    if (::stat(folderOf(link).c_str(), &folder) != 0)
+        return ErrnoReason(errno);
+    const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+    if (shared && owner != ::geteuid() && owner != folder.st_uid)
+        return Messages::ForeignLinkInSharedFolder(link.native());
+    return std::nullopt;
+}
+
 // Follows the links at the end of `path` to the file they lead to. A link
 // whose target is missing leads to where the new file is created.
-int followLinks(fs::path &path)
+Reason followLinks(fs::path &path)
 {
     for (int hop = 0; hop < 40; ++hop) { // the kernel's own limit on links
         struct stat st{};
         if (::lstat(path.c_str(), &st) != 0)
-            return errno == ENOENT ? 0 : errno;
+            return errno == ENOENT ? Reason() : ErrnoReason(errno);
         if (!S_ISLNK(st.st_mode))
-            return 0;
+            return std::nullopt;
+        if (const Reason refused = refusedLink(path, st.st_uid))
+            return refused;
         std::string link(std::size_t(st.st_size > 0 ? st.st_size : 4095) + 1, '\0');
         const ssize_t n = ::readlink(path.c_str(), link.data(), link.size());
         if (n < 0)
-            return errno;
+            return ErrnoReason(errno);
         link.resize(std::size_t(n));
         const fs::path next(link);
         path = next.is_absolute() ? next : path.parent_path() / next;
     }
-    return ELOOP;
+    return ErrnoReason(ELOOP);
+}
+
+// The whole of what `call` gives into a buffer of the size it asks for: an
+// attribute's value or the list of names. 0, or the errno.
+int readWhole(std::string &out, const std::function<ssize_t(char *, std::size_t)> &call)
+{
+    for (;;) {
+        const ssize_t size = call(nullptr, 0);
+        if (size < 0)
+            return errno;
+        out.resize(std::size_t(size));
+        const ssize_t n = call(out.data(), out.size());
+        if (n >= 0) {
+            out.resize(std::size_t(n));
+            return 0;
+        }
+        if (errno != ERANGE) // grown since it was measured: measured again
+            return errno;
+    }
+}
+
+constexpr std::string_view kAccessAcl = "system.posix_acl_access";
+
+// What of `file`'s extended attributes a replacement keeps, as name and
+// value: its user.* attributes, then its access ACL (set last, see
+// TakeOverAttributes). security.* is the system's to give a new file (an
+// SELinux label, say), trusted.* only privilege may set.
+Reason keptAttributes(const fs::path &file, std::vector<std::pair<std::string, std::string>> &kept)
+{
+    std::string names;
+    const auto list = [&](char *to, std::size_t size) { return ::llistxattr(file.c_str(), to, size); };
+    if (const int error = readWhole(names, list))
+        return error == ENOTSUP ? Reason() : ErrnoReason(error); // a file system without any
+    std::string acl;
+    for (std::size_t at = 0, end; at < names.size(); at = end + 1) {
+        end = names.find('\0', at);
+        const std::string name = names.substr(at, end - at);
+        if (!name.starts_with("user.") && name != kAccessAcl)
+            continue;
+        std::string value;
+        const int error = readWhole(value, [&](char *to, std::size_t size) {
+            return ::lgetxattr(file.c_str(), name.c_str(), to, size);
+        });
+        if (error == ENODATA) // removed since it was listed
+            continue;
+        if (error)
+            return Messages::AttributeNotKept(name, ErrnoReason(error));
+        if (name == kAccessAcl)
+            acl = std::move(value);
+        else
+            kept.emplace_back(name, std::move(value));
+    }
+    if (!acl.empty())
+        kept.emplace_back(kAccessAcl, std::move(acl));
+    return std::nullopt;
 }
 
 extern "C" void removeTemporariesAndDie(int signal)
@@ -58,8 +144,8 @@ Reason Inspect(const fs::path &destination, const WriteOptions &options, Destina
     if (destination.empty())
         return ErrnoReason(ENOENT);
     out.target = destination;
-    if (const int error = followLinks(out.target))
-        return ErrnoReason(error);
+    if (const Reason problem = followLinks(out.target))
+        return problem;
     struct stat status{};
     if (::lstat(out.target.c_str(), &status) == 0) {
         out.exists = true;
@@ -71,6 +157,7 @@ Reason Inspect(const fs::path &destination, const WriteOptions &options, Destina
     out.mode = status.st_mode;
     out.owner = status.st_uid;
     out.group = status.st_gid;
+    out.links = status.st_nlink;
     if (S_ISDIR(status.st_mode))
         return ErrnoReason(EISDIR);
     if (!S_ISREG(status.st_mode))
@@ -81,6 +168,10 @@ Reason Inspect(const fs::path &destination, const WriteOptions &options, Destina
         return ErrnoReason(errno);
     if (options.notThe && *options.notThe == FileIdentity{std::uint64_t(status.st_dev), std::uint64_t(status.st_ino)})
         return std::string("It is the input file");
+    // The new file is made beside the old one, so the folder must take it.
+    const fs::path folder = folderOf(out.target);
+    if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+        return Messages::NoNewFileIn(folder.native(), ErrnoReason(errno));
     return std::nullopt;
 }
 
@@ -97,7 +188,8 @@ Step CreateNew(const fs::path &path, int &fd, std::string &reason)
         return Step::Done;
     if (errno == EEXIST)
         return Step::Taken;
-    reason = ErrnoReason(errno);
+    const bool folderRefuses = errno == EACCES || errno == EPERM || errno == EROFS;
+    reason = folderRefuses ? Messages::NoNewFileIn(folderOf(path).native(), ErrnoReason(errno)) : ErrnoReason(errno);
     return Step::Failed;
 }
 
@@ -117,10 +209,11 @@ Step Hold(const fs::path &path, int fd, int &lock, std::string &reason)
     return Step::Taken;
 }
 
-// The old file's permissions and owner go to the new one. Giving a file to
-// another owner needs privilege; without it the group alone may still be
-// kept, and otherwise the new file is the saving user's own. A new file
-// takes the user's umask, as any file the user creates.
+// The old file's permissions, owner, ACL and user.* attributes go to the
+// new one. Giving a file to another owner needs privilege; without it the
+// group alone may still be kept, and otherwise the new file is the saving
+// user's own, who may set all the rest on it. A new file takes the user's
+// umask, as any file the user creates.
 Reason TakeOverAttributes(int fd, const Destination &destination)
 {
     if (!destination.exists)
@@ -128,8 +221,19 @@ Reason TakeOverAttributes(int fd, const Destination &destination)
     const bool ownerOrGroupKept = ::fchown(fd, uid_t(destination.owner), gid_t(destination.group)) == 0
         || ::fchown(fd, uid_t(-1), gid_t(destination.group)) == 0;
     static_cast<void>(ownerOrGroupKept); // neither is a reason to refuse the save
+    std::vector<std::pair<std::string, std::string>> kept;
+    if (const Reason problem = keptAttributes(destination.target, kept))
+        return problem;
+    // An ACL the new file took from its folder's default ACL is not the
+    // old file's.
+    if (kept.empty() || kept.back().first != kAccessAcl)
+        ::fremovexattr(fd, kAccessAcl.data());
     if (::fchmod(fd, mode_t(destination.mode & 07777)) != 0)
         return ErrnoReason(errno);
+    // The ACL after the mode: a change of mode rewrites the ACL's mask.
+    for (const auto &[name, value] : kept)
+        if (::fsetxattr(fd, name.c_str(), value.data(), value.size(), 0) != 0)
+            return Messages::AttributeNotKept(name, ErrnoReason(errno));
     return std::nullopt;
 }
 

@@ -30,10 +30,14 @@ struct Destination
     std::uint32_t mode = 0;
     std::uint32_t owner = 0;
     std::uint32_t group = 0;
+    std::uint64_t links = 1; // its names: a rename gives only the one replaced the new file
 };
 
 // strerror's words for an errno value.
 std::string ErrnoReason(int code);
+
+// A name as a message shows it: its bytes on POSIX, UTF-8 on Windows.
+std::string DisplayName(const std::filesystem::path &path);
 
 // Why a write to `destination` is refused before it starts (see
 // Filewrite.h), or nothing; fills `out`.
@@ -50,7 +54,8 @@ enum class Step
 };
 
 // Creates `path`, which must not exist yet, for writing only by this save;
-// on Failed nothing is left at `path`.
+// on Failed nothing is left at `path`. A folder that refuses new files is
+// named as the cause (Messages::NoNewFileIn): the file may well be writable.
 Step CreateNew(const std::filesystem::path &path, int &fd, std::string &reason);
 
 // Holds the new file against a sweep by another save until after the
@@ -58,7 +63,8 @@ Step CreateNew(const std::filesystem::path &path, int &fd, std::string &reason);
 // lost in the moment before. On Failed the file is still there.
 Step Hold(const std::filesystem::path &path, int fd, int &lock, std::string &reason);
 
-// Gives the new file what the old one keeps beside its bytes.
+// Gives the new file what the old one keeps beside its bytes, or refuses
+// with the reason where something of it cannot be kept.
 Reason TakeOverAttributes(int fd, const Destination &destination);
 
 // Writes from the start of `bytes`: how many were taken, or 0 with the reason.

@@ -9,6 +9,8 @@
 // removes the temporary files of writes in progress, as the POSIX signals
 // do.
 
+#include "Messages.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
@@ -98,6 +100,9 @@ Reason Inspect(const fs::path &destination, const WriteOptions &options, Destina
         return reasonOfWindows(GetLastError());
     const bool disk = GetFileType(handle) == FILE_TYPE_DISK;
     const std::optional<FileIdentity> identity = identityOf(handle);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileInformationByHandle(handle, &info))
+        out.links = info.nNumberOfLinks;
     CloseHandle(handle);
     if (!disk || !identity)
         return std::string("Not a regular file");
@@ -122,7 +127,9 @@ Step CreateNew(const fs::path &path, int &fd, std::string &reason)
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
             return Step::Taken;
-        reason = reasonOfWindows(error);
+        const bool folderRefuses = error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT;
+        reason = folderRefuses ? Messages::NoNewFileIn(DisplayName(path.parent_path()), reasonOfWindows(error))
+                               : reasonOfWindows(error);
         return Step::Failed;
     }
     fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
@@ -141,7 +148,7 @@ Step Hold(const fs::path &, int, int &, std::string &)
     return Step::Done;
 }
 
-// ReplaceFileW keeps them.
+// ReplaceFileW keeps them: attributes, security (the ACL) and named streams.
 Reason TakeOverAttributes(int, const Destination &)
 {
     return std::nullopt;

@@ -117,6 +117,29 @@ std::string ErrorDisplayText(std::string_view message)
     return text;
 }
 
+std::string NoNewFileIn(std::string_view folder, std::string_view reason)
+{
+    return "No new file can be made in the folder "
+        + quoted(escaped(folder), ", and a save writes one beside the file it replaces: ") + std::string(reason);
+}
+
+std::string ForeignLinkInSharedFolder(std::string_view link)
+{
+    return quoted(escaped(link), " is a link another user made in a shared folder; it is not followed");
+}
+
+std::string AttributeNotKept(std::string_view attribute, std::string_view reason)
+{
+    return "The file's attribute " + escaped(attribute) + " cannot be kept: " + std::string(reason);
+}
+
+std::string OtherNamesKeepOldContents(std::string_view file, unsigned long long otherNames)
+{
+    return quoted(escaped(file), " had ") + std::to_string(otherNames)
+        + (otherNames == 1 ? " other name (a hard link), which still leads to the old contents"
+                           : " other names (hard links), which still lead to the old contents");
+}
+
 } // namespace Messages
 
 } // namespace quillon

@@ -67,6 +67,23 @@ std::string PrintableText(std::string_view text);
 // "…again!" or "…end." do not.
 std::string ErrorDisplayText(std::string_view message);
 
+// The writer's reasons beyond the system's own words (core/Filewrite).
+// Names of files come as the bytes the file system knows them by, and
+// appear with control characters escaped.
+
+// A save makes a new file beside the one it replaces, so a folder that
+// refuses new files refuses the save, however writable the file is.
+std::string NoNewFileIn(std::string_view folder, std::string_view reason);
+// A link another user put in a shared folder such as /tmp, which the
+// writer does not follow, as the kernel would not.
+std::string ForeignLinkInSharedFolder(std::string_view link);
+// An attribute of the old file (an ACL, a user.* attribute) that the
+// replacement cannot take over.
+std::string AttributeNotKept(std::string_view attribute, std::string_view reason);
+// After replacing a file that had other names (hard links): they still lead
+// to the old contents.
+std::string OtherNamesKeepOldContents(std::string_view file, unsigned long long otherNames);
+
 } // namespace Messages
 
 } // namespace quillon
