@@ -99,6 +99,8 @@ QString &givenProgram()
     return path;
 }
 
+#ifdef QUILLON_HAVE_QTPDF
+
 qint64 residentBytes(qint64 pid)
 {
     QFile statm(QStringLiteral("/proc/%1/statm").arg(pid));
@@ -179,6 +181,8 @@ QString whyNotDrawn(Stopped stopped, const QProcess &child, const QByteArray &ou
     return tr("Its page could not be drawn");
 }
 
+#endif
+
 } // namespace
 
 QuoteFileRead ReadQuoteFile(const QString &path, qint64 largest)
@@ -198,6 +202,8 @@ QuoteFileRead ReadQuoteFile(const QString &path, qint64 largest)
     ::close(fd); // nothing was written, so nothing can be lost
     return read;
 }
+
+#ifdef QUILLON_HAVE_QTPDF
 
 PageDrawn DrawQuotePage(const QByteArray &pdf, const QSize &size)
 {
@@ -227,6 +233,17 @@ PageDrawn DrawQuotePage(const QByteArray &pdf, const QSize &size)
     return {image, QString()};
 }
 
+#else
+
+PageDrawn DrawQuotePage(const QByteArray &, const QSize &)
+{
+    // Built without Qt Pdf, so without the helper: a PDF with no page
+    // record would need a general PDF renderer to draw it.
+    return {QImage(), tr("It holds no quote page saved by Quillon, and this system cannot draw any other PDF")};
+}
+
+#endif
+
 void SetPageDrawProgram(const QString &path)
 {
     givenProgram() = path;
@@ -236,8 +253,12 @@ QString PageDrawProgram()
 {
     if (!givenProgram().isEmpty())
         return givenProgram();
+#ifndef QUILLON_HAVE_QTPDF
+    return QString();
+#else
     const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/quillon-pdfpage");
     if (QFileInfo(beside).isExecutable())
         return beside;
     return QStringLiteral(QUILLON_PDFPAGE_DIR "/quillon-pdfpage");
+#endif
 }

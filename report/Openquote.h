@@ -8,8 +8,10 @@
 
 // Reading back a saved quote for the preview, so that no file, whatever it
 // holds, can hang the program or take its memory: the file is checked
-// before it is opened, and its page is drawn by quillon-pdfpage in a process
-// of its own, under bounds of memory and time (Pdfpage.h).
+// before it is opened. A quote that carries its page record is drawn again
+// from that (Pagerecord.h); any other PDF's page is drawn by quillon-pdfpage
+// in a process of its own, under bounds of memory and time (Pdfpage.h),
+// where the program was built with Qt Pdf (QUILLON_HAVE_QTPDF).
 
 struct QuoteFileRead
 {
@@ -34,7 +36,8 @@ struct PageDrawn
 // helper's; so are their reasons. A drawing that goes past kPageDrawMiB of
 // memory or kPageDrawSeconds is stopped and refused. The calling thread's
 // event loop runs meanwhile, so the caller must keep its own window from
-// starting anything that would interfere.
+// starting anything that would interfere. Built without Qt Pdf there is no
+// helper, and every PDF is refused with a sentence saying why.
 PageDrawn DrawQuotePage(const QByteArray &pdf, const QSize &size);
 
 // Where quillon-pdfpage is looked for: the path given here if any (the tests

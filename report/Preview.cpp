@@ -21,18 +21,20 @@
 
 #include "Labelfit.h"
 #include "Openquote.h"
+#include "Pagerecord.h"
 #include "Quotefile.h"
 #include "Quotepaint.h"
 
 using namespace quillon;
 
 // A quote read back from a file. Saving it writes back the bytes as read:
-// drawing it again would save a picture of the page, many times the size
-// and without its text.
+// its record and the page as it was saved, or, for a picture of the page,
+// what drawing it again would make many times the size and without its text.
 struct OpenedQuote
 {
     QByteArray bytes;
-    QImage preview; // the page at screen resolution
+    std::optional<QuotePage> page; // drawn again from its page record
+    QImage preview; // otherwise: the page at screen resolution
 };
 
 namespace {
@@ -56,6 +58,15 @@ void scaleToPaper(QPainter &painter, const QPrinter &printer)
     const QRectF page = QuotePageOnPaper(printer.pageLayout().fullRect(QPageLayout::Point).size() * (96.0 / 72.0));
     painter.translate(page.topLeft());
     painter.scale(page.width() / kPageWidth, page.height() / kPageHeight);
+}
+
+// A picture of an opened page is drawn as wide as the screen, which is what
+// the window shows at page width, and no finer than 200 dpi: enough for a
+// sharp page, where the printer's resolution would take over half a gigabyte.
+int pictureWidth(const QScreen *screen)
+{
+    const int screenWidth = screen ? qRound(screen->geometry().width() * screen->devicePixelRatio()) : 0;
+    return std::clamp(screenWidth, kPageWidth, kPageWidth * 200 / 96);
 }
 
 QSize pageSizeAt(int width)
@@ -227,14 +238,23 @@ void TQuotePreview::describePage()
     if (!page)
         return;
     page->setAccessibleName(tr("Quote page"));
-    // A saved quote is shown as a picture of its page, with no text to read.
-    page->setAccessibleDescription(m_opened ? tr("A saved quote, shown as a picture of its page") : pageText(m_page));
+    // A saved quote without its record is shown as a picture of its page,
+    // with no text to read.
+    const QuotePage *shown = shownPage();
+    page->setAccessibleDescription(shown ? pageText(*shown) : tr("A saved quote, shown as a picture of its page"));
+}
+
+const QuotePage *TQuotePreview::shownPage() const
+{
+    if (!m_opened)
+        return &m_page;
+    return m_opened->page ? &*m_opened->page : nullptr;
 }
 
 void TQuotePreview::paintShownPage(QPainter &painter, const QImage &opened) const
 {
-    if (!m_opened) {
-        PaintQuotePage(painter, m_page);
+    if (const QuotePage *page = shownPage()) {
+        PaintQuotePage(painter, *page);
         return;
     }
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -302,7 +322,7 @@ std::optional<QString> TQuotePreview::printProblem()
         return tr("The printer reports an error");
     ApplyPaperChoice(m_printer, m_choice);
     QImage opened;
-    if (m_opened) {
+    if (!shownPage()) {
         const int dpi = std::min(m_printer.resolution(), kOpenedPrintDpi);
         PageDrawn drawn = drawOpened(m_opened->bytes, kPageWidth * dpi / 96);
         if (drawn.image.isNull())
@@ -350,17 +370,18 @@ bool TQuotePreview::openPdf(const QString &path)
     // helper to tell.
     if (!file.bytes.left(1024).contains("%PDF-"))
         return refuse(tr("It is not a PDF file"));
-    // Drawn as wide as the screen, which is what the window shows at page
-    // width, and no finer than 200 dpi: enough for a sharp page, where the
-    // printer's resolution would take over half a gigabyte.
-    const QScreen *shownOn = screen();
-    const int screenWidth = shownOn ? qRound(shownOn->geometry().width() * shownOn->devicePixelRatio()) : 0;
-    PageDrawn drawn = drawOpened(file.bytes, std::clamp(screenWidth, kPageWidth, kPageWidth * 200 / 96));
-    if (drawn.image.isNull())
-        return refuse(drawn.error);
     auto opened = std::make_unique<OpenedQuote>();
+    if (PageRecordRead record = ReadQuotePageRecord(file.bytes); record.found) {
+        if (!record.error.isEmpty())
+            return refuse(record.error);
+        opened->page = std::move(record.page);
+    } else {
+        PageDrawn drawn = drawOpened(file.bytes, pictureWidth(screen()));
+        if (drawn.image.isNull())
+            return refuse(drawn.error);
+        opened->preview = std::move(drawn.image);
+    }
     opened->bytes = std::move(file.bytes);
-    opened->preview = std::move(drawn.image);
     m_opened = std::move(opened);
     m_view->updatePreview();
     describePage();
@@ -389,7 +410,7 @@ PageDrawn TQuotePreview::drawOpened(const QByteArray &pdf, int width)
 
 QSize TQuotePreview::openedImageSize() const
 {
-    return m_opened ? m_opened->preview.size() : QSize();
+    return m_opened && !m_opened->page ? m_opened->preview.size() : QSize();
 }
 
 void TQuotePreview::report(const QString &message)

@@ -48,18 +48,23 @@ public:
     // bytes it was read from, otherwise the page as a PDF. False, after a
     // box, when it could not; the file at `path` is then as it was.
     bool savePdf(const QString &path);
-    // Shows the quote saved at `path` instead of the page. A file that is not
+    // Shows the quote saved at `path` instead of the page. A quote with its
+    // page record (Pagerecord.h) is drawn again from that, as its own page
+    // is; a damaged record is refused with a box. Any other file that is not
     // a one-page Letter PDF is refused with a box, and the preview is left
     // as it was; so is one whose page would take more memory or time to draw
-    // than a quote can (Openquote.h). The page is drawn by a helper process,
-    // with the window showing a busy cursor until it is done.
+    // than a quote can (Openquote.h). Such a page is drawn by a helper
+    // process, with the window showing a busy cursor until it is done.
     bool openPdf(const QString &path);
     // The preview's own printer set-up; what it chooses holds for the page
     // printed from this preview only.
     void setupPrinter();
 
-    // The size of the image an opened quote is shown from; empty while the
-    // preview shows its own page.
+    // The page the preview draws with the one painting path: its own, or
+    // one opened from its page record; null while it shows a picture.
+    const QuotePage *shownPage() const;
+    // The size of the picture an opened quote without a page record is
+    // shown from; empty otherwise.
     QSize openedImageSize() const;
 
 signals:

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "Pagerecord.h"
 #include "Quotepaint.h"
 
 using namespace quillon;
@@ -99,5 +100,5 @@ FileWriteResult WriteQuotePdf(const std::filesystem::path &path, const QuotePage
         if (const std::optional<QString> problem = paintOnPagedDevice(writer, page))
             return {*problem};
     }
-    return WriteQuoteFile(path, pdf);
+    return WriteQuoteFile(path, WithQuotePageRecord(pdf, page));
 }

@@ -41,9 +41,9 @@ FileWriteResult WriteQuoteFileThrough(const std::filesystem::path &path,
                                       const std::function<std::optional<QString>(QIODevice &)> &body,
                                       const quillon::WriteOptions &options = {});
 
-// Writes the page as a one-page PDF, replacing any file at `path` as
-// WriteQuoteFile does. The page is drawn in memory first, so a failure to
-// draw it touches no file either.
+// Writes the page as a one-page PDF carrying its page record (Pagerecord.h),
+// replacing any file at `path` as WriteQuoteFile does. The page is drawn in
+// memory first, so a failure to draw it touches no file either.
 FileWriteResult WriteQuotePdf(const std::filesystem::path &path, const QuotePage &page);
 inline FileWriteResult WriteQuotePdf(const QString &path, const QuotePage &page)
 {

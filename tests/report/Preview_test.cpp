@@ -27,6 +27,7 @@
 #include "Preview.h"
 #include "Printsetup.h"
 #include "Quotefile.h"
+#include "Quotepaint.h"
 #include "Uprpt.h"
 
 using namespace quillon;
@@ -119,6 +120,26 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The quote as earlier versions and any other writer save it: the page
+// alone, with no page record, which only the helper can draw.
+bool writeWithoutRecord(const QString &path, const QuotePage &page)
+{
+    QPdfWriter writer(path);
+    return !paintOnPagedDevice(writer, page);
+}
+
+// Why a PDF without a page record is refused: the helper's reason, or, built
+// without the helper, that no such PDF can be drawn here.
+QString withoutRecord(const char *helperReason)
+{
+#ifdef QUILLON_HAVE_QTPDF
+    return QString::fromLatin1(helperReason);
+#else
+    Q_UNUSED(helperReason);
+    return QStringLiteral("It holds no quote page saved by Quillon, and this system cannot draw any other PDF");
+#endif
 }
 
 // A PDF that is not a quote: `pages` pages of `size`.
@@ -441,6 +462,9 @@ private slots:
         QVERIFY(writer.savePdf(dir.filePath("saved.pdf")));
         TQuotePreview reader(pageWithCompany("Other"));
         QVERIFY(reader.openPdf(dir.filePath("saved.pdf")));
+        // Drawn again from its page record, as the writer drew it.
+        QCOMPARE(reader.openedImageSize(), QSize());
+        QCOMPARE(reader.shownPage()->text("pr12unearn"), QString("$726.00"));
         QVERIFY(reader.savePdf(dir.filePath("again.pdf")));
         // The quote as it was saved, text and all, not a picture of it.
         QCOMPARE(bytesOf(dir.filePath("again.pdf")), bytesOf(dir.filePath("saved.pdf")));
@@ -476,7 +500,7 @@ private slots:
             DialogAnswers opening(path);
             action(preview, "OpenAction")->trigger();
         }
-        QVERIFY(preview.openedImageSize().isValid());
+        QCOMPARE(preview.shownPage()->text("CoName"), QString("Harbour Office"));
         DialogAnswers answers(dir.filePath(typed));
         action(preview, "SaveAction")->trigger();
         QCOMPARE(answers.questions, over ? QStringList{written + " already exists.\nDo you want to replace it?"} : QStringList());
@@ -489,14 +513,23 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).join(u' '), over ? written : written + " quote.pdf");
     }
 
-    void opensAQuoteAtScreenResolutionNotThePrinters()
+    // A quote without its page record goes to the helper, which draws a
+    // picture of its page.
+    void opensAQuoteWithoutItsRecordAtScreenResolutionNotThePrinters()
     {
         QTemporaryDir dir;
-        QVERIFY(WriteQuotePdf(dir.filePath("quote.pdf"), filledPage()));
+        QVERIFY(writeWithoutRecord(dir.filePath("quote.pdf"), filledPage()));
         TQuotePreview preview(pageWithCompany("Other"));
         preview.show();
         QCOMPARE(preview.openedImageSize(), QSize());
+#ifndef QUILLON_HAVE_QTPDF
+        ModalWatch watch;
+        QVERIFY(!preview.openPdf(dir.filePath("quote.pdf")));
+        QCOMPARE(boxTexts(watch), QStringList{"Unable to open " + dir.filePath("quote.pdf") + ": " + withoutRecord("")});
+        QSKIP("built without the helper");
+#endif
         QVERIFY(preview.openPdf(dir.filePath("quote.pdf")));
+        QCOMPARE(preview.shownPage(), nullptr);
         // Between 96 and 200 dpi on Letter, never the printer's 1200 dpi
         // (10200 x 13200, half a gigabyte).
         const QSize size = preview.openedImageSize();
@@ -511,14 +544,15 @@ private slots:
         QTest::addColumn<QString>("reason");
         QTest::newRow("a text file") << "text" << "It is not a PDF file";
         QTest::newRow("an empty file") << "empty" << "The file is empty";
-        QTest::newRow("a PDF of two pages") << "two pages" << "It has 2 pages; a quote has one";
-        QTest::newRow("an A4 page") << "a4" << "Its page is not Letter size (8.5 x 11 inches)";
+        QTest::newRow("a PDF of two pages") << "two pages" << withoutRecord("It has 2 pages; a quote has one");
+        QTest::newRow("an A4 page") << "a4" << withoutRecord("Its page is not Letter size (8.5 x 11 inches)");
+        QTest::newRow("a quote whose page record is damaged") << "damaged record" << "Its page record is damaged";
         QTest::newRow("a missing file") << "missing" << "No such file or directory";
         QTest::newRow("a directory") << "directory" << "directory";
         QTest::newRow("a FIFO with no writer") << "fifo" << "It is a named pipe (FIFO), not a file";
         QTest::newRow("a file of 33 MB") << "large" << "It is too large to be a one-page quote";
         // 1 MB that inflates to 1 GB: refused, and this program goes on.
-        QTest::newRow("a decompression bomb") << "bomb" << "Drawing its page would take more than 512 MB of memory";
+        QTest::newRow("a decompression bomb") << "bomb" << withoutRecord("Drawing its page would take more than 512 MB of memory");
     }
 
     void refusesWhatIsNotAOnePageQuote()
@@ -543,6 +577,8 @@ private slots:
             QVERIFY(writeBytes(path, "%PDF-1.4\n") && QFile(path).resize(33 * 1024 * 1024)); // sparse
         else if (kind == "bomb")
             QVERIFY(writeBytes(path, decompressionBomb(1024)));
+        else if (kind == "damaged record")
+            QVERIFY(WriteQuotePdf(path, filledPage()) && writeBytes(path, bytesOf(path).replace("\n+CoName=", "\n+CoName ")));
         const QByteArray before = bytesOf(path);
         QVERIFY(WriteQuotePdf(dir.filePath("quote.pdf"), filledPage()));
 
@@ -551,7 +587,7 @@ private slots:
             TQuotePreview preview(pageWithCompany("Own Page Agency"));
             if (openedFirst)
                 QVERIFY(preview.openPdf(dir.filePath("quote.pdf")));
-            const QSize shown = preview.openedImageSize();
+            const QString shown = preview.shownPage()->text("CoName");
             ModalWatch watch;
             QVERIFY(!preview.openPdf(path));
             QCOMPARE(boxTexts(watch).size(), 1);
@@ -559,7 +595,7 @@ private slots:
             QVERIFY2(box.startsWith("Unable to open " + path + ": ") && box.contains(reason), qPrintable(box));
             QCOMPARE(bytesOf(path), before);
             // The preview still shows, and saves, what it showed before.
-            QCOMPARE(preview.openedImageSize(), shown);
+            QCOMPARE(preview.shownPage()->text("CoName"), shown);
             const QString saved = dir.filePath("saved.pdf");
             QVERIFY(preview.savePdf(saved));
             if (openedFirst)
@@ -594,15 +630,20 @@ private slots:
     void printsThePageShownToAFile_data()
     {
         QTest::addColumn<bool>("opened");
-        QTest::newRow("its own page") << false;
-        QTest::newRow("an opened quote") << true;
+        QTest::addColumn<bool>("record");
+        QTest::newRow("its own page") << false << true;
+        QTest::newRow("an opened quote") << true << true;
+#ifdef QUILLON_HAVE_QTPDF
+        QTest::newRow("an opened quote without its record, drawn by the helper") << true << false;
+#endif
     }
 
     void printsThePageShownToAFile()
     {
         QFETCH(bool, opened);
+        QFETCH(bool, record);
         QTemporaryDir dir;
-        QVERIFY(WriteQuotePdf(dir.filePath("quote.pdf"), filledPage()));
+        QVERIFY(record ? WriteQuotePdf(dir.filePath("quote.pdf"), filledPage()).ok() : writeWithoutRecord(dir.filePath("quote.pdf"), filledPage()));
         TQuotePreview preview(pageWithCompany("Own Page Agency"));
         if (opened)
             QVERIFY(preview.openPdf(dir.filePath("quote.pdf")));
@@ -611,10 +652,11 @@ private slots:
         QVERIFY(preview.printPage());
         QCOMPARE(boxTexts(watch), QStringList());
         QCOMPARE(pdfPageCount(dir.filePath("printed.pdf")), 1);
-        // An opened quote prints as a picture of its page, so it is compared
-        // with the page itself rather than by its text; at 100 dpi, where a
-        // stroke of its text is still a pixel wide.
-        if (opened) {
+        // A quote opened without its record prints as a picture of its page,
+        // so it is compared with the page itself rather than by its text; at
+        // 100 dpi, where a stroke of its text is still a pixel wide. One
+        // opened from its record prints as it was saved, text and all.
+        if (!record) {
             const QImage printed = rasterise(dir.filePath("printed.pdf"), 100);
             const QImage original = rasterise(dir.filePath("quote.pdf"), 100);
             QCOMPARE(printed.size(), original.size());
@@ -622,7 +664,7 @@ private slots:
             const double ratio = double(inkCount(printed)) / double(inkCount(original));
             QVERIFY2(ratio > 0.8 && ratio < 1.25, qPrintable(QString::number(ratio)));
         } else {
-            QVERIFY(pdfText(dir.filePath("printed.pdf")).contains("Own Page Agency"));
+            QVERIFY(pdfText(dir.filePath("printed.pdf")).contains(opened ? "$726.00" : "Own Page Agency"));
         }
     }
 

@@ -1,6 +1,7 @@
 // The quote page: its items against the layout tables, the assembly of one
 // quote, the wrapping rule, and what actually reaches a PDF.
 
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
@@ -13,6 +14,7 @@
 
 #include "Guiapp.h"
 #include "Labelfit.h"
+#include "Pagerecord.h"
 #include "Quotefile.h"
 #include "Quotepaint.h"
 #include "Uprpt.h"
@@ -603,4 +605,88 @@ TEST(WriteQuotePdf, FailsOnAnUnwritablePath)
     EXPECT_FALSE(WriteQuotePdf(dir.filePath("missing/quote.pdf"), page));
     EXPECT_FALSE(QFile::exists(dir.filePath("missing/quote.pdf")));
     EXPECT_FALSE(WriteQuotePdf(dir.path(), page)) << "a directory";
+}
+
+// The page record a saved quote carries. Each row makes one change in the
+// record of a saved file (the first `from` after its start becomes `to`;
+// `cut` cuts the file that far into the record) and gives the reason the
+// file is refused, or, read, the label whose text is then `to`.
+struct RecordCase
+{
+    const char *name;
+    QByteArray from, to;
+    const char *refused = nullptr; // nullptr: read
+    const char *label = nullptr;   // read: the label `to` is the text of
+    qsizetype cut = -1;
+};
+
+const char kDamaged[] = "Its page record is damaged";
+const RecordCase kRecordCases[] = {
+    {"as saved, every label's text and state", "", ""},
+    {"a text of 4096 bytes, the most", "+Client=Client Text", "+Client=" + QByteArray(4096, 'x'), nullptr, "Client"},
+    {"a text of 4097 bytes", "+Client=Client Text", "+Client=" + QByteArray(4097, 'x'), kDamaged},
+    {"over 64 KiB", "+Client=Client Text", "+Client=" + QByteArray(70000, 'x'), kDamaged},
+    {"cut short with the file", "", "", kDamaged, nullptr, 200},
+    {"cut short before its end line", "end\n", "", kDamaged},
+    {"a line after its end line", "end\n", "end\n+CoName=x\n", kDamaged},
+    {"a later version", "record 1\n", "record 2\n", "It was saved by a later version of Quillon, whose page record this one cannot read"},
+    {"a version that is no number", "record 1\n", "record 1a\n", kDamaged},
+    {"a label line without =", "+Client=", "+Client ", kDamaged},
+    {"a label line without + or -", "+Client=", "*Client=", kDamaged},
+    {"a label named twice", "+CoAdd1=", "+CoName=x\n+CoAdd1=", kDamaged},
+    {"a label missing", "+CoAdd2=Floor 2\n", "", kDamaged},
+    {"a name no label has", "+Client=", "+QRShape2=", kDamaged},
+    {"an escape other than \\\\, \\n and \\r", "Harbour", "Harb\\tour", kDamaged},
+    {"a bare carriage return", "Harbour", "Harb\rour", kDamaged},
+    {"a cut UTF-8 sequence", "Harbour", "Harb\xC3(our", kDamaged},
+    {"an overlong UTF-8 slash", "Harbour", "Harb\xC0\xAFour", kDamaged},
+    {"a surrogate in UTF-8", "Harbour", "Harb\xED\xA0\x80our", kDamaged},
+};
+
+TEST(QuotePageRecord, ReadsBackEveryLabelAndRefusesADamagedRecord)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("quote.pdf");
+    QuotePage saved;
+    FillQuotePage(saved, distinctTexts(true));
+    // What only escaping carries, and a label switched off that prints as designed.
+    saved.setText("CoName", QString::fromUtf8("Harbour = Office \\ Zürich\n\xE6\x9D\xB1\xE4\xBA\xAC\r"));
+    saved.setText("CoAdd2", "Floor 2");
+    saved.setText("PolicyType", "");
+    saved.setEnabled("CoFax", false);
+    ASSERT_TRUE(WriteQuotePdf(path, saved));
+    QFile file(path);
+    const QByteArray pdf = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const qsizetype start = pdf.indexOf("Quillon quote page record 1\n");
+    ASSERT_GT(start, 0);
+
+    // A valid PDF that lists the record as its attached file.
+    EXPECT_TRUE(runTool("qpdf", {"--check", path}).contains("No syntax or stream encoding errors found"));
+    EXPECT_TRUE(runTool("qpdf", {"--show-attachment=" + QString::fromLatin1(kPageRecordName), path})
+                    .startsWith("Quillon quote page record 1\n"));
+
+    for (const RecordCase &c : kRecordCases) {
+        SCOPED_TRACE(c.name);
+        QByteArray changed = c.cut >= 0 ? pdf.left(start + c.cut) : pdf;
+        const qsizetype at = changed.indexOf(c.from, start);
+        ASSERT_GE(at, start);
+        changed.replace(at, c.from.size(), c.to);
+        const PageRecordRead read = ReadQuotePageRecord(changed);
+        EXPECT_TRUE(read.found);
+        EXPECT_EQ(read.error, c.refused ? QString::fromUtf8(c.refused) : QString());
+        QuotePage expected = c.refused ? QuotePage() : saved;
+        if (c.label)
+            expected.setText(c.label, QString::fromLatin1(c.to.mid(c.to.indexOf('=') + 1)));
+        for (const QuoteItem &item : expected.items()) {
+            EXPECT_EQ(read.page.item(item.name)->text, item.text) << item.name.toStdString();
+            EXPECT_EQ(read.page.item(item.name)->enabled, item.enabled) << item.name.toStdString();
+        }
+        if (!c.refused) {
+            EXPECT_EQ(renderPage(read.page), renderPage(expected)) << "drawn as at the save";
+        }
+    }
+    // Without its first line the file holds no record, and goes to the helper.
+    EXPECT_FALSE(ReadQuotePageRecord(QByteArray(pdf).replace("page record 1", "page recorb 1")).found);
+    saved.setText("Client", QString(4097, u'x'));
+    EXPECT_FALSE(QuotePageRecord(saved)) << "a page the record cannot hold is saved without one";
 }
