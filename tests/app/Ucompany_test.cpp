@@ -7,8 +7,13 @@
 #include <QtTest>
 #include <fstream>
 #include <sstream>
+#ifdef _WIN32
+// No FIFOs at a path and no alarm: the rows that need them are POSIX only.
+static unsigned alarm(unsigned) { return 0; }
+#else
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include "Errordisplay.h"
 #include "Maskedit.h"
@@ -419,7 +424,9 @@ private slots:
     void anUnreadableSettingsFileIsNeverReplaced_data()
     {
         QTest::addColumn<QString>("kind");
+#ifndef _WIN32
         QTest::newRow("FIFO") << "fifo";
+#endif
         QTest::newRow("folder") << "folder";
         // The window showed the defaults, not the details this file holds.
         QTest::newRow("folder, a readable file by the time of the save") << "file later";
@@ -429,9 +436,11 @@ private slots:
     {
         QFETCH(QString, kind);
         const QByteArray path = iniPath().toLocal8Bit();
+#ifndef _WIN32
         if (kind == "fifo")
             QCOMPARE(mkfifo(path.constData(), 0644), 0);
         else
+#endif
             QVERIFY(QDir().mkdir(iniPath()));
         alarm(20); // a start-up that blocks fails here rather than hanging
         openWindow();
@@ -456,12 +465,16 @@ private slots:
         QCOMPARE(errors[0].text, "Unable to write to " + iniPath() + ".");
         QCOMPARE(CompanyInfo.Co, QString("Company Name"));
         QCOMPARE(m_window->LCoName()->text(), QString("Company Name"));
-        struct stat st{};
-        QCOMPARE(lstat(path.constData(), &st), 0);
         if (kind == "file later")
             QCOMPARE(fileText(), realFile);
-        else
-            QVERIFY(kind == "fifo" ? S_ISFIFO(st.st_mode) : S_ISDIR(st.st_mode));
+        else if (kind == "folder")
+            QVERIFY(QFileInfo(iniPath()).isDir());
+#ifndef _WIN32
+        struct stat st{};
+        QCOMPARE(lstat(path.constData(), &st), 0);
+        if (kind == "fifo")
+            QVERIFY(S_ISFIFO(st.st_mode));
+#endif
     }
 };
 
