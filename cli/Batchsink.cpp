@@ -1,6 +1,7 @@
 #include "Batchsink.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstring>
 
@@ -497,23 +498,40 @@ std::unique_ptr<TextSink> TextSink::make(BatchFormat format, std::FILE *out, con
 
 bool TextSink::write(const BatchChunk &chunk)
 {
+    const std::size_t last = chunk.rows.empty() ? m_bufferedLine : chunk.rows.back().line;
     // A chunk's text of many rows goes to the stream as it is, after what
-    // is waiting; single rows gather first.
+    // is waiting; single rows gather first (in the buffer already, when
+    // they were made there).
     if (chunk.text.size() < kFlushAt) {
         m_buffer += chunk.text;
+        m_bufferedLine = last;
         return m_buffer.size() < kFlushAt || flush();
     }
-    return flush() && std::fwrite(chunk.text.data(), 1, chunk.text.size(), m_out) == chunk.text.size();
+    if (!flush())
+        return false;
+    if (std::fwrite(chunk.text.data(), 1, chunk.text.size(), m_out) != chunk.text.size())
+        return failed();
+    m_bufferedLine = m_writtenLine = last;
+    return true;
 }
 
 bool TextSink::flush()
 {
     const bool ok = std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_out) == m_buffer.size();
     m_buffer.clear();
-    return ok;
+    if (!ok)
+        return failed();
+    m_writtenLine = m_bufferedLine;
+    return true;
+}
+
+bool TextSink::failed()
+{
+    m_writeError = errno;
+    return false;
 }
 
 bool TextSink::finish()
 {
-    return flush() && std::fflush(m_out) == 0 && !std::ferror(m_out);
+    return flush() && (std::fflush(m_out) == 0 || failed()) && (!std::ferror(m_out) || failed());
 }

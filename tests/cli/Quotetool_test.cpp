@@ -320,6 +320,7 @@ TEST(QuoteToolPdf, FailsWithoutWritingAFile)
         const char *message; // expected in the error output
     };
     const std::string pdf = settings.file("q.pdf");
+    std::ofstream(settings.file("refused.csv"), std::ios::binary) << "premium,start,end\nabc,1/1/2026,1/2/2026\n";
     const Case cases[] = {
         {"unreadable date", "--pdf '" + pdf + "' 100 abc 1/2/2026", 1, "'abc' is not a valid date."},
         {"unreadable premium", "--pdf '" + pdf + "' abc 1/1/2026 1/2/2026", 1, "'abc' is not a valid premium."},
@@ -329,6 +330,8 @@ TEST(QuoteToolPdf, FailsWithoutWritingAFile)
         {"--pdf with --csv", "--csv x.csv --pdf '" + pdf + "'", 2, ""},
         {"--pdf without a file", "100 1/1/2026 1/2/2026 --pdf", 2, "needs a value"},
         {"--pdf with two positionals", "--pdf '" + pdf + "' 100 1/1/2026", 2, "expected PREMIUM START END"},
+        {"a batch whose every row is refused", "--csv '" + settings.file("refused.csv") + "' --pdf '" + pdf + "'", 2,
+         "q.pdf' was not written: no row could be quoted"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -543,6 +546,61 @@ TEST(QuoteToolBatch, EveryNumberOfJobsGivesTheSameOutput)
     std::remove(file.c_str());
 }
 
+// Streams a batch meets now and then: the standard descriptors closed, the
+// output appended to the input or emptied by the shell, a read that fails
+// part-way, an output that fails while the input never ends.
+TEST(QuoteToolBatch, StreamsThatAreClosedTheInputOrFailing)
+{
+    const SettingsDir dir("");
+    const std::string rows = dir.file("rows.csv"), tool = std::string("'") + QUOTE_TOOL + "' " + kToday;
+    std::ofstream(rows, std::ios::binary) << mixedBatch(5000);
+    // What the first read (64 KiB) holds whole: the rows a read error after it leaves written.
+    const std::string firstRead = readFile(rows).substr(0, 1 << 16);
+    const std::string first = dir.file("first.csv");
+    std::ofstream(first, std::ios::binary) << firstRead.substr(0, firstRead.rfind('\n') + 1);
+    const std::string quotedFirst = run("--csv '" + first + "' " + kToday).out;
+    const std::string failingRead = "LD_PRELOAD='" QUILLON_FAULTSHIM "' QUILLON_FAULT_OP=read QUILLON_FAULT_N=2 ";
+    const std::string in = "cd '" + dir.file("") + "' && cp rows.csv in.csv && LC_ALL=C ";
+    const struct
+    {
+        const char *name;
+        std::string command;
+        std::vector<std::string> said; // in order
+    } cases[] = {
+        {"descriptors 0 to 2 closed",
+         in + tool + " --csv '" + data("mixed.csv") + "' --pdf q.pdf <&- >&- 2>&-; echo status $?; head -c 5 q.pdf",
+         {"status 1\n%PDF-"}},
+        {"output appended to its input", in + "timeout 20 " + tool + " --csv in.csv 2>&1 >>in.csv; echo status $?; cmp in.csv rows.csv && echo kept",
+         {"the input file 'in.csv' is the output file", "status 2\nkept"}},
+        {"output emptied by the shell", in + tool + " --csv in.csv 2>&1 >in.csv; echo status $?",
+         {"the input file 'in.csv' is the output file", "status 2"}},
+        {"standard input appended to", in + "timeout 20 " + tool + " --csv <in.csv 2>&1 >>in.csv; echo status $?",
+         {"the input file (standard input) is the output file", "status 2"}},
+        {"a read failing part-way, one job", in + failingRead + tool + " --csv --jobs 1 <in.csv 2>&1 >one.csv; echo status $?",
+         {"cannot read the input: Input/output error", "status 2"}},
+        {"a read failing part-way, two jobs", in + failingRead + tool + " --csv --jobs 2 <in.csv 2>&1 >two.csv; echo status $?",
+         {"cannot read the input: Input/output error", "status 2"}},
+        {"an output failing while the input never ends",
+         "(cat '" + rows + "'; sleep 4) | (s=$(date +%s%N); LC_ALL=C " + tool + " --csv --jobs 2 2>&1 >/dev/full; "
+         "echo status $?; [ $(( $(date +%s%N) - s )) -lt 2000000000 ] && echo soon)",
+         {"cannot write the output (no row written): No space left on device", "status 2\nsoon"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const ToolRun r = run(c.command, {}, true);
+        std::size_t at = 0;
+        for (const std::string &text : c.said) {
+            at = r.out.find(text, at);
+            EXPECT_NE(at, std::string::npos) << text << "\n" << r.out;
+        }
+    }
+    // What was quoted before the failed read is written, whatever the number of jobs.
+    for (const char *output : {"one.csv", "two.csv"}) {
+        SCOPED_TRACE(output);
+        EXPECT_EQ(readFile(dir.file(output)).rfind(quotedFirst, 0), 0u);
+    }
+}
+
 TEST(QuoteToolBatch, JsonLinesCarryTheCsvRowsAndTheirLines)
 {
     const std::string file = writeTemp(mixedBatch(50));
@@ -739,26 +797,40 @@ TEST(QuoteToolOutput, MessagesQuoteInputSafely)
     const std::string longType(60000, 't');
     const std::string rows = writeTemp("premium,start,end,type\n"
                                        "\"" + std::string("\033]0;pwned\a\033[2J") + "\",1/1/2026,4/11/2026,\n"
-                                       "100,1/1/2026,4/11/2026," + longType + "\n");
+                                       "100,1/1/2026,4/11/2026," + longType + "\n"
+                                       "\x9B\xE2\x80\xAE" "1,1/1/2026,4/11/2026,\n");
     const struct
     {
         const char *name;
         std::string arguments;
         std::vector<std::string> expected;
+        const char *locale = "C";
     } cases[] = {
         {"a premium in a batch of pages", "--csv '" + rows + "' --pdf '" + settings.file("q.pdf") + "'",
          {"line 2: '\\x1B]0;pwned\\x07\\x1B[2J' is not a valid premium.",
           "line 3: '" + std::string(40, 't') + "\u2026' is not a quotation type"}},
-        {"a premium in a CSV batch", "--csv '" + rows + "'", {"Line 2: '\\x1B]0;pwned\\x07\\x1B[2J' is not a valid"}},
+        {"a premium in a CSV batch", "--csv '" + rows + "'",
+         {"Line 2: '\\x1B]0;pwned\\x07\\x1B[2J' is not a valid", "Line 4: '\\x9B\\xE2\\x80\\xAE1' is not a valid"}},
+        {"a premium in JSON lines", "--csv '" + rows + "' --format json",
+         {"Line 4: '\\\\x9B\\\\xE2\\\\x80\\\\xAE1' is not a valid"}},
         {"a premium on the command line", "\"$(printf '" + escape + "')\" 1/1/2026 4/11/2026",
          {"'\\x1B]0;pwned\\x07\\x1B[2J' is not a valid premium."}},
         {"a NUL-free cut name of a file", "--csv \"$(printf 'in\\033[2J')\"", {"cannot open 'in\\x1B[2J'"}},
         {"a folder as the input", "--csv /tmp", {"cannot read '/tmp': it is a directory"}},
+        {"a folder as standard input", "--csv </tmp", {"cannot read standard input: it is a directory"}},
+        {"a closed standard input", "--csv <&-", {"cannot read standard input: it is closed"}},
+        {"a negative premium with its dollar sign", "'-$5' 1/1/2026 4/11/2026", {"Total Premium          ($5.00)"}},
+        {"a locale the system does not have", "1000 1/2/2026 1/3/2026",
+         {"the locale 'en_UK.UTF-8' cannot be loaded; dates are read month first (m/d/yyyy)"}, "en_UK.UTF-8"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        const ToolRun r = run(std::string(kToday) + " " + c.arguments + " 2>&1");
+        const ToolRun r = run(std::string("LC_ALL=") + c.locale + " '" + QUOTE_TOOL + "' " + kToday + " " + c.arguments
+                                  + " 2>&1",
+                              {}, true);
         EXPECT_EQ(r.out.find('\033'), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find('\x9B'), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find("\xE2\x80\xAE"), std::string::npos) << r.out;
         EXPECT_LT(r.out.size(), 4000u);
         for (const std::string &text : c.expected)
             EXPECT_NE(r.out.find(text), std::string::npos) << text << "\n" << r.out;
