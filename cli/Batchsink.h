@@ -90,9 +90,12 @@ protected:
 
 private:
     bool flush();
+    // Writes the text of `rows` rows, the input line of row i lineOf(i).
+    template <typename LineOf>
+    bool put(std::string_view text, std::size_t rows, LineOf lineOf);
     bool failed(); // keeps the reason, as errno says it now
     std::FILE *m_out;
-    std::size_t m_bufferedLine = 0; // of the last row in m_buffer, or before
+    std::vector<std::size_t> m_lines; // the input lines of the rows in m_buffer
     std::size_t m_writtenLine = 0;
     int m_writeError = 0;
 };

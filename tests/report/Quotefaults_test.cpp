@@ -48,32 +48,29 @@ bool isTool(const QString &scenario)
 // The user an ordinary clerk is played by when the tests run as root.
 constexpr uid_t kClerk = 65534;
 
-// The programs the clerk runs, copied into a temporary folder every user may
-// enter: the build folder may be inside one only root can (a clone in
-// root's home or in a `mktemp -d` folder). Both are linked whole but for
-// system libraries, so the copies run as they are.
+QStringList clerkRun(const QString &program)
+{
+    return {QStringLiteral("--reuid=%1").arg(kClerk), QStringLiteral("--regid=%1").arg(kClerk),
+            QStringLiteral("--clear-groups"), QStringLiteral("--"), program};
+}
+
+// The programs the clerk runs, copied where every user may enter: the build folder
+// may be in a clone only root can enter. They link no library of the build's own.
 struct ClerkPrograms
 {
-    ClerkPrograms()
-    {
-        QFile::setPermissions(dir.path(), QFile::permissions(dir.path()) | QFile::ExeOther | QFile::ReadOther);
-        const auto copy = [this](const QString &from) {
-            const QString to = dir.filePath(QFileInfo(from).fileName());
-            QFile::copy(from, to);
-            QFile::setPermissions(to, QFile::permissions(to) | QFile::ExeOther | QFile::ReadOther);
-            return to;
-        };
-        self = copy(QCoreApplication::applicationFilePath());
-        tool = copy(QStringLiteral(QUOTE_TOOL));
-        QProcess probe;
-        probe.start(QStringLiteral("setpriv"), {QStringLiteral("--reuid=%1").arg(kClerk), QStringLiteral("--regid=%1").arg(kClerk),
-                                                QStringLiteral("--clear-groups"), QStringLiteral("--"), tool,
-                                                QStringLiteral("--version")});
-        reachable = probe.waitForFinished(30000) && probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0;
-    }
     QTemporaryDir dir;
-    QString self, tool;
-    bool reachable = false; // the clerk can run them (not where the temporary folder is closed too)
+    QString self = copy(QCoreApplication::applicationFilePath()), tool = copy(QStringLiteral(QUOTE_TOOL));
+    // False only where even the temporary folder is closed to the clerk.
+    bool reachable = QProcess::execute(QStringLiteral("setpriv"), clerkRun(tool) << QStringLiteral("--version")) == 0;
+
+    QString copy(const QString &from)
+    {
+        const QString to = dir.filePath(QFileInfo(from).fileName());
+        QFile::copy(from, to);
+        for (const QString &path : {dir.path(), to})
+            QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOther | QFile::ReadOther);
+        return to;
+    }
 };
 
 const ClerkPrograms &clerkPrograms()
@@ -174,8 +171,8 @@ ChildRun runChild(const QString &scenario, const QByteArray &target, ChildSetUp 
     QStringList arguments;
     if (isTool(scenario)) {
         program = QStringLiteral("/bin/sh");
-        const QString tool = clerk ? clerkPrograms().tool : QStringLiteral(QUOTE_TOOL);
-        QString command = QStringLiteral("exec '%1' --today 12/7/2026 --pdf %2 ").arg(tool, shellBytes(target));
+        QString command = QStringLiteral("exec '%1' --today 12/7/2026 --pdf %2 ")
+                              .arg(clerk ? clerkPrograms().tool : QStringLiteral(QUOTE_TOOL), shellBytes(target));
         command += scenario == kToolPdf ? QStringLiteral("1000 1/1/2026 4/11/2026") : QStringLiteral("--quiet --csv '%1'").arg(setUp.input);
         arguments = {QStringLiteral("-c"), command};
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -185,8 +182,7 @@ ChildRun runChild(const QString &scenario, const QByteArray &target, ChildSetUp 
         env.insert(QString::fromLatin1(kChildTarget), QFile::decodeName(target));
     }
     if (clerk) {
-        arguments = QStringList{QStringLiteral("--reuid=%1").arg(kClerk), QStringLiteral("--regid=%1").arg(kClerk),
-                                QStringLiteral("--clear-groups"), QStringLiteral("--"), program} + arguments;
+        arguments = clerkRun(program) + arguments;
         program = QStringLiteral("setpriv");
     }
     QProcess child;

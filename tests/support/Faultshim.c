@@ -7,8 +7,7 @@
  *   QUILLON_FAULT_ERRNO  the error to fail with; default EIO (ENOSPC for write)
  *
  * write, fsync and close count only on descriptors of files (not folders)
- * opened on a matching path; rename counts when either name matches; read
- * counts the fread calls on standard input (EIO by default). Without QUILLON_FAULT_OP the
+ * opened on a matching path; rename counts when either name matches; read, standard input's fread. Without QUILLON_FAULT_OP the
  * shim changes nothing. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -222,11 +221,9 @@ int linkat(int fromDir, const char *from, int toDir, const char *to, int flags)
 
 size_t fread(void *buffer, size_t size, size_t count, FILE *stream)
 {
-    if (shouldFail("read", stream == stdin)) {
-        /* As the C library fails a read: the stream's error flag set, errno saying why. */
-        stream->_flags |= _IO_ERR_SEEN;
-        errno = faultErrno(EIO);
-        return 0;
-    }
-    return NEXT(fread)(buffer, size, count, stream);
+    if (!shouldFail("read", stream == stdin))
+        return NEXT(fread)(buffer, size, count, stream);
+    stream->_flags |= _IO_ERR_SEEN; /* as the C library fails a read */
+    errno = faultErrno(EIO);
+    return 0;
 }
