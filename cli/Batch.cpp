@@ -79,8 +79,11 @@ void quoteChunk(BatchChunk &chunk, const Quoting &quoting, BatchSink::Scratch *s
 }
 
 // Reads up to `size` rows, or fewer once their fields hold kChunkBytes, or
-// until `stop`; false once the input has run out.
-bool readChunk(BatchReader &reader, BatchChunk &chunk, std::size_t size, const std::atomic<bool> *stop = nullptr)
+// until `stop`; false once the input has run out. A failed read leaves its
+// errno in `readErrno`, taken on the thread that read, as errno is each
+// thread's own.
+bool readChunk(BatchReader &reader, BatchChunk &chunk, std::size_t size, int &readErrno,
+               const std::atomic<bool> *stop = nullptr)
 {
     if (chunk.rows.size() < size)
         chunk.rows.resize(size);
@@ -90,6 +93,8 @@ bool readChunk(BatchReader &reader, BatchChunk &chunk, std::size_t size, const s
     while (n < size && chunk.fields.bytes() < kChunkBytes && !(stop && *stop)
            && (more = reader.next(chunk.rows[n], chunk.fields)))
         ++n;
+    if (!more && reader.readError() && readErrno == 0)
+        readErrno = errno;
     chunk.rows.resize(n);
     return more;
 }
@@ -124,18 +129,31 @@ public:
             m_threads.emplace_back([this] { work(); });
     }
 
-    ~Pipeline()
+    ~Pipeline() { finish(); }
+
+    // Ends the batch once every thread has left.
+    void finish()
     {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_stop = true;
-        }
-        m_stopReading = true;
-        m_freed.notify_all();
-        m_readied.notify_all();
+        stop();
         for (std::thread &thread : m_threads)
-            thread.join();
+            if (thread.joinable())
+                thread.join();
     }
+
+    // Ends the batch without waiting for the reader, which may be inside a
+    // read that never returns (a pipe whose writer never closes it, a
+    // terminal). The workers leave; the reader is left to itself, and this
+    // pipeline, which it reads into, must never be destroyed: the caller
+    // lets go of it, and of the reader's BatchReader and stream.
+    void leaveReader()
+    {
+        stop();
+        m_threads.front().detach();
+        finish();
+    }
+
+    // Once the pipeline has ended: the errno of a failed read, or 0.
+    int readErrno() const { return m_readErrno; }
 
     // Hands each chunk to `write` in input order, until the input ends or
     // `write` returns false.
@@ -165,6 +183,17 @@ public:
     }
 
 private:
+    void stop()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_stopReading = true;
+        m_freed.notify_all();
+        m_readied.notify_all();
+    }
+
     void readAll()
     {
         for (bool more = true; more;) {
@@ -177,7 +206,7 @@ private:
                 slot = m_free.back();
                 m_free.pop_back();
             }
-            more = readChunk(m_reader, slot->chunk, kChunkRows, &m_stopReading);
+            more = readChunk(m_reader, slot->chunk, kChunkRows, m_readErrno, &m_stopReading);
             slot->bytesRead = m_reader.bytesRead();
             slot->worked = false;
             {
@@ -231,7 +260,8 @@ private:
     bool m_readAll = false;         // the reader has reached the end of the input
     bool m_stop = false;            // the batch is over: every thread leaves
     std::atomic<bool> m_stopReading{false};
-    std::vector<std::thread> m_threads;
+    int m_readErrno = 0; // the reader's own; read once it has been joined
+    std::vector<std::thread> m_threads; // the reader first
 };
 
 } // namespace
@@ -295,14 +325,25 @@ BatchRun QuoteRows(BatchReader &reader, BatchSink &sink, const LocaleSettings &l
         const std::size_t before = run.rows;
         run.rowFailed = run.rowFailed || chunk.failed;
         run.rows += chunk.rows.size();
+        run.bytesRead = bytesRead;
         if (run.rows / kProgressRows != before / kProgressRows)
             progress.update(run.rows, bytesRead);
         run.stopped = !sink.write(chunk);
         return !run.stopped;
     };
     if (jobs > 1) {
-        Pipeline pipeline(reader, quoting, jobs);
-        pipeline.writeAll([&](const Slot &slot) { return write(slot.chunk, slot.bytesRead); });
+        auto pipeline = std::make_unique<Pipeline>(reader, quoting, jobs);
+        pipeline->writeAll([&](const Slot &slot) { return write(slot.chunk, slot.bytesRead); });
+        if (run.stopped) {
+            // Nothing more is written, so the batch is over whatever the
+            // input still holds: it never waits for the reader to finish a
+            // read, which it reads on into memory that is never freed.
+            pipeline.release()->leaveReader();
+            run.readerLeft = true;
+            return run;
+        }
+        pipeline->finish();
+        run.readErrno = pipeline->readErrno();
         return run;
     }
     // One job reads, quotes and writes a row at a time, as a filter does:
@@ -312,7 +353,7 @@ BatchRun QuoteRows(BatchReader &reader, BatchSink &sink, const LocaleSettings &l
     const std::unique_ptr<BatchSink::Scratch> scratch = sink.scratch();
     std::string *const direct = sink.directText();
     for (bool more = true; more;) {
-        more = readChunk(reader, chunk, 1);
+        more = readChunk(reader, chunk, 1, run.readErrno);
         if (chunk.rows.empty())
             break;
         chunk.text.clear();
@@ -326,22 +367,32 @@ BatchRun QuoteRows(BatchReader &reader, BatchSink &sink, const LocaleSettings &l
 int RunBatch(std::FILE *in, std::FILE *out, const LocaleSettings &locale, int today, std::string &error,
              const BatchOptions &options)
 {
-    BatchReader reader(in);
+    // On the heap: a reader left inside a read (BatchRun::readerLeft) goes on using it.
+    auto reader = std::make_unique<BatchReader>(in);
     BatchProgress progress(options.progress, in);
-    if (reader.readHeader() == BatchReader::Header::Wrong) {
-        error = reader.headerMessage();
+    // Nothing is read past a header that is wrong.
+    if (reader->readHeader() == BatchReader::Header::Wrong) {
+        error = reader->headerMessage();
         return kExitUsage;
     }
     const std::unique_ptr<TextSink> sink = TextSink::make(options.format, out, locale);
-    const BatchRun run = QuoteRows(reader, *sink, locale, today, options.jobs, progress);
-    progress.finish(run.rows, reader.bytesRead());
-    if (reader.readError()) {
-        error = "line " + std::to_string(reader.line()) + ": cannot read the input: " + std::strerror(errno);
+    const BatchRun run = QuoteRows(*reader, *sink, locale, today, options.jobs, progress);
+    progress.finish(run.rows, run.bytesRead);
+    // The rows quoted before a failed read are written before it is told,
+    // whatever the number of jobs.
+    if (run.stopped || !sink->finish()) {
+        error = "cannot write the output ("
+            + (sink->writtenLine() == 0 ? std::string("no row written")
+                                        : "written up to the row of input line " + std::to_string(sink->writtenLine()))
+            + "): " + std::strerror(sink->writeError());
+        if (run.readerLeft)
+            (void)reader.release();
         return kExitUsage;
     }
-    if (run.stopped || !sink->finish()) {
-        error = "cannot write the output (input line " + std::to_string(reader.line())
-            + "): " + std::strerror(errno);
+    if (reader->readError()) {
+        const std::string reason = std::strerror(run.readErrno != 0 ? run.readErrno : EIO);
+        error = reader->line() == 0 ? "cannot read the input: " + reason
+                                    : "line " + std::to_string(reader->line()) + ": cannot read the input: " + reason;
         return kExitUsage;
     }
     return run.rowFailed ? kExitRowFailed : kExitOk;

@@ -47,6 +47,12 @@ struct BatchRun
     std::size_t rows = 0;   // rows handed to the sink
     bool rowFailed = false; // some row could not be quoted
     bool stopped = false;   // the sink stopped the batch
+    std::size_t bytesRead = 0; // the input taken for the rows handed to the sink
+    int readErrno = 0;      // why the input could not be read, when it could not
+    // The reader was left inside a read after the sink stopped the batch:
+    // the BatchReader and its stream are still in use, and must be neither
+    // destroyed nor closed before the process ends.
+    bool readerLeft = false;
 };
 
 // Quotes every row after the header and hands the rows to `sink` in input

@@ -1,6 +1,7 @@
 #include "Batchsink.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstring>
 
@@ -498,22 +499,46 @@ std::unique_ptr<TextSink> TextSink::make(BatchFormat format, std::FILE *out, con
 bool TextSink::write(const BatchChunk &chunk)
 {
     // A chunk's text of many rows goes to the stream as it is, after what
-    // is waiting; single rows gather first.
+    // is waiting; single rows gather first (in the buffer already, when
+    // they were made there).
     if (chunk.text.size() < kFlushAt) {
         m_buffer += chunk.text;
+        for (const BatchRow &row : chunk.rows)
+            m_lines.push_back(row.line);
         return m_buffer.size() < kFlushAt || flush();
     }
-    return flush() && std::fwrite(chunk.text.data(), 1, chunk.text.size(), m_out) == chunk.text.size();
+    if (!flush())
+        return false;
+    return put(chunk.text, chunk.rows.size(), [&](std::size_t i) { return chunk.rows[i].line; });
 }
 
 bool TextSink::flush()
 {
-    const bool ok = std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_out) == m_buffer.size();
+    const bool ok = put(m_buffer, m_lines.size(), [&](std::size_t i) { return m_lines[i]; });
     m_buffer.clear();
+    m_lines.clear();
     return ok;
+}
+
+template <typename LineOf>
+bool TextSink::put(std::string_view text, std::size_t rows, LineOf lineOf)
+{
+    const std::size_t written = std::fwrite(text.data(), 1, text.size(), m_out);
+    // Each row's text is one line, so the rows that did not reach the
+    // stream whole are the line ends past what did.
+    const auto cut = std::size_t(std::count(text.begin() + std::ptrdiff_t(written), text.end(), '\n'));
+    if (cut < rows)
+        m_writtenLine = lineOf(rows - cut - 1);
+    return written == text.size() || failed();
+}
+
+bool TextSink::failed()
+{
+    m_writeError = errno;
+    return false;
 }
 
 bool TextSink::finish()
 {
-    return flush() && std::fflush(m_out) == 0 && !std::ferror(m_out);
+    return flush() && (std::fflush(m_out) == 0 || failed()) && (!std::ferror(m_out) || failed());
 }

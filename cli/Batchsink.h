@@ -72,8 +72,13 @@ public:
     bool write(const BatchChunk &chunk) override;
     std::string *directText() override { return &m_buffer; }
     // Writes what is left and flushes the stream; false when any output
-    // failed to reach it (a full disk, a closed stream), with errno saying why.
+    // failed to reach it (a full disk, a closed stream).
     bool finish();
+    // Once write() or finish() has failed, the errno of the failed call.
+    int writeError() const { return m_writeError; }
+    // The input line of the last row whose text has reached the stream
+    // whole; 0 for none.
+    std::size_t writtenLine() const { return m_writtenLine; }
 
 protected:
     TextSink(std::FILE *out, const quillon::LocaleSettings &locale);
@@ -85,7 +90,14 @@ protected:
 
 private:
     bool flush();
+    // Writes the text of `rows` rows, the input line of row i lineOf(i).
+    template <typename LineOf>
+    bool put(std::string_view text, std::size_t rows, LineOf lineOf);
+    bool failed(); // keeps the reason, as errno says it now
     std::FILE *m_out;
+    std::vector<std::size_t> m_lines; // the input lines of the rows in m_buffer
+    std::size_t m_writtenLine = 0;
+    int m_writeError = 0;
 };
 
 // The output columns of one quote: days, range, the sixteen figures (empty

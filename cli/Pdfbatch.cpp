@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QIODevice>
 #include <QPdfWriter>
+#include <cerrno>
+#include <cstring>
 #include <memory>
 
 #include "Batch.h"
@@ -143,16 +145,23 @@ int RunBatchPdf(std::FILE *in, const std::string &path, const quillon::WriteOpti
             if (run.stopped)
                 return sink.error();
             if (reader.readError())
-                return QStringLiteral("The input could not be read");
+                return QStringLiteral("The input could not be read: %1")
+                    .arg(QString::fromLocal8Bit(std::strerror(run.readErrno != 0 ? run.readErrno : EIO)));
             return sink.finish();
         },
         destination);
     shown.finish(run.rows, reader.bytesRead());
     const int status = run.rowFailed ? kExitRowFailed : kExitOk;
+    // With every row refused the rows have said why; what is left to say is
+    // that there is no new file, so that one left from before is not taken
+    // for this batch's: no output is a failure of the whole run.
+    if (!written && pages == 0 && status == kExitRowFailed) {
+        error = "'" + Messages::PrintableText(path) + "' was not written: no row could be quoted";
+        return kExitUsage;
+    }
     if (!written) {
         error = "cannot write '" + Messages::PrintableText(path) + "': " + written.error.toStdString();
-        // With every row refused the rows have said why; the missing file is their outcome.
-        return pages == 0 && status == kExitRowFailed ? kExitRowFailed : kExitUsage;
+        return kExitUsage;
     }
     return status;
 }

@@ -17,9 +17,11 @@
 
 #include "Batch.h"
 #include "Explain.h"
+#include "Filewrite.h"
 #include "Fpu.h"
 #include "Localeset.h"
 #include "Messages.h"
+#include "Platform.h"
 #include "Quote.h"
 #include "Quotetable.h"
 #include "Shortdate.h"
@@ -34,7 +36,6 @@
 #include <QGuiApplication>
 
 #include "Company.h"
-#include "Filewrite.h"
 #include "Inifile.h"
 #include "Pdfbatch.h"
 #include "Pdfquote.h"
@@ -118,11 +119,13 @@ struct Options
     std::vector<std::string> positionals;
 };
 
-// A leading '-' followed by a digit, a point or a parenthesis is a negative
-// premium, not an option.
+// Every option is "-" and a letter or "--" and a name, so a leading '-'
+// before anything else (a digit, a point, a parenthesis, "$" as in "-$5", or
+// any currency sign) is a negative premium, not an option.
 bool looksLikeOption(const char *arg)
 {
-    return arg[0] == '-' && arg[1] != '\0' && !std::strchr("0123456789.(", arg[1]);
+    const char next = arg[0] == '-' ? arg[1] : '\0';
+    return next == '-' || (next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z');
 }
 
 // The name of an option that only --pdf takes, or null.
@@ -258,27 +261,49 @@ int usageError(const std::string &message)
     return kExitUsage;
 }
 
+// The descriptors 0 to 2 the tool was started without; the null device
+// stands in for each (see OpenClosedStandardDescriptors).
+unsigned g_closedAtStart = 0;
+
 // The batch's input: the file named, or standard input for none or "-".
-// Says why on standard error and gives nothing when the file cannot be opened.
+// Says why on standard error and gives nothing when it cannot be read.
 std::FILE *openBatchInput(const Options &options)
 {
-    if (!options.csvFile || *options.csvFile == "-")
-        return stdin;
-    const std::string shown = Messages::PrintableText(*options.csvFile);
-    std::FILE *in = OpenForReading(*options.csvFile);
+    const bool standard = !options.csvFile || *options.csvFile == "-";
+    const std::string shown = standard ? "standard input" : "'" + Messages::PrintableText(*options.csvFile) + "'";
+    if (standard && (g_closedAtStart & 1u) != 0) {
+        std::fprintf(stderr, "quillon-quote: cannot read standard input: it is closed\n");
+        return nullptr;
+    }
+    std::FILE *in = standard ? stdin : OpenForReading(*options.csvFile);
     if (!in) {
-        std::fprintf(stderr, "quillon-quote: cannot open '%s': %s\n", shown.c_str(), std::strerror(errno));
+        std::fprintf(stderr, "quillon-quote: cannot open %s: %s\n", shown.c_str(), std::strerror(errno));
         return nullptr;
     }
     // A folder opens for reading and fails only at the first read, with a
     // reason that names no folder.
     struct stat status{};
     if (::fstat(fileno(in), &status) == 0 && S_ISDIR(status.st_mode)) {
-        std::fprintf(stderr, "quillon-quote: cannot read '%s': it is a directory, not a CSV file\n", shown.c_str());
-        std::fclose(in);
+        std::fprintf(stderr, "quillon-quote: cannot read %s: it is a directory, not a CSV file\n", shown.c_str());
+        if (!standard)
+            std::fclose(in);
         return nullptr;
     }
     return in;
+}
+
+// Whether standard output is the batch's input file: appended to, the batch
+// would read its own rows back until the disk is full; truncated by the
+// shell, it would quote nothing and say it succeeded. Refused, as cat does.
+bool outputIsInput(std::FILE *in, const Options &options)
+{
+    const std::optional<quillon::FileIdentity> input = quillon::RegularFileIdentity(fileno(in));
+    if (!input || input != quillon::RegularFileIdentity(fileno(stdout)))
+        return false;
+    const bool standard = in == stdin;
+    std::fprintf(stderr, "quillon-quote: the input file %s is the output file; nothing is written\n",
+                 standard ? "(standard input)" : ("'" + Messages::PrintableText(*options.csvFile) + "'").c_str());
+    return true;
 }
 
 int runCsv(const Options &options, const LocaleSettings &locale, int today)
@@ -286,6 +311,11 @@ int runCsv(const Options &options, const LocaleSettings &locale, int today)
     std::FILE *in = openBatchInput(options);
     if (!in)
         return kExitUsage;
+    if (outputIsInput(in, options)) {
+        if (in != stdin)
+            std::fclose(in);
+        return kExitUsage;
+    }
     // The batch gathers its output in blocks of its own; a buffer in the
     // stream would only copy every byte once more on its way out.
     std::setvbuf(stdout, nullptr, _IONBF, 0);
@@ -295,8 +325,8 @@ int runCsv(const Options &options, const LocaleSettings &locale, int today)
     batch.jobs = options.jobs ? unsigned(std::stoi(*options.jobs)) : std::max(1u, std::thread::hardware_concurrency());
     batch.progress = !options.quiet;
     const int status = RunBatch(in, stdout, locale, today, error, batch);
-    if (in != stdin)
-        std::fclose(in);
+    // The input is left for the process's end to close: a batch whose
+    // output failed may have left its reader inside a read of it.
     if (status == kExitUsage)
         std::fprintf(stderr, "quillon-quote: %s\n", error.c_str());
     return status;
@@ -441,6 +471,8 @@ int runPdf(char *program, const Options &options, const LocaleSettings &locale, 
 
 int main(int argc, char **argv)
 {
+    // Before anything opens a file, so that none takes a standard descriptor's number.
+    g_closedAtStart = quillon::platform::OpenClosedStandardDescriptors();
     UseBinaryStandardStreams();
     // This thread works single quotes and a batch of one job.
     quillon::UseExtendedPrecision();
@@ -465,7 +497,14 @@ int main(int argc, char **argv)
         return finishOutput(kExitOk);
     }
     // Read once, as the window program does at start-up.
-    const LocaleSettings locale = ReadSystemLocaleSettings();
+    std::string unavailable;
+    const LocaleSettings locale = ReadSystemLocaleSettings(unavailable);
+    // Else a slip such as en_UK for en_GB would read 1/2 as the 2nd of January without a word.
+    if (!unavailable.empty())
+        std::fprintf(stderr,
+                     "quillon-quote: the locale '%s' cannot be loaded; dates are read month first (m/d/yyyy) "
+                     "and amounts as in the C locale\n",
+                     Messages::PrintableText(unavailable).c_str());
     // What is typed on a terminal of a locale whose character set is not
     // UTF-8 comes in that set; file names stay the bytes they are.
     for (std::optional<std::string> *text :

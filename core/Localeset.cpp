@@ -24,27 +24,12 @@ std::optional<std::string> namedLocale(const char *category)
     return std::nullopt;
 }
 
-// Whether `text` is well-formed UTF-8: lead bytes with their continuation
-// bytes, no overlong forms, surrogates or values past U+10FFFF.
+// Whether `text` is well-formed UTF-8.
 bool validUtf8(std::string_view text)
 {
-    for (std::size_t i = 0; i < text.size();) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        std::size_t length = c < 0x80 ? 1 : c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3
-            : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
-        if (length == 0 || i + length > text.size())
+    for (std::size_t i = 0, length = 0; i < text.size(); i += length)
+        if ((length = WellFormedUtf8Length(text.substr(i))) == 0)
             return false;
-        for (std::size_t k = 1; k < length; ++k)
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-                return false;
-        if (length > 2) {
-            const unsigned char next = static_cast<unsigned char>(text[i + 1]);
-            if ((c == 0xE0 && next < 0xA0) || (c == 0xED && next >= 0xA0) || (c == 0xF0 && next < 0x90)
-                || (c == 0xF4 && next >= 0x90))
-                return false;
-        }
-        i += length;
-    }
     return true;
 }
 
@@ -53,14 +38,22 @@ bool isDefaultLocale(const std::string &name)
     return name == "C" || name == "POSIX" || name.rfind("C.", 0) == 0;
 }
 
-void readNumbers(LocaleSettings &settings)
+// Notes a locale the environment names that the system cannot load (a slip
+// such as en_UK for en_GB, or one not installed), once.
+void noteUnavailable(const std::optional<std::string> &name, std::string &unavailable)
+{
+    if (name && unavailable.empty())
+        unavailable = *name;
+}
+
+void readNumbers(LocaleSettings &settings, std::string &unavailable)
 {
     const std::optional<std::string> name = namedLocale("LC_NUMERIC");
     if (name && isDefaultLocale(*name))
         return;
     const std::optional<quillon::platform::NumberWords> words = quillon::platform::LocaleNumberWords(name);
     if (!words)
-        return;
+        return noteUnavailable(name, unavailable);
     if (!words->decimal.empty())
         settings.decimalSeparator = words->decimal;
     // A locale that does not group keeps the default separator; grouping is
@@ -77,14 +70,14 @@ void readNumbers(LocaleSettings &settings)
         settings.thousandSeparator = "\u00A0";
 }
 
-void readDates(LocaleSettings &settings)
+void readDates(LocaleSettings &settings, std::string &unavailable)
 {
     const std::optional<std::string> name = namedLocale("LC_TIME");
     if (name && isDefaultLocale(*name))
         return;
     const std::optional<quillon::platform::DateWords> words = quillon::platform::LocaleDateWords(name);
     if (!words)
-        return;
+        return noteUnavailable(name, unavailable);
     // The era and the digits first: the date format is read through them.
     settings.eraYearOffset = words->eraYearOffset;
     settings.eraName = words->eraName;
@@ -326,12 +319,39 @@ std::vector<std::string> NumberWords(const std::vector<std::string> &altDigits)
 
 LocaleSettings ReadSystemLocaleSettings()
 {
+    std::string unavailable;
+    return ReadSystemLocaleSettings(unavailable);
+}
+
+LocaleSettings ReadSystemLocaleSettings(std::string &unavailable)
+{
     LocaleSettings settings;
-    readNumbers(settings);
-    readDates(settings);
+    readNumbers(settings, unavailable);
+    readDates(settings, unavailable);
     if (const std::optional<std::string> name = namedLocale("LC_CTYPE"); name && !isDefaultLocale(*name))
         settings.typedCharset = quillon::platform::TypedCharset(name);
     return settings;
+}
+
+std::size_t WellFormedUtf8Length(std::string_view text)
+{
+    if (text.empty())
+        return 0;
+    const unsigned char c = static_cast<unsigned char>(text[0]);
+    const std::size_t length = c < 0x80 ? 1 : c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3
+        : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+    if (length == 0 || length > text.size())
+        return 0;
+    for (std::size_t k = 1; k < length; ++k)
+        if ((static_cast<unsigned char>(text[k]) & 0xC0) != 0x80)
+            return 0;
+    if (length > 2) {
+        const unsigned char next = static_cast<unsigned char>(text[1]);
+        if ((c == 0xE0 && next < 0xA0) || (c == 0xED && next >= 0xA0) || (c == 0xF0 && next < 0x90)
+            || (c == 0xF4 && next >= 0x90))
+            return 0;
+    }
+    return length;
 }
 
 std::size_t CharacterLength(std::string_view text)

@@ -55,6 +55,15 @@ struct LocaleSettings
 // LC_TIME, LANG). A C or POSIX locale, or one that is not installed, gives the
 // defaults. Reads the environment but does not change the process's locale.
 LocaleSettings ReadSystemLocaleSettings();
+// The same, with the name of a locale the environment names that could not be
+// loaded in `unavailable` (empty when every one was), for a caller to say
+// that its defaults stand in for it.
+LocaleSettings ReadSystemLocaleSettings(std::string &unavailable);
+
+// The length in bytes of the well-formed UTF-8 character `text` begins with:
+// a lead byte with its continuation bytes, no overlong form, surrogate or
+// value past U+10FFFF. 0 for anything else (a lone or cut byte, empty text).
+std::size_t WellFormedUtf8Length(std::string_view text);
 
 // The length in bytes of the UTF-8 character `text` begins with; 0 for none.
 std::size_t CharacterLength(std::string_view text);

@@ -1,5 +1,7 @@
 #include "Messages.h"
 
+#include "Localeset.h"
+
 namespace quillon {
 
 namespace Messages {
@@ -62,21 +64,46 @@ void appendEscaped(std::string &out, std::string_view bytes)
     }
 }
 
+// A character that reorders the text around it when shown: the bidirectional
+// marks, embeddings, overrides and isolates (U+061C, U+200E, U+200F,
+// U+202A to U+202E, U+2066 to U+2069). A quoted field ending in U+202E would
+// show the rest of the message backwards.
+bool reordering(char32_t c)
+{
+    return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+// The character of a well-formed UTF-8 sequence of `length` bytes.
+char32_t codePoint(std::string_view bytes, std::size_t length)
+{
+    static constexpr unsigned char kLeadBits[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+    char32_t c = static_cast<unsigned char>(bytes[0]) & kLeadBits[length];
+    for (std::size_t k = 1; k < length; ++k)
+        c = c << 6 | (static_cast<unsigned char>(bytes[k]) & 0x3F);
+    return c;
+}
+
+// Every byte that is not part of a well-formed character, and every control
+// (C0, DEL, C1) or reordering character, as \xHH of its bytes: what a
+// message says is then plain UTF-8 that a terminal or a spreadsheet shows as
+// it is, and a JSON writer takes without replacing anything.
 std::string escaped(std::string_view text)
 {
     std::string out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte < 0x20 || byte == 0x7F) {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = WellFormedUtf8Length(text.substr(i));
+        if (length == 0) {
             appendEscaped(out, text.substr(i, 1));
-        } else if (byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80
-                   && static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
-            appendEscaped(out, text.substr(i, 2)); // U+0080 to U+009F, the C1 controls
             ++i;
-        } else {
-            out += text[i];
+            continue;
         }
+        const char32_t c = codePoint(text.substr(i), length);
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || reordering(c))
+            appendEscaped(out, text.substr(i, length));
+        else
+            out.append(text, i, length);
+        i += length;
     }
     return out;
 }

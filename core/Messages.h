@@ -56,8 +56,10 @@ std::string InvalidPremium(std::string_view text);
 
 // A piece of the user's input as a message may quote it: at most its first
 // 40 bytes, never splitting a character, marked "…" when cut; and control
-// characters (C0, DEL, C1) written as \xHH, so that input can never drive
-// the terminal or cut a message short at a NUL.
+// characters (C0, DEL, C1), the characters that reorder text (U+202E and
+// the other bidirectional controls) and every byte that is not well-formed
+// UTF-8 written as \xHH of their bytes, so that input can never drive the
+// terminal, cut a message short at a NUL or turn it round.
 std::string QuotedInput(std::string_view text);
 // The same escaping without the cut, for names of files.
 std::string PrintableText(std::string_view text);

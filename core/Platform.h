@@ -67,6 +67,16 @@ enum class FileRead
 // the path is not read.
 FileRead ReadRegularFile(const std::filesystem::path &path, std::string &contents);
 
+// Gives each of the standard descriptors 0 to 2 that the program was started
+// without the null device, before anything opens a file: else the first file
+// opened takes the number, and what is meant for standard error lands in it
+// (a row's message in a PDF ahead of its header). Reading or writing one
+// still fails as on a closed descriptor. Returns the descriptors it
+// filled, as bits (1 << descriptor), for a caller that reads standard input
+// to say it was closed. Nothing to do where descriptors are not numbered so
+// (Windows).
+unsigned OpenClosedStandardDescriptors();
+
 // The folder that holds the user's settings file.
 std::filesystem::path SettingsFolder();
 

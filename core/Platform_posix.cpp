@@ -216,6 +216,29 @@ FileRead ReadRegularFile(const fs::path &path, std::string &contents)
     return ok ? FileRead::Read : FileRead::Unreadable;
 }
 
+unsigned OpenClosedStandardDescriptors()
+{
+    unsigned filled = 0;
+    // In order, so that open() gives each closed one its own number: every
+    // lower one is open by then. Open the other way round (standard input
+    // for writing, the outputs for reading), so that using one still fails
+    // with EBADF as on the closed descriptor: output to a closed standard
+    // output is still reported lost, not quietly thrown away.
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        const int opened = ::open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
+        if (opened < 0)
+            continue;
+        if (opened != fd) {
+            ::dup2(opened, fd);
+            ::close(opened);
+        }
+        filled |= 1u << fd;
+    }
+    return filled;
+}
+
 fs::path SettingsFolder()
 {
     const char *config = std::getenv("XDG_CONFIG_HOME");

@@ -183,6 +183,14 @@ FileRead ReadRegularFile(const fs::path &path, std::string &contents)
     return ok ? FileRead::Read : FileRead::Unreadable;
 }
 
+// The C runtime keeps the numbers 0 to 2 for the standard streams even when
+// the process has no handle behind them, so a file opened later never takes
+// one of them.
+unsigned OpenClosedStandardDescriptors()
+{
+    return 0;
+}
+
 // Where Windows programs keep a user's settings: the roaming application
 // data folder, %APPDATA%\Quillon.
 fs::path SettingsFolder()

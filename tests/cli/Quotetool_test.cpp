@@ -138,7 +138,7 @@ TEST(QuoteToolBatch, WritesOneOutputRowPerRecordEvenForLargeAndBrokenFields)
 {
     std::string content = "premium,start,end\r\n";
     content += std::string(1 << 20, '9') + ",1/1/2026,1/2/2026\r\n"; // overflows: unreadable
-    content += "100,\xFF\xFE,1/2/2026\r\n";                          // invalid UTF-8 passes through
+    content += "100,\xFF\xFE,1/2/2026\r\n";                          // invalid UTF-8, quoted as \xHH
     content += "100,1/1/2026,\"1/2/2026\r\n";                       // unterminated quote to the end
     const std::string file = writeTemp(content);
     const ToolRun r = run(std::string("--csv '") + file + "' " + kToday);
@@ -151,7 +151,7 @@ TEST(QuoteToolBatch, WritesOneOutputRowPerRecordEvenForLargeAndBrokenFields)
         ++count;
     EXPECT_EQ(count, 4) << "header and three rows";
     EXPECT_NE(r.out.find("Line 2: A field is longer than 65536 bytes."), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Line 3: '\xFF\xFE' is not a valid date."), std::string::npos);
+    EXPECT_NE(r.out.find("Line 3: '\\xFF\\xFE' is not a valid date."), std::string::npos);
     EXPECT_NE(r.out.find("Line 4: The row ends inside a quoted field."), std::string::npos);
 }
 
@@ -320,6 +320,7 @@ TEST(QuoteToolPdf, FailsWithoutWritingAFile)
         const char *message; // expected in the error output
     };
     const std::string pdf = settings.file("q.pdf");
+    std::ofstream(settings.file("refused.csv"), std::ios::binary) << "premium,start,end\nabc,1/1/2026,1/2/2026\n";
     const Case cases[] = {
         {"unreadable date", "--pdf '" + pdf + "' 100 abc 1/2/2026", 1, "'abc' is not a valid date."},
         {"unreadable premium", "--pdf '" + pdf + "' abc 1/1/2026 1/2/2026", 1, "'abc' is not a valid premium."},
@@ -329,6 +330,8 @@ TEST(QuoteToolPdf, FailsWithoutWritingAFile)
         {"--pdf with --csv", "--csv x.csv --pdf '" + pdf + "'", 2, ""},
         {"--pdf without a file", "100 1/1/2026 1/2/2026 --pdf", 2, "needs a value"},
         {"--pdf with two positionals", "--pdf '" + pdf + "' 100 1/1/2026", 2, "expected PREMIUM START END"},
+        {"a batch whose every row is refused", "--csv '" + settings.file("refused.csv") + "' --pdf '" + pdf + "'", 2,
+         "q.pdf' was not written: no row could be quoted"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -543,6 +546,47 @@ TEST(QuoteToolBatch, EveryNumberOfJobsGivesTheSameOutput)
     std::remove(file.c_str());
 }
 
+// Streams met now and then: descriptors closed, the output its own input, a
+// read failing part-way, the output failing while the input goes on, and
+// standard error told of a locale that is not there.
+TEST(QuoteToolBatch, StreamsThatAreClosedTheInputOrFailing)
+{
+    const SettingsDir dir("");
+    const std::string tool = std::string("'") + QUOTE_TOOL + "' " + kToday;
+    const std::string batch = mixedBatch(5000);
+    std::ofstream(dir.file("rows.csv"), std::ios::binary) << batch;
+    std::ofstream(dir.file("first.csv"), std::ios::binary) << batch.substr(0, batch.rfind('\n', 65535) + 1); // read first
+    const std::string in = "cd '" + dir.file("") + "' && cp rows.csv in.csv && export LC_ALL=C && ";
+    const std::string failingRead = "LD_PRELOAD='" QUILLON_FAULTSHIM "' QUILLON_FAULT_OP=read QUILLON_FAULT_N=2 ";
+    const std::string refused = "the input file 'in.csv' is the output file; nothing is written\nstatus 2";
+    const struct { const char *name; std::string command, said; } cases[] = {
+        {"descriptors 0 to 2 closed",
+         in + tool + " --csv '" + data("mixed.csv") + "' --pdf q.pdf <&- >&- 2>&-; echo status $?; head -c 5 q.pdf",
+         "status 1\n%PDF-"},
+        {"output appended to its input, or emptied by the shell",
+         in + "timeout 20 " + tool + " --csv in.csv 2>&1 >>in.csv; echo status $?; cmp in.csv rows.csv && echo kept; " + tool
+             + " --csv in.csv 2>&1 >in.csv; echo status $?",
+         refused + "\nkept\nquillon-quote: " + refused},
+        {"a read failing part-way", in + "for j in 1 2; do " + failingRead + tool + " --csv --jobs $j <in.csv 2>&1 >$j.csv; echo status $?; done",
+         "Input/output error\nstatus 2\nquillon-quote: line 1809: cannot read the input: Input/output error\nstatus 2"},
+        {"an output failing while the input never ends",
+         "(cat '" + dir.file("rows.csv") + "'; sleep 4) | (s=$(date +%s%N); LC_ALL=C " + tool + " --csv --jobs 2 2>&1 >/dev/full; "
+         "echo status $?; [ $(( $(date +%s%N) - s )) -lt 2000000000 ] && echo soon)",
+         "cannot write the output (no row written): No space left on device\nstatus 2\nsoon"},
+        {"standard error, under a locale the system does not have", "LC_ALL=en_UK.UTF-8 " + tool + " 1 1/2 1/3 2>&1",
+         "the locale 'en_UK.UTF-8' cannot be loaded; dates are read month first (m/d/yyyy)"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const ToolRun r = run(c.command, {}, true);
+        EXPECT_NE(r.out.find(c.said), std::string::npos) << r.out;
+    }
+    // The rows quoted before the failed read are written, whatever the number of jobs.
+    const std::string quotedFirst = run("--csv '" + dir.file("first.csv") + "' " + kToday).out;
+    for (const char *output : {"1.csv", "2.csv"})
+        EXPECT_EQ(readFile(dir.file(output)).rfind(quotedFirst, 0), 0u) << output;
+}
+
 TEST(QuoteToolBatch, JsonLinesCarryTheCsvRowsAndTheirLines)
 {
     const std::string file = writeTemp(mixedBatch(50));
@@ -739,7 +783,8 @@ TEST(QuoteToolOutput, MessagesQuoteInputSafely)
     const std::string longType(60000, 't');
     const std::string rows = writeTemp("premium,start,end,type\n"
                                        "\"" + std::string("\033]0;pwned\a\033[2J") + "\",1/1/2026,4/11/2026,\n"
-                                       "100,1/1/2026,4/11/2026," + longType + "\n");
+                                       "100,1/1/2026,4/11/2026," + longType + "\n"
+                                       "\x9B\xE2\x80\xAE" "1,1/1/2026,4/11/2026,\n");
     const struct
     {
         const char *name;
@@ -749,11 +794,17 @@ TEST(QuoteToolOutput, MessagesQuoteInputSafely)
         {"a premium in a batch of pages", "--csv '" + rows + "' --pdf '" + settings.file("q.pdf") + "'",
          {"line 2: '\\x1B]0;pwned\\x07\\x1B[2J' is not a valid premium.",
           "line 3: '" + std::string(40, 't') + "\u2026' is not a quotation type"}},
-        {"a premium in a CSV batch", "--csv '" + rows + "'", {"Line 2: '\\x1B]0;pwned\\x07\\x1B[2J' is not a valid"}},
+        {"a premium in a CSV batch", "--csv '" + rows + "'",
+         {"Line 2: '\\x1B]0;pwned\\x07\\x1B[2J' is not a valid", "Line 4: '\\x9B\\xE2\\x80\\xAE1' is not a valid"}},
+        {"a premium in JSON lines", "--csv '" + rows + "' --format json",
+         {"Line 4: '\\\\x9B\\\\xE2\\\\x80\\\\xAE1' is not a valid"}},
         {"a premium on the command line", "\"$(printf '" + escape + "')\" 1/1/2026 4/11/2026",
          {"'\\x1B]0;pwned\\x07\\x1B[2J' is not a valid premium."}},
         {"a NUL-free cut name of a file", "--csv \"$(printf 'in\\033[2J')\"", {"cannot open 'in\\x1B[2J'"}},
         {"a folder as the input", "--csv /tmp", {"cannot read '/tmp': it is a directory"}},
+        {"a folder as standard input", "--csv </tmp", {"cannot read standard input: it is a directory"}},
+        {"a closed standard input", "--csv <&-", {"cannot read standard input: it is closed"}},
+        {"a negative premium with its dollar sign", "'-$5' 1/1/2026 4/11/2026", {"Total Premium          ($5.00)"}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

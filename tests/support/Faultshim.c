@@ -1,13 +1,13 @@
 /* A preloaded shim that makes one file operation fail, for the tests that
  * check a failure mid-save leaves the old file whole and is reported.
  *
- *   QUILLON_FAULT_OP     open, write, fsync, rename or close
+ *   QUILLON_FAULT_OP     open, write, fsync, rename, close or read
  *   QUILLON_FAULT_N      fail the Nth such call (1 = the first); default 1
  *   QUILLON_FAULT_PATH   only calls on paths containing this text count
  *   QUILLON_FAULT_ERRNO  the error to fail with; default EIO (ENOSPC for write)
  *
  * write, fsync and close count only on descriptors of files (not folders)
- * opened on a matching path; rename counts when either name matches. Without QUILLON_FAULT_OP the
+ * opened on a matching path; rename counts when either name matches; read, standard input's fread. Without QUILLON_FAULT_OP the
  * shim changes nothing. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -217,4 +217,13 @@ int linkat(int fromDir, const char *from, int toDir, const char *to, int flags)
         return -1;
     }
     return NEXT(linkat)(fromDir, from, toDir, to, flags);
+}
+
+size_t fread(void *buffer, size_t size, size_t count, FILE *stream)
+{
+    if (!shouldFail("read", stream == stdin))
+        return NEXT(fread)(buffer, size, count, stream);
+    stream->_flags |= _IO_ERR_SEEN; /* as the C library fails a read */
+    errno = faultErrno(EIO);
+    return 0;
 }
