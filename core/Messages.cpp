@@ -135,6 +135,90 @@ std::string InvalidPremium(std::string_view text)
     return quoted(text, " is not a valid premium");
 }
 
+std::string TableError(std::string_view source, int line, std::string_view reason)
+{
+    std::string message = PrintableText(source);
+    if (line > 0)
+        message += ", line " + std::to_string(line);
+    message += ": ";
+    message += reason;
+    return message;
+}
+
+namespace Table {
+
+std::string BadRow(std::string_view text)
+{
+    return quoted(QuotedInput(text), " is not a row of two fields, days,earned_percent (such as 3-4,7)");
+}
+
+std::string BadDays(std::string_view text)
+{
+    return quoted(QuotedInput(text), " is not a day count from 0 to 36600 or a range of them (such as 3-4)");
+}
+
+std::string BadPercent(std::string_view text)
+{
+    return quoted(QuotedInput(text), " is not an earned percentage from 0 to 100 with at most two decimals");
+}
+
+std::string Gap(int first, int last)
+{
+    if (first == last)
+        return "day " + std::to_string(first) + " is missing";
+    return "days " + std::to_string(first) + " to " + std::to_string(last) + " are missing";
+}
+
+std::string Overlap(int day)
+{
+    return "day " + std::to_string(day) + " is already in the row before";
+}
+
+std::string TooShort(int lastDay, int months, int termDays)
+{
+    return "the rows end at day " + std::to_string(lastDay) + ", short of the " + std::to_string(termDays)
+        + " days of a " + std::to_string(months) + "-month term";
+}
+
+} // namespace Table
+
+namespace Rules {
+
+std::string BadShortRate(std::string_view text)
+{
+    return quoted(QuotedInput(text), " is not a short-rate rule: a share of pro rata from 0% to 100%, or a table file");
+}
+
+std::string BadMinimumEarned(std::string_view text)
+{
+    return quoted(QuotedInput(text), " is not a minimum earned premium: an amount, or a percentage from 0% to 100%");
+}
+
+std::string BadFees(std::string_view text)
+{
+    return quoted(QuotedInput(text), " is not an amount of fees: an amount of 0 or more");
+}
+
+std::string NoTableForDays(int termDays)
+{
+    return "No short rate: a term of " + std::to_string(termDays)
+        + " days is not a whole number of months, and no table is for it";
+}
+
+std::string NoTableForMonths(std::string_view source, int months)
+{
+    return "No short rate: the table " + PrintableText(source) + " is not for a " + std::to_string(months)
+        + "-month term";
+}
+
+std::string TableEndsEarly(std::string_view source, int lastDay, int termDays)
+{
+    return "No short rate: the table " + PrintableText(source) + " ends at day " + std::to_string(lastDay)
+        + ", before the end of the " + std::to_string(termDays) + "-day term";
+}
+
+} // namespace Rules
+
 std::string ErrorDisplayText(std::string_view message)
 {
     std::string text(message);

@@ -54,6 +54,41 @@ std::string InvalidDate(std::string_view text);
 // "'<text>' is not a valid premium"
 std::string InvalidPremium(std::string_view text);
 
+// The office rules and their short-rate table files. A table's refusal names
+// its source and the first line at fault: "<source>, line 7: <reason>".
+std::string TableError(std::string_view source, int line, std::string_view reason);
+namespace Table {
+inline constexpr std::string_view kNoTerm = "the table must begin with term_months,N, N a number of months from 1 to 60";
+inline constexpr std::string_view kNoHeader = "the line after term_months must be days,earned_percent";
+inline constexpr std::string_view kNoRows = "the table has no rows";
+inline constexpr std::string_view kFirstDay = "the first row must begin at day 0";
+inline constexpr std::string_view kFalls = "the earned percentage is below the row before's: it may never fall";
+inline constexpr std::string_view kUnreadable = "the file cannot be read";
+inline constexpr std::string_view kTooLarge = "the file is larger than 1 MiB, far more than any table";
+std::string BadRow(std::string_view text);     // not two fields
+std::string BadDays(std::string_view text);    // not a day count or range
+std::string BadPercent(std::string_view text); // not 0 to 100, two decimals
+std::string Gap(int first, int last);          // days missing between rows
+std::string Overlap(int day);
+std::string TooShort(int lastDay, int months, int termDays);
+} // namespace Table
+
+namespace Rules {
+inline constexpr std::string_view kFeesOverPremium =
+    "The fully earned fees are more than the premium. Please check the fees";
+inline constexpr std::string_view kExpirationNotAfter =
+    "The expiration date must be after the policy effective date";
+inline constexpr std::string_view kAfterExpiration =
+    "You have selected a cancellation date after the expiration date. Please try again!";
+std::string BadShortRate(std::string_view text);
+std::string BadMinimumEarned(std::string_view text);
+std::string BadFees(std::string_view text);
+// Why the short rate of a term is left empty.
+std::string NoTableForDays(int termDays);                // not whole months
+std::string NoTableForMonths(std::string_view source, int months);
+std::string TableEndsEarly(std::string_view source, int lastDay, int termDays);
+} // namespace Rules
+
 // A piece of the user's input as a message may quote it: at most its first
 // 40 bytes, never splitting a character, marked "…" when cut; and control
 // characters (C0, DEL, C1), the characters that reorder text (U+202E and

@@ -111,12 +111,25 @@ long double FigureValue(const RefundQuote &quote, const QuoteFigure &figure)
 
 namespace {
 
-void workValues(long double premium, int startDay, int endDay, QuoteRecord &record)
+void workValues(long double premium, int startDay, int endDay, const RuleSet *rules, QuoteRecord &record)
 {
     record.error.clear();
     record.premium = premium;
     record.startDay = startDay;
     record.endDay = endDay;
+    if (rules && !rules->isDefault()) {
+        RuledQuote ruled;
+        CalculateRuledQuote(premium, startDay, endDay, *rules, ruled);
+        if (!ruled.error.empty()) {
+            record.error = Messages::ErrorDisplayText(ruled.error);
+            return;
+        }
+        record.quote = ruled.quote;
+        record.rules = std::move(ruled.outcome);
+        return;
+    }
+    if (record.rules.applied)
+        record.rules = RuleOutcome{};
     // Made in its place: assigning it would copy its three hundred bytes
     // once more for every row of a batch. It has nothing to destroy.
     static_assert(std::is_trivially_destructible_v<RefundQuote>);
@@ -141,8 +154,16 @@ void fillTexts(QuoteRecord &record, const LocaleSettings &locale)
 void FillQuoteRecord(long double premium, int startDay, int endDay, const LocaleSettings &locale,
                      QuoteRecord &record)
 {
-    workValues(premium, startDay, endDay, record);
+    workValues(premium, startDay, endDay, nullptr, record);
     fillTexts(record, locale);
+}
+
+void FillQuoteRecord(long double premium, int startDay, int endDay, const RuleSet &rules,
+                     const LocaleSettings &locale, QuoteRecord &record)
+{
+    workValues(premium, startDay, endDay, &rules, record);
+    if (record.ok())
+        fillTexts(record, locale);
 }
 
 const DisplayFormat &FigureFormat(const QuoteFigure &figure)
@@ -181,7 +202,7 @@ void workTypedQuote(const QuoteRequest &request, const QuoteReader &reader, Quot
         }
         days[i] = *parsed;
     }
-    workValues(*premium, days[0], days[1], record);
+    workValues(*premium, days[0], days[1], request.rules, record);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include "Dispfmt.h"
 #include "Localeset.h"
+#include "Rules.h"
 #include "Shortdate.h"
 #include "Urefund.h"
 
@@ -29,6 +30,11 @@ struct QuoteRequest
     std::string_view start;
     std::string_view end;
     QuotationType type = QuotationType::Refund;
+    // The office's rules (Rules.h), or null for the built-in ones: the
+    // figures are then exactly as they have always been. The caller keeps
+    // them alive for the call, and passes RulesForAdditionalPremium for an
+    // additional premium.
+    const RuleSet *rules = nullptr;
 };
 
 // One method's four figures, as their fields show them.
@@ -50,6 +56,10 @@ struct QuoteRecord
     int startDay = 0;
     int endDay = 0;
     RefundQuote quote;
+    // What the rules did, for the explanation and the outputs that name
+    // them; `applied` is false under the built-in rules. A refusal by the
+    // rules (fees over the premium) is the record's error.
+    RuleOutcome rules;
 
     // The texts of the window's fields once the quote is made: the premium
     // as its field formats the value read, the dates as the date fields
@@ -94,6 +104,10 @@ void MakeQuote(const QuoteRequest &request, const QuoteReader &reader, QuoteReco
 // since its premium field holds a value rather than the text typed.
 void FillQuoteRecord(long double premium, int startDay, int endDay, const LocaleSettings &locale,
                      QuoteRecord &record);
+// The same under the office's rules; a refusal leaves the message in
+// record.error (ErrorDisplayText form) and no texts.
+void FillQuoteRecord(long double premium, int startDay, int endDay, const RuleSet &rules,
+                     const LocaleSettings &locale, QuoteRecord &record);
 
 std::string_view RangeName(DayRange range); // in-range, over-year, negative
 
@@ -126,11 +140,13 @@ inline const std::string &FigureText(const QuoteRecord &record, const QuoteFigur
 const QuoteFigure &QuoteFigureOf(int months, bool proRated, bool unearned, bool rate);
 // The unrounded value behind a figure's text: zero where it was not worked.
 long double FigureValue(const RefundQuote &quote, const QuoteFigure &figure);
-// False for the pro-rated figures of a negative day count, which were not
-// worked: outputs that can say so leave them empty.
+// False for the pro-rated figures of a negative day count, and for figures
+// an office rule left unworked (a short rate no table is for, the 6-month
+// column under an expiration date): outputs that can say so leave them empty.
 inline bool FigureWorked(const RefundQuote &quote, const QuoteFigure &figure)
 {
-    return !figure.proRated || (figure.months == 12 ? quote.Term12 : quote.Term6).ProRatedSet;
+    const TermResult &term = figure.months == 12 ? quote.Term12 : quote.Term6;
+    return figure.proRated ? term.ProRatedSet : term.ShortRatedSet;
 }
 // A figure as the outputs that can say so show it: empty where not worked.
 inline std::string_view ShownFigureText(const QuoteRecord &record, const QuoteFigure &figure)

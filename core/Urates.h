@@ -6,6 +6,8 @@
 
 namespace quillon {
 
+struct ShortRateTableFile;
+
 // The two fixed short-rate tables: the share of the premium an insurer keeps
 // when a policy is cancelled after a given number of days in force.
 
@@ -27,6 +29,9 @@ std::span<const ShortRateRow> ShortRateTable12();
 std::span<const ShortRateRow> ShortRateTable6();
 
 std::span<const ShortRateRow> ShortRateTable(PolicyTerm term);
+
+// The same as table files (Ratetable.h), for the office rules.
+const ShortRateTableFile &BuiltInShortRateTable(PolicyTerm term);
 
 // The earned factor for a day count. Counts the table does not cover (below 0,
 // above 365) give 0; the calculation never uses the table past a term's end.

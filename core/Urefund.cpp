@@ -49,9 +49,19 @@ MethodFigures proRated(long double premium, float days, long double reciprocal)
     return figures;
 }
 
-MethodFigures shortRated(long double premium, PolicyTerm term, int days)
+// 1/T for the two standard terms as folded at compile time, and for any other
+// term divided at run time, which rounds the same way (to nearest, 64 bits).
+long double reciprocalOf(int termDays)
 {
-    const float factor = ShortRateFactor(term, days);
+    if (termDays == kTermDays12)
+        return kReciprocal365;
+    if (termDays == kTermDays6)
+        return kReciprocal183;
+    return 1.0L / static_cast<long double>(termDays);
+}
+
+MethodFigures shortRated(long double premium, float factor)
+{
     const auto widened = static_cast<long double>(factor); // exact widening, never re-rounded
     MethodFigures figures;
     figures.Earned = premium * widened;
@@ -79,7 +89,7 @@ TermResult termResult(long double premium, int dayCount, PolicyTerm term)
         result.ProRated = proRated(premium, days, reciprocal);
         result.ProRatedSet = true;
     }
-    result.ShortRated = shortRated(premium, term, dayCount);
+    result.ShortRated = shortRated(premium, ShortRateFactor(term, dayCount));
     return result;
 }
 
@@ -89,6 +99,26 @@ ProRataWorking ProRataPermille(int dayCount, PolicyTerm term)
 {
     return permilleOf(static_cast<float>(dayCount),
                       term == PolicyTerm::ptTwelveMonth ? kReciprocal365 : kReciprocal183);
+}
+
+ProRataWorking ProRataPermille(int dayCount, int termDays)
+{
+    return permilleOf(static_cast<float>(dayCount), reciprocalOf(termDays));
+}
+
+MethodFigures FullyEarnedFigures(long double premium)
+{
+    return fullyEarned(premium);
+}
+
+MethodFigures ProRatedFigures(long double premium, int dayCount, int termDays)
+{
+    return proRated(premium, static_cast<float>(dayCount), reciprocalOf(termDays));
+}
+
+MethodFigures ShortRatedFigures(long double premium, float factor)
+{
+    return shortRated(premium, factor);
 }
 
 RefundQuote CalculateRefundQuote(long double premium, int inceptionDay, int cancellationDay)

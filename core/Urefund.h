@@ -25,6 +25,9 @@ struct TermResult
     // False for a negative day count: the pro-rated figures were not computed,
     // and the window and the printed quote show zeros for them.
     bool ProRatedSet = false;
+    // False only where an office rule leaves the short rate empty (a term no
+    // table is for); CalculateRefundQuote always works it.
+    bool ShortRatedSet = true;
 };
 
 enum class DayRange
@@ -55,6 +58,15 @@ struct ProRataWorking
     int Permille = 0;
 };
 ProRataWorking ProRataPermille(int dayCount, PolicyTerm term);
+// The same over a term of any length in days, as an expiration date gives.
+ProRataWorking ProRataPermille(int dayCount, int termDays);
+
+// The steps of one term, for the office rules (Rules.h) to work any term by
+// the same arithmetic: the whole premium earned; pro rata over `termDays`
+// for a day count from 0 to termDays; and a short-rate factor applied.
+MethodFigures FullyEarnedFigures(long double premium);
+MethodFigures ProRatedFigures(long double premium, int dayCount, int termDays);
+MethodFigures ShortRatedFigures(long double premium, float factor);
 
 // Pure and total: any premium (zero and negative included) and any two day
 // numbers give a result; an out-of-range day count is reported in Range.
