@@ -4,6 +4,7 @@
 #include <QIODevice>
 #include <QPdfWriter>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -163,5 +164,7 @@ int RunBatchPdf(std::FILE *in, const std::string &path, const quillon::WriteOpti
         error = "cannot write '" + Messages::PrintableText(path) + "': " + written.error.toStdString();
         return kExitUsage;
     }
+    if (!written.warning.isEmpty())
+        std::fprintf(stderr, "quillon-quote: %s\n", written.warning.toLocal8Bit().constData());
     return status;
 }

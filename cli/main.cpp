@@ -457,11 +457,14 @@ int runPdf(char *program, const Options &options, const LocaleSettings &locale, 
     const CompanyDetails company = companyDetails();
     QuotePage page;
     FillQuotePage(page, QuoteTextsFor(outcome, policy, company));
-    if (const FileWriteResult written = WriteQuotePdf(quillon::PathFromBytes(*options.pdfFile), page); !written) {
+    const FileWriteResult written = WriteQuotePdf(quillon::PathFromBytes(*options.pdfFile), page);
+    if (!written) {
         std::fprintf(stderr, "quillon-quote: cannot write '%s': %s\n", Messages::PrintableText(*options.pdfFile).c_str(),
                      written.error.toLocal8Bit().constData());
         return kExitUsage;
     }
+    if (!written.warning.isEmpty())
+        std::fprintf(stderr, "quillon-quote: %s\n", written.warning.toLocal8Bit().constData());
     return kExitOk;
 }
 

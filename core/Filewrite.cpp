@@ -350,11 +350,14 @@ void ReplacementFile::setBeforeReplaceHookForTesting(std::function<void()> hook)
 }
 
 std::optional<std::string> ReplaceFileContents(const fs::path &destination, std::string_view bytes,
-                                               const WriteOptions &options)
+                                               const WriteOptions &options, std::string *warning)
 {
     ReplacementFile file(destination, options);
-    if (file.write(bytes) && file.commit())
+    if (file.write(bytes) && file.commit()) {
+        if (warning)
+            *warning = file.warning();
         return std::nullopt;
+    }
     return file.error();
 }
 

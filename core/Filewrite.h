@@ -108,8 +108,10 @@ std::optional<std::string> DestinationProblem(const std::filesystem::path &desti
                                               const WriteOptions &options = {});
 
 // Replaces `destination` with `bytes`; the reason it failed, or nothing.
+// What a save that worked should still tell (ReplacementFile::warning())
+// goes to `warning` where one is given.
 std::optional<std::string> ReplaceFileContents(const std::filesystem::path &destination, std::string_view bytes,
-                                               const WriteOptions &options = {});
+                                               const WriteOptions &options = {}, std::string *warning = nullptr);
 
 // The file a name given on a command line or in a file stands for: its
 // bytes on POSIX, whatever their encoding; UTF-8 on Windows, whose own names

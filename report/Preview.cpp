@@ -354,6 +354,8 @@ bool TQuotePreview::savePdf(const QString &path)
     const FileWriteResult written = m_opened ? WriteQuoteFile(file, m_opened->bytes) : WriteQuotePdf(file, m_page);
     if (!written)
         report(tr("Unable to write to %1: %2").arg(path, written.error));
+    else if (!written.warning.isEmpty())
+        report(written.warning);
     return written.ok();
 }
 

@@ -62,9 +62,10 @@ std::filesystem::path QuoteFilePath(const QString &path)
 
 FileWriteResult WriteQuoteFile(const std::filesystem::path &path, const QByteArray &bytes)
 {
+    std::string warning;
     const std::optional<std::string> problem =
-        quillon::ReplaceFileContents(path, std::string_view(bytes.constData(), std::size_t(bytes.size())));
-    return problem ? FileWriteResult{reasonText(*problem)} : FileWriteResult{};
+        quillon::ReplaceFileContents(path, std::string_view(bytes.constData(), std::size_t(bytes.size())), {}, &warning);
+    return problem ? FileWriteResult{reasonText(*problem), {}} : FileWriteResult{{}, reasonText(warning)};
 }
 
 FileWriteResult WriteQuoteFileThrough(const std::filesystem::path &path,
@@ -84,7 +85,7 @@ FileWriteResult WriteQuoteFileThrough(const std::filesystem::path &path,
     }
     if (!file.commit())
         return {reasonText(file.error())};
-    return {};
+    return {{}, reasonText(file.warning())};
 }
 
 FileWriteResult WriteQuotePdf(const std::filesystem::path &path, const QuotePage &page)

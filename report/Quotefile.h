@@ -19,7 +19,8 @@ class QuotePage;
 // be shown as they are ("No space left on device").
 struct FileWriteResult
 {
-    QString error; // empty when the file was written
+    QString error{}; // empty when the file was written
+    QString warning{}; // what a save that worked should still tell (other names of the file)
     bool ok() const { return error.isEmpty(); }
     explicit operator bool() const { return ok(); }
 };

@@ -279,18 +279,26 @@ TEST(QuoteToolPdf, TellsTheRangeMessageAndStillWritesTheQuote)
     {
         const char *dates;
         const char *message;
+        bool linked = false; // the file has a second name
     } cases[] = {
         {"1/2/2026 1/1/2026", "quillon-quote: You have selected dates less than 0 days. Please try again!\n"},
         {"1/1/2026 1/2/2027", "quillon-quote: You have selected dates greater than 366 days. Please try again!\n"},
         {"1/1/2026 4/11/2026", ""},
+        // A file of two names is written, and the name left behind is told.
+        {"1/1/2026 4/11/2026", " had 1 other name (a hard link), which still leads to the old contents\n", true},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.dates);
         const std::string pdf = settings.file("range.pdf");
         std::remove(pdf.c_str());
+        std::remove(settings.file("other-name.pdf").c_str());
+        if (c.linked) {
+            std::ofstream(pdf) << "old";
+            ASSERT_EQ(::link(pdf.c_str(), settings.file("other-name.pdf").c_str()), 0);
+        }
         const ToolRun r = run("--pdf '" + pdf + "' 1000 " + c.dates + " " + kToday + " 2>&1");
         EXPECT_EQ(r.status, 0);
-        EXPECT_EQ(r.out, c.message);
+        EXPECT_EQ(r.out, c.linked ? "quillon-quote: '" + pdf + "'" + c.message : c.message);
         EXPECT_NE(pdfText(pdf).find("$1,000.00"), std::string::npos);
     }
 }
