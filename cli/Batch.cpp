@@ -9,13 +9,12 @@
 #include <deque>
 #include <memory>
 #include <mutex>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include "Dispfmt.h"
 #include "Fpu.h"
+#include "Platform.h"
 #include "Quote.h"
 
 using namespace quillon;
@@ -267,13 +266,12 @@ private:
 } // namespace
 
 BatchProgress::BatchProgress(bool enabled, std::FILE *in)
-    : m_enabled(enabled && isatty(STDERR_FILENO))
+    : m_enabled(enabled && quillon::platform::IsTerminal(stderr))
 {
     if (!m_enabled)
         return;
-    struct stat status;
-    if (fstat(fileno(in), &status) == 0 && S_ISREG(status.st_mode))
-        m_total = status.st_size;
+    if (const auto status = quillon::platform::StatusOfOpenFile(in); status.kind == quillon::platform::FileKind::Regular)
+        m_total = static_cast<long long>(status.size);
     m_start = m_lastDraw = secondsNow();
 }
 

@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <sys/stat.h>
 #include <optional>
 #include <string>
 #include <vector>
@@ -282,8 +281,7 @@ std::FILE *openBatchInput(const Options &options)
     }
     // A folder opens for reading and fails only at the first read, with a
     // reason that names no folder.
-    struct stat status{};
-    if (::fstat(fileno(in), &status) == 0 && S_ISDIR(status.st_mode)) {
+    if (quillon::platform::StatusOfOpenFile(in).kind == quillon::platform::FileKind::Directory) {
         std::fprintf(stderr, "quillon-quote: cannot read %s: it is a directory, not a CSV file\n", shown.c_str());
         if (!standard)
             std::fclose(in);

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <optional>
@@ -63,9 +65,58 @@ enum class FileRead
     Read,       // a regular file, read whole into `contents`
     Unreadable, // anything else; `contents` may hold a part
 };
+
+// What stands at a path or behind an open stream, as far as reading goes.
+enum class FileKind
+{
+    Regular,
+    Directory,
+    Fifo,
+    Device,
+    Other,
+};
+
+struct BoundedRead
+{
+    FileRead outcome = FileRead::Unreadable;
+    FileKind kind = FileKind::Other; // what was found, when anything was
+    bool tooLarge = false;           // Unreadable: it holds more than was allowed
+    std::string reason;              // Missing, or Unreadable otherwise: the system's words
+};
+// Reads the regular file at `path` whole into `contents`, if it holds at
+// most `largest` bytes, without ever blocking: a FIFO or a device there is
+// not opened, and a file that grows while it is read is read no further
+// than one byte past `largest`.
+BoundedRead ReadFileUpTo(const std::filesystem::path &path, std::uint64_t largest, std::string &contents);
+
 // Reads a regular file whole without ever blocking: a FIFO or a device at
 // the path is not read.
-FileRead ReadRegularFile(const std::filesystem::path &path, std::string &contents);
+inline FileRead ReadRegularFile(const std::filesystem::path &path, std::string &contents)
+{
+    return ReadFileUpTo(path, UINT64_MAX - 1, contents).outcome;
+}
+
+struct OpenFileStatus
+{
+    FileKind kind = FileKind::Other; // Other where the system cannot tell
+    std::uint64_t size = 0;          // of a regular file
+};
+// The file behind an open stream.
+OpenFileStatus StatusOfOpenFile(std::FILE *stream);
+
+// Whether `stream` is a terminal (a console on Windows).
+bool IsTerminal(std::FILE *stream);
+
+// The memory the process `pid` holds in RAM now, in bytes; 0 where it
+// cannot be told (it has ended).
+std::uint64_t ResidentBytes(std::int64_t pid);
+
+// Holds this process, a helper that handles untrusted input, to bounds that
+// hold even should the program that started it stop watching: it ends with
+// that program, leaves no core file, gets at most `cpuSeconds` of processor
+// time and, where `addressSpace` is not 0, at most that much address space
+// (an allocation past it fails).
+void HoldToBounds(int cpuSeconds, std::uint64_t addressSpace);
 
 // Gives each of the standard descriptors 0 to 2 that the program was started
 // without the null device, before anything opens a file: else the first file

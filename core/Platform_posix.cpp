@@ -12,8 +12,14 @@
 #include <langinfo.h>
 #include <locale.h>
 #include <pwd.h>
+#include <csignal>
+#include <fstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -62,19 +68,34 @@ std::vector<int> groupSizes(locale_t locale)
     return sizes;
 }
 
-bool readWhole(int fd, std::string &out)
+// Reads to the end or to `most` bytes: 0, or the errno of the failed read.
+int readAtMost(int fd, std::uint64_t most, std::string &out)
 {
     char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    while (out.size() < most) {
+        const ssize_t n = ::read(fd, buffer, std::size_t(std::min<std::uint64_t>(sizeof buffer, most - out.size())));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            return false;
+            return errno;
         if (n == 0)
-            return true;
+            break;
         out.append(buffer, std::size_t(n));
     }
+    return 0;
+}
+
+FileKind kindOf(mode_t mode)
+{
+    if (S_ISREG(mode))
+        return FileKind::Regular;
+    if (S_ISDIR(mode))
+        return FileKind::Directory;
+    if (S_ISFIFO(mode))
+        return FileKind::Fifo;
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return FileKind::Device;
+    return FileKind::Other;
 }
 
 // `format` of a date through the locale.
@@ -204,16 +225,80 @@ std::tm LocalTime(std::time_t time)
     return local;
 }
 
-FileRead ReadRegularFile(const fs::path &path, std::string &contents)
+BoundedRead ReadFileUpTo(const fs::path &path, std::uint64_t largest, std::string &contents)
 {
-    // O_NONBLOCK: opening a FIFO to read would otherwise wait for a writer.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT || errno == ENOTDIR ? FileRead::Missing : FileRead::Unreadable;
+    const auto failed = [](int code) {
+        return BoundedRead{code == ENOENT || code == ENOTDIR ? FileRead::Missing : FileRead::Unreadable,
+                           FileKind::Other, false, std::strerror(code)};
+    };
+    const auto unreadable = [](FileKind kind, bool tooLarge = false) {
+        return BoundedRead{FileRead::Unreadable, kind, tooLarge, {}};
+    };
+    // Looked at before it is opened: opening a device may do something.
     struct stat st{};
-    const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && readWhole(fd, contents);
-    ::close(fd);
-    return ok ? FileRead::Read : FileRead::Unreadable;
+    if (::stat(path.c_str(), &st) != 0)
+        return failed(errno);
+    if (kindOf(st.st_mode) != FileKind::Regular)
+        return unreadable(kindOf(st.st_mode));
+    if (std::uint64_t(st.st_size) > largest)
+        return unreadable(FileKind::Regular, true);
+    // Not blocking: a FIFO put in the file's place since would keep the
+    // open waiting for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return failed(errno);
+    // The file opened, looked at again: the path may lead elsewhere by now.
+    BoundedRead read;
+    if (::fstat(fd, &st) != 0)
+        read = failed(errno);
+    else if (kindOf(st.st_mode) != FileKind::Regular)
+        read = unreadable(kindOf(st.st_mode));
+    else if (const int code = readAtMost(fd, largest + 1, contents); code != 0)
+        read = failed(code);
+    else if (contents.size() > largest)
+        read = unreadable(FileKind::Regular, true);
+    else
+        read = {FileRead::Read, FileKind::Regular, false, {}};
+    ::close(fd); // nothing was written, so nothing can be lost
+    return read;
+}
+
+OpenFileStatus StatusOfOpenFile(std::FILE *stream)
+{
+    struct stat st{};
+    if (::fstat(::fileno(stream), &st) != 0)
+        return {};
+    return {kindOf(st.st_mode), S_ISREG(st.st_mode) ? std::uint64_t(st.st_size) : 0};
+}
+
+bool IsTerminal(std::FILE *stream)
+{
+    return ::isatty(::fileno(stream)) == 1;
+}
+
+std::uint64_t ResidentBytes(std::int64_t pid)
+{
+    // "size resident shared ...", in pages
+    std::ifstream statm("/proc/" + std::to_string(pid) + "/statm");
+    std::uint64_t size = 0, resident = 0;
+    if (!(statm >> size >> resident))
+        return 0;
+    return resident * std::uint64_t(::sysconf(_SC_PAGESIZE));
+}
+
+void HoldToBounds(int cpuSeconds, std::uint64_t addressSpace)
+{
+#ifdef __linux__
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+#endif
+    const rlimit noCore{0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
+    const rlimit cpu{rlim_t(cpuSeconds), rlim_t(cpuSeconds + 1)};
+    ::setrlimit(RLIMIT_CPU, &cpu);
+    if (addressSpace != 0) {
+        const rlimit space{rlim_t(addressSpace), rlim_t(addressSpace)};
+        ::setrlimit(RLIMIT_AS, &space);
+    }
 }
 
 unsigned OpenClosedStandardDescriptors()

@@ -2,8 +2,13 @@
 
 #include "Inifile.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <io.h>
 #include <windows.h>
+#include <psapi.h>
 
 namespace fs = std::filesystem;
 
@@ -99,17 +104,52 @@ std::vector<int> groupSizes(const std::string &grouping)
     return sizes;
 }
 
-// Read through the handle: only a disk file is read, and nothing waits.
-bool readWhole(HANDLE handle, std::string &out)
+// Read through the handle to the end or to `most` bytes: only a disk file
+// is read, and nothing waits.
+bool readAtMost(HANDLE handle, std::uint64_t most, std::string &out)
 {
     char buffer[65536];
-    for (;;) {
+    while (out.size() < most) {
         DWORD n = 0;
-        if (!ReadFile(handle, buffer, sizeof buffer, &n, nullptr))
+        const DWORD want = DWORD(std::min<std::uint64_t>(sizeof buffer, most - out.size()));
+        if (!ReadFile(handle, buffer, want, &n, nullptr))
             return false;
         if (n == 0)
-            return true;
+            break;
         out.append(buffer, std::size_t(n));
+    }
+    return true;
+}
+
+// The words POSIX gives the same failure, so a reason reads alike on both
+// systems ("No such file or directory").
+std::string reasonOf(DWORD error)
+{
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+        return std::strerror(ENOENT);
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return std::strerror(EACCES);
+    default:
+        return std::strerror(EIO);
+    }
+}
+
+FileKind kindOf(HANDLE handle)
+{
+    switch (GetFileType(handle)) {
+    case FILE_TYPE_DISK:
+        return FileKind::Regular;
+    case FILE_TYPE_PIPE:
+        return FileKind::Fifo;
+    case FILE_TYPE_CHAR:
+        return FileKind::Device;
+    default:
+        return FileKind::Other;
     }
 }
 
@@ -169,18 +209,82 @@ std::tm LocalTime(std::time_t time)
     return local;
 }
 
-FileRead ReadRegularFile(const fs::path &path, std::string &contents)
+BoundedRead ReadFileUpTo(const fs::path &path, std::uint64_t largest, std::string &contents)
 {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return {FileRead::Unreadable, FileKind::Directory, false, {}};
     const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileRead::Missing
-                                                                              : FileRead::Unreadable;
+        const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        return {missing ? FileRead::Missing : FileRead::Unreadable, FileKind::Other, false, reasonOf(error)};
     }
-    const bool ok = GetFileType(handle) == FILE_TYPE_DISK && readWhole(handle, contents);
+    BoundedRead read{FileRead::Unreadable, kindOf(handle), false, {}};
+    LARGE_INTEGER size{};
+    if (read.kind == FileKind::Regular) {
+        if (GetFileSizeEx(handle, &size) && std::uint64_t(size.QuadPart) > largest)
+            read.tooLarge = true;
+        else if (!readAtMost(handle, largest + 1, contents))
+            read.reason = reasonOf(GetLastError());
+        else if (contents.size() > largest)
+            read.tooLarge = true;
+        else
+            read.outcome = FileRead::Read;
+    }
     CloseHandle(handle);
-    return ok ? FileRead::Read : FileRead::Unreadable;
+    return read;
+}
+
+OpenFileStatus StatusOfOpenFile(std::FILE *stream)
+{
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    if (handle == INVALID_HANDLE_VALUE)
+        return {};
+    if (BY_HANDLE_FILE_INFORMATION info{}; GetFileInformationByHandle(handle, &info)
+                                           && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return {FileKind::Directory, 0};
+    LARGE_INTEGER size{};
+    const FileKind kind = kindOf(handle);
+    if (kind == FileKind::Regular && GetFileSizeEx(handle, &size))
+        return {kind, std::uint64_t(size.QuadPart)};
+    return {kind, 0};
+}
+
+bool IsTerminal(std::FILE *stream)
+{
+    return _isatty(_fileno(stream)) != 0;
+}
+
+std::uint64_t ResidentBytes(std::int64_t pid)
+{
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid));
+    if (!process)
+        return 0;
+    PROCESS_MEMORY_COUNTERS counters{};
+    const bool ok = K32GetProcessMemoryInfo(process, &counters, sizeof counters);
+    CloseHandle(process);
+    return ok ? std::uint64_t(counters.WorkingSetSize) : 0;
+}
+
+// The bounds of time and memory as a job of the process's own. Windows has
+// no signal that ends a process with the one that started it, and no core
+// files to leave; a crash ends the process rather than open a dialog.
+void HoldToBounds(int cpuSeconds, std::uint64_t addressSpace)
+{
+    const HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    if (!job)
+        return;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_PROCESS_TIME | JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION;
+    limits.BasicLimitInformation.PerProcessUserTimeLimit.QuadPart = LONGLONG(cpuSeconds) * 10'000'000;
+    if (addressSpace != 0) {
+        limits.BasicLimitInformation.LimitFlags |= JOB_OBJECT_LIMIT_PROCESS_MEMORY;
+        limits.ProcessMemoryLimit = SIZE_T(addressSpace);
+    }
+    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    AssignProcessToJobObject(job, GetCurrentProcess());
 }
 
 // The C runtime keeps the numbers 0 to 2 for the standard streams even when

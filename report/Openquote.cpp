@@ -7,14 +7,11 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTimer>
-#include <algorithm>
-#include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <system_error>
-#include <unistd.h>
+
+#include "Platform.h"
+#include "Quotefile.h"
 
 namespace {
 
@@ -28,69 +25,23 @@ QuoteFileRead refused(const QString &reason)
     return {QByteArray(), reason};
 }
 
-QuoteFileRead failed(int error)
+// Why a file of `kind` is not one to read a quote from. A FIFO would wait
+// for a writer, a device could give without end.
+QString notAFile(quillon::platform::FileKind kind)
 {
-    return refused(QString::fromStdString(std::generic_category().message(error)));
-}
-
-// Why a file of `mode` is not one to read a quote from, or nothing. A FIFO
-// would wait for a writer, a device could give without end.
-QString notAFile(mode_t mode)
-{
-    if (S_ISREG(mode))
-        return QString();
-    if (S_ISDIR(mode))
+    using quillon::platform::FileKind;
+    switch (kind) {
+    case FileKind::Directory:
         return tr("It is a directory, not a file");
-    if (S_ISFIFO(mode))
+    case FileKind::Fifo:
         return tr("It is a named pipe (FIFO), not a file");
-    if (S_ISCHR(mode) || S_ISBLK(mode))
+    case FileKind::Device:
         return tr("It is a device, not a file");
-    return tr("It is not a regular file");
-}
-
-QuoteFileRead checked(const struct stat &info, qint64 largest)
-{
-    if (const QString kind = notAFile(info.st_mode); !kind.isEmpty())
-        return refused(kind);
-    if (info.st_size > largest)
-        return refused(tr("It is too large to be a one-page quote"));
-    return {};
-}
-
-// The file behind `fd`, looked at again: the path may name another file by
-// now than the one looked at before it was opened.
-QuoteFileRead readOpened(int fd, qint64 largest)
-{
-    struct stat info;
-    if (::fstat(fd, &info) != 0)
-        return failed(errno);
-    if (QuoteFileRead problem = checked(info, largest); !problem.error.isEmpty())
-        return problem;
-    // Room for one byte more than the file had: a file that grew since
-    // reads on, and one byte past `largest` tells it is too large.
-    QByteArray bytes(qsizetype(std::min<qint64>(info.st_size, largest) + 1), Qt::Uninitialized);
-    qsizetype got = 0;
-    for (;;) {
-        if (got == bytes.size()) {
-            if (got > largest)
-                break;
-            bytes.resize(std::min<qsizetype>(got * 2, largest + 1));
-        }
-        const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return failed(errno);
-        if (n == 0)
-            break;
-        got += n;
+    case FileKind::Regular:
+    case FileKind::Other:
+        break;
     }
-    if (got > largest)
-        return refused(tr("It is too large to be a one-page quote"));
-    if (got == 0)
-        return refused(tr("The file is empty"));
-    bytes.truncate(got);
-    return {bytes, QString()};
+    return tr("It is not a regular file");
 }
 
 QString &givenProgram()
@@ -100,15 +51,6 @@ QString &givenProgram()
 }
 
 #ifdef QUILLON_HAVE_QTPDF
-
-qint64 residentBytes(qint64 pid)
-{
-    QFile statm(QStringLiteral("/proc/%1/statm").arg(pid));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    // "size resident shared ...", in pages
-    return statm.readLine().split(' ').value(1).toLongLong() * ::sysconf(_SC_PAGESIZE);
-}
 
 enum class Stopped { No, Memory, Time, Output, Abandoned };
 
@@ -136,7 +78,7 @@ Stopped watch(QProcess &child, qint64 expected, QByteArray &out)
     const QDeadlineTimer deadline(kPageDrawSeconds * 1000);
     QTimer look;
     QObject::connect(&look, &QTimer::timeout, &loop, [&] {
-        if (residentBytes(child.processId()) > qint64(kPageDrawMiB) << 20)
+        if (quillon::platform::ResidentBytes(child.processId()) > std::uint64_t(kPageDrawMiB) << 20)
             stop(Stopped::Memory);
         else if (deadline.hasExpired())
             stop(Stopped::Time);
@@ -187,20 +129,19 @@ QString whyNotDrawn(Stopped stopped, const QProcess &child, const QByteArray &ou
 
 QuoteFileRead ReadQuoteFile(const QString &path, qint64 largest)
 {
-    const QByteArray name = QFile::encodeName(path);
-    struct stat info;
-    if (::stat(name.constData(), &info) != 0)
-        return failed(errno);
-    if (QuoteFileRead problem = checked(info, largest); !problem.error.isEmpty())
-        return problem;
-    // Not blocking: a FIFO put in the file's place since would keep the open
-    // waiting for a writer.
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return failed(errno);
-    QuoteFileRead read = readOpened(fd, largest);
-    ::close(fd); // nothing was written, so nothing can be lost
-    return read;
+    using quillon::platform::FileRead;
+    std::string contents;
+    const quillon::platform::BoundedRead read =
+        quillon::platform::ReadFileUpTo(QuoteFilePath(path), std::uint64_t(largest), contents);
+    if (read.outcome == FileRead::Read && contents.empty())
+        return refused(tr("The file is empty"));
+    if (read.outcome == FileRead::Read)
+        return {QByteArray(contents.data(), qsizetype(contents.size())), QString()};
+    if (read.tooLarge)
+        return refused(tr("It is too large to be a one-page quote"));
+    if (!read.reason.empty())
+        return refused(QString::fromStdString(read.reason));
+    return refused(notAFile(read.kind));
 }
 
 #ifdef QUILLON_HAVE_QTPDF

@@ -10,9 +10,9 @@
 #include <csignal>
 #include <cstdio>
 #include <optional>
-#include <sys/prctl.h>
-#include <sys/resource.h>
-#include <unistd.h>
+#include <cstdlib>
+
+#include "Platform.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define QUILLON_ASAN 1
@@ -74,20 +74,16 @@ QImage renderOnPaper(QPdfDocument &document, const QSize &size)
 // memory faster than the preview looks.
 void holdToBounds()
 {
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL); // ends with the program that started it
-    const rlimit noCore{0, 0};
-    ::setrlimit(RLIMIT_CORE, &noCore);
-    const rlimit cpu{rlim_t(2 * kPageDrawSeconds), rlim_t(2 * kPageDrawSeconds + 1)};
-    ::setrlimit(RLIMIT_CPU, &cpu);
-#ifndef QUILLON_ASAN
+#ifdef QUILLON_ASAN
+    // AddressSanitizer reserves terabytes of address space: under it the
+    // preview's watch alone holds the memory.
+    quillon::platform::HoldToBounds(2 * kPageDrawSeconds, 0);
+#else
     // Twice the resident bound, as the address space also counts what is
     // reserved and never touched. Under the cap an abort is an allocation
-    // that failed, pdfium's or operator new's. AddressSanitizer reserves
-    // terabytes of address space, so under it the watch alone holds.
-    const rlim_t space = rlim_t(2 * kPageDrawMiB) << 20;
-    const rlimit addressSpace{space, space};
-    ::setrlimit(RLIMIT_AS, &addressSpace);
-    std::signal(SIGABRT, [](int) { ::_exit(kPageOutOfMemory); });
+    // that failed, pdfium's or operator new's.
+    quillon::platform::HoldToBounds(2 * kPageDrawSeconds, std::uint64_t(2 * kPageDrawMiB) << 20);
+    std::signal(SIGABRT, [](int) { std::_Exit(kPageOutOfMemory); });
 #endif
 }
 
