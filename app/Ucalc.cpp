@@ -19,6 +19,7 @@
 #include "Radiogrp.h"
 #include "Shortdate.h"
 #include "Uaboutbx.h"
+#include "Urules.h"
 #include "ui_Ucalc.h"
 
 using namespace quillon;
@@ -61,6 +62,8 @@ TFGIS::TFGIS(QWidget *parent)
     ui->GB12->setAccessibleName(ui->Panel4->text());
     ui->GB6->setAccessibleName(ui->Panel5->text());
     KeepFixedInkReadable(ui->LCoName); // navy, as laid out
+    m_helpLine = ui->Label25->text();
+    m_helpIndent = ui->Label25->indent();
     buildMenu();
     wire();
     FormCreate();
@@ -95,6 +98,8 @@ void TFGIS::buildMenu()
     add("CompanyInformation1", tr("Company Information"), &TFGIS::BitBtn3Click);
     m_menu->addSeparator()->setObjectName(QStringLiteral("N2"));
     add("AboutQuillon1", tr("About Quillon"), &TFGIS::AboutQuillon1Click);
+    m_menu->addSeparator()->setObjectName(QStringLiteral("N4"));
+    add("OfficeRules1", tr("Office Rules..."), &TFGIS::OfficeRules1Click);
 }
 
 void TFGIS::wire()
@@ -145,6 +150,7 @@ void TFGIS::FormShow()
     LoadCompanyInfo();
     ui->LCoName->setText(CompanyInfo.Co);
     ApplyMiniHelp();
+    showRulesLine();
 }
 
 void TFGIS::ApplyMiniHelp()
@@ -177,23 +183,73 @@ bool TFGIS::DateEndChange()
     if (!end)
         return false;
     const long double premium = ui->Premium->Value();
-    showQuote(CalculateRefundQuote(premium, *start, *end));
-    m_worked = WorkedInputs{premium, *start, *end};
+    // The built-in rules give CalculateRefundQuote's figures bit for bit.
+    // The window has no fees and no expiration date, the only rules that
+    // can refuse a quote, so the calculation always gives figures here.
+    const RuleSet rules = quoteRules();
+    const RuledQuote worked = CalculateRuledQuote(premium, *start, *end, rules);
+    m_outcome = worked.outcome;
+    showQuote(worked);
+    m_worked = WorkedInputs{premium, *start, *end, rulesKey(rules)};
+    showRulesLine();
     return true;
 }
 
-void TFGIS::showQuote(const RefundQuote &quote)
+void TFGIS::showQuote(const RuledQuote &worked)
 {
+    const RefundQuote &quote = worked.quote;
     ui->NumDays->setValue(static_cast<long double>(quote.Days));
     // At most one message, after the day count and before any other figure.
-    if (const std::string_view message = Messages::ForRange(quote.Range); !message.empty())
+    if (const std::string_view message = worked.outcome.rangeMessage; !message.empty())
         QMessageBox::critical(this, fromStd(Messages::kRangeCaption), fromStd(message));
 
     // A negative count has no pro-rated figures: they show zeros, not the
     // previous quote's figures, so nothing on show (or printed) belongs to
-    // other dates.
-    for (std::size_t i = 0; i < kQuoteFigures.size(); ++i)
-        m_figureFields[i]->setValue(FigureValue(quote, kQuoteFigures[i]));
+    // other dates. A short rate the office's table does not give (a 6-month
+    // term under a 12-month table) shows empty, and the line under the
+    // figures says why.
+    for (std::size_t i = 0; i < kQuoteFigures.size(); ++i) {
+        TCurrencyEdit *field = m_figureFields[i];
+        const QuoteFigure &figure = kQuoteFigures[i];
+        if (!figure.proRated && !FigureWorked(quote, figure)) {
+            field->setValue(0.0L);
+            field->setText(QString());
+            continue;
+        }
+        // An emptied field rebuilds its text only for a value other than
+        // the one it holds: it is given another first.
+        if (field->text().isEmpty())
+            field->setValue(field->Value() == 0.0L ? 1.0L : 0.0L);
+        field->setValue(FigureValue(quote, figure));
+    }
+}
+
+RuleSet TFGIS::quoteRules() const
+{
+    return ui->RadioGroup1->ItemIndex() == 0 ? OfficeRules : RulesForAdditionalPremium(OfficeRules);
+}
+
+void TFGIS::showRulesLine()
+{
+    // The help text keeps its place (the indent of the layout) and its font,
+    // so the window under the built-in rules is exactly as it has always
+    // been; a rules line takes the width of both boxes above it.
+    QString line;
+    if (!OfficeRulesError.isEmpty())
+        line = tr("Office rules not read, the built-in tables are used: %1").arg(GeneralErrorText(OfficeRulesError));
+    else if (!OfficeRules.isDefault() && ui->RadioGroup1->ItemIndex() != 0)
+        line = tr("The office rules apply to refunds only.");
+    else
+        line = QuoteRulesText(OfficeRules, m_outcome, ControlLocale());
+    ui->Label25->setToolTip(line);
+    ui->Label25->setAccessibleDescription(line);
+    if (line.isEmpty()) {
+        ui->Label25->setIndent(m_helpIndent);
+        ui->Label25->setText(m_helpLine);
+        return;
+    }
+    ui->Label25->setIndent(0);
+    ui->Label25->setText(ui->Label25->fontMetrics().elidedText(line, Qt::ElideRight, ui->Label25->width()));
 }
 
 void TFGIS::RadioGroup1Click()
@@ -229,6 +285,7 @@ void TFGIS::ApplyQuotationType()
 
     for (QLabel *notApplicable : {ui->NA1, ui->NA2, ui->NA3, ui->NA4})
         notApplicable->setVisible(!refund);
+    showRulesLine();
     for (std::size_t i = 0; i < kQuoteFigures.size(); ++i) {
         const QuoteFigure &figure = kQuoteFigures[i];
         // Hiding does not clear: a hidden field keeps its figure and later
@@ -258,7 +315,8 @@ bool TFGIS::bringFiguresUpToDate()
     const auto end = TryParseShortDate(ui->DateEnd->text().toStdString(), locale, Today());
     // Exactly as leaving a date field: the same range messages, and a date
     // that cannot be read shows the conversion error, so no quote is made.
-    if (!(m_worked && start && end && *m_worked == WorkedInputs{ui->Premium->Value(), *start, *end})
+    if (!(m_worked && start && end
+          && *m_worked == WorkedInputs{ui->Premium->Value(), *start, *end, rulesKey(quoteRules())})
         && !DateEndChange())
         return false;
     // Whole dates on the quote, as the fields show them after leaving. Both
@@ -294,6 +352,8 @@ void TFGIS::BBPrintClick()
     texts.days = ui->NumDays->text();
     for (std::size_t i = 0; i < kQuoteFigures.size(); ++i)
         texts.figures[i] = m_figureFields[i]->text();
+    // The rules the figures were just worked by, as bringFiguresUpToDate made sure.
+    texts.rules = QuoteRulesText(quoteRules(), m_outcome, ControlLocale());
     if (!FQReport)
         FQReport = new TFQReport;
     FillQuotePage(FQReport->QR, texts);
@@ -326,6 +386,22 @@ void TFGIS::BitBtn3Click()
     // the record now holds.
     ApplyMiniHelp();
     ui->LCoName->setText(CompanyInfo.Co);
+}
+
+void TFGIS::OfficeRules1Click()
+{
+    {
+        TFRules dialog(this);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+    }
+    // Figures on show were worked by the rules before: they are worked
+    // again at once, so the window never shows the new rules beside figures
+    // of the old ones.
+    ++m_rulesGeneration;
+    m_outcome = RuleOutcome{};
+    if (!m_worked || !DateEndChange())
+        showRulesLine();
 }
 
 void TFGIS::AboutQuillon1Click()

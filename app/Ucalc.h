@@ -9,6 +9,7 @@
 
 #include "Company.h"
 #include "Printsetup.h"
+#include "Rules.h"
 #include "Urefund.h"
 
 namespace Ui {
@@ -51,6 +52,7 @@ public slots:
     void BitBtn1Click();
     void BitBtn3Click();
     void AboutQuillon1Click();
+    void OfficeRules1Click();
 
 protected:
     void FormCreate();
@@ -62,7 +64,15 @@ protected:
 private:
     void buildMenu();
     void wire();
-    void showQuote(const quillon::RefundQuote &quote);
+    void showQuote(const quillon::RuledQuote &worked);
+    // The office's rules for the quotation type selected: none but the
+    // term's for an additional premium.
+    quillon::RuleSet quoteRules() const;
+    // Which rules figures were worked by: 0 the built-in ones, otherwise the
+    // office's rules of m_rulesGeneration.
+    int rulesKey(const quillon::RuleSet &rules) const { return rules.isDefault() ? 0 : m_rulesGeneration; }
+    // The line under the figures names the office's rules when there are any.
+    void showRulesLine();
     // False when a date could not be read (its error has been shown).
     bool bringFiguresUpToDate();
 
@@ -81,9 +91,15 @@ private:
         long double premium;
         int start;
         int end;
+        int rules; // rulesKey()
         bool operator==(const WorkedInputs &) const = default;
     };
     std::optional<WorkedInputs> m_worked;
+    // What the rules did to the figures on show, for the line under them.
+    quillon::RuleOutcome m_outcome;
+    int m_rulesGeneration = 1; // raised whenever the office's rules change
+    QString m_helpLine;        // the line under the figures as laid out
+    int m_helpIndent = 0;
     bool m_shown = false;
     bool m_showHints = true;
 };

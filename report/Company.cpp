@@ -93,6 +93,8 @@ QString ComposeCityLine(const CompanyDetails &details)
 }
 
 TCompanyInfo CompanyInfo;
+RuleSet OfficeRules;
+QString OfficeRulesError;
 
 namespace {
 
@@ -109,6 +111,26 @@ void LoadCompanyInfo()
     const IniFile ini(DefaultSettingsPath());
     settingsUnreadableAtStart = ini.state() == IniFile::State::Unreadable;
     CompanyInfo = ReadCompanyDetails(ini);
+    RuleRead<RuleSet> rules = ReadRuleSettings(ini);
+    OfficeRules = rules.value ? std::move(*rules.value) : RuleSet{};
+    OfficeRulesError = QString::fromUtf8(rules.error.data(), qsizetype(rules.error.size()));
+}
+
+void SaveOfficeRules(const RuleSet &rules)
+{
+    // Read again just before writing, so whatever the file holds now,
+    // the company details included, is kept as it is.
+    IniFile ini(DefaultSettingsPath());
+    if (settingsUnreadableAtStart)
+        throw UnableToWrite(ini.path());
+    const std::string before = ini.text();
+    WriteRuleSettings(ini, rules);
+    // The built-in rules chosen where none were ever stored: no file is
+    // made, and none is rewritten, for nothing.
+    if (ini.text() != before)
+        ini.save();
+    OfficeRules = rules;
+    OfficeRulesError.clear();
 }
 
 void SaveCompanyInfo(const TCompanyInfo &opened, const TCompanyInfo &edited)

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "Rules.h"
+
 namespace quillon {
 class IniFile;
 }
@@ -53,8 +55,23 @@ using TCompanyInfo = CompanyDetails;
 
 extern TCompanyInfo CompanyInfo;
 
-// Fill the record from the settings file (defaults for anything missing or
-// unreadable); save the details the company dialog edited, all nine keys
+// The office's short-rate rule and minimum earned premium, section [RULES]
+// of the settings file (Rules.h), read with the company details and held for
+// the whole run; only the office rules dialog changes them. Fees and an
+// expiration date belong to one policy and are never among them.
+extern quillon::RuleSet OfficeRules;
+// Why the file's rules were refused when read (a table file gone or broken
+// since it was chosen), or empty; the built-in rules are then in force.
+extern QString OfficeRulesError;
+
+// Writes `rules` into section [RULES] of the settings file in one
+// replacement of it, every other byte kept, and then holds them in
+// OfficeRules. A file that would not change is not written. Throws
+// IniWriteError, leaving OfficeRules and the file as they were.
+void SaveOfficeRules(const quillon::RuleSet &rules);
+
+// Fill the record and OfficeRules from the settings file (defaults for
+// anything missing or unreadable); save the details the company dialog edited, all nine keys
 // merged as MergeCompanyDetails says, in one replacement of the file, and
 // then take into the record what the file holds (it throws IniWriteError
 // and leaves the record as it was otherwise); and derive the city line.

@@ -10,7 +10,45 @@
 namespace {
 
 constexpr char kMagic[] = "Quillon quote page record ";
-constexpr int kVersion = 1;
+constexpr int kVersion = 2;
+
+// Labels the page gained after the record's first version, each with the
+// version that added it. A page whose later labels are all as designed
+// (off and empty) is written in the oldest version that holds it, so a
+// quote under the built-in rules keeps the very bytes it has always had and
+// still opens in every earlier Quillon; a later label of a record of an
+// earlier version reads as designed.
+struct LaterLabel
+{
+    const char *name;
+    int since;
+};
+constexpr LaterLabel kLaterLabels[] = {
+    {"QRRules", 2}, // the office rules under the figures
+};
+
+// The version a label was added in: 1 for the page's first labels.
+int labelSince(const QString &name)
+{
+    for (const LaterLabel &label : kLaterLabels)
+        if (name == QLatin1String(label.name))
+            return label.since;
+    return 1;
+}
+
+bool asDesigned(const QuoteItem &item)
+{
+    return !item.enabled && item.text.isEmpty();
+}
+
+int recordVersion(const QuotePage &page)
+{
+    int version = 1;
+    for (const QuoteItem &item : page.items())
+        if (item.kind == QuoteItemKind::Label && !asDesigned(item))
+            version = std::max(version, labelSince(item.name));
+    return version;
+}
 constexpr char kEnd[] = "end";
 // The record is written straight after its stream's keyword, so its first
 // line there is what marks it, wherever the file's objects lie.
@@ -82,28 +120,30 @@ QString damaged()
     return tr("Its page record is damaged");
 }
 
-// Why the line after the magic words does not give version 1, or nothing.
-QString versionProblem(QByteArrayView version)
+// The version the line after the magic words gives, 1 to kVersion; 0 with
+// `problem` set otherwise.
+int readVersion(QByteArrayView version, QString &problem)
 {
-    if (version == QByteArrayView(QByteArray::number(kVersion)))
-        return QString();
     const bool number = !version.isEmpty() && version.size() <= 9 && version[0] != '0'
                         && std::all_of(version.begin(), version.end(), [](char c) { return c >= '0' && c <= '9'; });
-    if (number && version.toInt() > kVersion)
-        return tr("It was saved by a later version of Quillon, whose page record this one cannot read");
-    return damaged();
+    if (number && version.toInt() <= kVersion)
+        return version.toInt();
+    problem = number ? tr("It was saved by a later version of Quillon, whose page record this one cannot read")
+                     : damaged();
+    return 0;
 }
 
 // One label line, "+Name=text" or "-Name=text", written onto `page`; false
-// for anything else, a label met before (in `seen`) included.
-bool readLabelLine(QByteArrayView line, QuotePage &page, QSet<QString> &seen)
+// for anything else, a label met before (in `seen`) or one the record's
+// `version` does not have included.
+bool readLabelLine(QByteArrayView line, int version, QuotePage &page, QSet<QString> &seen)
 {
     const qsizetype equals = line.indexOf('=');
     if (line.size() < 3 || (line[0] != '+' && line[0] != '-') || equals < 2)
         return false;
     const QString name = QString::fromLatin1(line.sliced(1, equals - 1));
     const QuoteItem *item = page.item(name);
-    if (!item || item->kind != QuoteItemKind::Label || seen.contains(name))
+    if (!item || item->kind != QuoteItemKind::Label || seen.contains(name) || labelSince(name) > version)
         return false;
     const std::optional<QByteArray> bytes = unescaped(line.sliced(equals + 1));
     if (!bytes || bytes->size() > kLargestRecordText)
@@ -127,7 +167,9 @@ QString readRecord(QByteArrayView record, QuotePage &page)
     const QByteArrayView first = record.first(end);
     if (!first.startsWith(kMagic))
         return damaged();
-    if (const QString problem = versionProblem(first.sliced(std::strlen(kMagic))); !problem.isEmpty())
+    QString problem;
+    const int version = readVersion(first.sliced(std::strlen(kMagic)), problem);
+    if (!version)
         return problem;
     QSet<QString> seen;
     for (;;) {
@@ -138,11 +180,12 @@ QString readRecord(QByteArrayView record, QuotePage &page)
         const QByteArrayView line = record.sliced(start, end - start);
         if (line == QByteArrayView(kEnd))
             break;
-        if (!readLabelLine(line, page, seen))
+        if (!readLabelLine(line, version, page, seen))
             return damaged();
     }
-    const auto labels = std::count_if(page.items().begin(), page.items().end(),
-                                      [](const QuoteItem &item) { return item.kind == QuoteItemKind::Label; });
+    const auto labels = std::count_if(page.items().begin(), page.items().end(), [&](const QuoteItem &item) {
+        return item.kind == QuoteItemKind::Label && labelSince(item.name) <= version;
+    });
     if (end + 1 != record.size() || seen.size() != labels)
         return damaged();
     return QString();
@@ -213,9 +256,10 @@ QByteArray xrefEntry(qsizetype offset)
 
 std::optional<QByteArray> QuotePageRecord(const QuotePage &page)
 {
-    QByteArray record = kMagic + QByteArray::number(kVersion) + '\n';
+    const int version = recordVersion(page);
+    QByteArray record = kMagic + QByteArray::number(version) + '\n';
     for (const QuoteItem &item : page.items()) {
-        if (item.kind != QuoteItemKind::Label)
+        if (item.kind != QuoteItemKind::Label || labelSince(item.name) > version)
             continue;
         const QByteArray text = item.text.toUtf8();
         if (!item.text.isValidUtf16() || text.size() > kLargestRecordText)

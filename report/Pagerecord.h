@@ -13,7 +13,7 @@
 //
 // The record is UTF-8 with a line feed ending each line:
 //
-//     Quillon quote page record 1
+//     Quillon quote page record 2
 //     +CoName=Harbour Office
 //     -QRNA1=This Section not applicable for Additional Premiums
 //     ...
@@ -22,9 +22,12 @@
 // The first line names the format and its version. Then one line for each
 // label of the page, "+" for one that prints and "-" for one switched off,
 // its name, "=", and its text, in which a backslash is written "\\", a line
-// feed "\n" and a carriage return "\r"; every label appears exactly once.
-// The layout itself (places, faces, shapes) is the program's and is not
-// recorded: a version that changes it must raise the record's version.
+// feed "\n" and a carriage return "\r"; every label of the record's version
+// appears exactly once. The layout itself (places, faces, shapes) is the
+// program's and is not recorded: a version that changes it must raise the
+// record's version. Version 2 added the office rules line, QRRules; a page
+// with that line off and empty is written as version 1, byte for byte as
+// before, and a version 1 record opens with the line off and empty.
 //
 // In the PDF the record is the file kPageRecordName in the catalog's
 // /Names /EmbeddedFiles, an uncompressed stream added after QPdfWriter's

@@ -131,6 +131,10 @@ const Row kHeaderRows[] = {
     {76, "QRShape7", H, 16, 677, 681, 1, "", Face::Plain, kLeft, NoFlags},
     {77, "QRShape9", R, 16, 677, 177, 30, "", Face::Plain, kLeft, Filled},
     {78, "QRLabel24", L, 24, 685, 161, 17, kProRated, Face::Bold, kLeft, NoFlags},
+    // The office rules the figures were worked by, between the 6-month block
+    // (ending at 780) and the disclaimer; off and empty until a quote under
+    // rules of the office's own turns it on.
+    {86, "QRRules", L, 32, 788, 665, 17, "", Face::Plain, kCentre, Disabled},
     // Disclaimer
     {53, "QRLabel46", L, 32, 816, 665, 17,
      "ACTUAL PREMIUM OR REFUND AMOUNT FROM INSURER MAY DIFFER FROM QUOTED AMOUNT", Face::Disclaimer, kCentre,

@@ -1,12 +1,16 @@
 #include "Uprpt.h"
 
+#include <QFileInfo>
+#include <QStringList>
 #include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <utility>
 
+#include "Dispfmt.h"
 #include "Messages.h"
 #include "Quote.h"
+#include "Rules.h"
 
 using namespace quillon;
 
@@ -127,6 +131,67 @@ void FillQuotePage(QuotePage &page, const QuoteTexts &texts)
         page.setText(QString::fromLatin1(copy.label), texts.*copy.source);
     for (std::size_t i = 0; i < kQuoteFigures.size(); ++i)
         page.setText(figureLabel(page, kQuoteFigures[i].name), texts.figures[i]);
+    // Off and empty, as designed, under the built-in rules: the page, and
+    // the record a saved quote carries, are then what they have always been.
+    page.setText(QStringLiteral("QRRules"), texts.rules);
+    page.setEnabled(QStringLiteral("QRRules"), !texts.rules.isEmpty());
+}
+
+namespace {
+
+QString fromStd(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+// "87.5%" as the rules write a share, with the locale's decimal separator.
+QString percentShown(std::string written, const LocaleSettings &locale)
+{
+    if (const std::size_t point = written.find('.'); point != std::string::npos)
+        written.replace(point, 1, locale.decimalSeparator);
+    return fromStd(written);
+}
+
+} // namespace
+
+QString QuoteRulesText(const RuleSet &rules, const RuleOutcome &outcome, const LocaleSettings &locale)
+{
+    if (rules.isDefault())
+        return QString();
+    const RuleTexts written = TextsOf(rules);
+    QStringList parts;
+    switch (rules.shortRate.kind) {
+    case ShortRateRule::Kind::BuiltInTables: break;
+    case ShortRateRule::Kind::ShareOfProRata:
+        parts << QStringLiteral("short rate %1 of pro rata").arg(percentShown(written.shortRate, locale));
+        break;
+    case ShortRateRule::Kind::Table:
+        // The file's name only: its folder says nothing to the reader of a quote.
+        parts << QStringLiteral("short rate by the %1-month table %2")
+                     .arg(rules.shortRate.table->months)
+                     .arg(QFileInfo(fromStd(Messages::PrintableText(rules.shortRate.table->source))).fileName());
+        break;
+    }
+    const auto amount = [&](long double value) { return fromStd(FormatText(value, kAmountFormat, locale)); };
+    switch (rules.minimumEarned.kind) {
+    case MinimumEarned::Kind::None: break;
+    case MinimumEarned::Kind::Amount:
+        parts << QStringLiteral("minimum earned premium %1").arg(amount(rules.minimumEarned.amount));
+        break;
+    case MinimumEarned::Kind::PercentOfPremium:
+        parts << QStringLiteral("minimum earned premium %1 of the premium")
+                     .arg(percentShown(written.minimumEarned, locale));
+        break;
+    }
+    if (rules.fees != 0.0L)
+        parts << QStringLiteral("fully earned fees %1").arg(amount(rules.fees));
+    if (rules.expirationDay)
+        parts << QStringLiteral("a term of %1 days to the expiration date").arg(outcome.terms[0].termDays);
+    QString text = QStringLiteral("Office rules: ") + parts.join(QStringLiteral(", ")) + u'.';
+    for (const TermOutcome &term : outcome.terms)
+        if (!term.shortRateEmpty.empty())
+            text += u' ' + fromStd(Messages::ErrorDisplayText(term.shortRateEmpty));
+    return text;
 }
 
 QString &QuoteTexts::figure(std::string_view name)

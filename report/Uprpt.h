@@ -10,6 +10,12 @@
 
 #include "Company.h"
 
+namespace quillon {
+struct LocaleSettings;
+struct RuleOutcome;
+struct RuleSet;
+}
+
 // The one-page quote as data: two bands of positioned labels and shapes, in
 // 1/96 inch from the top-left corner of their band, drawn in order of their
 // number. The quote assembly writes texts and enables the two notices; the
@@ -95,16 +101,32 @@ struct QuoteTexts
     // The sixteen figures in the order of kQuoteFigures, by the window's
     // field names through figure().
     std::array<QString, 16> figures;
+    // The office rules the figures were worked by (QuoteRulesText), printed
+    // under them; empty under the built-in rules, and the page is then
+    // exactly as it has always been.
+    QString rules;
 
     QString &figure(std::string_view name);
     const QString &figure(std::string_view name) const;
 };
 
 // Writes one quote onto the page: the captions of its quotation type, the
-// two notices (on only for an additional premium), and every text copied
-// unchanged into its label. Every label a quote uses is written, so nothing
+// two notices (on only for an additional premium), the rules line (on only
+// when it has a text), and every text copied unchanged into its label. Every label a quote uses is written, so nothing
 // of an earlier quote survives.
 void FillQuotePage(QuotePage &page, const QuoteTexts &texts);
+
+// The line that names the rules a quote was worked by, for the window and
+// every page that shows the quote's figures (the printed quote,
+// quillon-quote's PDF pages): "Office rules: short rate 90% of pro rata,
+// minimum earned premium $150.00", then why a short rate was left empty
+// ("No short rate: ..."), if one was. `rules` are those given to the
+// calculation (RulesForAdditionalPremium for an additional premium) and
+// `outcome` is what it reported; amounts are in the premium's display format
+// in `locale`. Empty for the default rules, so nothing changes on a page
+// quoted as ever.
+QString QuoteRulesText(const quillon::RuleSet &rules, const quillon::RuleOutcome &outcome,
+                       const quillon::LocaleSettings &locale);
 
 // The report form: created once at start-up, holds the page between quotes.
 class TFQReport

@@ -444,19 +444,29 @@ private slots:
         QTest::addColumn<QString>("days");
         QTest::addColumn<QStringList>("figures");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<QByteArray>("settings"); // empty: the user's own
+        QTest::addColumn<QString>("line");        // under the figures
+        const QString help = "Click right mouse button for popup menu";
         QTest::newRow("100 days") << "1000" << "1/1/2026" << "4/11/2026" << "100"
                                   << QStringList{"$274.00", "$726.00", "0.274", "0.726", "$546.00", "$454.00", "0.546", "0.454",
                                                  "$380.00", "$620.00", "0.38", "0.62", "$640.00", "$360.00", "0.64", "0.36"}
-                                  << "";
+                                  << "" << QByteArray() << help;
+        // The short rate is 90% of the pro-rata refund: 726.00 x 0.9 and
+        // 454.00 x 0.9, the rates 0.7260274 x 0.9 and 0.454 x 0.9.
+        QTest::newRow("100 days, the office's 90% of pro rata") << "1000" << "1/1/2026" << "4/11/2026" << "100"
+                                  << QStringList{"$274.00", "$726.00", "0.274", "0.726", "$546.00", "$454.00", "0.546", "0.454",
+                                                 "$346.60", "$653.40", "0.35", "0.65", "$591.40", "$408.60", "0.59", "0.41"}
+                                  << "" << QByteArray("[REQUIRED]\r\nCo=Acme\r\n[RULES]\r\nShortRate=90%\r\n")
+                                  << "Office rules: short rate 90% of pro rata.";
         QTest::newRow("a leap year is over a year") << "$1,234.50" << "1/1/2000" << "1/1/2001" << "366"
                                   << QStringList{"$1,234.50", "$0.00", "1.000", "0.000", "$1,234.50", "$0.00", "1.000", "0.000",
                                                  "$1,234.50", "$0.00", "1.00", "0.00", "$1,234.50", "$0.00", "1.00", "0.00"}
-                                  << "You have selected dates greater than 366 days. Please try again!";
+                                  << "You have selected dates greater than 366 days. Please try again!" << QByteArray() << help;
         // A negative count has no pro-rated figures: they read zero.
         QTest::newRow("one day backwards") << "(250)" << "1/2/2026" << "1/1/2026" << "(1)"
                                   << QStringList{"$0.00", "$0.00", "0.000", "0.000", "$0.00", "$0.00", "0.000", "0.000",
                                                  "$0.00", "($250.00)", "0.00", "1.00", "$0.00", "($250.00)", "0.00", "1.00"}
-                                  << "You have selected dates less than 0 days. Please try again!";
+                                  << "You have selected dates less than 0 days. Please try again!" << QByteArray() << help;
     }
 
     void leavingADateFieldShowsEveryFigure()
@@ -467,13 +477,39 @@ private slots:
         QFETCH(QString, days);
         QFETCH(QStringList, figures);
         QFETCH(QString, message);
+        QFETCH(QByteArray, settings);
+        QFETCH(QString, line);
+        QTemporaryDir config;
+        const QByteArray userConfig = qgetenv("XDG_CONFIG_HOME");
+        const auto restore = qScopeGuard([&] {
+            if (userConfig.isNull())
+                qunsetenv("XDG_CONFIG_HOME");
+            else
+                qputenv("XDG_CONFIG_HOME", userConfig);
+        });
+        if (!settings.isEmpty()) {
+            qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+            QFile file(config.filePath("Quillon32.Ini"));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(settings) == settings.size());
+            file.close();
+            init(); // a window that reads them at start-up
+        }
         QStringList atMessage;
         ModalWatch watch({}, [&](const ModalWatch::Seen &) { atMessage << text("NumDays") << text("SR12Earn"); });
         quote(premium, start, end);
         QCOMPARE(text("NumDays"), days);
         QCOMPARE(results(), figures);
+        QCOMPARE(control<QLabel>("Label25")->text(), line);
         if (message.isEmpty()) {
             QVERIFY(watch.seen().isEmpty());
+            if (!settings.isEmpty()) {
+                // The printed quote names the rules under its figures.
+                QuoteWatch quotes;
+                print(Print::Button);
+                QTRY_COMPARE(quotes.pages().size(), 1);
+                QCOMPARE(quotes.printed("QRRules"), line);
+                QCOMPARE(quotes.printed("sr6unearn"), QString("$408.60"));
+            }
             return;
         }
         QCOMPARE(watch.seen().size(), 1);
@@ -845,12 +881,13 @@ private slots:
         QCOMPARE(end->text(QAccessible::Name), QString("Change Effective Date"));
     }
 
-    void popupMenuHasItsSevenEntriesInOrder()
+    void popupMenuHasItsNineEntriesInOrder()
     {
         QStringList entries;
         for (QAction *action : m_window->PMenu1()->actions())
             entries << (action->isSeparator() ? QString("-") : action->text());
-        QCOMPARE(entries, QStringList({"Print Form", "-", "Printer Setup", "-", "Company Information", "-", "About Quillon"}));
+        QCOMPARE(entries, QStringList({"Print Form", "-", "Printer Setup", "-", "Company Information", "-", "About Quillon",
+                                       "-", "Office Rules..."}));
     }
 
     // "Printer Setup" only sets up: OK and Cancel, nothing previewed or

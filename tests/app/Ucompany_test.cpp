@@ -21,6 +21,7 @@ static unsigned alarm(unsigned) { return 0; }
 #include "Shortdate.h"
 #include "Ucalc.h"
 #include "Ucompany.h"
+#include "Urules.h"
 #include "../support/Modalwatch.h"
 
 using namespace quillon;
@@ -61,10 +62,11 @@ private:
     // Opens the dialog from the main window and lets `act` work in it once
     // it is active, so focus changes are real. A check failing inside `act`
     // returns early: the dialog is then closed here, never left to hang.
-    QList<ModalWatch::Seen> withDialog(const std::function<void(QWidget *)> &act)
+    QList<ModalWatch::Seen> withDialog(const std::function<void(QWidget *)> &act, const char *dialogClass = "TFCompanyInfo",
+                                       void (TFGIS::*open)() = &TFGIS::BitBtn3Click)
     {
         ModalWatch watch([&](QWidget *modal) {
-            if (!modal->inherits("TFCompanyInfo"))
+            if (!modal->inherits(dialogClass))
                 return;
             QPointer<QWidget> dialog = modal;
             // Active for the window system is not yet active for the widgets:
@@ -78,7 +80,7 @@ private:
             if (dialog && QTest::currentTestFailed())
                 static_cast<QDialog *>(dialog.data())->reject();
         });
-        m_window->BitBtn3Click();
+        (m_window.get()->*open)();
         return watch.seen();
     }
 
@@ -416,6 +418,81 @@ private slots:
         QCOMPARE(shown, shownAdd1);
         QCOMPARE(QByteArray::fromStdString(fileText()), QByteArray(file).replace("Co=Old Agency", "Co=New Agency"));
         QCOMPARE(m_window->LCoName()->text(), QString("New Agency"));
+    }
+
+    // The office rules dialog writes [RULES] through the settings file's one
+    // writer: a restart reads the rule back, and every other byte of a file
+    // kept by hand stays. A rule refused, a table file included, or a save
+    // that fails shows why, saves nothing and leaves the dialog open.
+    void officeRulesSurviveARestartAndKeepEveryOtherByte_data()
+    {
+        QTest::addColumn<QString>("rule"); // its radio button
+        QTest::addColumn<QString>("typed"); // the share, or the table's name in the settings folder
+        QTest::addColumn<QString>("minimum");
+        QTest::addColumn<QString>("error"); // %1: the settings folder
+        QTest::addColumn<QByteArray>("added");
+        QTest::addColumn<QString>("line"); // under the figures, then after a restart
+        const QString help = "Click right mouse button for popup menu";
+        QTest::newRow("90% and 150") << "RBShare" << "90" << "150" << "" << QByteArray("[RULES]\nShortRate=90%\nMinimumEarned=150.00\n")
+                                     << "Office rules: short rate 90% of pro rata, minimum earned premium $150.00.";
+        QTest::newRow("a table file and 25%") << "RBTable" << "good.csv" << "25%" << ""
+                                              << QByteArray("[RULES]\nShortRate=%1/good.csv\nMinimumEarned=25%\n")
+                                              << "Office rules: short rate by the 12-month table good.csv, minimum earned "
+                                                 "premium 25% of the premium.";
+        QTest::newRow("the built-in rules write nothing") << "RBTables" << "" << "" << "" << QByteArray() << help;
+        QTest::newRow("a malformed table") << "RBTable" << "bad.csv" << "" << "%1/bad.csv, line 4: days 5 to 6 are missing."
+                                           << QByteArray() << help;
+        QTest::newRow("a minimum that is no amount")
+            << "RBShare" << "90" << "lots" << "'lots' is not a minimum earned premium: an amount, or a percentage from 0% to 100%"
+            << QByteArray() << help;
+        QTest::newRow("a save that fails") << "RBShare" << "90" << "" << "Unable to write to %1/blocked/Quillon32.Ini."
+                                           << QByteArray() << help;
+    }
+
+    void officeRulesSurviveARestartAndKeepEveryOtherByte()
+    {
+        QFETCH(QString, rule);
+        QFETCH(QString, typed);
+        QFETCH(QString, minimum);
+        QFETCH(QString, error);
+        QFETCH(QByteArray, added);
+        QFETCH(QString, line);
+        const QString folder = m_config->path();
+        const std::string file = "; by hand\n[Printer]\nName=Front\n\n[REQUIRED]\nCo=Acme\nPhone=555-1234\n  Zip =  04101  \n"
+                                 "Minihelp=ON\n\n[Tail]\nx=\xFF\n";
+        writeFile(file);
+        std::ofstream(m_config->filePath("good.csv").toStdString()) << "term_months,12\ndays,earned_percent\n0-365,50\n";
+        std::ofstream(m_config->filePath("bad.csv").toStdString()) << "term_months,12\ndays,earned_percent\n0-4,5\n7-365,50\n";
+        openWindow();
+        if (error.startsWith("Unable")) {
+            QFile(m_config->filePath("blocked")).open(QIODevice::WriteOnly);
+            qputenv("XDG_CONFIG_HOME", m_config->filePath("blocked").toLocal8Bit());
+        }
+        QStringList errors;
+        bool openAfterEnter = false;
+        withDialog(
+            [&](QWidget *dialog) {
+                ModalWatch inner([](QWidget *) {});
+                in<QRadioButton>(dialog, rule.toLatin1())->click();
+                auto *field = in<QLineEdit>(dialog, rule == "RBTable" ? "ETable" : "EShare");
+                QTest::keyClicks(field, rule == "RBTable" ? folder + '/' + typed : typed);
+                QTest::keyClicks(in<QLineEdit>(dialog, "EMinimum"), minimum);
+                QTest::keyClick(dialog->focusWidget(), Qt::Key_Return); // saves
+                for (const ModalWatch::Seen &seen : inner.seen())
+                    errors << seen.text;
+                openAfterEnter = dialog->isVisible();
+                if (openAfterEnter)
+                    QTest::keyClick(dialog->focusWidget(), Qt::Key_Escape);
+            },
+            "TFRules", &TFGIS::OfficeRules1Click);
+        QCOMPARE(errors, error.isEmpty() ? QStringList() : QStringList{error.arg(folder)});
+        QCOMPARE(openAfterEnter, !error.isEmpty());
+        QCOMPARE(QString::fromStdString(fileText()), QString::fromStdString(file) + QString::fromLatin1(added).arg(folder));
+        QCOMPARE(m_window->findChild<QLabel *>("Label25")->text(), line);
+        qputenv("XDG_CONFIG_HOME", folder.toLocal8Bit());
+        m_window.reset();
+        openWindow(); // a restart
+        QCOMPARE(m_window->findChild<QLabel *>("Label25")->text(), line);
     }
 
     // Something at the settings path that is not a readable regular file:

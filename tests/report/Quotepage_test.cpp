@@ -17,6 +17,8 @@
 #include "Pagerecord.h"
 #include "Quotefile.h"
 #include "Quotepaint.h"
+#include "Rules.h"
+#include "Shortdate.h"
 #include "Uprpt.h"
 
 using namespace quillon;
@@ -104,6 +106,7 @@ const ItemCase kHeaderItems[] = {
     {77, "QRShape9", R, 16, 677, 177, 30, "", kL, "F"},
     {78, "QRLabel24", L, 24, 685, 161, 17, "Arial 10 bold", kL, ""},
     {53, "QRLabel46", L, 32, 816, 665, 17, "Arial 10 bold italic", kC, ""},
+    {86, "QRRules", L, 32, 788, 665, 17, "Arial 10", kC, "D"},
 };
 
 const ItemCase kFooterItems[] = {
@@ -317,8 +320,8 @@ TEST(QuotePage, EachBandDrawsEveryNumberOnceInOrder)
     std::map<QuoteBand, std::vector<int>> orders;
     for (const QuoteItem &item : page.items())
         orders[item.band].push_back(item.order);
-    // 1..85 in the header band, 1..3 in the footer band, in drawing order.
-    std::vector<int> header(85), footer(3);
+    // 1..86 in the header band, 1..3 in the footer band, in drawing order.
+    std::vector<int> header(86), footer(3);
     std::iota(header.begin(), header.end(), 1);
     std::iota(footer.begin(), footer.end(), 1);
     EXPECT_EQ(orders[QuoteBand::Header], header);
@@ -629,7 +632,10 @@ const RecordCase kRecordCases[] = {
     {"cut short with the file", "", "", kDamaged, nullptr, 200},
     {"cut short before its end line", "end\n", "", kDamaged},
     {"a line after its end line", "end\n", "end\n+CoName=x\n", kDamaged},
-    {"a later version", "record 1\n", "record 2\n", "It was saved by a later version of Quillon, whose page record this one cannot read"},
+    {"a later version", "record 1\n", "record 3\n", "It was saved by a later version of Quillon, whose page record this one cannot read"},
+    {"version 2 without its rules line", "record 1\n", "record 2\n", kDamaged},
+    {"version 2 with its rules line", "record 1\n", "record 2\n-QRRules=\n"},
+    {"version 1 with the rules line of version 2", "end\n", "-QRRules=\nend\n", kDamaged},
     {"a version that is no number", "record 1\n", "record 1a\n", kDamaged},
     {"a label line without =", "+Client=", "+Client ", kDamaged},
     {"a label line without + or -", "+Client=", "*Client=", kDamaged},
@@ -685,8 +691,78 @@ TEST(QuotePageRecord, ReadsBackEveryLabelAndRefusesADamagedRecord)
             EXPECT_EQ(renderPage(read.page), renderPage(expected)) << "drawn as at the save";
         }
     }
+    // Under office rules the page gains its rules line and its record is of
+    // version 2; the next quote under the built-in rules prints as ever.
+    QuoteTexts ruled = distinctTexts(false);
+    ruled.rules = "Office rules: short rate 90% of pro rata.";
+    QuotePage page;
+    FillQuotePage(page, ruled);
+    ASSERT_TRUE(WriteQuotePdf(path, page));
+    QFile ruledFile(path);
+    const QByteArray ruledPdf = ruledFile.open(QIODevice::ReadOnly) ? ruledFile.readAll() : QByteArray();
+    EXPECT_TRUE(ruledPdf.contains("Quillon quote page record 2\n"));
+    const PageRecordRead read = ReadQuotePageRecord(ruledPdf);
+    EXPECT_EQ(read.error, QString());
+    EXPECT_TRUE(read.page.item("QRRules")->enabled);
+    EXPECT_EQ(renderPage(read.page), renderPage(page));
+    QuotePage plain;
+    FillQuotePage(plain, distinctTexts(false));
+    EXPECT_NE(renderPage(page), renderPage(plain));
+    FillQuotePage(page, distinctTexts(false));
+    EXPECT_FALSE(page.item("QRRules")->enabled);
+    EXPECT_EQ(renderPage(page), renderPage(plain));
+
     // Without its first line the file holds no record, and goes to the helper.
     EXPECT_FALSE(ReadQuotePageRecord(QByteArray(pdf).replace("page record 1", "page recorb 1")).found);
     saved.setText("Client", QString(4097, u'x'));
     EXPECT_FALSE(QuotePageRecord(saved)) << "a page the record cannot hold is saved without one";
+}
+
+// The rules line, from rules worked by hand: a 12-month table file gives
+// the 6-month column no short rate, and the line says why.
+TEST(QuoteRulesText, NamesEachRuleAndWhyAShortRateIsEmpty)
+{
+    QTemporaryDir dir;
+    const QString table = dir.filePath("carrier.csv");
+    QFile file(table);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("term_months,12\ndays,earned_percent\n0-365,50\n");
+    file.close();
+    const LocaleSettings c;
+    LocaleSettings comma;
+    comma.decimalSeparator = ",";
+    comma.thousandSeparator = ".";
+    const int jan1 = DayNumber(std::chrono::year(2024) / 1 / 1);
+    struct Case
+    {
+        const char *name;
+        QString shortRate;
+        const char *minimum, *fees;
+        bool expires; // on 1/1/2025, 366 days on
+        const LocaleSettings *locale;
+        QString text;
+    };
+    const Case cases[] = {
+        {"the built-in rules: no line", "", "", "", false, &c, ""},
+        {"a share", "90%", "", "", false, &c, "Office rules: short rate 90% of pro rata."},
+        {"a share and an amount in a comma locale", "87.5%", "1234.5", "", false, &comma,
+         "Office rules: short rate 87,5% of pro rata, minimum earned premium $1.234,50."},
+        {"a percentage, fees and an expiration", "", "25%", "25", true, &c,
+         "Office rules: minimum earned premium 25% of the premium, fully earned fees $25.00, a term of 366 days to "
+         "the expiration date."},
+        {"a 12-month table file", table, "", "", false, &c,
+         "Office rules: short rate by the 12-month table carrier.csv. No short rate: the table " + table
+             + " is not for a 6-month term."},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.name);
+        RuleSet rules;
+        rules.shortRate = *ParseShortRateRule(k.shortRate.toStdString(), c).value;
+        rules.minimumEarned = *ParseMinimumEarned(k.minimum, c).value;
+        rules.fees = *ParseFees(k.fees, c).value;
+        if (k.expires)
+            rules.expirationDay = jan1 + 366;
+        const RuledQuote worked = CalculateRuledQuote(1000.0L, jan1, jan1 + 100, rules);
+        EXPECT_EQ(QuoteRulesText(rules, worked.outcome, *k.locale), k.text);
+    }
 }
