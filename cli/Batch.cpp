@@ -9,6 +9,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "Fpu.h"
 #include "Platform.h"
 #include "Quote.h"
+#include "Quoterules.h"
 
 using namespace quillon;
 
@@ -51,8 +53,9 @@ std::string grouped(std::size_t n)
 struct Quoting
 {
     const BatchColumns &columns;
-    const QuoteReader reader;
+    const QuoteReader &reader;
     const BatchSink &sink;
+    const RowRules *rules; // null when the run has no office rules: the rows are quoted as ever
 };
 
 // Quotes each row of a chunk and lets the sink make its part of the output
@@ -64,14 +67,20 @@ void quoteChunk(BatchChunk &chunk, const Quoting &quoting, BatchSink::Scratch *s
     chunk.quotes.resize(keep ? chunk.rows.size() : 1);
     chunk.failed = false;
     for (std::size_t i = 0; i < chunk.rows.size(); ++i) {
-        const BatchRow &row = chunk.rows[i];
+        BatchRow &row = chunk.rows[i];
         QuoteRecord &quote = chunk.quotes[keep ? i : 0];
-        if (!row.problem.empty())
+        // A rule column the row cannot have leaves its message as the quote's error.
+        if (!row.problem.empty()) {
             quote.error = row.problem;
-        else if (keep)
-            MakeQuote(quoting.columns.request(chunk.fields, row), quoting.reader, quote);
-        else
-            WorkQuote(quoting.columns.request(chunk.fields, row), quoting.reader, quote);
+        } else if (!quoting.rules || quoting.rules->read(chunk.fields, row, row.rules, quote.error)) {
+            QuoteRequest request = quoting.columns.request(chunk.fields, row);
+            if (quoting.rules)
+                request.rules = &row.rules;
+            if (keep)
+                MakeQuote(request, quoting.reader, quote);
+            else
+                WorkQuote(request, quoting.reader, quote);
+        }
         chunk.failed = chunk.failed || !quote.ok();
         quoting.sink.format(row, quote, text, scratch);
     }
@@ -315,9 +324,13 @@ void BatchProgress::draw(std::size_t rows, std::size_t bytesRead, bool last)
 }
 
 BatchRun QuoteRows(BatchReader &reader, BatchSink &sink, const LocaleSettings &locale, int today, unsigned jobs,
-                   BatchProgress &progress)
+                   BatchProgress &progress, const RuleSet *rules)
 {
-    const Quoting quoting{reader.columns(), QuoteReader(locale, today), sink};
+    const QuoteReader quoteReader(locale, today);
+    std::optional<RowRules> rowRules;
+    if (rules)
+        rowRules.emplace(*rules, reader.columns(), quoteReader);
+    const Quoting quoting{reader.columns(), quoteReader, sink, rowRules ? &*rowRules : nullptr};
     BatchRun run;
     auto write = [&](const BatchChunk &chunk, std::size_t bytesRead) {
         const std::size_t before = run.rows;
@@ -373,8 +386,10 @@ int RunBatch(std::FILE *in, std::FILE *out, const LocaleSettings &locale, int to
         error = reader->headerMessage();
         return kExitUsage;
     }
-    const std::unique_ptr<TextSink> sink = TextSink::make(options.format, out, locale);
-    const BatchRun run = QuoteRows(*reader, *sink, locale, today, options.jobs, progress);
+    static const RuleSet builtIn;
+    const RuleSet *rules = options.rules ? options.rules : reader->columns().hasRuleColumn() ? &builtIn : nullptr;
+    const std::unique_ptr<TextSink> sink = TextSink::make(options.format, out, locale, rules != nullptr);
+    const BatchRun run = QuoteRows(*reader, *sink, locale, today, options.jobs, progress, rules);
     progress.finish(run.rows, run.bytesRead);
     // The rows quoted before a failed read are written before it is told,
     // whatever the number of jobs.

@@ -19,6 +19,9 @@ struct BatchOptions
     unsigned jobs = 1;
     // A progress line on standard error, at most ten times a second.
     bool progress = false;
+    // The office rules of the options, or null for none given. With rules
+    // given or a rule column in the header, the output names what applied.
+    const quillon::RuleSet *rules = nullptr;
 };
 
 // Shows how a long batch is getting on, on standard error when that is a
@@ -57,9 +60,11 @@ struct BatchRun
 
 // Quotes every row after the header and hands the rows to `sink` in input
 // order, on `jobs` threads (one: on this thread), reading ahead at most
-// `jobs` chunks, so memory stays flat whatever the input size.
+// `jobs` chunks, so memory stays flat whatever the input size. With
+// `rules`, each row is quoted by them and its rule columns (RowRules), and
+// BatchRow::rules says by what; without, the rows are quoted as ever.
 BatchRun QuoteRows(BatchReader &reader, BatchSink &sink, const quillon::LocaleSettings &locale, int today, unsigned jobs,
-                   BatchProgress &progress);
+                   BatchProgress &progress, const quillon::RuleSet *rules = nullptr);
 
 // Quotes every record of a CSV with the header premium,start,end, writing one
 // output row per input record, in order, as it goes. Returns an exit status;

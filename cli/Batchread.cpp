@@ -123,6 +123,10 @@ bool ReadBatchHeader(const std::vector<std::string> &fields, BatchColumns &colum
         {"client", &BatchColumns::client, false},
         {"policy_type", &BatchColumns::policyType, false},
         {"type", &BatchColumns::type, false},
+        {"short_rate", &BatchColumns::shortRate, false},
+        {"minimum_earned", &BatchColumns::minimumEarned, false},
+        {"fees", &BatchColumns::fees, false},
+        {"expires", &BatchColumns::expires, false},
     };
     bool seen[std::size(names)] = {};
     for (std::size_t i = 0; i < fields.size(); ++i) {

@@ -19,6 +19,15 @@ struct BatchColumns
     // Optional; npos when absent.
     std::size_t policyNumber = std::string::npos, client = std::string::npos, policyType = std::string::npos,
                 type = std::string::npos;
+    // The office rules of the row (Quoterules.h), over the run's.
+    std::size_t shortRate = std::string::npos, minimumEarned = std::string::npos, fees = std::string::npos,
+                expires = std::string::npos;
+
+    bool hasRuleColumn() const
+    {
+        return shortRate != std::string::npos || minimumEarned != std::string::npos || fees != std::string::npos
+            || expires != std::string::npos;
+    }
 
     // The three texts to quote; only for a row without a problem, which has every column.
     quillon::QuoteRequest request(const CsvFields &fields, const BatchRow &row) const;
@@ -27,7 +36,8 @@ struct BatchColumns
 };
 
 // Reads the header: the three required names in any case and order, once
-// each, and the optional policy_number, client, policy_type and type. A
+// each, and the optional policy_number, client, policy_type, type,
+// short_rate, minimum_earned, fees and expires. A
 // name given twice fails the header, and is put in `twice`.
 bool ReadBatchHeader(const std::vector<std::string> &fields, BatchColumns &columns, std::string *twice = nullptr);
 
@@ -43,6 +53,8 @@ struct BatchRow
     std::size_t first = 0;
     std::size_t count = 0;
     quillon::QuotationType type = quillon::QuotationType::Refund;
+    // The row's office rules, set by the worker only when the run has any.
+    quillon::RuleSet rules;
 };
 
 // What each output holds a row to, beyond the CSV itself.

@@ -8,6 +8,7 @@
 #include "Csv.h"
 #include "Decimal.h"
 #include "Messages.h"
+#include "Quoterules.h"
 
 using namespace quillon;
 
@@ -20,6 +21,7 @@ constexpr std::string_view kLineColumn = "line";
 constexpr std::string_view kDaysColumn = "days";
 constexpr std::string_view kRangeColumn = "range";
 constexpr std::string_view kMessageColumn = "message";
+constexpr std::string_view kRulesColumn = "rules";
 
 void appendNumber(std::string &out, long long number)
 {
@@ -32,7 +34,7 @@ void appendNumber(std::string &out, long long number)
 // line the row began on; nothing when there is neither.
 void appendRowMessage(std::string &out, const BatchRow &row, const QuoteRecord &quote)
 {
-    const std::string_view message = quote.ok() ? Messages::ForRange(quote.quote.Range) : quote.error;
+    const std::string_view message = quote.ok() ? QuoteRangeMessage(quote) : quote.error;
     if (message.empty())
         return;
     out += "Line ";
@@ -251,8 +253,8 @@ void putFigure(RowText &text, MadeTexts &made, std::size_t i, const DisplayForma
 class CsvSink : public TextSink
 {
 public:
-    CsvSink(std::FILE *out, const LocaleSettings &locale)
-        : TextSink(out, locale)
+    CsvSink(std::FILE *out, const LocaleSettings &locale, bool rules)
+        : TextSink(out, locale, rules)
         , m_point(CsvFieldQuoting(locale.decimalSeparator))
         , m_group(CsvFieldQuoting(locale.thousandSeparator))
     {
@@ -265,6 +267,10 @@ public:
         }
         m_buffer += ',';
         m_buffer += kMessageColumn;
+        if (m_rules) {
+            m_buffer += ',';
+            m_buffer += kRulesColumn;
+        }
         m_buffer += "\r\n";
         for (const DayRange range : {DayRange::drInRange, DayRange::drOverYear, DayRange::drNegative})
             m_rangeQuoting[std::size_t(range)] = CsvFieldQuoting(Messages::ForRange(range));
@@ -296,8 +302,10 @@ public:
         }
         std::string &whole = text.text();
         // A range's message is one of three texts, and the line number
-        // before it holds no comma or quote, so its quotes are known.
-        const CsvQuoting quoting = quote.ok() ? m_rangeQuoting[std::size_t(quote.quote.Range)] : CsvQuoting::DoubledQuotes;
+        // before it holds no comma or quote, so its quotes are known; the
+        // rules' own message is quoted where it stands.
+        const CsvQuoting quoting = quote.ok() && !quote.rules.applied ? m_rangeQuoting[std::size_t(quote.quote.Range)]
+                                                                      : CsvQuoting::DoubledQuotes;
         if (quoting == CsvQuoting::DoubledQuotes) {
             const std::size_t start = whole.size();
             appendRowMessage(whole, row, quote);
@@ -308,6 +316,12 @@ public:
             appendRowMessage(whole, row, quote);
             if (quoting == CsvQuoting::Quotes)
                 whole += '"';
+        }
+        if (m_rules) {
+            whole += ',';
+            const std::size_t start = whole.size();
+            whole += RulesText(row.rules, quote, m_locale);
+            QuoteCsvFieldFrom(whole, start);
         }
         whole += "\r\n";
     }
@@ -389,8 +403,8 @@ void putKey(RowText &text, std::string_view key)
 class JsonLinesSink : public TextSink
 {
 public:
-    JsonLinesSink(std::FILE *out, const LocaleSettings &locale)
-        : TextSink(out, locale)
+    JsonLinesSink(std::FILE *out, const LocaleSettings &locale, bool rules)
+        : TextSink(out, locale, rules)
         , m_point(plainJson(locale.decimalSeparator))
         , m_group(plainJson(locale.thousandSeparator))
     {
@@ -433,6 +447,10 @@ public:
         whole += '"';
         appendRowMessage(whole, row, quote);
         closeJsonString(whole, start);
+        if (m_rules) {
+            whole += ",\"rules\":";
+            whole += RulesObject(row.rules, quote, m_locale).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+        }
         whole += "}\n";
     }
 
@@ -474,8 +492,9 @@ void AddQuoteColumns(nlohmann::ordered_json &object, const QuoteRecord &quote, s
     object[std::string(kMessageColumn)] = message;
 }
 
-TextSink::TextSink(std::FILE *out, const LocaleSettings &locale)
+TextSink::TextSink(std::FILE *out, const LocaleSettings &locale, bool rules)
     : m_locale(locale)
+    , m_rules(rules)
     , m_daysFormat(&DaysFieldFormat())
     , m_out(out)
 {
@@ -489,11 +508,11 @@ std::unique_ptr<BatchSink::Scratch> TextSink::scratch() const
     return std::make_unique<MadeTexts>();
 }
 
-std::unique_ptr<TextSink> TextSink::make(BatchFormat format, std::FILE *out, const LocaleSettings &locale)
+std::unique_ptr<TextSink> TextSink::make(BatchFormat format, std::FILE *out, const LocaleSettings &locale, bool rules)
 {
     if (format == BatchFormat::JsonLines)
-        return std::make_unique<JsonLinesSink>(out, locale);
-    return std::make_unique<CsvSink>(out, locale);
+        return std::make_unique<JsonLinesSink>(out, locale, rules);
+    return std::make_unique<CsvSink>(out, locale, rules);
 }
 
 bool TextSink::write(const BatchChunk &chunk)

@@ -65,8 +65,11 @@ class TextSink : public BatchSink
 {
 public:
     // The sink of `format`, with anything that goes before the first row;
-    // the figures are shown in `locale`.
-    static std::unique_ptr<TextSink> make(BatchFormat format, std::FILE *out, const quillon::LocaleSettings &locale);
+    // the figures are shown in `locale`. With `rules`, each row ends in what
+    // the office rules did (BatchRow::rules): a last CSV column `rules`
+    // (RulesText), a last JSON member `rules` (RulesObject).
+    static std::unique_ptr<TextSink> make(BatchFormat format, std::FILE *out, const quillon::LocaleSettings &locale,
+                                          bool rules = false);
 
     std::unique_ptr<Scratch> scratch() const override;
     bool write(const BatchChunk &chunk) override;
@@ -81,9 +84,10 @@ public:
     std::size_t writtenLine() const { return m_writtenLine; }
 
 protected:
-    TextSink(std::FILE *out, const quillon::LocaleSettings &locale);
+    TextSink(std::FILE *out, const quillon::LocaleSettings &locale, bool rules);
     std::string m_buffer;
     const quillon::LocaleSettings &m_locale;
+    const bool m_rules;
     // The formats of the day count and of each figure, in the list's order.
     const quillon::DisplayFormat *m_daysFormat;
     std::array<const quillon::DisplayFormat *, quillon::kQuoteFigures.size()> m_formats{};

@@ -13,6 +13,7 @@
 #include "Pdfquote.h"
 #include "Quote.h"
 #include "Quotefile.h"
+#include "Quoterules.h"
 #include "Quotepaint.h"
 #include "Uprpt.h"
 
@@ -68,7 +69,7 @@ private:
             rowMessage(row.line, quote.error);
             return true;
         }
-        if (const std::string_view message = Messages::ForRange(quote.quote.Range); !message.empty())
+        if (const std::string_view message = QuoteRangeMessage(quote); !message.empty())
             rowMessage(row.line, message);
         // Typed in the locale's character set, as the row's premium and dates may be.
         const auto typed = [&](std::size_t column) {
@@ -115,7 +116,7 @@ private:
 
 int RunBatchPdf(std::FILE *in, const std::string &path, const quillon::WriteOptions &destination,
                 const LocaleSettings &locale, int today, const CompanyDetails &company, bool progress,
-                std::string &error)
+                std::string &error, const RuleSet *officeRules)
 {
     BatchRules rules;
     rules.fieldCountNamesColumns = false;
@@ -141,7 +142,9 @@ int RunBatchPdf(std::FILE *in, const std::string &path, const quillon::WriteOpti
             writer.setPageLayout(layout);
             PageSink sink(writer, file, reader.columns(), company, locale);
             // One job: a page takes thousands of times longer to paint than its row to quote.
-            run = QuoteRows(reader, sink, locale, today, 1, shown);
+            static const RuleSet builtIn;
+            const RuleSet *rowRules = officeRules ? officeRules : reader.columns().hasRuleColumn() ? &builtIn : nullptr;
+            run = QuoteRows(reader, sink, locale, today, 1, shown, rowRules);
             pages = sink.pages();
             if (run.stopped)
                 return sink.error();

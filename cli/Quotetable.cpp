@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Messages.h"
+#include "Quoterules.h"
 
 using namespace quillon;
 
@@ -28,7 +29,7 @@ void pad(std::string &out, const std::string &text, std::size_t to, bool right)
 
 } // namespace
 
-std::string QuoteTable(const QuoteRecord &quote)
+std::string QuoteTable(const QuoteRecord &quote, std::string_view rules)
 {
     const QuotationType type = quote.type;
     const Messages::QuotationCaptions &labels = Messages::CaptionsFor(type == QuotationType::AdditionalPremium);
@@ -44,14 +45,20 @@ std::string QuoteTable(const QuoteRecord &quote)
     line(labels.start, quote.startText);
     line(labels.end, quote.endText);
     line("# of Days", quote.days);
-    if (const std::string_view message = Messages::ForRange(quote.quote.Range); !message.empty())
+    if (!rules.empty())
+        line("Rules", std::string(rules));
+    if (const std::string_view message = QuoteRangeMessage(quote); !message.empty())
         out += "\nError: " + std::string(message) + '\n';
 
     // Rows of cells: label, then rate and amount for 12 and 6 months.
     const bool shortRateApplies = type == QuotationType::Refund;
     const std::string notApplicable = "Not Applicable";
+    // Under an expiration date the first column is the policy's own term,
+    // and no 6-month term is worked.
+    const bool ownTerm = quote.rules.applied && quote.rules.terms[0].actual;
     std::vector<std::vector<std::string>> rows;
-    rows.push_back({"", "12 Month Policies", "", "6 Month Policies", ""});
+    rows.push_back({"", ownTerm ? "Policy Term (" + std::to_string(quote.rules.terms[0].termDays) + " days)"
+                                : "12 Month Policies", "", "6 Month Policies", ""});
     rows.push_back({"", "Rate", "Amount", "Rate", "Amount"});
     auto shown = [&](const QuoteFigure &figure) { return std::string(ShownFigureText(quote, figure)); };
     auto section = [&](const char *heading, bool proRated, bool applies) {
@@ -60,7 +67,7 @@ std::string QuoteTable(const QuoteRecord &quote)
         for (const bool unearned : {true, false}) {
             std::vector<std::string> row{std::string("  ") + (unearned ? labels.unearned : labels.earned)};
             for (const int months : {12, 6}) {
-                if (!applies) {
+                if (!applies || (ownTerm && months == 6)) {
                     row.push_back(notApplicable);
                     row.push_back("");
                 } else {

@@ -22,6 +22,7 @@
 #include "Messages.h"
 #include "Platform.h"
 #include "Quote.h"
+#include "Quoterules.h"
 #include "Quotetable.h"
 #include "Shortdate.h"
 #include "Toolplatform.h"
@@ -53,13 +54,13 @@ std::string usageText()
 {
     std::string text =
     "Usage: quillon-quote PREMIUM START END [--type refund|addl] [--explain]\n"
-    "                     [--format table|json] [--today DATE]\n"
-    "       quillon-quote --csv [FILE] [--format csv|json] [--jobs N] [--quiet] [--today DATE]\n";
+    "                     [--format table|json] [--today DATE] [RULES]\n"
+    "       quillon-quote --csv [FILE] [--format csv|json] [--jobs N] [--quiet] [--today DATE] [RULES]\n";
     if (kWithPdf)
         text +=
     "       quillon-quote --pdf FILE PREMIUM START END [--type refund|addl]\n"
-    "                     [--policy-number X] [--client X] [--policy-type X] [--today DATE]\n"
-    "       quillon-quote --csv FILE --pdf OUT.pdf [--quiet] [--today DATE]\n";
+    "                     [--policy-number X] [--client X] [--policy-type X] [--today DATE] [RULES]\n"
+    "       quillon-quote --csv FILE --pdf OUT.pdf [--quiet] [--today DATE] [RULES]\n";
     text +=
     "\n"
     "Quotes the earned and unearned premium of a cancelled policy (refund) or the\n"
@@ -91,6 +92,17 @@ std::string usageText()
     text +=
     "  --today DATE     the date two-digit years and dates without a year are read\n"
     "                   against (default: today)\n"
+    "\n"
+    "RULES, the office's own (README, \"Office rules\"); in a batch the columns\n"
+    "short_rate, minimum_earned, fees and expires override them row by row:\n"
+    "  --short-rate R   short rate as a share of pro rata (90%) or from a table\n"
+    "                   FILE; tables: the built-in ones\n"
+    "  --minimum-earned M  a minimum earned premium, an amount (150.00) or a\n"
+    "                   percentage of the premium (25%); none: no minimum\n"
+    "  --fees F         fully earned fees, never refunded (25.00)\n"
+    "  --expires DATE   the policy's expiration: pro rata over its own term\n"
+    "                   (with --type addl, the only rule that applies)\n"
+    "\n"
     "  --help           show this help\n"
     "  --version        show the version\n"
     "\n"
@@ -115,6 +127,7 @@ struct Options
     std::optional<std::string> jobs;
     bool explain = false;
     bool quiet = false;
+    RuleOptions rules;
     std::vector<std::string> positionals;
 };
 
@@ -194,6 +207,18 @@ std::optional<std::string> parseOptions(int argc, char **argv, Options &options)
         } else if (arg == "--jobs" || arg.rfind("--jobs=", 0) == 0) {
             if (auto error = value("--jobs", options.jobs))
                 return error;
+        } else if (arg == "--short-rate" || arg.rfind("--short-rate=", 0) == 0) {
+            if (auto error = value("--short-rate", options.rules.shortRate))
+                return error;
+        } else if (arg == "--minimum-earned" || arg.rfind("--minimum-earned=", 0) == 0) {
+            if (auto error = value("--minimum-earned", options.rules.minimumEarned))
+                return error;
+        } else if (arg == "--fees" || arg.rfind("--fees=", 0) == 0) {
+            if (auto error = value("--fees", options.rules.fees))
+                return error;
+        } else if (arg == "--expires" || arg.rfind("--expires=", 0) == 0) {
+            if (auto error = value("--expires", options.rules.expires))
+                return error;
         } else if (arg == "--explain") {
             options.explain = true;
         } else if (arg == "--quiet" || arg == "-q") {
@@ -241,6 +266,11 @@ std::optional<std::string> parseOptions(int argc, char **argv, Options &options)
     }
     if (options.type && *options.type != "refund" && *options.type != "addl")
         return "--type must be refund or addl";
+    // The short rate, the minimum and the fees describe a cancellation; an
+    // additional premium has none of them, and quietly dropping one would
+    // give a figure the clerk did not ask for.
+    if (options.type == "addl" && options.rules.cancellationRule())
+        return "--short-rate, --minimum-earned and --fees apply to a refund, not to --type addl";
     return std::nullopt;
 }
 
@@ -304,7 +334,7 @@ bool outputIsInput(std::FILE *in, const Options &options)
     return true;
 }
 
-int runCsv(const Options &options, const LocaleSettings &locale, int today)
+int runCsv(const Options &options, const LocaleSettings &locale, int today, const RuleSet *rules)
 {
     std::FILE *in = openBatchInput(options);
     if (!in)
@@ -322,6 +352,7 @@ int runCsv(const Options &options, const LocaleSettings &locale, int today)
     batch.format = options.format == "json" ? BatchFormat::JsonLines : BatchFormat::Csv;
     batch.jobs = options.jobs ? unsigned(std::stoi(*options.jobs)) : std::max(1u, std::thread::hardware_concurrency());
     batch.progress = !options.quiet;
+    batch.rules = rules;
     const int status = RunBatch(in, stdout, locale, today, error, batch);
     // The input is left for the process's end to close: a batch whose
     // output failed may have left its reader inside a read of it.
@@ -335,11 +366,21 @@ QuotationType quotationType(const Options &options)
     return options.type.value_or("refund") == "addl" ? QuotationType::AdditionalPremium : QuotationType::Refund;
 }
 
-int runSingle(const Options &options, const LocaleSettings &locale, int today)
+// The single quote of the arguments, under `rules` where given.
+QuoteRecord singleQuote(const Options &options, const LocaleSettings &locale, int today, const RuleSet *rules)
 {
-    const QuoteRecord outcome = MakeQuote(
-        {options.positionals[0], options.positionals[1], options.positionals[2], quotationType(options)}, locale,
-        today);
+    const QuotationType type = quotationType(options);
+    RuleSet only;
+    if (rules && type == QuotationType::AdditionalPremium)
+        only = RulesForAdditionalPremium(*rules);
+    QuoteRequest request{options.positionals[0], options.positionals[1], options.positionals[2], type};
+    request.rules = rules && type == QuotationType::AdditionalPremium ? &only : rules;
+    return MakeQuote(request, locale, today);
+}
+
+int runSingle(const Options &options, const LocaleSettings &locale, int today, const RuleSet *rules)
+{
+    const QuoteRecord outcome = singleQuote(options, locale, today, rules);
     if (!outcome.ok()) {
         std::fprintf(stderr, "quillon-quote: %s\n", outcome.error.c_str());
         return kExitRowFailed;
@@ -348,12 +389,14 @@ int runSingle(const Options &options, const LocaleSettings &locale, int today)
     if (options.format == "json") {
         // The batch's columns, as one object; the day count is a number.
         nlohmann::ordered_json object;
-        AddQuoteColumns(object, outcome, Messages::ForRange(outcome.quote.Range));
+        AddQuoteColumns(object, outcome, QuoteRangeMessage(outcome));
+        if (rules)
+            object["rules"] = RulesObject(*rules, outcome, locale);
         text = object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
     } else {
-        text = QuoteTable(outcome);
+        text = QuoteTable(outcome, rules ? RulesText(*rules, outcome, locale) : std::string());
         if (options.explain)
-            text += "\n" + ExplainQuote(outcome, locale);
+            text += "\n" + ExplainQuote(outcome, locale, rules);
     }
     std::fwrite(text.data(), 1, text.size(), stdout);
     if (std::fflush(stdout) != 0) {
@@ -408,7 +451,7 @@ CompanyDetails companyDetails()
     return ReadCompanyDetails(ini);
 }
 
-int runBatchPdf(char *program, const Options &options, const LocaleSettings &locale, int today)
+int runBatchPdf(char *program, const Options &options, const LocaleSettings &locale, int today, const RuleSet *rules)
 {
     std::FILE *in = openBatchInput(options);
     if (!in)
@@ -426,7 +469,7 @@ int runBatchPdf(char *program, const Options &options, const LocaleSettings &loc
     const CompanyDetails company = companyDetails();
     std::string error;
     const int status =
-        RunBatchPdf(in, *options.pdfFile, destination, locale, today, company, !options.quiet, error);
+        RunBatchPdf(in, *options.pdfFile, destination, locale, today, company, !options.quiet, error, rules);
     if (in != stdin)
         std::fclose(in);
     if (!error.empty())
@@ -434,18 +477,16 @@ int runBatchPdf(char *program, const Options &options, const LocaleSettings &loc
     return status;
 }
 
-int runPdf(char *program, const Options &options, const LocaleSettings &locale, int today)
+int runPdf(char *program, const Options &options, const LocaleSettings &locale, int today, const RuleSet *rules)
 {
-    const QuoteRecord outcome = MakeQuote(
-        {options.positionals[0], options.positionals[1], options.positionals[2], quotationType(options)}, locale,
-        today);
+    const QuoteRecord outcome = singleQuote(options, locale, today, rules);
     if (!outcome.ok()) {
         std::fprintf(stderr, "quillon-quote: %s\n", outcome.error.c_str());
         return kExitRowFailed;
     }
     // The window shows its range box before any figure; the quote is still
     // written, as the window still shows and prints its figures.
-    if (const std::string_view message = Messages::ForRange(outcome.quote.Range); !message.empty())
+    if (const std::string_view message = QuoteRangeMessage(outcome); !message.empty())
         std::fprintf(stderr, "quillon-quote: %.*s\n", int(message.size()), message.data());
     if (destinationRefused(*options.pdfFile, {}))
         return kExitUsage;
@@ -509,7 +550,8 @@ int main(int argc, char **argv)
     // What is typed on a terminal of a locale whose character set is not
     // UTF-8 comes in that set; file names stay the bytes they are.
     for (std::optional<std::string> *text :
-         {&options.today, &options.policyNumber, &options.client, &options.policyType}) {
+         {&options.today, &options.policyNumber, &options.client, &options.policyType, &options.rules.minimumEarned,
+          &options.rules.fees}) {
         std::string converted;
         if (*text)
             TypedText(**text, locale, converted);
@@ -523,9 +565,15 @@ int main(int argc, char **argv)
             return usageError("--today: '" + Messages::QuotedInput(*options.today) + "' is not a valid date");
         today = *day;
     }
+    // Read once a run: a table file is read here, not row by row.
+    RuleSet ruleSet;
+    if (const auto error = ReadRuleOptions(options.rules, locale, today, ruleSet))
+        return usageError(*error);
+    const RuleSet *rules = options.rules.any() ? &ruleSet : nullptr;
 #if QUILLON_WITH_PDF
     if (options.pdfFile)
-        return options.csv ? runBatchPdf(argv[0], options, locale, today) : runPdf(argv[0], options, locale, today);
+        return options.csv ? runBatchPdf(argv[0], options, locale, today, rules)
+                           : runPdf(argv[0], options, locale, today, rules);
 #endif
-    return options.csv ? runCsv(options, locale, today) : runSingle(options, locale, today);
+    return options.csv ? runCsv(options, locale, today, rules) : runSingle(options, locale, today, rules);
 }

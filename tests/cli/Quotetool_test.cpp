@@ -118,6 +118,7 @@ TEST(QuoteToolBatch, FailsWithStatusTwo)
         std::string arguments;
     };
     const std::string badHeader = writeTemp("amount,from,to\n1,1/1/2026,1/2/2026\n");
+    const std::string gappedTable = writeTemp("term_months,12\ndays,earned_percent\n0,0\n5-365,100\n");
     const Case cases[] = {
         {"missing file", "--csv /nonexistent/quotes.csv"},
         {"header without the three columns", "--csv '" + badHeader + "'"},
@@ -125,13 +126,21 @@ TEST(QuoteToolBatch, FailsWithStatusTwo)
         {"unknown option", "--bogus"},
         {"too few arguments", "100 1/1/2026"},
         {"bad --type", "100 1/1/2026 1/2/2026 --type lapse"},
+        {"a share over 100%", "100 1/1/2026 1/2/2026 --short-rate 110%"},
+        {"a table with a gap, in a batch", "--csv '" + data("mixed.csv") + "' --short-rate '" + gappedTable + "'"},
+        {"negative fees", "100 1/1/2026 1/2/2026 --fees -5"},
+        {"--expires not a date", "100 1/1/2026 1/2/2026 --expires soon"},
+        {"a refund's rule on an additional premium", "100 1/1/2026 1/2/2026 --type addl --minimum-earned 10"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         const ToolRun r = run(c.arguments + " 2>/dev/null");
         EXPECT_EQ(r.status, 2);
     }
+    const ToolRun table = run("100 1/1/2026 1/2/2026 --short-rate '" + gappedTable + "' 2>&1");
+    EXPECT_NE(table.out.find(", line 4: days 1 to 4 are missing"), std::string::npos) << table.out;
     std::remove(badHeader.c_str());
+    std::remove(gappedTable.c_str());
 }
 
 TEST(QuoteToolBatch, WritesOneOutputRowPerRecordEvenForLargeAndBrokenFields)
@@ -836,4 +845,46 @@ TEST(QuoteToolPdf, SaysWhenTheCompanyDetailsCannotBeRead)
     EXPECT_NE(r.out.find("the company details could not be read from '" + settings.file("Quillon32.Ini")),
               std::string::npos)
         << r.out;
+}
+
+// What the rule columns say they applied, over the run's --fees 0 (a column
+// overrides the option), and the row messages of texts a row cannot have.
+// The figures are checked on generated policies by script/rules-check.
+TEST(QuoteToolBatch, RuleColumnsGiveTheWorkedExamplesAndSayWhatApplied)
+{
+    struct Row { const char *name, *csv, *column, *figure, *rules, *message; };
+    const Row rows[] = {
+        {"fees worked off, then earned", "1000,1/1/2026,4/11/2026,90%,,25,", "SR12Earn", "$362.94",
+         "short_rate=90%;fees=25.00", ""},
+        {"minimum raises what is below it", "1000,1/1/2026,1/11/2026,,150.00,,", "PR12Earn", "$150.00",
+         "minimum_earned=150.00;minimum_raised=PR12Earn SR12Earn PR6Earn", ""},
+        {"no table for 228 days", "1000,1/1/2026,4/11/2026,,,,8/17/2026", "SR12Earn", "", "expires=8/17/2026", ""},
+        {"past the expiration", "1000,1/1/2026,4/11/2026,,,,3/1/2026", "SR12Earn", "$1,000.00", "expires=3/1/2026",
+         "Line 5: You have selected a cancellation date after the expiration date. Please try again!"},
+        {"the built-in rules", "1000,1/1/2026,4/11/2026,tables,none,,", "SR12Earn", "$380.00", "", ""},
+        {"bad fees", "1000,1/1/2026,4/11/2026,,,abc,", "SR12Earn", "", "",
+         "Line 7: 'abc' is not an amount of fees: an amount of 0 or more."},
+        {"not a share", "1000,1/1/2026,4/11/2026,90,,,", "SR12Earn", "", "",
+         "Line 8: '90' is not a short-rate rule: a share of pro rata from 0% to 100%, or a table file."},
+    };
+    std::string input = "premium,start,end,Short_Rate,minimum_earned,fees,expires\n";
+    for (const Row &row : rows)
+        input += std::string(row.csv) + "\n";
+    const std::string file = writeTemp(input);
+    const ToolRun r = run("--csv '" + file + "' --fees 0 " + kToday);
+    std::remove(file.c_str());
+    EXPECT_EQ(r.status, 1);
+    const auto records = csvRecords(r.out);
+    ASSERT_EQ(records.size(), std::size(rows) + 1) << r.out;
+    EXPECT_EQ(records[0].back(), "rules") << "the rules column ends the row";
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(rows[i].name);
+        const auto &record = records[i + 1];
+        const auto at = [&](const char *name) {
+            return record[std::size_t(std::find(records[0].begin(), records[0].end(), name) - records[0].begin())];
+        };
+        EXPECT_EQ(at(rows[i].column), rows[i].figure);
+        EXPECT_EQ(at("rules"), rows[i].rules);
+        EXPECT_EQ(at("message"), rows[i].message);
+    }
 }
