@@ -77,7 +77,7 @@ private:
             return std::string(TypedText(m_columns.text(fields, row, column), m_locale, converted));
         };
         const PolicyEntry policy{typed(m_columns.policyNumber), typed(m_columns.client), typed(m_columns.policyType)};
-        FillQuotePage(m_page, QuoteTextsFor(quote, policy, m_company));
+        FillQuotePage(m_page, QuoteTextsFor(quote, policy, m_company, &row.rules, &m_locale));
         // The first page comes with the painter; each later one is asked for.
         if (m_pages == 0) {
             if (!m_painter.begin(&m_writer))

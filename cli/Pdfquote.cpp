@@ -12,7 +12,7 @@ QString fromStd(const std::string &text)
 } // namespace
 
 QuoteTexts QuoteTextsFor(const QuoteRecord &quote, const PolicyEntry &policy,
-                         const CompanyDetails &company)
+                         const CompanyDetails &company, const RuleSet *rules, const LocaleSettings *locale)
 {
     QuoteTexts texts;
     texts.additionalPremium = quote.type == QuotationType::AdditionalPremium;
@@ -26,5 +26,9 @@ QuoteTexts QuoteTextsFor(const QuoteRecord &quote, const PolicyEntry &policy,
     texts.days = fromStd(quote.days);
     for (std::size_t i = 0; i < kQuoteFigures.size(); ++i)
         texts.figures[i] = fromStd(FigureText(quote, kQuoteFigures[i]));
+    if (rules && locale) {
+        const bool additional = quote.type == QuotationType::AdditionalPremium;
+        texts.rules = QuoteRulesText(additional ? RulesForAdditionalPremium(*rules) : *rules, quote.rules, *locale);
+    }
     return texts;
 }

@@ -495,7 +495,7 @@ int runPdf(char *program, const Options &options, const LocaleSettings &locale, 
                              options.policyType.value_or("")};
     const CompanyDetails company = companyDetails();
     QuotePage page;
-    FillQuotePage(page, QuoteTextsFor(outcome, policy, company));
+    FillQuotePage(page, QuoteTextsFor(outcome, policy, company, rules, &locale));
     const FileWriteResult written = WriteQuotePdf(quillon::PathFromBytes(*options.pdfFile), page);
     if (!written) {
         std::fprintf(stderr, "quillon-quote: cannot write '%s': %s\n", Messages::PrintableText(*options.pdfFile).c_str(),

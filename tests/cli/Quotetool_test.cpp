@@ -263,6 +263,15 @@ TEST(QuoteToolPdf, WritesTheQuoteWithTheCompanyOfTheSettingsFile)
                                  "100", "$620.00", "$726.00", "0.274"})
         EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
     EXPECT_EQ(text.find("ab-12c"), std::string::npos) << "the policy number prints in capitals";
+    EXPECT_EQ(text.find("Office rules"), std::string::npos) << "no rules, no line";
+
+    // Under a rule the page names it under the figures, single and in batch.
+    std::ofstream(settings.file("rows.csv")) << "premium,start,end\n1000,1/1/2026,4/11/2026\n";
+    for (const std::string &args : {"--pdf '" + pdf + "' 1000 1/1/2026 4/11/2026",
+                                    "--csv '" + settings.file("rows.csv") + "' --pdf '" + pdf + "'"}) {
+        ASSERT_EQ(run(args + " --short-rate 90% " + kToday).status, 0) << args;
+        EXPECT_NE(pdfText(pdf).find("Office rules: short rate 90% of pro rata"), std::string::npos) << args;
+    }
 }
 
 TEST(QuoteToolPdf, AdditionalPremiumCoversTheShortRatedFigures)
