@@ -195,7 +195,7 @@ void announce(TfrmCalPop *popup, QAccessible::Event type, int child = -1)
 
 } // namespace
 
-TfrmCalPop::TfrmCalPop(TDateEdit *field)
+TfrmCalPop::TfrmCalPop(TDateEdit *field, int day)
     : QDialog(field, Qt::Dialog | Qt::FramelessWindowHint)
     , m_field(field)
     // The calendar asks for 6 points, but this bitmap family's smallest size
@@ -227,11 +227,7 @@ TfrmCalPop::TfrmCalPop(TDateEdit *field)
         setScreen(screen);
     move(placement(client, size(), screen ? screen->geometry() : QRect(0, 0, 1024, 768)));
 
-    // A text that is not a date lets the conversion error leave the
-    // constructor and no popup is shown. The date field's button checks the
-    // text first and shows that error itself, so none leaves its click.
-    const std::string text = field->text().toStdString();
-    m_selected = text.empty() ? Today() : ParseShortDate(text, ControlLocale(), Today());
+    m_selected = std::clamp(day, kFirstDayNumber, kLastDayNumber);
 
     takeApart();
     m_currentCell = firstCell() + int(m_day) - 1;
@@ -416,7 +412,7 @@ void TfrmCalPop::selectCell(int cell)
 void TfrmCalPop::closeWithDate()
 {
     m_tracking = false;
-    m_field->SetDate(m_selected);
+    m_field->enterDate(m_selected);
     done(1);
 }
 

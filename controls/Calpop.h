@@ -9,14 +9,15 @@
 class TDateEdit;
 
 // The drop-down month calendar of a date field: a borderless modal window
-// drawn entirely on its own canvas. It starts on the field's date (or today
-// for an empty field) and writes the chosen date back with SetDate.
+// drawn entirely on its own canvas. It starts on the day it is given (the
+// field's date, or today for an empty field) and writes the chosen date
+// back through the field's enterDate.
 class TfrmCalPop : public QDialog
 {
     Q_OBJECT
 public:
-    // Throws ConversionError when the field's text is not a date.
-    explicit TfrmCalPop(TDateEdit *field);
+    // `day` is a day number from 1/1/0001 to 12/31/9999.
+    TfrmCalPop(TDateEdit *field, int day);
 
     int selectedDate() const { return m_selected; }
     int currentCell() const { return m_currentCell; }

@@ -201,6 +201,19 @@ void TDateEdit::SetDate(int day)
     setModified(true);
 }
 
+std::optional<int> TDateEdit::date() const
+{
+    if (text().isEmpty())
+        return std::nullopt;
+    return TryParseShortDate(text().toStdString(), ControlLocale(), Today());
+}
+
+void TDateEdit::enterDate(int day)
+{
+    SetDate(day);
+    emit entered(day);
+}
+
 QString TDateEdit::calendarName() const
 {
     // Qt's own reading of the field's name: its accessible name, or else
@@ -213,10 +226,13 @@ QString TDateEdit::calendarName() const
 void TDateEdit::openCalendar()
 {
     // The popup starts on the date the text names (today for an empty text),
-    // so a text that is not a date is reported here and no popup opens.
-    if (!text().isEmpty() && !ParseShortDateOrShowError(text()))
+    // so a text that is not a date is reported here and no popup opens. The
+    // day read here is the one the popup gets: read again, a date without
+    // its year could name another day, or none, once the year has turned.
+    const std::optional<int> day = text().isEmpty() ? std::optional<int>(Today()) : ParseShortDateOrShowError(text());
+    if (!day)
         return;
-    TfrmCalPop popup(this);
+    TfrmCalPop popup(this, *day);
     popup.exec();
 }
 
@@ -263,8 +279,8 @@ void TDateEdit::leave()
     const QString typed = text();
     if (typed.isEmpty())
         return;
-    if (const auto day = TryParseShortDate(typed.toStdString(), ControlLocale(), Today())) {
-        SetDate(*day);
+    if (const std::optional<int> day = date()) {
+        enterDate(*day);
         return;
     }
     QMessageBox box(QMessageBox::Warning, QString(),

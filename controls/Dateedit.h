@@ -42,6 +42,14 @@ public:
     // any other day: a date the clerk typed or picked is never blanked.
     void SetDate(int day);
 
+    // The day the field holds: its text read in the controls' locale
+    // against today, nothing for an empty text or one that is not a date.
+    std::optional<int> date() const;
+
+    // A date the clerk chose, typed or picked in the calendar: written as
+    // SetDate writes it, then entered(day).
+    void enterDate(int day);
+
     TDateButton *button() const { return m_button; }
     const QPixmap &glyph() const { return m_glyph; }
 
@@ -52,8 +60,9 @@ public:
     QString calendarName() const;
 
     // Opens the calendar popup on the field's date (or today for an empty
-    // field). A text that is not a date shows the conversion error in the
-    // general error display and no popup opens.
+    // field), the text read once. A text that is not a date shows the
+    // conversion error in the general error display and no popup opens;
+    // nothing is thrown.
     void openCalendar();
 
     // For the owner's exit handler: it has failed and shown its error, so
@@ -65,6 +74,9 @@ signals:
     // throws ends the exit handling there too, through the application's
     // last line of defence.
     void exited();
+    // A date the clerk entered: typed and accepted on leaving, or picked in
+    // the calendar; not one the program wrote with SetDate.
+    void entered(int day);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

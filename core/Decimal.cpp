@@ -106,11 +106,6 @@ constexpr std::array<u64, 20> kPow10u64 = [] {
     return p;
 }();
 
-u64 pow10u64(int n)
-{
-    return kPow10u64[std::size_t(n)];
-}
-
 void storeDigits(DecimalDigits &d, u64 n, int precision, int exponent)
 {
     // n has exactly `precision` digits.
@@ -124,99 +119,11 @@ void storeDigits(DecimalDigits &d, u64 n, int precision, int exponent)
     d.exponent = exponent;
 }
 
-enum class Fit
-{
-    Fits,
-    Below,   // fewer digits than wanted
-    Above,   // more
-    TooWide, // past 128 bits: for the C library
-};
-
-// A large value m x 2^(exponent - 63) divided by 10^u and rounded to
-// nearest, ties to even, into n, when the value and the divisor fit 128
-// bits: up to about 10^38, which takes the eighteen-digit figures of
-// premiums far beyond any typed.
-Fit dividedWideDigits(const Extended80 &e, int u, u64 low, u64 high, u64 &n);
-
-Fit dividedDigits(const Extended80 &e, int u, u64 low, u64 high, u64 &n)
-{
-    const int t = e.exponent - 63;
-    if (t > 63)
-        return dividedWideDigits(e, u, low, high, n);
-    if (u > 38 || t < -63)
-        return Fit::TooWide;
-    const u128 power = kPow10.value[std::size_t(u)][0] | u128(kPow10.value[std::size_t(u)][1]) << 64;
-    // value / 10^u = numerator / divisor, both whole.
-    u128 numerator = e.significand;
-    u128 divisor = power;
-    if (t >= 0) {
-        numerator <<= t;
-    } else {
-        if (power >> (128 + t) != 0)
-            return Fit::TooWide;
-        divisor <<= -t;
-    }
-    const u128 whole = numerator / divisor;
-    if (whole < low)
-        return Fit::Below;
-    if (whole >= high)
-        return Fit::Above;
-    // The divisor is even (a power of ten at least 10), so its half is exact.
-    const u128 remainder = numerator - whole * divisor;
-    const u128 half = divisor >> 1;
-    n = u64(whole);
-    if (remainder > half || (remainder == half && (n & 1)))
-        ++n;
-    return Fit::Fits;
-}
-
-// A whole value m x 2^t of up to 256 bits (2^127 to 2^255, about 10^38 to
-// 10^76) divided by 10^u and rounded to nearest, ties to even, into n:
-// divided by a power of ten of at most 19 digits at a time, the last
-// division's remainder against half its divisor deciding, and any earlier
-// one breaking a tie.
-Fit dividedWideDigits(const Extended80 &e, int u, u64 low, u64 high, u64 &n)
-{
-    const int t = e.exponent - 63;
-    if (t > 191)
-        return Fit::TooWide;
-    U256 value;
-    value.limb[std::size_t(t / 64)] = e.significand << (t % 64);
-    if (t % 64 != 0)
-        value.limb[std::size_t(t / 64 + 1)] = e.significand >> (64 - t % 64);
-    bool belowNonzero = false;
-    u64 remainder = 0, divisor = 1;
-    for (int left = u; left > 0;) {
-        const int step = left < 19 ? left : 19;
-        belowNonzero = belowNonzero || remainder != 0;
-        divisor = pow10u64(step);
-        remainder = 0;
-        for (int i = 3; i >= 0; --i) {
-            const u128 part = u128(remainder) << 64 | value.limb[std::size_t(i)];
-            value.limb[std::size_t(i)] = u64(part / divisor);
-            remainder = u64(part % divisor);
-        }
-        left -= step;
-    }
-    if (value.limb[1] | value.limb[2] | value.limb[3])
-        return Fit::Above;
-    const u64 whole = value.limb[0];
-    if (whole < low)
-        return Fit::Below;
-    if (whole >= high)
-        return Fit::Above;
-    // The last divisor is even (a power of ten at least 10), so its half is exact.
-    const u64 half = divisor / 2;
-    n = whole;
-    if (remainder > half || (remainder == half && (belowNonzero || (n & 1))))
-        ++n;
-    return Fit::Fits;
-}
-
-// The fast path for normal values from about 1e-40 up to about 1e76: the
-// value is m / 2^q, scaled by 10^s into [10^(p-1), 10^p) (or divided by
-// 10^-s, for a value with more integer digits than wanted) and rounded
-// exactly.
+// The fast path for normal values from about 1e-40 up to 10^precision: the
+// value is m / 2^q, scaled by 10^s into [10^(p-1), 10^p) and rounded
+// exactly. A value with more integer digits than wanted is the C library's:
+// only a premium of nineteen digits or more has one, and a batch of such
+// premiums is no one's daily work.
 bool fastDigits(long double magnitude, int precision, DecimalDigits &d)
 {
     const Extended80 e = decompose(magnitude);
@@ -225,7 +132,7 @@ bool fastDigits(long double magnitude, int precision, DecimalDigits &d)
     const int q = 63 - e.exponent; // value = significand / 2^q, -63 <= q <= 203
     // floor(log10(2^(e+1))) overestimates floor(log10 value) by at most one.
     int k = int(std::floor((e.exponent + 1) * 0.30102999566398120));
-    const u64 low = pow10u64(precision - 1);
+    const u64 low = kPow10u64[std::size_t(precision - 1)];
     const u64 high = low * 10;
     u64 n = 0;
     // Rounding up to 10^p carries into one more place: the digits become
@@ -242,14 +149,12 @@ bool fastDigits(long double magnitude, int precision, DecimalDigits &d)
     for (int attempt = 0; attempt < 3; ++attempt) {
         const int s = precision - 1 - k;
         if (s < 0) {
-            // Too large to scale up: divided down instead.
-            switch (dividedDigits(e, -s, low, high, n)) {
-            case Fit::Fits: break;
-            case Fit::Below: --k; continue;
-            case Fit::Above: ++k; continue;
-            case Fit::TooWide: return false;
-            }
-            return store(n);
+            // The estimate may be one too high; below it the value is too
+            // large to scale.
+            if (attempt > 0)
+                return false;
+            --k;
+            continue;
         }
         if (s > kMaxPow10 || q < 1)
             return false;

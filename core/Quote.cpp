@@ -77,8 +77,13 @@ const DisplayFormat &compiledFor(const QuoteFigure &figure)
             all[i] = &compiled(kQuoteFigures[i].format);
         return all;
     }();
-    const std::size_t index = std::size_t(&figure - kQuoteFigures.data());
-    return index < formats.size() ? *formats[index] : compiled(figure.format);
+    // Found by address, never by subtracting it: a caller may hand in a
+    // copy that lies outside the list, and a difference of pointers into
+    // two objects has no meaning. The copy's own format text finds its format.
+    for (std::size_t i = 0; i < formats.size(); ++i)
+        if (&kQuoteFigures[i] == &figure)
+            return *formats[i];
+    return compiled(figure.format);
 }
 
 } // namespace

@@ -461,12 +461,16 @@ int ShortDateReader::readDay(std::string_view text, int today) const
     const LocaleSettings &locale = m_locale;
     std::array<DateToken, 3> tokens;
     int count = 0;
-    if (!m_plain || !plainTokens(text, locale.dateSeparator, tokens, count)) {
-        count = scanTokens(text, tokens);
-        if (count == 0)
-            return kNoDay;
-    }
+    if (!m_plain || !plainTokens(text, locale.dateSeparator, tokens, count))
+        return scanDay(text, today);
     return dayOf(tokens, count, today);
+}
+
+int ShortDateReader::scanDay(std::string_view text, int today) const
+{
+    std::array<DateToken, 3> tokens;
+    const int count = scanTokens(text, tokens);
+    return count == 0 ? kNoDay : dayOf(tokens, count, today);
 }
 
 int ShortDateReader::scanTokens(std::string_view text, std::array<DateToken, 3> &tokens) const

@@ -62,11 +62,15 @@ public:
     }
 
 private:
+    // The tests hold the plain-digit shortcut to the general scanner.
+    friend struct ShortDateReaderByScanner;
     // A plain number out, the optional made where it is used: one returned
     // from a call is put together on the stack in parts and read back
     // whole, which stalls the processor.
     static constexpr int kNoDay = kFirstDayNumber - 1;
     int readDay(std::string_view text, int today) const;
+    // The general scanner alone, which the plain-digit shortcut stands in for.
+    int scanDay(std::string_view text, int today) const;
     // The two or three numbers of a date read by the pattern: their count, 0 for none.
     int scanTokens(std::string_view text, std::array<DateToken, 3> &tokens) const;
     int dayOf(const std::array<DateToken, 3> &tokens, int count, int today) const;

@@ -133,7 +133,7 @@ private slots:
         field->setAccessibleName(fieldName);
         QAccessibleInterface *pushButton = QAccessible::queryAccessibleInterface(field->button());
         QCOMPARE(pushButton->text(QAccessible::Name), button);
-        TfrmCalPop calendar(field);
+        TfrmCalPop calendar(field, kToday);
         QAccessibleInterface *dialog = QAccessible::queryAccessibleInterface(&calendar);
         QCOMPARE(dialog->role(), QAccessible::Dialog);
         QCOMPARE(dialog->text(QAccessible::Name), popup);
@@ -187,10 +187,16 @@ private slots:
         QFETCH(QString, shown);
         Window w;
         ModalWatch watch;
+        QSignalSpy entered(w.field, &TDateEdit::entered);
         w.type(typed);
         w.leave();
         QCOMPARE(w.field->text(), shown);
         QVERIFY(watch.seen().isEmpty());
+        // The field gives the day it shows, and says a typed one was entered.
+        QCOMPARE(entered.count(), shown.isEmpty() ? 0 : 1);
+        QCOMPARE(w.field->date(), shown.isEmpty() ? std::nullopt : TryParseShortDate(shown.toStdString(), LocaleSettings{}, kToday));
+        if (!shown.isEmpty())
+            QCOMPARE(entered.first().first().toInt(), *w.field->date());
     }
 
     // The field writes a date in the order it reads one, so the text it
@@ -294,16 +300,26 @@ private slots:
         QCOMPARE(w.field->text(), QString("7/4"));
     }
 
+    void buttonWithAnInvalidTextShowsTheConversionErrorAndNoPopup_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("letters") << "abc";
+        QTest::newRow("no leap day in 2023") << "2/29/2023";
+        QTest::newRow("separator without a year") << "1/2/";
+        QTest::newRow("no leap day this year") << "2/29";
+    }
     void buttonWithAnInvalidTextShowsTheConversionErrorAndNoPopup()
     {
+        QFETCH(QString, text);
         Window w;
         ModalWatch watch;
-        w.type("abc");
+        w.type(text);
+        QVERIFY(!w.field->date());
         QTest::mouseClick(w.field->button(), Qt::LeftButton);
         QTRY_COMPARE(watch.seen().size(), 1);
         QCOMPARE(watch.seen().first().className, QString("QMessageBox"));
-        QCOMPARE(watch.seen().first().text, QString("'abc' is not a valid date."));
-        QCOMPARE(w.field->text(), QString("abc"));
+        QCOMPARE(watch.seen().first().text, QStringLiteral("'%1' is not a valid date.").arg(text));
+        QCOMPARE(w.field->text(), text);
     }
 
     void buttonOpensTheCalendarAndEscapeChangesNothing()
@@ -325,9 +341,12 @@ private slots:
             QTest::keyClick(modal, Qt::Key_Return);
         });
         w.type("12/31/2026");
+        QSignalSpy entered(w.field, &TDateEdit::entered);
         QTest::mouseClick(w.field->button(), Qt::LeftButton);
         QTRY_COMPARE(watch.seen().size(), 1);
         QCOMPARE(w.field->text(), QString("1/1/2027"));
+        QCOMPARE(entered.count(), 1);
+        QCOMPARE(entered.first().first().toInt(), kToday + 25);
     }
 
     void typedMarkupIsRefusedAsText()

@@ -2,7 +2,8 @@
 // figure from the binary value in integer arithmetic, and plain sections are
 // written straight from it. These tests hold the shortcut to the digit way
 // (ToDecimalDigits to 18 digits, then RoundToDecimals), which stays the
-// definition, on millions of values chosen where the two could part.
+// definition, on millions of values chosen where the two could part. The
+// date reader's shortcut for plain digits is held to its general scanner.
 
 #include <gtest/gtest.h>
 
@@ -22,11 +23,22 @@
 #include "Decimal.h"
 #include "Dispfmt.h"
 #include "Localeset.h"
+#include "Shortdate.h"
 #include "../support/Locales.h"
 
 using namespace quillon;
 
 namespace quillon {
+
+// Reaches the general scanner that the plain-digit shortcut stands in for.
+struct ShortDateReaderByScanner
+{
+    static std::optional<int> read(const ShortDateReader &reader, std::string_view text, int today)
+    {
+        const int day = reader.scanDay(text, today);
+        return day == ShortDateReader::kNoDay ? std::nullopt : std::optional<int>(day);
+    }
+};
 
 // Reaches the digit way that DisplayFormat keeps private.
 struct DisplayFormatByDigits
@@ -482,4 +494,68 @@ TEST(DisplayFormat, AppendsAfterWhatTheTextHolds)
     text += ", refund: ";
     amount.appendTo(text, -0.125L, LocaleSettings{});
     EXPECT_EQ(text, "Earned: $1,234.50, refund: ($0.13)");
+}
+
+namespace {
+
+// A date as a clerk might type it in a locale that writes plain digits:
+// one to five digits a number (leading zeros, out-of-range and five-digit
+// values too), two or three numbers, now and then a space, a wrong or
+// doubled separator, a trailing one or a letter.
+std::string typedDate(Random &random, char separator)
+{
+    std::string text;
+    const int numbers = pick(random, 1, 4);
+    for (int i = 0; i < numbers; ++i) {
+        if (i > 0)
+            text += pick(random, 0, 30) ? separator : "/.- "[pick(random, 0, 3)];
+        const int digits = pick(random, 0, 99) < 90 ? pick(random, 1, 4) : pick(random, 0, 6);
+        const int zeros = pick(random, 0, 9) ? 0 : pick(random, 1, 3);
+        text += std::string(std::size_t(zeros), '0');
+        for (int d = 0; d < digits; ++d)
+            text += char('0' + pick(random, 0, 9));
+    }
+    switch (pick(random, 0, 15)) {
+    case 0: text += separator; break;
+    case 1: text.insert(std::size_t(pick(random, 0, int(text.size()))), " "); break;
+    case 2: text.insert(std::size_t(pick(random, 0, int(text.size()))), std::string(1, separator)); break;
+    case 3: text += 'x'; break;
+    default: break;
+    }
+    return text;
+}
+
+} // namespace
+
+// Every plain order, separator and year width, each read against a day in
+// a leap year and one in a century year; 300,000 texts per pattern.
+TEST(ShortDateReader, ReadsPlainDigitsAsTheGeneralScannerDoes)
+{
+    struct Pattern { const char *pattern; char separator; };
+    const Pattern patterns[] = {
+        {"m/d/yy", '/'}, {"m/d/yyyy", '/'}, {"mm/dd/yyyy", '/'}, {"d/m/yy", '/'}, {"dd.mm.yyyy", '.'},
+        {"d.m.yy", '.'}, {"yyyy-mm-dd", '-'}, {"yy/m/d", '/'}, {"yyyy/d/m", '/'}, {"d-m-yyyy", '-'},
+        {"m d yyyy", ' '}, {"m/d", '/'},
+    };
+    const int todays[] = {45351, 73051}; // 2/29/2024, 12/31/2099
+    Random random(20260608);
+    for (const Pattern &p : patterns) {
+        SCOPED_TRACE(p.pattern);
+        LocaleSettings locale;
+        locale.shortDatePattern = p.pattern;
+        locale.dateSeparator = p.separator;
+        const ShortDateReader reader(locale);
+        int failures = 0, dates = 0;
+        for (int i = 0; i < 300000 && failures < 5; ++i) {
+            const std::string text = typedDate(random, p.separator);
+            const int today = todays[i % 2];
+            const std::optional<int> fast = reader.read(text, today);
+            dates += fast.has_value();
+            if (fast != ShortDateReaderByScanner::read(reader, text, today)) {
+                ADD_FAILURE() << "\"" << text << "\" reads differently";
+                ++failures;
+            }
+        }
+        EXPECT_GT(dates, 300000 / 40) << "too few texts were dates to compare";
+    }
 }

@@ -6,6 +6,7 @@
 
 #include "Dispfmt.h"
 #include "Localeset.h"
+#include "Quote.h"
 #include "Shortdate.h"
 #include "Urefund.h"
 
@@ -323,6 +324,20 @@ TEST(CalculateRefundQuote, DisplaysAsTheWorkedExamples)
         EXPECT_EQ(FormatText(figures.Unearned, kAmountFormat, locale), c.unearned);
         EXPECT_EQ(FormatText(figures.EarnedRate, rateFormat, locale), c.earnedRate);
         EXPECT_EQ(FormatText(figures.UnearnedRate, rateFormat, locale), c.unearnedRate);
+    }
+}
+
+// A figure copied out of the list is not in it: its format is found by its
+// own text (and a rate's copy given the amount format takes that one).
+TEST(FigureFormat, FollowsTheFigureInTheListAndOutOfIt)
+{
+    for (const QuoteFigure &figure : kQuoteFigures) {
+        SCOPED_TRACE(std::string(figure.name));
+        QuoteFigure copy = figure;
+        EXPECT_EQ(FigureFormat(figure).text(), figure.format);
+        EXPECT_EQ(FigureFormat(copy).text(), figure.format);
+        copy.format = kAmountFormat;
+        EXPECT_EQ(FigureFormat(copy).text(), kAmountFormat);
     }
 }
 
