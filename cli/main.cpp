@@ -562,7 +562,7 @@ int main(int argc, char **argv)
     if (options.today) {
         const std::optional<int> day = TryParseShortDate(*options.today, locale, today);
         if (!day)
-            return usageError("--today: '" + Messages::QuotedInput(*options.today) + "' is not a valid date");
+            return usageError("--today: " + Messages::InvalidDate(Messages::QuotedInput(*options.today)));
         today = *day;
     }
     // Read once a run: a table file is read here, not row by row.
