@@ -188,7 +188,7 @@ QByteArray decompressionBomb(int mib)
     uLong sum = one;
     for (int i = 1; i < mib; ++i) {
         stream += again;
-        sum = adler32_combine(sum, one, spaces.size());
+        sum = adler32_combine(sum, one, z_off_t(spaces.size()));
     }
     stream += QByteArray("\x03\x00", 2); // the empty last block, then the checksum, high byte first
     for (int shift = 24; shift >= 0; shift -= 8)
