@@ -36,3 +36,10 @@ foreach(plugin ${QUILLON_WINDOWS_PLUGINS})
 endforeach()
 # The test suites only, never installed.
 file(COPY "${_quillon_qt_prefix}/bin/Qt6Test.dll" DESTINATION "${CMAKE_BINARY_DIR}")
+
+# The offscreen platform the suites run on draws with FreeType from the
+# fonts in Qt's library folder, not Windows' own: here the build folder,
+# with the Liberation faces, the forms' stand-ins on Linux too.
+file(WRITE "${CMAKE_BINARY_DIR}/qt.conf" "[Paths]\nPrefix=.\nLibraries=.\nPlugins=.\n")
+file(GLOB _quillon_liberation /usr/share/fonts/truetype/liberation/Liberation*.ttf)
+file(COPY ${_quillon_liberation} DESTINATION "${CMAKE_BINARY_DIR}/fonts")

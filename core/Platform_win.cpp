@@ -296,9 +296,12 @@ unsigned OpenClosedStandardDescriptors()
 }
 
 // Where Windows programs keep a user's settings: the roaming application
-// data folder, %APPDATA%\Quillon.
+// data folder, %APPDATA%\Quillon; or, as on Linux, the folder an absolute
+// XDG_CONFIG_HOME names, for a user (or a test) who sets it on purpose.
 fs::path SettingsFolder()
 {
+    if (const wchar_t *config = _wgetenv(L"XDG_CONFIG_HOME"); config && fs::path(config).has_root_directory())
+        return fs::path(config);
     const wchar_t *appData = _wgetenv(L"APPDATA");
     const fs::path folder = appData && *appData ? fs::path(appData) : HomeFolder() / L"AppData" / L"Roaming";
     return folder / L"Quillon";

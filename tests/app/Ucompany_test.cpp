@@ -367,7 +367,7 @@ private slots:
                     errors << seen;
         });
         QCOMPARE(errors.size(), 1);
-        QCOMPARE(errors[0].text, "Unable to write to " + blocker + "/Quillon32.Ini.");
+        QCOMPARE(QDir::fromNativeSeparators(errors[0].text), "Unable to write to " + blocker + "/Quillon32.Ini.");
         QCOMPARE(errors[0].title, QString("Quillon Insurance Refund Calculator"));
         // Nothing was saved, so the window goes on showing what the file holds.
         QCOMPARE(CompanyInfo.Co, before.Co);
@@ -479,7 +479,7 @@ private slots:
                 QTest::keyClicks(in<QLineEdit>(dialog, "EMinimum"), minimum);
                 QTest::keyClick(dialog->focusWidget(), Qt::Key_Return); // saves
                 for (const ModalWatch::Seen &seen : inner.seen())
-                    errors << seen.text;
+                    errors << QDir::fromNativeSeparators(seen.text);
                 openAfterEnter = dialog->isVisible();
                 if (openAfterEnter)
                     QTest::keyClick(dialog->focusWidget(), Qt::Key_Escape);
@@ -539,7 +539,7 @@ private slots:
                     errors << seen;
         });
         QCOMPARE(errors.size(), 1);
-        QCOMPARE(errors[0].text, "Unable to write to " + iniPath() + ".");
+        QCOMPARE(QDir::fromNativeSeparators(errors[0].text), "Unable to write to " + iniPath() + ".");
         QCOMPARE(CompanyInfo.Co, QString("Company Name"));
         QCOMPARE(m_window->LCoName()->text(), QString("Company Name"));
         if (kind == "file later")
