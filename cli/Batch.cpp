@@ -323,6 +323,25 @@ void BatchProgress::draw(std::size_t rows, std::size_t bytesRead, bool last)
     m_drawn = true;
 }
 
+namespace {
+
+// What a batch left to a reader still inside a read, held until the process
+// ends (and so not a leak to a leak checker): freeing it would pull it from
+// under the read.
+struct Abandoned
+{
+    Pipeline *pipeline = nullptr;
+    BatchReader *reader = nullptr;
+};
+
+Abandoned &abandoned()
+{
+    static Abandoned left;
+    return left;
+}
+
+} // namespace
+
 BatchRun QuoteRows(BatchReader &reader, BatchSink &sink, const LocaleSettings &locale, int today, unsigned jobs,
                    BatchProgress &progress, const RuleSet *rules)
 {
@@ -349,7 +368,8 @@ BatchRun QuoteRows(BatchReader &reader, BatchSink &sink, const LocaleSettings &l
             // Nothing more is written, so the batch is over whatever the
             // input still holds: it never waits for the reader to finish a
             // read, which it reads on into memory that is never freed.
-            pipeline.release()->leaveReader();
+            abandoned().pipeline = pipeline.release();
+            abandoned().pipeline->leaveReader();
             run.readerLeft = true;
             return run;
         }
@@ -399,7 +419,7 @@ int RunBatch(std::FILE *in, std::FILE *out, const LocaleSettings &locale, int to
                                         : "written up to the row of input line " + std::to_string(sink->writtenLine()))
             + "): " + std::strerror(sink->writeError());
         if (run.readerLeft)
-            (void)reader.release();
+            abandoned().reader = reader.release();
         return kExitUsage;
     }
     if (reader->readError()) {
