@@ -279,7 +279,7 @@ QByteArray WithQuotePageRecord(const QByteArray &pdf, const QuotePage &page)
     if (!written)
         return pdf;
     const QByteArray file = QByteArray::number(written->size);
-    const QByteArray spec = QByteArray::number(written->size + 1);
+    const QByteArray holder = QByteArray::number(written->size + 1);
     const QByteArray root = QByteArray::number(written->root);
     QByteArray out = pdf;
     if (!out.endsWith('\n'))
@@ -287,14 +287,14 @@ QByteArray WithQuotePageRecord(const QByteArray &pdf, const QuotePage &page)
     const qsizetype fileAt = out.size();
     out += file + " 0 obj\n<<\n/Type /EmbeddedFile\n/Subtype /text#2Fplain\n/Length " + QByteArray::number(record->size())
          + "\n>>\nstream\n" + *record + "\nendstream\nendobj\n";
-    const qsizetype specAt = out.size();
-    out += spec + " 0 obj\n<<\n/Type /Filespec\n/F (" + kPageRecordName + ")\n/EF << /F " + file
+    const qsizetype holderAt = out.size();
+    out += holder + " 0 obj\n<<\n/Type /Filespec\n/F (" + kPageRecordName + ")\n/EF << /F " + file
          + " 0 R >>\n/Desc (The texts this quote page was drawn from)\n>>\nendobj\n";
     const qsizetype rootAt = out.size();
     out += root + " 0 obj\n<<" + written->catalog + "/Names << /EmbeddedFiles << /Names [(" + kPageRecordName + ") "
-         + spec + " 0 R] >> >>\n>>\nendobj\n";
+         + holder + " 0 R] >> >>\n>>\nendobj\n";
     const qsizetype xref = out.size();
-    out += "xref\n" + root + " 1\n" + xrefEntry(rootAt) + file + " 2\n" + xrefEntry(fileAt) + xrefEntry(specAt);
+    out += "xref\n" + root + " 1\n" + xrefEntry(rootAt) + file + " 2\n" + xrefEntry(fileAt) + xrefEntry(holderAt);
     out += "trailer\n<<\n/Size " + QByteArray::number(written->size + 2) + '\n';
     for (const QByteArray &entry : {written->info, written->id})
         if (!entry.isEmpty())
