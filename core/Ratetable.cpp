@@ -189,13 +189,12 @@ TableRead ParseShortRateTable(std::string_view text, std::string_view source)
 TableRead LoadShortRateTable(std::string_view name)
 {
     std::string contents;
-    switch (platform::ReadRegularFile(PathFromBytes(name), contents)) {
-    case platform::FileRead::Read: break;
-    case platform::FileRead::Missing:
-    case platform::FileRead::Unreadable: return refused(name, 0, Messages::Table::kUnreadable);
-    }
-    if (contents.size() > kMaxFileBytes)
+    // Bounded as it is read, and refused with the system's own reason.
+    const platform::BoundedRead read = platform::ReadFileUpTo(PathFromBytes(name), kMaxFileBytes, contents);
+    if (read.tooLarge)
         return refused(name, 0, Messages::Table::kTooLarge);
+    if (read.outcome != platform::FileRead::Read)
+        return refused(name, 0, std::string(Messages::Table::kUnreadable) + (read.reason.empty() ? "" : ": " + read.reason));
     return ParseShortRateTable(contents, name);
 }
 

@@ -225,7 +225,7 @@ TEST(ParseRules, ReadsTheTextsTheyWriteAndRefusesOthers)
         {"shares and amounts", "87.5%", "$1,150.50", "25", nullptr},
         {"a share over 100%", "110%", "", "", "'110%' is not a short-rate rule"},
         {"a share without its %", "90", "", "", "'90' is not a short-rate rule"},
-        {"a missing table file", "no-such-table.csv", "", "", "no-such-table.csv: the file cannot be read"},
+        {"a missing table file", "no-such-table.csv", "", "", "no-such-table.csv: the file cannot be read: No such file or directory"},
         {"a minimum over 100%", "", "101%", "", "'101%' is not a minimum earned premium"},
         {"a negative minimum", "", "-5", "", "'-5' is not a minimum earned premium"},
         {"negative fees", "", "", "-1", "'-1' is not an amount of fees"},
