@@ -8,8 +8,9 @@
 
 namespace quillon {
 
-// The program's own texts, kept in one place for the window program and the
-// command-line tool alike.
+// Texts the window program and the command-line tool share. Many a text
+// that one window or reader alone shows stays beside the code that finds
+// the fault instead.
 
 // A text that cannot be converted (a date, a number, a format). Code that
 // reports the failure itself uses the non-throwing readers instead.
