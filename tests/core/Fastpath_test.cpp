@@ -496,6 +496,59 @@ TEST(DisplayFormat, AppendsAfterWhatTheTextHolds)
     EXPECT_EQ(text, "Earned: $1,234.50, refund: ($0.13)");
 }
 
+// ToDecimalDigits works most values in integer arithmetic and leaves the
+// rest to the C library; both must give the library's digits. Values from
+// 10^15 (where a premium's cents fill the general form's fifteen digits) to
+// 2^255 (past the integer way's reach) and a stretch below, at every
+// precision a format asks for, with ties and near-ties at the last digit.
+TEST(ToDecimalDigits, GivesTheCLibrarysDigitsAtEveryPrecision)
+{
+    Random random(20261208);
+    const auto libraryDigits = [](long double value, int precision) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%.*Le", precision - 1, value);
+        std::string digits;
+        const char *p = text;
+        for (; *p != 'e'; ++p)
+            if (*p != '.')
+                digits += *p;
+        while (!digits.empty() && digits.back() == '0')
+            digits.pop_back();
+        return digits + " e" + std::to_string(std::atoi(p + 1) + 1);
+    };
+    int failures = 0;
+    for (int i = 0; i < 600000 && failures < 5; ++i) {
+        const int precision = 1 + i % 18;
+        long double value;
+        switch (i / 18 % 4) {
+        case 0: // anywhere from 10^15 to 2^255, by exponent
+            value = std::ldexp(std::uniform_real_distribution<long double>(1.0L, 2.0L)(random), pick(random, 49, 254));
+            break;
+        case 1: { // precision digits and a 5 after them
+            const std::uint64_t low = static_cast<std::uint64_t>(std::pow(10.0L, precision - 1));
+            const std::uint64_t digits = std::uniform_int_distribution<std::uint64_t>(low, low * 10 - 1)(random);
+            value = static_cast<long double>(digits * 10 + 5) * std::pow(10.0L, pick(random, -precision, 60));
+            break;
+        }
+        case 2: // powers of ten
+            value = std::pow(10.0L, pick(random, 12, 76));
+            break;
+        default: // below, down to the integer way's lower edge
+            value = std::ldexp(std::uniform_real_distribution<long double>(1.0L, 2.0L)(random), pick(random, -150, 49));
+            break;
+        }
+        // The value itself or a unit either side of it.
+        value = std::nextafter(value, pick(random, 0, 2) == 0 ? 0.0L : value * pick(random, 1, 2));
+        const DecimalDigits d = ToDecimalDigits(value, precision);
+        const std::string ours = std::string(d.digits, std::size_t(d.count)) + " e" + std::to_string(d.exponent);
+        const std::string theirs = libraryDigits(value, precision);
+        if (ours != theirs) {
+            ADD_FAILURE() << show(value) << " to " << precision << " digits: " << ours << ", not " << theirs;
+            ++failures;
+        }
+    }
+}
+
 namespace {
 
 // A date as a clerk might type it in a locale that writes plain digits:
