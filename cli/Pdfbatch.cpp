@@ -80,9 +80,8 @@ private:
         FillQuotePage(m_page, QuoteTextsFor(quote, policy, m_company, &row.rules, &m_locale));
         // The first page comes with the painter; each later one is asked for.
         if (m_pages == 0) {
-            if (!m_painter.begin(&m_writer))
+            if (!BeginQuotePainting(m_painter, m_writer))
                 return stop(QStringLiteral("The PDF could not be started"));
-            m_painter.scale(m_writer.logicalDpiX() / 96.0, m_writer.logicalDpiY() / 96.0);
         } else if (!m_writer.newPage()) {
             return stop(QStringLiteral("A page could not be added"));
         }
@@ -133,13 +132,9 @@ int RunBatchPdf(std::FILE *in, const std::string &path, const quillon::WriteOpti
     // The name as given, byte for byte: it is the file that was checked.
     const FileWriteResult written = WriteQuoteFileThrough(
         quillon::PathFromBytes(path), [&](QIODevice &file) -> std::optional<QString> {
+            // Set up as a saved quote is, so that each page is drawn as one.
             QPdfWriter writer(&file);
-            writer.setResolution(1200);
-            writer.setCreator(QStringLiteral("Quillon"));
-            writer.setTitle(QStringLiteral("Quotations"));
-            QPageLayout layout(QPageSize(QPageSize::Letter), QPageLayout::Portrait, QMarginsF());
-            layout.setMode(QPageLayout::FullPageMode);
-            writer.setPageLayout(layout);
+            SetUpQuotePdf(writer);
             PageSink sink(writer, file, reader.columns(), company, locale);
             // One job: a page takes thousands of times longer to paint than its row to quote.
             static const RuleSet builtIn;

@@ -88,6 +88,16 @@ FileWriteResult WriteQuoteFileThrough(const std::filesystem::path &path,
     return {{}, reasonText(file.warning())};
 }
 
+void SetUpQuotePdf(QPdfWriter &writer)
+{
+    // QPdfWriter's default, named so that a later Qt's other default
+    // leaves the quotes' bytes as they were.
+    writer.setResolution(1200);
+    writer.setCreator(QStringLiteral("Quillon"));
+    writer.setTitle(QStringLiteral("Quotation"));
+    SetQuotePageLayout(writer);
+}
+
 FileWriteResult WriteQuotePdf(const std::filesystem::path &path, const QuotePage &page)
 {
     QByteArray pdf;
@@ -95,9 +105,7 @@ FileWriteResult WriteQuotePdf(const std::filesystem::path &path, const QuotePage
         QBuffer buffer(&pdf);
         buffer.open(QIODevice::WriteOnly);
         QPdfWriter writer(&buffer);
-        writer.setResolution(1200);
-        writer.setCreator(QStringLiteral("Quillon"));
-        writer.setTitle(QStringLiteral("Quotation"));
+        SetUpQuotePdf(writer);
         if (const std::optional<QString> problem = paintOnPagedDevice(writer, page))
             return {*problem};
     }

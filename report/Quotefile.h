@@ -10,6 +10,7 @@
 #include "Filewrite.h"
 
 class QIODevice;
+class QPdfWriter;
 class QuotePage;
 
 // Quotes written to files: a saved PDF, or any file built as it goes, each
@@ -41,6 +42,12 @@ FileWriteResult WriteQuoteFile(const std::filesystem::path &path, const QByteArr
 FileWriteResult WriteQuoteFileThrough(const std::filesystem::path &path,
                                       const std::function<std::optional<QString>(QIODevice &)> &body,
                                       const quillon::WriteOptions &options = {});
+
+// Sets a PDF writer up as every quote PDF is written, a saved quote and a
+// batch's pages alike, so that a batch's page is drawn as the saved quote's
+// is: the quote page's layout (SetQuotePageLayout, Quotepaint.h), 1200
+// units to the inch, made by "Quillon" and titled "Quotation".
+void SetUpQuotePdf(QPdfWriter &writer);
 
 // Writes the page as a one-page PDF carrying its page record (Pagerecord.h),
 // replacing any file at `path` as WriteQuoteFile does. The page is drawn in

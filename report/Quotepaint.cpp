@@ -119,7 +119,7 @@ void PaintQuotePage(QPainter &painter, const QuotePage &page)
     painter.restore();
 }
 
-std::optional<QString> paintOnPagedDevice(QPagedPaintDevice &device, const QuotePage &page)
+void SetQuotePageLayout(QPagedPaintDevice &device)
 {
     // Full-page mode: the page's own half-inch margins are part of the
     // drawing, so the device must not add a second set, whatever a printer
@@ -127,10 +127,22 @@ std::optional<QString> paintOnPagedDevice(QPagedPaintDevice &device, const Quote
     QPageLayout layout(QPageSize(QPageSize::Letter), QPageLayout::Portrait, QMarginsF());
     layout.setMode(QPageLayout::FullPageMode);
     device.setPageLayout(layout);
-    QPainter painter;
+}
+
+bool BeginQuotePainting(QPainter &painter, QPagedPaintDevice &device)
+{
     if (!painter.begin(&device))
-        return QStringLiteral("The page could not be started");
+        return false;
     painter.scale(device.logicalDpiX() / 96.0, device.logicalDpiY() / 96.0);
+    return true;
+}
+
+std::optional<QString> paintOnPagedDevice(QPagedPaintDevice &device, const QuotePage &page)
+{
+    SetQuotePageLayout(device);
+    QPainter painter;
+    if (!BeginQuotePainting(painter, device))
+        return QStringLiteral("The page could not be started");
     PaintQuotePage(painter, page);
     if (!painter.end())
         return QStringLiteral("The page could not be finished");

@@ -21,11 +21,18 @@ class QPagedPaintDevice;
 // device is, so it keeps its size and its line breaks on every device.
 void PaintQuotePage(QPainter &painter, const QuotePage &page);
 
-// Paints the page onto a printer or PDF writer set up for Letter, full page.
-// The set-up is done here: Letter, portrait, full-page mode with no device
-// margins, whatever the device held before; the painter is scaled from the
-// device's resolution to 1/96 inch. False when the device could not be
-// drawn on or its page not finished.
+// Sets a printer or PDF writer up for the quote page, whatever it held
+// before: Letter, portrait, full-page mode with no device margins.
+void SetQuotePageLayout(QPagedPaintDevice &device);
+
+// Begins `painter` on a device whose pages are laid out so, scaled from the
+// device's resolution to the page's 1/96 inch. False when the device could
+// not be drawn on.
+bool BeginQuotePainting(QPainter &painter, QPagedPaintDevice &device);
+
+// Paints the page onto a printer or PDF writer as one page, set up here
+// (SetQuotePageLayout) and painted through BeginQuotePainting. False when
+// the device could not be drawn on or its page not finished.
 bool PaintQuotePage(QPagedPaintDevice &device, const QuotePage &page);
 
 // As PaintQuotePage on a paged device, giving the reason drawing failed in

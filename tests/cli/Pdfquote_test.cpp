@@ -1,13 +1,17 @@
 // The texts quillon-quote --pdf puts on the quote page: those the main window
 // would show for the same input; and the PDF it writes, where every figure
-// must lie whole inside its box.
+// must lie whole inside its box, a batch's pages drawn as its single page.
 
+#include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <gtest/gtest.h>
 
 #include "../report/Guiapp.h"
+#include "Pdfbatch.h"
 #include "Pdfquote.h"
 #include "Quotefile.h"
 #include "Shortdate.h"
@@ -22,12 +26,12 @@ void PrintTo(const QString &text, std::ostream *out)
 namespace {
 
 const LocaleSettings kC;
+const int kToday = DayNumber(std::chrono::year{2026} / 12 / 7);
 
 QuoteRecord compute(const char *premium, const char *start, const char *end,
                     QuotationType type = QuotationType::Refund)
 {
-    const int today = DayNumber(std::chrono::year{2026} / 12 / 7);
-    return MakeQuote({premium, start, end, type}, kC, today);
+    return MakeQuote({premium, start, end, type}, kC, kToday);
 }
 
 CompanyDetails company()
@@ -278,4 +282,51 @@ TEST(QuotePdf, LongPolicyNumbersPrintWholeOrVisiblyCut)
         EXPECT_TRUE(number.startsWith(cut.chopped(1))) << cut.toStdString();
         EXPECT_GT(cut.size(), 30) << "the box is used to its width";
     }
+}
+
+namespace {
+
+// One page of a PDF as poppler draws it at 150 dpi, written beside it.
+QImage rendered(const QString &pdf, const QString &page)
+{
+    QProcess process;
+    process.start(QStringLiteral("pdftoppm"),
+                  {QStringLiteral("-r"), QStringLiteral("150"), QStringLiteral("-png"), QStringLiteral("-f"), page,
+                   QStringLiteral("-l"), page, QStringLiteral("-singlefile"), pdf, pdf});
+    process.waitForFinished(30000);
+    return QImage(pdf + QStringLiteral(".png")).convertToFormat(QImage::Format_RGB32);
+}
+
+} // namespace
+
+// A batch's page is the saved quote's page, pixel for pixel: another page
+// size or margin in either would move its drawing. The batch's second page,
+// so that a page asked for after the first is laid out as the first.
+TEST(QuotePdf, ABatchPageIsDrawnAsTheSavedQuote)
+{
+    QTemporaryDir dir;
+    const QString single = dir.filePath("single.pdf"), batch = dir.filePath("batch.pdf"), rows = dir.filePath("r.csv");
+    QuotePage page;
+    FillQuotePage(page, QuoteTextsFor(compute("1000", "1/1/2026", "4/11/2026"), {"ab-1", "Client", ""}, company()));
+    ASSERT_TRUE(WriteQuotePdf(single, page));
+    QFile csv(rows);
+    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+    csv.write("premium,start,end,policy_number,client\n"
+              "500,1/1/2026,4/11/2026,,\n"
+              "1000,1/1/2026,4/11/2026,ab-1,Client\n");
+    csv.close();
+    std::FILE *in = std::fopen(QFile::encodeName(rows).constData(), "rb");
+    ASSERT_NE(in, nullptr);
+    std::string error;
+    EXPECT_EQ(RunBatchPdf(in, QFile::encodeName(batch).toStdString(), {}, kC, kToday, company(), false, error), 0)
+        << error;
+    std::fclose(in);
+    const QImage expected = rendered(single, "1"), drawn = rendered(batch, "2");
+    ASSERT_FALSE(expected.isNull());
+    ASSERT_EQ(drawn.size(), expected.size());
+    int differing = 0;
+    for (int y = 0; y < drawn.height(); ++y)
+        for (int x = 0; x < drawn.width(); ++x)
+            differing += drawn.pixel(x, y) != expected.pixel(x, y);
+    EXPECT_EQ(differing, 0);
 }
