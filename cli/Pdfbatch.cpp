@@ -134,7 +134,7 @@ int RunBatchPdf(std::FILE *in, const std::string &path, const quillon::WriteOpti
         quillon::PathFromBytes(path), [&](QIODevice &file) -> std::optional<QString> {
             // Set up as a saved quote is, so that each page is drawn as one.
             QPdfWriter writer(&file);
-            SetUpQuotePdf(writer);
+            SetUpQuotePdf(writer, QStringLiteral("Quotations"));
             PageSink sink(writer, file, reader.columns(), company, locale);
             // One job: a page takes thousands of times longer to paint than its row to quote.
             static const RuleSet builtIn;

@@ -88,13 +88,13 @@ FileWriteResult WriteQuoteFileThrough(const std::filesystem::path &path,
     return {{}, reasonText(file.warning())};
 }
 
-void SetUpQuotePdf(QPdfWriter &writer)
+void SetUpQuotePdf(QPdfWriter &writer, const QString &title)
 {
     // QPdfWriter's default, named so that a later Qt's other default
     // leaves the quotes' bytes as they were.
     writer.setResolution(1200);
     writer.setCreator(QStringLiteral("Quillon"));
-    writer.setTitle(QStringLiteral("Quotation"));
+    writer.setTitle(title);
     SetQuotePageLayout(writer);
 }
 

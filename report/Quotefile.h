@@ -46,8 +46,9 @@ FileWriteResult WriteQuoteFileThrough(const std::filesystem::path &path,
 // Sets a PDF writer up as every quote PDF is written, a saved quote and a
 // batch's pages alike, so that a batch's page is drawn as the saved quote's
 // is: the quote page's layout (SetQuotePageLayout, Quotepaint.h), 1200
-// units to the inch, made by "Quillon" and titled "Quotation".
-void SetUpQuotePdf(QPdfWriter &writer);
+// units to the inch, made by "Quillon". A saved quote is titled
+// "Quotation", a batch of them "Quotations".
+void SetUpQuotePdf(QPdfWriter &writer, const QString &title = QStringLiteral("Quotation"));
 
 // Writes the page as a one-page PDF carrying its page record (Pagerecord.h),
 // replacing any file at `path` as WriteQuoteFile does. The page is drawn in
