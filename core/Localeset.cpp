@@ -279,7 +279,7 @@ std::vector<std::string> PlaceDigits(const std::vector<std::string> &altDigits)
         return {};
     // Zero alone, or twice where the locale pads to two places ("۰۰").
     const std::string &zero = altDigits[0];
-    const std::size_t width = CharacterLength(zero);
+    const std::size_t width = WellFormedUtf8Length(zero);
     const bool padded = width < zero.size() && zero == zero.substr(0, width) + zero.substr(0, width);
     const std::string pad = padded ? zero.substr(0, width) : std::string();
     std::vector<std::string> digits;
@@ -288,7 +288,7 @@ std::vector<std::string> PlaceDigits(const std::vector<std::string> &altDigits)
         if (form.compare(0, pad.size(), pad) != 0)
             return {};
         std::string digit = form.substr(pad.size());
-        if (digit.empty() || CharacterLength(digit) != digit.size() || (digit[0] >= '0' && digit[0] <= '9'))
+        if (digit.empty() || WellFormedUtf8Length(digit) != digit.size() || (digit[0] >= '0' && digit[0] <= '9'))
             return {};
         for (const std::string &earlier : digits)
             if (earlier == digit)
@@ -352,13 +352,6 @@ std::size_t WellFormedUtf8Length(std::string_view text)
             return 0;
     }
     return length;
-}
-
-std::size_t CharacterLength(std::string_view text)
-{
-    const auto lead = static_cast<unsigned char>(text.empty() ? 0 : text[0]);
-    const std::size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    return std::min(length, text.size());
 }
 
 std::string_view TypedText(std::string_view text, const LocaleSettings &locale, std::string &converted)

@@ -65,9 +65,6 @@ LocaleSettings ReadSystemLocaleSettings(std::string &unavailable);
 // value past U+10FFFF. 0 for anything else (a lone or cut byte, empty text).
 std::size_t WellFormedUtf8Length(std::string_view text);
 
-// The length in bytes of the UTF-8 character `text` begins with; 0 for none.
-std::size_t CharacterLength(std::string_view text);
-
 // `text` as the readers take it: in UTF-8. Text of a locale whose character
 // set is another, as its terminal types it, is converted into `converted`;
 // text that is UTF-8 already is returned as it is.

@@ -281,7 +281,7 @@ private:
         for (bool more = true; more;) {
             more = false;
             const std::string_view at = m_text.substr(end);
-            const std::string_view character = at.substr(0, CharacterLength(at));
+            const std::string_view character = at.substr(0, WellFormedUtf8Length(at));
             for (const std::string &word : m_locale.numberWords) {
                 if (!character.empty() && word.find(character) != std::string::npos) {
                     end += character.size();
@@ -292,8 +292,9 @@ private:
         }
         const std::string_view run = m_text.substr(m_pos, end - m_pos);
         token = {wordValue(run), false, -1};
-        for (std::size_t cut = CharacterLength(run); cut > 0 && cut < run.size();
-             cut += CharacterLength(run.substr(cut))) {
+        // The run is whole characters of the words, each well formed.
+        for (std::size_t cut = WellFormedUtf8Length(run), step = cut; step > 0 && cut < run.size();
+             step = WellFormedUtf8Length(run.substr(cut)), cut += step) {
             const int century = wordValue(run.substr(0, cut));
             const int year = wordValue(run.substr(cut));
             if (century >= 0 && year >= 0 && year < 100) {
