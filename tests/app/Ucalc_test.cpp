@@ -189,6 +189,7 @@ class TestMainWindow : public QObject
 
 private:
     std::unique_ptr<TFGIS> m_window;
+    QTemporaryDir m_config; // no clerk's settings are read
     // Font substitutions a row replaced, by family, to be put back.
     QHash<QString, QStringList> m_replacedSubstitutes;
 
@@ -251,6 +252,8 @@ private:
     }
 
 private slots:
+    void initTestCase() { qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit()); }
+
     void init()
     {
         SetTodayForTesting(kToday);
@@ -407,17 +410,9 @@ private slots:
         QFETCH(QString, message);
         QFETCH(QByteArray, settings);
         QFETCH(QString, line);
-        QTemporaryDir config;
-        const QByteArray userConfig = qgetenv("XDG_CONFIG_HOME");
-        const auto restore = qScopeGuard([&] {
-            if (userConfig.isNull())
-                qunsetenv("XDG_CONFIG_HOME");
-            else
-                qputenv("XDG_CONFIG_HOME", userConfig);
-        });
+        QFile file(m_config.filePath("Quillon32.Ini"));
+        const auto remove = qScopeGuard([&] { file.remove(); });
         if (!settings.isEmpty()) {
-            qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-            QFile file(config.filePath("Quillon32.Ini"));
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(settings) == settings.size());
             file.close();
             init(); // a window that reads them at start-up
