@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QtTest>
+#include <algorithm>
+#include <cstdlib>
 
 // The child of `parent` named `name`; a missing one ends the run here rather
 // than as a crash further on.
