@@ -102,10 +102,13 @@ private slots:
         QTest::addColumn<int>("firstCell");
         QTest::addColumn<int>("lastDay");
         QTest::addColumn<int>("currentCell");
-        QTest::newRow("month starting on Sunday, February 2026") << "2/10/2026" << 1 << 28 << 10;
-        QTest::newRow("31-day month starting on Saturday, August 2026") << "8/1/2026" << 7 << 31 << 7;
-        QTest::newRow("leap February starting on Thursday, 2024") << "2/29/2024" << 5 << 29 << 33;
-        QTest::newRow("last month of the calendar, December 9999") << "12/31/9999" << 4 << 31 << 34;
+        QTest::addColumn<int>("previousCell"); // after a Right arrow; 0: none pressed
+        QTest::newRow("month starting on Sunday, February 2026") << "2/10/2026" << 1 << 28 << 10 << 0;
+        QTest::newRow("31-day month starting on Saturday, August 2026") << "8/1/2026" << 7 << 31 << 7 << 0;
+        QTest::newRow("leap February starting on Thursday, 2024") << "2/29/2024" << 5 << 29 << 33 << 0;
+        QTest::newRow("last month of the calendar, December 9999") << "12/31/9999" << 4 << 31 << 34 << 0;
+        // 31 January 2026 is a Saturday in cell 35.
+        QTest::newRow("moved into February 2026, which starts on Sunday") << "1/31/2026" << 1 << 28 << 1 << 35;
     }
     void gridPlacesTheMonth()
     {
@@ -113,81 +116,84 @@ private slots:
         QFETCH(int, firstCell);
         QFETCH(int, lastDay);
         QFETCH(int, currentCell);
+        QFETCH(int, previousCell);
         Open popup(start);
+        if (previousCell)
+            QTest::keyClick(popup.get(), Qt::Key_Right);
         for (int cell = 1; cell <= 42; ++cell) {
             const int day = cell - firstCell + 1;
             const QString expected = day >= 1 && day <= lastDay ? QString::number(day) : QStringLiteral("  ");
             QVERIFY2(popup->cellText(cell) == expected, qPrintable(QStringLiteral("cell %1").arg(cell)));
         }
         QCOMPARE(popup->currentCell(), currentCell);
-        QCOMPARE(popup->previousCell(), 0);
+        QCOMPARE(popup->previousCell(), previousCell);
         QVERIFY(!popup->isTracking());
-    }
-
-    void moveIntoNextMonthRefillsTheGrid()
-    {
-        // 31 January 2026 is a Saturday in cell 35; February 2026 starts on Sunday.
-        Open popup(QStringLiteral("1/31/2026"));
-        QTest::keyClick(popup.get(), Qt::Key_Right);
-        QCOMPARE(popup->previousCell(), 35);
-        QCOMPARE(popup->currentCell(), 1);
-        QCOMPARE(popup->cellText(1), QStringLiteral("1"));
-        QCOMPARE(popup->cellText(28), QStringLiteral("28"));
-        QCOMPARE(popup->cellText(29), QStringLiteral("  "));
     }
 
     void keysMoveTheSelection_data()
     {
         QTest::addColumn<QString>("start"); // empty: start on today
         QTest::addColumn<int>("today");
-        QTest::addColumn<int>("key");       // with its modifiers
+        QTest::addColumn<int>("key");       // with its modifiers; 0: none
+        QTest::addColumn<int>("close");     // the key pressed then
         QTest::addColumn<QString>("expected");
-        QTest::newRow("left from the 1st reaches the 28th of February") << "3/1/2026" << kToday << int(Qt::Key_Left) << "2/28/2026";
-        QTest::newRow("left from 1 March of a leap year reaches 29 February") << "3/1/2024" << kToday << int(Qt::Key_Left) << "2/29/2024";
-        QTest::newRow("right from the 31st reaches the next month") << "1/31/2026" << kToday << int(Qt::Key_Right) << "2/1/2026";
-        QTest::newRow("right from 28 February 2023 reaches 1 March") << "2/28/2023" << kToday << int(Qt::Key_Right) << "3/1/2023";
-        QTest::newRow("down goes a week on into the next year") << "12/28/2026" << kToday << int(Qt::Key_Down) << "1/4/2027";
-        QTest::newRow("page up from 31 March steps February's 28 days") << "3/31/2025" << kToday << int(Qt::Key_PageUp) << "3/3/2025";
-        QTest::newRow("page up from 31 March 2024 steps 29 days") << "3/31/2024" << kToday << int(Qt::Key_PageUp) << "3/2/2024";
-        QTest::newRow("page up from January steps December's 31 days") << "1/15/2026" << kToday << int(Qt::Key_PageUp) << "12/15/2025";
-        QTest::newRow("page up from 31 May steps April's 30 days") << "5/31/2026" << kToday << int(Qt::Key_PageUp) << "5/1/2026";
-        QTest::newRow("page down from the 15th keeps the day") << "1/15/2026" << kToday << int(Qt::Key_PageDown) << "2/15/2026";
-        QTest::newRow("page down from 31 January 2025 overshoots to 3 March") << "1/31/2025" << kToday << int(Qt::Key_PageDown) << "3/3/2025";
-        QTest::newRow("page down from 31 January 2024 overshoots to 2 March") << "1/31/2024" << kToday << int(Qt::Key_PageDown) << "3/2/2024";
-        QTest::newRow("page down from the leap day steps 29 days") << "2/29/2024" << kToday << int(Qt::Key_PageDown) << "3/29/2024";
-        QTest::newRow("page down from December reaches January") << "12/15/2025" << kToday << int(Qt::Key_PageDown) << "1/15/2026";
-        QTest::newRow("home goes a year on") << "3/15/2019" << kToday << int(Qt::Key_Home) << "3/15/2020";
-        QTest::newRow("home across a leap day keeps the date") << "3/1/2023" << kToday << int(Qt::Key_Home) << "3/1/2024";
-        QTest::newRow("home from the leap day gives 1 March") << "2/29/2020" << kToday << int(Qt::Key_Home) << "3/1/2021";
-        QTest::newRow("end goes a year back") << "3/15/2020" << kToday << int(Qt::Key_End) << "3/15/2019";
-        QTest::newRow("end across a leap day keeps the date") << "3/1/2025" << kToday << int(Qt::Key_End) << "3/1/2024";
-        QTest::newRow("end from the leap day gives 1 March") << "2/29/2020" << kToday << int(Qt::Key_End) << "3/1/2019";
-        QTest::newRow("shift makes no difference to right") << "12/7/2026" << kToday << QKeyCombination(Qt::ShiftModifier, Qt::Key_Right).toCombined() << "12/8/2026";
-        QTest::newRow("alt makes no difference to end") << "12/7/2026" << kToday << QKeyCombination(Qt::AltModifier, Qt::Key_End).toCombined() << "12/7/2025";
-        QTest::newRow("tab is ignored") << "12/7/2026" << kToday << int(Qt::Key_Tab) << "12/7/2026";
+        QTest::addColumn<int>("result");
+        // Return after the move, keypad Enter like it; Escape writes nothing.
+        QTest::newRow("return rewrites a two-digit year in field form") << "3/5/99" << kToday << 0 << int(Qt::Key_Return) << "3/5/2099" << 1;
+        QTest::newRow("keypad enter closes like return") << "3/5/2026" << kToday << int(Qt::Key_Down) << int(Qt::Key_Enter) << "3/12/2026" << 1;
+        QTest::newRow("return on an empty field writes today") << "" << kToday << 0 << int(Qt::Key_Return) << "12/7/2026" << 1;
+        QTest::newRow("escape after a move writes nothing") << "3/5/2026" << kToday << int(Qt::Key_Right) << int(Qt::Key_Escape) << "3/5/2026" << -1;
+        QTest::newRow("escape leaves an empty field empty") << "" << kToday << int(Qt::Key_Left) << int(Qt::Key_Escape) << "" << -1;
+        QTest::newRow("left from the 1st reaches the 28th of February") << "3/1/2026" << kToday << int(Qt::Key_Left) << int(Qt::Key_Return) << "2/28/2026" << 1;
+        QTest::newRow("left from 1 March of a leap year reaches 29 February") << "3/1/2024" << kToday << int(Qt::Key_Left) << int(Qt::Key_Return) << "2/29/2024" << 1;
+        QTest::newRow("right from the 31st reaches the next month") << "1/31/2026" << kToday << int(Qt::Key_Right) << int(Qt::Key_Return) << "2/1/2026" << 1;
+        QTest::newRow("right from 28 February 2023 reaches 1 March") << "2/28/2023" << kToday << int(Qt::Key_Right) << int(Qt::Key_Return) << "3/1/2023" << 1;
+        QTest::newRow("down goes a week on into the next year") << "12/28/2026" << kToday << int(Qt::Key_Down) << int(Qt::Key_Return) << "1/4/2027" << 1;
+        QTest::newRow("page up from 31 March steps February's 28 days") << "3/31/2025" << kToday << int(Qt::Key_PageUp) << int(Qt::Key_Return) << "3/3/2025" << 1;
+        QTest::newRow("page up from 31 March 2024 steps 29 days") << "3/31/2024" << kToday << int(Qt::Key_PageUp) << int(Qt::Key_Return) << "3/2/2024" << 1;
+        QTest::newRow("page up from January steps December's 31 days") << "1/15/2026" << kToday << int(Qt::Key_PageUp) << int(Qt::Key_Return) << "12/15/2025" << 1;
+        QTest::newRow("page up from 31 May steps April's 30 days") << "5/31/2026" << kToday << int(Qt::Key_PageUp) << int(Qt::Key_Return) << "5/1/2026" << 1;
+        QTest::newRow("page down from the 15th keeps the day") << "1/15/2026" << kToday << int(Qt::Key_PageDown) << int(Qt::Key_Return) << "2/15/2026" << 1;
+        QTest::newRow("page down from 31 January 2025 overshoots to 3 March") << "1/31/2025" << kToday << int(Qt::Key_PageDown) << int(Qt::Key_Return) << "3/3/2025" << 1;
+        QTest::newRow("page down from 31 January 2024 overshoots to 2 March") << "1/31/2024" << kToday << int(Qt::Key_PageDown) << int(Qt::Key_Return) << "3/2/2024" << 1;
+        QTest::newRow("page down from the leap day steps 29 days") << "2/29/2024" << kToday << int(Qt::Key_PageDown) << int(Qt::Key_Return) << "3/29/2024" << 1;
+        QTest::newRow("page down from December reaches January") << "12/15/2025" << kToday << int(Qt::Key_PageDown) << int(Qt::Key_Return) << "1/15/2026" << 1;
+        QTest::newRow("home goes a year on") << "3/15/2019" << kToday << int(Qt::Key_Home) << int(Qt::Key_Return) << "3/15/2020" << 1;
+        QTest::newRow("home across a leap day keeps the date") << "3/1/2023" << kToday << int(Qt::Key_Home) << int(Qt::Key_Return) << "3/1/2024" << 1;
+        QTest::newRow("home from the leap day gives 1 March") << "2/29/2020" << kToday << int(Qt::Key_Home) << int(Qt::Key_Return) << "3/1/2021" << 1;
+        QTest::newRow("end goes a year back") << "3/15/2020" << kToday << int(Qt::Key_End) << int(Qt::Key_Return) << "3/15/2019" << 1;
+        QTest::newRow("end across a leap day keeps the date") << "3/1/2025" << kToday << int(Qt::Key_End) << int(Qt::Key_Return) << "3/1/2024" << 1;
+        QTest::newRow("end from the leap day gives 1 March") << "2/29/2020" << kToday << int(Qt::Key_End) << int(Qt::Key_Return) << "3/1/2019" << 1;
+        QTest::newRow("shift makes no difference to right") << "12/7/2026" << kToday << QKeyCombination(Qt::ShiftModifier, Qt::Key_Right).toCombined() << int(Qt::Key_Return) << "12/8/2026" << 1;
+        QTest::newRow("alt makes no difference to end") << "12/7/2026" << kToday << QKeyCombination(Qt::AltModifier, Qt::Key_End).toCombined() << int(Qt::Key_Return) << "12/7/2025" << 1;
+        QTest::newRow("tab is ignored") << "12/7/2026" << kToday << int(Qt::Key_Tab) << int(Qt::Key_Return) << "12/7/2026" << 1;
         // Years below 100 would read back in the current century, so the
         // calendar ends at 1/1/0100. These start on "today".
-        QTest::newRow("left on 1/1/0100 stays") << "" << kFirstWritableDayNumber << int(Qt::Key_Left) << "1/1/0100";
-        QTest::newRow("page up from 1/15/0100 stops on 1/1/0100") << "" << kFirstWritableDayNumber + 14 << int(Qt::Key_PageUp) << "1/1/0100";
-        QTest::newRow("end in year 100 stays") << "" << kFirstWritableDayNumber + 14 << int(Qt::Key_End) << "1/15/0100";
-        QTest::newRow("right on 12/31/9999 stays") << "" << kLastDayNumber << int(Qt::Key_Right) << "12/31/9999";
-        QTest::newRow("page down from 12/15/9999 stops on 12/31/9999") << "" << kLastDayNumber - 16 << int(Qt::Key_PageDown) << "12/31/9999";
-        QTest::newRow("home in 9999 stays") << "" << kLastDayNumber - 16 << int(Qt::Key_Home) << "12/15/9999";
+        QTest::newRow("left on 1/1/0100 stays") << "" << kFirstWritableDayNumber << int(Qt::Key_Left) << int(Qt::Key_Return) << "1/1/0100" << 1;
+        QTest::newRow("page up from 1/15/0100 stops on 1/1/0100") << "" << kFirstWritableDayNumber + 14 << int(Qt::Key_PageUp) << int(Qt::Key_Return) << "1/1/0100" << 1;
+        QTest::newRow("end in year 100 stays") << "" << kFirstWritableDayNumber + 14 << int(Qt::Key_End) << int(Qt::Key_Return) << "1/15/0100" << 1;
+        QTest::newRow("right on 12/31/9999 stays") << "" << kLastDayNumber << int(Qt::Key_Right) << int(Qt::Key_Return) << "12/31/9999" << 1;
+        QTest::newRow("page down from 12/15/9999 stops on 12/31/9999") << "" << kLastDayNumber - 16 << int(Qt::Key_PageDown) << int(Qt::Key_Return) << "12/31/9999" << 1;
+        QTest::newRow("home in 9999 stays") << "" << kLastDayNumber - 16 << int(Qt::Key_Home) << int(Qt::Key_Return) << "12/15/9999" << 1;
     }
     void keysMoveTheSelection()
     {
         QFETCH(QString, start);
         QFETCH(int, today);
         QFETCH(int, key);
+        QFETCH(int, close);
         QFETCH(QString, expected);
+        QFETCH(int, result);
         SetTodayForTesting(today);
         Open popup(start);
-        QTest::keyClick(popup.get(), Qt::Key(key & ~Qt::KeyboardModifierMask),
-                        Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
+        if (key)
+            QTest::keyClick(popup.get(), Qt::Key(key & ~Qt::KeyboardModifierMask),
+                            Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
         QVERIFY(popup->isVisible());
         QCOMPARE(popup->result(), 0);
-        QTest::keyClick(popup.get(), Qt::Key_Return);
-        QCOMPARE(popup->result(), 1);
+        QTest::keyClick(popup.get(), Qt::Key(close));
+        QVERIFY(!popup->isVisible());
+        QCOMPARE(popup->result(), result);
         QCOMPARE(popup.field.text(), expected);
     }
 
@@ -216,35 +222,6 @@ private slots:
         QCOMPARE(popup.field.text(), picked);
         const int march15 = DayNumber(std::chrono::year{2026} / 3 / 15);
         QCOMPARE(TryParseShortDate(picked.toStdString(), ControlLocale(), kToday), std::optional<int>(march15));
-    }
-
-    void closingKeys_data()
-    {
-        QTest::addColumn<QString>("start");
-        QTest::addColumn<int>("before");
-        QTest::addColumn<int>("key");
-        QTest::addColumn<QString>("expected");
-        QTest::addColumn<int>("result");
-        QTest::newRow("return rewrites a two-digit year in field form") << "3/5/99" << 0 << int(Qt::Key_Return) << "3/5/2099" << 1;
-        QTest::newRow("keypad enter closes like return") << "3/5/2026" << int(Qt::Key_Down) << int(Qt::Key_Enter) << "3/12/2026" << 1;
-        QTest::newRow("return on an empty field writes today") << "" << 0 << int(Qt::Key_Return) << "12/7/2026" << 1;
-        QTest::newRow("escape after a move writes nothing") << "3/5/2026" << int(Qt::Key_Right) << int(Qt::Key_Escape) << "3/5/2026" << -1;
-        QTest::newRow("escape leaves an empty field empty") << "" << int(Qt::Key_Left) << int(Qt::Key_Escape) << "" << -1;
-    }
-    void closingKeys()
-    {
-        QFETCH(QString, start);
-        QFETCH(int, before);
-        QFETCH(int, key);
-        QFETCH(QString, expected);
-        QFETCH(int, result);
-        Open popup(start);
-        if (before)
-            QTest::keyClick(popup.get(), Qt::Key(before));
-        QTest::keyClick(popup.get(), Qt::Key(key));
-        QVERIFY(!popup->isVisible());
-        QCOMPARE(popup->result(), result);
-        QCOMPARE(popup.field.text(), expected);
     }
 
     // The field was read on 12/31/2024, when "2/29" named a day; the popup

@@ -13,6 +13,7 @@
 #include "Shortdate.h"
 #include "../support/Fieldwindow.h"
 #include "../support/Modalwatch.h"
+#include "../support/Widgettest.h"
 
 using namespace quillon;
 
@@ -42,27 +43,27 @@ private slots:
         SetControlLocale(LocaleSettings{});
     }
 
-    void startsEmpty()
-    {
-        TDateEdit field;
-        QVERIFY(field.text().isEmpty());
-    }
-
     void buttonFillsTheRightEnd_data()
     {
         QTest::addColumn<QSize>("fieldSize");
+        QTest::addColumn<QSize>("resized"); // once shown; empty: not
         QTest::addColumn<QRect>("button");
-        QTest::newRow("layout size") << QSize(121, 25) << QRect(96, 0, 25, 25);
-        QTest::newRow("taller field") << QSize(200, 40) << QRect(160, 0, 40, 40);
+        QTest::newRow("layout size") << QSize(121, 25) << QSize() << QRect(96, 0, 25, 25);
+        QTest::newRow("taller field") << QSize(200, 40) << QSize() << QRect(160, 0, 40, 40);
+        QTest::newRow("resized, which redraws the glyph") << QSize(121, 25) << QSize(121, 33) << QRect(88, 0, 33, 33);
     }
 
     void buttonFillsTheRightEnd()
     {
         QFETCH(QSize, fieldSize);
+        QFETCH(QSize, resized);
         QFETCH(QRect, button);
         TDateEdit field;
+        QVERIFY(field.text().isEmpty()); // a new field starts empty
         field.resize(fieldSize);
         field.show(); // a hidden widget gets its resize event when shown
+        if (resized.isValid())
+            field.resize(resized);
         QCOMPARE(field.button()->geometry(), button);
         QCOMPARE(field.glyph().size(), button.size() - QSize(4, 4));
     }
@@ -137,16 +138,6 @@ private slots:
         QAccessibleInterface *dialog = QAccessible::queryAccessibleInterface(&calendar);
         QCOMPARE(dialog->role(), QAccessible::Dialog);
         QCOMPARE(dialog->text(QAccessible::Name), popup);
-    }
-
-    void resizingRedrawsTheGlyph()
-    {
-        TDateEdit field;
-        field.resize(121, 25);
-        field.show();
-        field.resize(121, 33);
-        QCOMPARE(field.glyph().size(), QSize(29, 29));
-        QCOMPARE(field.button()->geometry(), QRect(88, 0, 33, 33));
     }
 
     void setDateWritesTheFieldForm_data()
@@ -247,18 +238,29 @@ private slots:
         QCOMPARE(w.field->text(), QString("1/2/2095"));
     }
 
+    // Refused with a warning, as text, and the focus taken back.
+    void anInvalidDateIsRefusedAndTheFocusTakenBack_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("no leap day") << "2/29/1999";
+        QTest::newRow("markup") << "<b>x</b><br>y";
+    }
+
     void anInvalidDateIsRefusedAndTheFocusTakenBack()
     {
+        QFETCH(QString, typed);
         Window w;
-        ModalWatch watch;
-        w.type("2/29/1999");
+        QList<Qt::TextFormat> formats;
+        ModalWatch watch({}, [&](const ModalWatch::Seen &) { formats << activeBoxFormat(); });
+        w.type(typed);
         w.leave();
         QTRY_COMPARE(watch.seen().size(), 1);
         const ModalWatch::Seen box = watch.seen().first();
-        QCOMPARE(box.text, QString("Invalid Date: 2/29/1999"));
+        QCOMPARE(box.text, "Invalid Date: " + typed);
         QVERIFY(box.title.isEmpty());
         QCOMPARE(box.icon, QMessageBox::Warning);
-        QCOMPARE(w.field->text(), QString("2/29/1999"));
+        QCOMPARE(formats, QList<Qt::TextFormat>{Qt::PlainText});
+        QCOMPARE(w.field->text(), typed);
         QTRY_VERIFY(w.field->hasFocus());
     }
 
@@ -276,91 +278,72 @@ private slots:
         QCOMPARE(w.field->text(), QString("not a date"));
     }
 
-    void movingIntoItsOwnButtonIsNotLeaving()
+    // Moving into its own button, back with Shift+Tab, or losing the
+    // activation is not leaving the field; Tab on from the button is.
+    void onlyLeavingForAnotherControlIsLeaving()
     {
         Window w;
-        QSignalSpy spy(w.field, &TDateEdit::exited);
-        w.type("7/4");
-        w.field->button()->setFocus(Qt::TabFocusReason);
-        QCOMPARE(spy.count(), 0);
-        QCOMPARE(w.field->text(), QString("7/4"));
-        w.leave(); // from the button to another control: that leaves the field
-        QCOMPARE(spy.count(), 1);
-        QCOMPARE(w.field->text(), QString("7/4/2026"));
-    }
-
-    void losingActivationIsNotLeaving()
-    {
-        Window w;
-        QSignalSpy spy(w.field, &TDateEdit::exited);
+        QSignalSpy exits(w.field, &TDateEdit::exited);
         w.type("7/4");
         QFocusEvent out(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
         QApplication::sendEvent(w.field, &out);
-        QCOMPARE(spy.count(), 0);
+        w.field->button()->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(w.field->button(), Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), w.field);
+        QCOMPARE(exits.count(), 0);
         QCOMPARE(w.field->text(), QString("7/4"));
+        w.field->button()->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(w.field->button(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), w.next);
+        QCOMPARE(exits.count(), 1);
+        QCOMPARE(w.field->text(), QString("7/4/2026"));
     }
 
-    void buttonWithAnInvalidTextShowsTheConversionErrorAndNoPopup_data()
+    // The button opens the calendar, by a click or by Space when it has the
+    // focus: Escape there changes nothing, Return writes the day chosen. A
+    // text that names no day shows the conversion error and no calendar.
+    void buttonOpensTheCalendar_data()
     {
+        QTest::addColumn<bool>("space");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QKeySequence>("keys"); // in the calendar
         QTest::addColumn<QString>("text");
-        QTest::newRow("letters") << "abc";
-        QTest::newRow("no leap day in 2023") << "2/29/2023";
-        QTest::newRow("separator without a year") << "1/2/";
-        QTest::newRow("no leap day this year") << "2/29";
+        QTest::newRow("Escape on an empty field") << false << "" << QKeySequence(Qt::Key_Escape) << "";
+        QTest::newRow("Space, then Escape") << true << "1/15/2026" << QKeySequence(Qt::Key_Escape) << "1/15/2026";
+        QTest::newRow("Return writes the day chosen")
+            << false << "12/31/2026" << QKeySequence(Qt::Key_Right, Qt::Key_Return) << "1/1/2027";
+        for (const char *invalid : {"abc", "2/29/2023", "1/2/", "2/29"}) // the last: no leap day this year
+            QTest::addRow("'%s' opens no calendar", invalid) << false << invalid << QKeySequence() << invalid;
     }
-    void buttonWithAnInvalidTextShowsTheConversionErrorAndNoPopup()
+
+    void buttonOpensTheCalendar()
     {
+        QFETCH(bool, space);
+        QFETCH(QString, start);
+        QFETCH(QKeySequence, keys);
         QFETCH(QString, text);
         Window w;
-        ModalWatch watch;
-        w.type(text);
-        QVERIFY(!w.field->date());
-        QTest::mouseClick(w.field->button(), Qt::LeftButton);
-        QTRY_COMPARE(watch.seen().size(), 1);
-        QCOMPARE(watch.seen().first().className, QString("QMessageBox"));
-        QCOMPARE(watch.seen().first().text, QStringLiteral("'%1' is not a valid date.").arg(text));
-        QCOMPARE(w.field->text(), text);
-    }
-
-    void buttonOpensTheCalendarAndEscapeChangesNothing()
-    {
-        Window w;
-        ModalWatch watch([](QWidget *modal) { QTest::keyClick(modal, Qt::Key_Escape); });
-        w.type("");
-        QTest::mouseClick(w.field->button(), Qt::LeftButton);
-        QTRY_COMPARE(watch.seen().size(), 1);
-        QCOMPARE(watch.seen().first().className, QString("TfrmCalPop"));
-        QVERIFY(w.field->text().isEmpty());
-    }
-
-    void calendarReturnWritesTheSelectedDate()
-    {
-        Window w;
-        ModalWatch watch([](QWidget *modal) {
-            QTest::keyClick(modal, Qt::Key_Right);
-            QTest::keyClick(modal, Qt::Key_Return);
-        });
-        w.type("12/31/2026");
+        ModalWatch watch([&](QWidget *modal) { QTest::keySequence(modal, keys); });
+        w.type(start);
         QSignalSpy entered(w.field, &TDateEdit::entered);
-        QTest::mouseClick(w.field->button(), Qt::LeftButton);
+        if (space) {
+            w.field->button()->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(w.field->button(), Qt::Key_Space);
+        } else {
+            QTest::mouseClick(w.field->button(), Qt::LeftButton);
+        }
         QTRY_COMPARE(watch.seen().size(), 1);
-        QCOMPARE(w.field->text(), QString("1/1/2027"));
-        QCOMPARE(entered.count(), 1);
-        QCOMPARE(entered.first().first().toInt(), kToday + 25);
-    }
-
-    void typedMarkupIsRefusedAsText()
-    {
-        Window w;
-        QList<Qt::TextFormat> formats;
-        ModalWatch watch({}, [&](const ModalWatch::Seen &) {
-            formats << qobject_cast<QMessageBox *>(QApplication::activeModalWidget())->textFormat();
-        });
-        w.type("<b>x</b><br>y");
-        w.leave();
-        QTRY_COMPARE(watch.seen().size(), 1);
-        QCOMPARE(watch.seen().first().text, QString("Invalid Date: <b>x</b><br>y"));
-        QCOMPARE(formats, QList<Qt::TextFormat>{Qt::PlainText});
+        if (keys.isEmpty()) {
+            QVERIFY(!w.field->date());
+            QCOMPARE(watch.seen().first().className, QString("QMessageBox"));
+            QCOMPARE(watch.seen().first().text, QStringLiteral("'%1' is not a valid date.").arg(start));
+        } else {
+            QCOMPARE(watch.seen().first().className, QString("TfrmCalPop"));
+        }
+        QCOMPARE(w.field->text(), text);
+        QCOMPARE(entered.count(), text == start ? 0 : 1);
+        if (text != start)
+            QCOMPARE(entered.first().first().toInt(), kToday + 25);
     }
 
     // A clerk who tabs once too often lands on the button; what is typed
@@ -393,34 +376,6 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), w.field->button());
         QCOMPARE(exits.count(), 0);
         QVERIFY(watch.seen().isEmpty());
-    }
-
-    void spaceOnTheButtonOpensTheCalendar()
-    {
-        Window w;
-        ModalWatch watch([](QWidget *modal) { QTest::keyClick(modal, Qt::Key_Escape); });
-        w.type("1/15/2026");
-        w.field->button()->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(w.field->button(), Qt::Key_Space);
-        QTRY_COMPARE(watch.seen().size(), 1);
-        QCOMPARE(watch.seen().first().className, QString("TfrmCalPop"));
-        QCOMPARE(w.field->text(), QString("1/15/2026"));
-    }
-
-    void focusKeysMoveOnFromTheButton()
-    {
-        Window w;
-        QSignalSpy exits(w.field, &TDateEdit::exited);
-        w.type("7/4");
-        w.field->button()->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(w.field->button(), Qt::Key_Backtab, Qt::ShiftModifier);
-        QCOMPARE(QApplication::focusWidget(), w.field);
-        QCOMPARE(exits.count(), 0);
-        w.field->button()->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(w.field->button(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), w.next);
-        QCOMPARE(exits.count(), 1); // leaving the button for another control leaves the field
-        QCOMPARE(w.field->text(), QString("7/4/2026"));
     }
 
     void theWindowsShortcutsStillWorkFromTheButton_data()
