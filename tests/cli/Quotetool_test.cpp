@@ -665,12 +665,12 @@ TEST(QuoteToolSingle, JsonIsOneObjectOfTheBatchColumns)
 
 // The working names the numbers the figures came from, for every kind of
 // day count: none, one, the band edges, the end of the 6-month term, a
-// whole year, past it, and negative.
+// whole year, past it, and negative; and what each office rule did.
 TEST(QuoteToolSingle, ExplainShowsTheNumbersBehindEachFigure)
 {
     const struct
     {
-        const char *end;
+        const char *end; // and the rules
         int days;
         const char *expected[6];
     } cases[] = {
@@ -686,10 +686,21 @@ TEST(QuoteToolSingle, ExplainShowsTheNumbersBehindEachFigure)
                            "past the end of the term", "", "", ""}},
         {"12/31/2025", -1, {"fewer than 0 days", "a negative day count earns nothing by the day",
                             "a negative day count is in no band", "", "", ""}},
+        {"4/11/2026 --short-rate 90% --fees 25 --minimum-earned 300", 100,
+         {"the premium less the fees, $975.00", "so it is raised to it: $300.00",
+          "Short rate: 90% of pro rata: the Refund amount", "Earned: $975.00 less that, plus the fees $25.00: $362.94",
+          "Refund: the premium less that = $637.07", ""}},
+        {"4/11/2026 --short-rate TABLES/short-rate-12.csv", 100,
+         {"100 days falls in the band 99-102 days of the 12-month table", "Earned: $1,000.00 x 0.38: $380.00",
+          "is not for a 6-month term. Its figures are left empty.", "", "", ""}},
+        {"4/11/2026 --expires 7/1/2026", 100, {"the term runs 46204 - 46023 = 181 days", "", "", "", "", ""}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.end);
-        const ToolRun r = run(std::string("1000 1/1/2026 ") + c.end + " --explain " + kToday);
+        std::string args = c.end;
+        if (const std::size_t at = args.find("TABLES/"); at != std::string::npos)
+            args.replace(at, 6, std::string(TEST_DATA_DIR) + "/../../../data/tables");
+        const ToolRun r = run("1000 1/1/2026 " + args + " --explain " + kToday);
         EXPECT_EQ(r.status, 0);
         EXPECT_NE(r.out.find("= " + std::to_string(c.days) + ", shown as"), std::string::npos) << r.out;
         for (const char *text : c.expected) {
