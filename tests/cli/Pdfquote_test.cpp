@@ -11,13 +11,9 @@
 #include "Pdfquote.h"
 #include "Quotefile.h"
 #include "Shortdate.h"
+#include "../support/Testsupport.h"
 
 using namespace quillon;
-
-void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace {
 

@@ -21,6 +21,7 @@
 #include "Dispfmt.h"
 #include "Localeset.h"
 #include "../support/Locales.h"
+#include "../support/Testsupport.h"
 
 using namespace quillon;
 
@@ -50,14 +51,6 @@ ToolRun run(const std::string &arguments, const std::string &stdinFile = {}, boo
     const int raw = pclose(pipe);
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     return result;
-}
-
-std::string readFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 std::string data(const char *name)
@@ -204,13 +197,11 @@ class SettingsDir
 public:
     explicit SettingsDir(const std::string &ini)
     {
-        char pattern[] = "/tmp/quillon-pdf-XXXXXX";
-        m_dir = mkdtemp(pattern);
         if (!ini.empty())
-            std::ofstream(m_dir + "/Quillon32.Ini", std::ios::binary) << ini;
+            writeFile(m_folder.file("Quillon32.Ini"), ini);
         if (const char *old = std::getenv("XDG_CONFIG_HOME"))
             m_old = old;
-        setenv("XDG_CONFIG_HOME", m_dir.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", m_folder.path().c_str(), 1);
     }
     ~SettingsDir()
     {
@@ -218,28 +209,13 @@ public:
             setenv("XDG_CONFIG_HOME", m_old->c_str(), 1);
         else
             unsetenv("XDG_CONFIG_HOME");
-        std::system(("rm -rf '" + m_dir + "'").c_str());
     }
-    std::string file(const char *name) const { return m_dir + "/" + name; }
+    std::string file(const char *name) const { return m_folder.file(name).string(); }
 
 private:
-    std::string m_dir;
+    const TempFolder m_folder{"quillon-pdf"};
     std::optional<std::string> m_old;
 };
-
-std::string pdfText(const std::string &path)
-{
-    std::string text;
-    std::FILE *pipe = popen(("pdftotext '" + path + "' - 2>/dev/null").c_str(), "r");
-    if (!pipe)
-        return text;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        text.append(buffer, n);
-    pclose(pipe);
-    return text;
-}
 
 bool exists(const std::string &path)
 {

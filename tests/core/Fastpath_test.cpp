@@ -25,6 +25,7 @@
 #include "Localeset.h"
 #include "Shortdate.h"
 #include "../support/Locales.h"
+#include "../support/Testsupport.h"
 
 using namespace quillon;
 
@@ -227,10 +228,7 @@ struct Family
     long double (*next)(Random &);
 };
 
-void PrintTo(const Family &family, std::ostream *out)
-{
-    *out << family.name;
-}
+QUILLON_PRINTS_BY_NAME(Family)
 
 const Family kFamilies[] = {
     {"random doubles", randomDouble},

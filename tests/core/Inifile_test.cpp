@@ -14,6 +14,7 @@
 
 #include "Inifile.h"
 #include "../support/Settingsdriver.h"
+#include "../support/Testsupport.h"
 
 using namespace quillon;
 
@@ -21,38 +22,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string readFile(const fs::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void writeFile(const fs::path &path, const std::string &contents)
-{
-    std::ofstream(path, std::ios::binary) << contents;
-}
-
 class IniFileTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/quillon-ini-XXXXXX";
-        m_dir = mkdtemp(pattern);
-        m_path = m_dir / "Quillon32.Ini";
-    }
-    void TearDown() override
-    {
-        IniFile::setBeforeReplaceHookForTesting({});
-        std::error_code ignored;
-        for (const auto &entry : fs::recursive_directory_iterator(m_dir, ignored))
-            if (!entry.is_symlink())
-                fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-        fs::permissions(m_dir, fs::perms::owner_all, ignored);
-        fs::remove_all(m_dir);
-    }
+    void TearDown() override { IniFile::setBeforeReplaceHookForTesting({}); }
     void write(const std::string &contents) { writeFile(m_path, contents); }
     std::string read() const { return readFile(m_path); }
     std::vector<std::string> namesInDir(const fs::path &dir) const
@@ -72,8 +45,9 @@ protected:
         return names;
     }
 
-    fs::path m_dir;
-    fs::path m_path;
+    const TempFolder m_folder{"quillon-ini"};
+    const fs::path m_dir = m_folder.path();
+    const fs::path m_path = m_dir / "Quillon32.Ini";
 };
 
 const char kHandEdited[] =

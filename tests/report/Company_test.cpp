@@ -9,36 +9,26 @@
 #include "Company.h"
 #include "Inifile.h"
 #include "../support/Settingsdriver.h"
+#include "../support/Testsupport.h"
 
 using namespace quillon;
 
 namespace fs = std::filesystem;
-
-void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
 class CompanyDetailsTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/quillon-company-XXXXXX";
-        m_dir = mkdtemp(pattern);
-        m_path = m_dir / "Quillon32.Ini";
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
     CompanyDetails read(const std::string &contents)
     {
         std::ofstream(m_path, std::ios::binary) << contents;
         return ReadCompanyDetails(IniFile(m_path));
     }
 
-    fs::path m_dir;
-    fs::path m_path;
+    const TempFolder m_folder{"quillon-company"};
+    const fs::path m_dir = m_folder.path();
+    const fs::path m_path = m_dir / "Quillon32.Ini";
 };
 
 } // namespace

@@ -14,13 +14,9 @@
 #include "Quote.h"
 #include "Quotepaint.h"
 #include "Uprpt.h"
+#include "../support/Testsupport.h"
 
 using namespace quillon;
-
-void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace {
 

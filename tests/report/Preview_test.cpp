@@ -24,6 +24,7 @@
 #include <zlib.h>
 
 #include "../support/Modalwatch.h"
+#include "../support/Testsupport.h"
 #include "Errordisplay.h"
 #include "Openquote.h"
 #include "Preview.h"
@@ -36,14 +37,6 @@ using namespace quillon;
 
 
 namespace {
-
-QString pdfText(const QString &path)
-{
-    QProcess process;
-    process.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
-    process.waitForFinished(30000);
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
 
 // One line of what pdfinfo says about a PDF, after its "Field:".
 QString pdfInfo(const QString &path, const QString &field)

@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include "../support/Modalwatch.h"
+#include "../support/Testsupport.h"
 #include "Errordisplay.h"
 #include "Openquote.h"
 #include "Preview.h"
@@ -90,14 +91,6 @@ QByteArray bytesOf(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QString pdfText(const QString &path)
-{
-    QProcess process;
-    process.start(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
-    process.waitForFinished(30000);
-    return QString::fromUtf8(process.readAllStandardOutput());
 }
 
 // The child's side: one save, then "saved", or "failed" and every text it

@@ -20,13 +20,9 @@
 #include "Rules.h"
 #include "Shortdate.h"
 #include "Uprpt.h"
+#include "../support/Testsupport.h"
 
 using namespace quillon;
-
-void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
@@ -219,11 +215,6 @@ QString runTool(const QString &program, const QStringList &arguments)
     process.start(program, arguments);
     process.waitForFinished(30000);
     return QString::fromUtf8(process.readAllStandardOutput());
-}
-
-QString pdfText(const QString &path)
-{
-    return runTool(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
 }
 
 struct WordBox

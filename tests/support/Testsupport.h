@@ -1,0 +1,52 @@
+#pragma once
+
+// What the suites' tests share: a folder of a test's own, whole files, the
+// text of a PDF, and readable rows in GoogleTest's messages.
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+// A fresh folder for one test, removed with all it holds when the test ends,
+// even where the test took its permissions away.
+class TempFolder
+{
+public:
+    explicit TempFolder(const char *prefix = "quillon-test");
+    ~TempFolder();
+    TempFolder(const TempFolder &) = delete;
+    TempFolder &operator=(const TempFolder &) = delete;
+
+    const std::filesystem::path &path() const { return m_path; }
+    std::filesystem::path file(std::string_view name) const { return m_path / name; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+// A file's bytes; empty where it cannot be read.
+std::string readFile(const std::filesystem::path &path);
+void writeFile(const std::filesystem::path &path, std::string_view bytes);
+
+// The text poppler's pdftotext finds in a PDF; empty where there is no PDF
+// or no pdftotext.
+std::string pdfText(const std::string &path);
+
+// A table row named in GoogleTest's messages by its `name` (declare it beside the row type).
+#define QUILLON_PRINTS_BY_NAME(Type)                                                                                   \
+    [[maybe_unused]] inline void PrintTo(const Type &row, std::ostream *out) { *out << row.name; }
+
+#ifdef QT_CORE_LIB
+#include <QString>
+
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+inline QString pdfText(const QString &path)
+{
+    return QString::fromStdString(pdfText(path.toStdString()));
+}
+#endif
