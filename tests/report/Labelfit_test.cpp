@@ -162,20 +162,19 @@ TEST(QuoteFieldPrintsWhole, AgreesWithWhatPrints)
 
 TEST(PrintedLabelLines, OnlyTheNoticesWrap)
 {
+    // A text longer than any label's line (35.5 em at 10 pt): a notice
+    // (473 units) wraps it at full size, every other label keeps one line.
+    const QString words = QStringLiteral("Alpha Bravo Charlie Delta Echo Foxtrot Golf Hotel India Juliett Kilo Lima "
+                                         "Mike November Oscar");
     const QuotePage page;
     for (const QuoteItem &item : page.items()) {
         if (item.kind != QuoteItemKind::Label)
             continue;
+        const QuoteItem filled = labelWith(item.name.toLatin1().constData(), words);
         const bool notice = item.name == "QRNA1" || item.name == "QRNA2";
-        EXPECT_EQ(item.fit == QuoteTextFit::Wrap, notice) << item.name.toStdString();
+        EXPECT_EQ(PrintedLabelLines(filled).size(), notice ? 2 : 1) << item.name.toStdString();
     }
-    // A notice longer than a line (473 units, 35.5 em at 10 pt) still wraps
-    // at full size.
-    QuoteItem notice = *page.item("QRNA1");
-    notice.text = QStringLiteral("Alpha Bravo Charlie Delta Echo Foxtrot Golf Hotel India Juliett Kilo Lima Mike "
-                                 "November Oscar");
-    EXPECT_EQ(PrintedLabelLines(notice).size(), 2);
-    EXPECT_EQ(PrintedPointSize(notice), 10);
+    EXPECT_EQ(PrintedPointSize(labelWith("QRNA1", words)), 10);
 }
 
 // The columns of a 96 dpi rendering of `item` alone that hold ink.
