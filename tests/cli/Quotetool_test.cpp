@@ -226,42 +226,49 @@ const char kSettings[] = "[REQUIRED]\nCo=Harbour Office\nAdd1=1 Quay Street\nCit
 
 } // namespace
 
-TEST(QuoteToolPdf, WritesTheQuoteWithTheCompanyOfTheSettingsFile)
+// The page carries the company of the settings file (or the placeholder),
+// the policy details and the figures, and leaves out what does not apply:
+// the short-rated figures of an additional premium, an address the project
+// does not own. The tool and the page name one version.
+TEST(QuoteToolPdf, WritesTheQuoteOfEachTypeWithTheCompanyOfTheSettingsFile)
 {
+    EXPECT_EQ(run("--version").out, "quillon-quote " QUILLON_VERSION "\n");
+    const struct
+    {
+        const char *ini, *arguments;
+        std::vector<const char *> shown, absent;
+    } cases[] = {
+        {kSettings, "--policy-number ab-12c --client 'jane public' --policy-type 'Home owners'",
+         {"Harbour Office", "1 Quay Street", "Portland,ME", "AB-12C", "jane public", "Home owners", "REFUND",
+          "Total Premium", "$1,000.00", "1/1/2026", "4/11/2026", "100", "$620.00", "$726.00", "0.274",
+          "Quillon " QUILLON_VERSION " - licence and manual: " QUILLON_DOCDIR},
+         {"ab-12c", "Office rules", "github"}},
+        {"", "--type addl",
+         {"Company Name", "Additional Premium", "Add. Annual Premium", "Amt Due", "Change Effective Date", "$726.00",
+          "This Section not applicable"},
+         {"$620.00", "$640.00"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const SettingsDir settings(c.ini);
+        const std::string pdf = settings.file("quote.pdf");
+        const ToolRun r = run("--pdf='" + pdf + "' 1000 1/1/2026 4/11/2026 " + c.arguments + " " + kToday + " 2>&1");
+        EXPECT_EQ(r.status, 0) << r.out;
+        const std::string text = pdfText(pdf);
+        for (const char *expected : c.shown)
+            EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+        for (const char *unexpected : c.absent)
+            EXPECT_EQ(text.find(unexpected), std::string::npos) << unexpected;
+    }
+    // Under a rule the page names it under the figures, single and in batch.
     const SettingsDir settings(kSettings);
     const std::string pdf = settings.file("quote.pdf");
-    const ToolRun r = run("--pdf '" + pdf + "' 1000 1/1/2026 4/11/2026 --policy-number ab-12c --client 'jane public' "
-                          "--policy-type 'Home owners' " + kToday + " 2>&1");
-    EXPECT_EQ(r.status, 0) << r.out;
-    const std::string text = pdfText(pdf);
-    for (const char *expected : {"Harbour Office", "1 Quay Street", "Portland,ME", "AB-12C", "jane public",
-                                 "Home owners", "REFUND", "Total Premium", "$1,000.00", "1/1/2026", "4/11/2026",
-                                 "100", "$620.00", "$726.00", "0.274"})
-        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
-    EXPECT_EQ(text.find("ab-12c"), std::string::npos) << "the policy number prints in capitals";
-    EXPECT_EQ(text.find("Office rules"), std::string::npos) << "no rules, no line";
-
-    // Under a rule the page names it under the figures, single and in batch.
-    std::ofstream(settings.file("rows.csv")) << "premium,start,end\n1000,1/1/2026,4/11/2026\n";
+    writeFile(settings.file("rows.csv"), "premium,start,end\n1000,1/1/2026,4/11/2026\n");
     for (const std::string &args : {"--pdf '" + pdf + "' 1000 1/1/2026 4/11/2026",
                                     "--csv '" + settings.file("rows.csv") + "' --pdf '" + pdf + "'"}) {
         ASSERT_EQ(run(args + " --short-rate 90% " + kToday).status, 0) << args;
         EXPECT_NE(pdfText(pdf).find("Office rules: short rate 90% of pro rata"), std::string::npos) << args;
     }
-}
-
-TEST(QuoteToolPdf, AdditionalPremiumCoversTheShortRatedFigures)
-{
-    const SettingsDir settings("");
-    const std::string pdf = settings.file("addl.pdf");
-    const ToolRun r = run("--pdf='" + pdf + "' --type addl 1000 1/1/2026 4/11/2026 " + kToday);
-    EXPECT_EQ(r.status, 0);
-    const std::string text = pdfText(pdf);
-    for (const char *expected : {"Company Name", "Additional Premium", "Add. Annual Premium", "Amt Due",
-                                 "Change Effective Date", "$726.00", "This Section not applicable"})
-        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
-    EXPECT_EQ(text.find("$620.00"), std::string::npos) << "short-rated 12-month refund";
-    EXPECT_EQ(text.find("$640.00"), std::string::npos) << "short-rated 6-month earned";
 }
 
 // As the window shows its range box and still prints, the tool says so on
@@ -295,20 +302,6 @@ TEST(QuoteToolPdf, TellsTheRangeMessageAndStillWritesTheQuote)
         EXPECT_EQ(r.out, c.linked ? "quillon-quote: '" + pdf + "'" + c.message : c.message);
         EXPECT_NE(pdfText(pdf).find("$1,000.00"), std::string::npos);
     }
-}
-
-// The tool, the window's about box and the printed quote name one version,
-// and the quote names no address the project does not own.
-TEST(QuoteToolPdf, NamesTheVersionAndNoForeignAddress)
-{
-    const ToolRun version = run("--version");
-    EXPECT_EQ(version.out, "quillon-quote " QUILLON_VERSION "\n");
-    const SettingsDir settings("");
-    const std::string pdf = settings.file("version.pdf");
-    ASSERT_EQ(run("--pdf '" + pdf + "' 1000 1/1/2026 4/11/2026 " + kToday).status, 0);
-    const std::string text = pdfText(pdf);
-    EXPECT_NE(text.find("Quillon " QUILLON_VERSION " - licence and manual: " QUILLON_DOCDIR), std::string::npos) << text;
-    EXPECT_EQ(text.find("github"), std::string::npos) << text;
 }
 
 TEST(QuoteToolPdf, FailsWithoutWritingAFile)

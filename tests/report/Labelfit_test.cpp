@@ -69,6 +69,10 @@ const FitCase kFitCases[] = {
     {"widest date", "PolicyEnd", QStringLiteral("12/31/9999"), 10, true},
     // Times New Roman Bold 12 in 665 units holds some 41 em, and 83 em at
     // 6 pt: 120 characters, about 58 em, shrink; 40 x "Harbour " is far past.
+    // Some 90 characters of Arial 10: far wider than 353 units, but not at 6 pt.
+    {"client wider than its field", "Client",
+     QStringLiteral("Alpha Bravo Charlie Delta Echo Foxtrot Golf Hotel India Juliett Kilo Lima Mike November Oscar"), 0,
+     true},
     {"long company name shrinks", "CoName",
      QStringLiteral("Harbour Office and Marine Underwriters of the Maine Seaboard").repeated(2), 0, true},
     {"overlong company name is cut", "CoName", QStringLiteral("Harbour ").repeated(40).trimmed(), 6, false},
