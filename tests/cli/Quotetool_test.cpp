@@ -79,28 +79,64 @@ TEST(QuoteToolBatch, MixedRowsMatchHandWorkedFiguresAndReportBadRows)
     EXPECT_EQ(r.out, readFile(data("mixed.expected.csv")));
 }
 
-TEST(QuoteToolBatch, ReadsStandardInputAndGivesZeroWhenEveryRowIsQuoted)
+// One run each: the status, and texts the output holds or lacks. `csv`,
+// when given, is the input, read from a file named after --csv or, with
+// `stdin`, from standard input.
+TEST(QuoteTool, RunsGiveTheirStatusAndTexts)
 {
-    const std::string file = writeTemp("premium,start,end\n1000,1/1/2026,4/11/2026\n1000,1/1/2000,1/1/2001\n");
-    const ToolRun r = run(std::string("--csv ") + kToday, file);
-    std::remove(file.c_str());
-    EXPECT_EQ(r.status, 0) << "a range message is not a failure";
-    EXPECT_NE(r.out.find("\r\n100,in-range,$274.00,"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("\r\n366,over-year,"), std::string::npos) << r.out;
-}
-
-TEST(QuoteToolBatch, HandlesByteOrderMarkQuotesAndHeaderOrder)
-{
-    // Columns in another order, a BOM, LF line ends, a quoted date with a
-    // comma and a quote in it.
-    const std::string file = writeTemp("\xEF\xBB\xBF" "end,Premium,start\n"
-                                       "4/11/2026,1000,1/1/2026\n"
-                                       "\"1,2\"\"\",5,1/1/2026\n");
-    const ToolRun r = run(std::string("--csv '") + file + "' " + kToday);
-    std::remove(file.c_str());
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("\r\n100,in-range,$274.00,"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find(",\"Line 3: '1,2\"\"' is not a valid date.\"\r\n"), std::string::npos) << r.out;
+    const struct
+    {
+        const char *name;
+        std::string csv, arguments;
+        bool stdin = false;
+        int status;
+        std::vector<std::string> shown, absent = {};
+        long lines = -1; // of output, where counted
+    } cases[] = {
+        {"standard input, every row quoted; a range message is no failure",
+         "premium,start,end\n1000,1/1/2026,4/11/2026\n1000,1/1/2000,1/1/2001\n", "--csv", true, 0,
+         {"\r\n100,in-range,$274.00,", "\r\n366,over-year,"}},
+        // Columns in another order, a BOM, LF line ends, a quoted date with a
+        // comma and a quote in it.
+        {"byte-order mark, quotes and header order",
+         "\xEF\xBB\xBF" "end,Premium,start\n4/11/2026,1000,1/1/2026\n\"1,2\"\"\",5,1/1/2026\n", "--csv", false, 1,
+         {"\r\n100,in-range,$274.00,", ",\"Line 3: '1,2\"\"' is not a valid date.\"\r\n"}},
+        {"one output row per record even for large and broken fields",
+         "premium,start,end\r\n" + std::string(1 << 20, '9') + ",1/1/2026,1/2/2026\r\n" // overflows: unreadable
+             "100,\xFF\xFE,1/2/2026\r\n"                                               // invalid UTF-8, quoted as \xHH
+             "100,1/1/2026,\"1/2/2026\r\n",                                            // unterminated quote to the end
+         "--csv", false, 1,
+         {"Line 2: A field is longer than 65536 bytes.", "Line 3: '\\xFF\\xFE' is not a valid date.",
+          "Line 4: The row ends inside a quoted field."},
+         {}, 4},
+        {"the window's labels of a refund", "", "1000 1/1/2026 4/11/2026", false, 0,
+         {"Total Premium", "$1,000.00", "Cancellation Date", "# of Days", "100", "Short Rated Premium",
+          "Pro-Rated Premium", "Refund", "Earned", "$620.00", "0.726"}},
+        {"the window's labels of an additional premium, without the short-rated figures", "",
+         "1000 1/1/2026 4/11/2026 --type addl", false, 0,
+         {"Add. Annual Premium", "Change Effective Date", "Amt Due", "Expired", "Not Applicable", "$726.00"},
+         {"$620.00"}},
+        {"unreadable input gets the error display's text", "", "100 abc 1/2/2026 2>&1", false, 1,
+         {"quillon-quote: 'abc' is not a valid date.\n"}, {}, 1},
+        {"the range message, and still the quote", "", "-- -100 1/2/2026 1/1/2026", false, 0,
+         {"You have selected dates less than 0 days. Please try again!", "($100.00)"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string file = c.csv.empty() ? "" : writeTemp(c.csv);
+        const ToolRun r = run(std::string(kToday) + " " + c.arguments + (file.empty() || c.stdin ? "" : " '" + file + "'"),
+                              c.stdin ? file : "");
+        if (!file.empty())
+            std::remove(file.c_str());
+        EXPECT_EQ(r.status, c.status);
+        for (const std::string &text : c.shown)
+            EXPECT_NE(r.out.find(text), std::string::npos) << text << "\n" << r.out.substr(0, 4000);
+        for (const std::string &text : c.absent)
+            EXPECT_EQ(r.out.find(text), std::string::npos) << text;
+        if (c.lines >= 0) {
+            EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), c.lines) << "header and a row per record";
+        }
+    }
 }
 
 TEST(QuoteToolBatch, FailsWithStatusTwo)
@@ -134,58 +170,6 @@ TEST(QuoteToolBatch, FailsWithStatusTwo)
     EXPECT_NE(table.out.find(", line 4: days 1 to 4 are missing"), std::string::npos) << table.out;
     std::remove(badHeader.c_str());
     std::remove(gappedTable.c_str());
-}
-
-TEST(QuoteToolBatch, WritesOneOutputRowPerRecordEvenForLargeAndBrokenFields)
-{
-    std::string content = "premium,start,end\r\n";
-    content += std::string(1 << 20, '9') + ",1/1/2026,1/2/2026\r\n"; // overflows: unreadable
-    content += "100,\xFF\xFE,1/2/2026\r\n";                          // invalid UTF-8, quoted as \xHH
-    content += "100,1/1/2026,\"1/2/2026\r\n";                       // unterminated quote to the end
-    const std::string file = writeTemp(content);
-    const ToolRun r = run(std::string("--csv '") + file + "' " + kToday);
-    std::remove(file.c_str());
-    EXPECT_EQ(r.status, 1);
-    std::istringstream lines(r.out);
-    std::string line;
-    int count = 0;
-    while (std::getline(lines, line))
-        ++count;
-    EXPECT_EQ(count, 4) << "header and three rows";
-    EXPECT_NE(r.out.find("Line 2: A field is longer than 65536 bytes."), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Line 3: '\\xFF\\xFE' is not a valid date."), std::string::npos);
-    EXPECT_NE(r.out.find("Line 4: The row ends inside a quoted field."), std::string::npos);
-}
-
-TEST(QuoteToolSingle, PrintsTheWindowLabelsOfEachQuotationType)
-{
-    const ToolRun refund = run(std::string("1000 1/1/2026 4/11/2026 ") + kToday);
-    EXPECT_EQ(refund.status, 0);
-    for (const char *text : {"Total Premium", "$1,000.00", "Cancellation Date", "# of Days", "100",
-                             "Short Rated Premium", "Pro-Rated Premium", "Refund", "Earned", "$620.00", "0.726"})
-        EXPECT_NE(refund.out.find(text), std::string::npos) << text << "\n" << refund.out;
-
-    const ToolRun addl = run(std::string("1000 1/1/2026 4/11/2026 --type addl ") + kToday);
-    EXPECT_EQ(addl.status, 0);
-    for (const char *text : {"Add. Annual Premium", "Change Effective Date", "Amt Due", "Expired",
-                             "Not Applicable", "$726.00"})
-        EXPECT_NE(addl.out.find(text), std::string::npos) << text << "\n" << addl.out;
-    EXPECT_EQ(addl.out.find("$620.00"), std::string::npos) << "short-rated figures are not shown";
-}
-
-TEST(QuoteToolSingle, ReportsUnreadableInputWithTheErrorDisplayText)
-{
-    const ToolRun r = run(std::string("100 abc 1/2/2026 ") + kToday + " 2>&1");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "quillon-quote: 'abc' is not a valid date.\n");
-}
-
-TEST(QuoteToolSingle, ShowsTheRangeMessageAndStillQuotes)
-{
-    const ToolRun r = run(std::string(kToday) + " -- -100 1/2/2026 1/1/2026");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("You have selected dates less than 0 days. Please try again!"), std::string::npos);
-    EXPECT_NE(r.out.find("($100.00)"), std::string::npos) << r.out;
 }
 
 namespace {
