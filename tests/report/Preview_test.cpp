@@ -104,19 +104,6 @@ QuotePage filledPage()
     return page;
 }
 
-// Empty for anything but a regular file: a FIFO would wait for a writer.
-QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 // The quote as earlier versions and any other writer save it: the page
 // alone, with no page record, which only the helper can draw.
 bool writeWithoutRecord(const QString &path, const QuotePage &page)
@@ -474,7 +461,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("quote.pdf");
         QVERIFY(TQuotePreview(filledPage()).savePdf(path));
-        const QByteArray original = bytesOf(path);
+        const QByteArray original = readFile(path);
         TQuotePreview preview(pageWithCompany("Other"));
         preview.show();
         {
@@ -487,7 +474,7 @@ private slots:
         action(preview, "SaveAction")->trigger();
         QCOMPARE(answers.questions, over ? QStringList{written + " already exists.\nDo you want to replace it?"} : QStringList());
         QCOMPARE(answers.boxes, QStringList());
-        QCOMPARE(bytesOf(dir.filePath(written)), original);
+        QCOMPARE(readFile(dir.filePath(written)), original);
         const QString text = pdfText(dir.filePath(written));
         QVERIFY(text.contains("Harbour Office"));
         QVERIFY(text.contains("$1,234.56"));
@@ -546,9 +533,9 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(kind == "directory" ? "folder.pdf" : "other.pdf");
         if (kind == "text")
-            QVERIFY(writeBytes(path, "Policy 4711, premium $1,234.56\n"));
+            QVERIFY(writeFile(path, "Policy 4711, premium $1,234.56\n"));
         else if (kind == "empty")
-            QVERIFY(writeBytes(path, QByteArray()));
+            QVERIFY(writeFile(path, QByteArray()));
         else if (kind == "two pages")
             QVERIFY(writeOtherPdf(path, QPageSize::Letter, 2));
         else if (kind == "a4")
@@ -560,12 +547,12 @@ private slots:
             QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
 #endif
         else if (kind == "large")
-            QVERIFY(writeBytes(path, "%PDF-1.4\n") && QFile(path).resize(33 * 1024 * 1024)); // sparse
+            QVERIFY(writeFile(path, "%PDF-1.4\n") && QFile(path).resize(33 * 1024 * 1024)); // sparse
         else if (kind == "bomb")
-            QVERIFY(writeBytes(path, decompressionBomb(1024)));
+            QVERIFY(writeFile(path, decompressionBomb(1024)));
         else if (kind == "damaged record")
-            QVERIFY(WriteQuotePdf(path, filledPage()) && writeBytes(path, bytesOf(path).replace("\n+CoName=", "\n+CoName ")));
-        const QByteArray before = bytesOf(path);
+            QVERIFY(WriteQuotePdf(path, filledPage()) && writeFile(path, readFile(path).replace("\n+CoName=", "\n+CoName ")));
+        const QByteArray before = readFile(path);
         QVERIFY(WriteQuotePdf(dir.filePath("quote.pdf"), filledPage()));
 
         // Once while the preview shows its own page, once after it opened a quote.
@@ -579,13 +566,13 @@ private slots:
             QCOMPARE(boxTexts(watch).size(), 1);
             const QString box = boxTexts(watch).first();
             QVERIFY2(box.startsWith("Unable to open " + path + ": ") && box.contains(reason), qPrintable(box));
-            QCOMPARE(bytesOf(path), before);
+            QCOMPARE(readFile(path), before);
             // The preview still shows, and saves, what it showed before.
             QCOMPARE(preview.shownPage()->text("CoName"), shown);
             const QString saved = dir.filePath("saved.pdf");
             QVERIFY(preview.savePdf(saved));
             if (openedFirst)
-                QCOMPARE(bytesOf(saved), bytesOf(dir.filePath("quote.pdf")));
+                QCOMPARE(readFile(saved), readFile(dir.filePath("quote.pdf")));
             else
                 QVERIFY(pdfText(saved).contains("Own Page Agency"));
         }

@@ -87,12 +87,6 @@ QuotePage pageWithCompany(const char *company)
     return page;
 }
 
-QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // The child's side: one save, then "saved", or "failed" and every text it
 // reported, one to a line.
 int saveInThisProcess(const QString &scenario, const QString &target)
@@ -288,7 +282,7 @@ private slots:
         QTemporaryDir dir, elsewhere;
         const QString target = dir.filePath(QStringLiteral("quote.pdf"));
         QVERIFY(WriteQuotePdf(target, pageWithCompany("Old Agency")));
-        const QByteArray old = bytesOf(target);
+        const QByteArray old = readFile(target);
         const QString input = elsewhere.filePath(QStringLiteral("rows.csv"));
         QFile rows(input);
         QVERIFY(rows.open(QIODevice::WriteOnly));
@@ -305,12 +299,12 @@ private slots:
             if (run.saved) {
                 QVERIFY2(n > firstCall, qPrintable("the failure went unreported; " + where));
                 if (scenario == kPreviewReopened)
-                    QCOMPARE(bytesOf(target), old);
+                    QCOMPARE(readFile(target), old);
                 else
                     QVERIFY(pdfText(target).contains(isTool(scenario) ? "Company Name" : "New Agency"));
                 break;
             }
-            QVERIFY2(bytesOf(target) == old, qPrintable(where));
+            QVERIFY2(readFile(target) == old, qPrintable(where));
             QVERIFY2(run.reported.contains(reason), qPrintable(where));
             if (scenario != kWriteQuotePdf)
                 QVERIFY2(run.reported.contains(target), qPrintable(where));

@@ -19,6 +19,7 @@
 #include "Rules.h"
 #include "Shortdate.h"
 #include "Uprpt.h"
+#include "../support/Locales.h"
 #include "../support/Testsupport.h"
 
 using namespace quillon;
@@ -514,8 +515,7 @@ TEST(QuotePageRecord, ReadsBackEveryLabelAndRefusesADamagedRecord)
     saved.setText("PolicyType", "");
     saved.setEnabled("CoFax", false);
     ASSERT_TRUE(WriteQuotePdf(path, saved));
-    QFile file(path);
-    const QByteArray pdf = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const QByteArray pdf = readFile(path);
     const qsizetype start = pdf.indexOf("Quillon quote page record 1\n");
     ASSERT_GT(start, 0);
 
@@ -551,8 +551,7 @@ TEST(QuotePageRecord, ReadsBackEveryLabelAndRefusesADamagedRecord)
     QuotePage page;
     FillQuotePage(page, ruled);
     ASSERT_TRUE(WriteQuotePdf(path, page));
-    QFile ruledFile(path);
-    const QByteArray ruledPdf = ruledFile.open(QIODevice::ReadOnly) ? ruledFile.readAll() : QByteArray();
+    const QByteArray ruledPdf = readFile(path);
     EXPECT_TRUE(ruledPdf.contains("Quillon quote page record 2\n"));
     const PageRecordRead read = ReadQuotePageRecord(ruledPdf);
     EXPECT_EQ(read.error, QString());
@@ -577,14 +576,8 @@ TEST(QuoteRulesText, NamesEachRuleAndWhyAShortRateIsEmpty)
 {
     QTemporaryDir dir;
     const QString table = dir.filePath("carrier.csv");
-    QFile file(table);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("term_months,12\ndays,earned_percent\n0-365,50\n");
-    file.close();
-    const LocaleSettings c;
-    LocaleSettings comma;
-    comma.decimalSeparator = ",";
-    comma.thousandSeparator = ".";
+    ASSERT_TRUE(writeFile(table, "term_months,12\ndays,earned_percent\n0-365,50\n"));
+    const LocaleSettings c, comma = commaDecimalLocale();
     const int jan1 = DayNumber(std::chrono::year(2024) / 1 / 1);
     struct Case
     {

@@ -40,6 +40,9 @@ TempFolder::~TempFolder()
 
 std::string readFile(const fs::path &path)
 {
+    std::error_code ignored;
+    if (!fs::is_regular_file(path, ignored))
+        return {};
     std::ifstream in(path, std::ios::binary);
     std::stringstream bytes;
     bytes << in.rdbuf();

@@ -25,7 +25,8 @@ private:
     std::filesystem::path m_path;
 };
 
-// A file's bytes; empty where it cannot be read.
+// A file's bytes; empty where it cannot be read or is no regular file (a
+// FIFO would wait for a writer).
 std::string readFile(const std::filesystem::path &path);
 void writeFile(const std::filesystem::path &path, std::string_view bytes);
 
@@ -38,11 +39,23 @@ std::string pdfText(const std::string &path);
     [[maybe_unused]] inline void PrintTo(const Type &row, std::ostream *out) { *out << row.name; }
 
 #ifdef QT_CORE_LIB
+#include <QByteArray>
 #include <QString>
 
 inline void PrintTo(const QString &text, std::ostream *out)
 {
     *out << '"' << text.toStdString() << '"';
+}
+
+inline QByteArray readFile(const QString &path)
+{
+    return QByteArray::fromStdString(readFile(std::filesystem::path(path.toStdU16String())));
+}
+
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    writeFile(std::filesystem::path(path.toStdU16String()), bytes.toStdString());
+    return readFile(path) == bytes;
 }
 
 inline QString pdfText(const QString &path)
