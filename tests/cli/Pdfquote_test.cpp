@@ -2,8 +2,6 @@
 // would show for the same input; and the PDF it writes, where every figure
 // must lie whole inside its box.
 
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -102,29 +100,6 @@ TEST(QuoteTextsFor, KeepsThePolicyNumberInCapitalsAndTheRestAsTyped)
 }
 
 namespace {
-
-struct PdfWord
-{
-    QString text;
-    QRectF box; // PDF points from the page's top-left corner
-};
-
-std::vector<PdfWord> pdfWords(const QString &path)
-{
-    QProcess process;
-    process.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), path, QStringLiteral("-")});
-    process.waitForFinished(30000);
-    const QString html = QString::fromUtf8(process.readAllStandardOutput());
-    static const QRegularExpression re(QStringLiteral(
-        R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="([0-9.]+)" yMax="([0-9.]+)">([^<]*)</word>)re"));
-    std::vector<PdfWord> words;
-    for (auto it = re.globalMatch(html); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        words.push_back({m.captured(5), QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
-                                               QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()))});
-    }
-    return words;
-}
 
 // A label's box on the page, in PDF points.
 QRectF boxOf(const QuotePage &page, const char *label)

@@ -41,10 +41,7 @@ namespace {
 // One line of what pdfinfo says about a PDF, after its "Field:".
 QString pdfInfo(const QString &path, const QString &field)
 {
-    QProcess process;
-    process.start(QStringLiteral("pdfinfo"), {path});
-    process.waitForFinished(30000);
-    const QString info = QString::fromUtf8(process.readAllStandardOutput());
+    const QString info = toolOutput(QStringLiteral("pdfinfo"), {path});
     const qsizetype at = info.indexOf(field + u':');
     return at < 0 ? QString() : info.mid(at + field.size() + 1).section(u'\n', 0, 0).trimmed();
 }

@@ -284,10 +284,7 @@ private slots:
         QVERIFY(WriteQuotePdf(target, pageWithCompany("Old Agency")));
         const QByteArray old = readFile(target);
         const QString input = elsewhere.filePath(QStringLiteral("rows.csv"));
-        QFile rows(input);
-        QVERIFY(rows.open(QIODevice::WriteOnly));
-        rows.write("premium,start,end\n1000,1/1/2026,4/11/2026\n250,2/1/2026,3/1/2026\n");
-        rows.close();
+        QVERIFY(writeFile(input, "premium,start,end\n1000,1/1/2026,4/11/2026\n250,2/1/2026,3/1/2026\n"));
 
         constexpr int kLastCall = 6;
         int n = firstCall;
@@ -369,10 +366,7 @@ private slots:
         QVERIFY(QFile::setPermissions(dir.path(), QFile::permissions(dir.path()) | QFile::ExeOther | QFile::ReadOther));
         const auto at = [&dir](const char *name) { return QFile::encodeName(dir.filePath(QString::fromLatin1(name))); };
         const QString input = dir.filePath(QStringLiteral("rows.csv"));
-        QFile rows(input);
-        QVERIFY(rows.open(QIODevice::WriteOnly));
-        rows.write("premium,start,end\n1000,1/1/2026,4/11/2026\n");
-        rows.close();
+        QVERIFY(writeFile(input, "premium,start,end\n1000,1/1/2026,4/11/2026\n"));
         QVERIFY(::mkfifo(at("fifo.pdf"), 0644) == 0);
         QVERIFY(::mkfifo(at("q\xef\xbf\xbd.pdf"), 0644) == 0); // where a Latin-1 name read as UTF-8 would lead
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("folder.pdf")));

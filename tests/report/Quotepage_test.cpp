@@ -90,29 +90,13 @@ QuoteTexts distinctTexts(bool additionalPremium)
 const char *const kShortRatedTexts[] = {"$991.01", "$992.02", "0.93", "0.94", "$995.05", "$996.06", "0.97", "0.98"};
 const char *const kProRatedTexts[] = {"$101.01", "$102.02", "0.103", "0.104", "$105.05", "$106.06", "0.107", "0.108"};
 
-QString runTool(const QString &program, const QStringList &arguments)
+// The box of the first word of a PDF's text equal to `word`.
+QRectF findWord(const QString &path, const QString &word)
 {
-    QProcess process;
-    process.start(program, arguments);
-    process.waitForFinished(30000);
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
-struct WordBox
-{
-    double left = -1, top = -1, right = -1; // PDF points
-};
-
-// Where the first word of a PDF's text equal to `word` lies.
-WordBox findWord(const QString &path, const QString &word)
-{
-    const QString html = runTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), path, QStringLiteral("-")});
-    const QRegularExpression re(QStringLiteral("xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\"[^>]*>") +
-                                QRegularExpression::escape(word) + QStringLiteral("</word>"));
-    const QRegularExpressionMatch match = re.match(html);
-    if (!match.hasMatch())
-        return {};
-    return {match.captured(1).toDouble(), match.captured(2).toDouble(), match.captured(3).toDouble()};
+    for (const PdfWord &found : pdfWords(path))
+        if (found.text == word)
+            return found.box;
+    return {};
 }
 
 // 1/96 inch to PDF points.
@@ -401,7 +385,7 @@ TEST(WriteQuotePdf, PutsTextWhereTheLayoutSaysOnALetterPage)
     QuotePage page;
     FillQuotePage(page, distinctTexts(false));
     ASSERT_TRUE(WriteQuotePdf(path, page));
-    EXPECT_TRUE(runTool("pdfinfo", {path}).contains(QRegularExpression("Page size:\\s+612 x 792 pts")));
+    EXPECT_TRUE(toolOutput("pdfinfo", {path}).contains(QRegularExpression("Page size:\\s+612 x 792 pts")));
     // Each word at the top of its label, and at its left where the label
     // is aligned left, wherever the layout puts it.
     struct Case
@@ -425,15 +409,15 @@ TEST(WriteQuotePdf, PutsTextWhereTheLayoutSaysOnALetterPage)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.word);
-        const WordBox box = findWord(path, QString::fromLatin1(c.word));
+        const QRectF box = findWord(path, QString::fromLatin1(c.word));
         const QuoteItem *item = page.item(QString::fromLatin1(c.label));
         const QRect onPage = item->rect.translated(QuoteBandOrigin(item->band));
-        EXPECT_NEAR(box.top, points(onPage.top()), 0.5);
+        EXPECT_NEAR(box.top(), points(onPage.top()), 0.5);
         if (item->alignment == Qt::AlignLeft) {
-            EXPECT_NEAR(box.left, points(onPage.left()), 0.5);
+            EXPECT_NEAR(box.left(), points(onPage.left()), 0.5);
         }
         if (c.width > 0) {
-            EXPECT_NEAR(box.right - box.left, c.width, 0.2);
+            EXPECT_NEAR(box.width(), c.width, 0.2);
         }
     }
 }
@@ -451,8 +435,8 @@ TEST(PaintQuotePage, SetsUpAPagedDeviceAsLetterWithoutMargins)
         page.setText("CoName", "Marker");
         PaintQuotePage(writer, page);
     }
-    EXPECT_TRUE(runTool("pdfinfo", {path}).contains(QRegularExpression("Page size:\\s+612 x 792 pts")));
-    EXPECT_NEAR(findWord(path, "Marker").top, points(48 + 16), 0.5);
+    EXPECT_TRUE(toolOutput("pdfinfo", {path}).contains(QRegularExpression("Page size:\\s+612 x 792 pts")));
+    EXPECT_NEAR(findWord(path, "Marker").top(), points(48 + 16), 0.5);
 }
 
 TEST(WriteQuotePdf, FailsOnAnUnwritablePath)
@@ -520,8 +504,8 @@ TEST(QuotePageRecord, ReadsBackEveryLabelAndRefusesADamagedRecord)
     ASSERT_GT(start, 0);
 
     // A valid PDF that lists the record as its attached file.
-    EXPECT_TRUE(runTool("qpdf", {"--check", path}).contains("No syntax or stream encoding errors found"));
-    EXPECT_TRUE(runTool("qpdf", {"--show-attachment=" + QString::fromLatin1(kPageRecordName), path})
+    EXPECT_TRUE(toolOutput("qpdf", {"--check", path}).contains("No syntax or stream encoding errors found"));
+    EXPECT_TRUE(toolOutput("qpdf", {"--show-attachment=" + QString::fromLatin1(kPageRecordName), path})
                     .startsWith("Quillon quote page record 1\n"));
 
     for (const RecordCase &c : kRecordCases) {

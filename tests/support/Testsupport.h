@@ -40,7 +40,11 @@ std::string pdfText(const std::string &path);
 
 #ifdef QT_CORE_LIB
 #include <QByteArray>
+#include <QProcess>
+#include <QRectF>
+#include <QRegularExpression>
 #include <QString>
+#include <vector>
 
 inline void PrintTo(const QString &text, std::ostream *out)
 {
@@ -61,5 +65,35 @@ inline bool writeFile(const QString &path, const QByteArray &bytes)
 inline QString pdfText(const QString &path)
 {
     return QString::fromStdString(pdfText(path.toStdString()));
+}
+
+// What a program writes to its standard output, given half a minute.
+inline QString toolOutput(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(30000);
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+struct PdfWord
+{
+    QString text;
+    QRectF box; // PDF points from the page's top-left corner
+};
+
+// The words of a PDF where pdftotext finds them.
+inline std::vector<PdfWord> pdfWords(const QString &path)
+{
+    static const QRegularExpression re(QStringLiteral(
+        R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="([0-9.]+)" yMax="([0-9.]+)">([^<]*)</word>)re"));
+    std::vector<PdfWord> words;
+    const QString html = toolOutput(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), path, QStringLiteral("-")});
+    for (auto it = re.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        words.push_back({m.captured(5), QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
+                                               QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()))});
+    }
+    return words;
 }
 #endif
