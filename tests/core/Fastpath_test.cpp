@@ -430,26 +430,13 @@ const FormatRun kFormatRuns[] = {
     {"nineteen required digits", "0000000000000000000", 20000},
 };
 
-LocaleSettings spacedLocale()
-{
-    LocaleSettings locale = commaDecimalLocale();
-    locale.thousandSeparator = "\xE2\x80\xAF"; // narrow no-break space, three bytes
-    return locale;
-}
-
-// Separators of four bytes still go the plain way; five go the digit way.
-LocaleSettings wideLocale(const char *thousands, const char *point)
+// The locale of separators `thousands` and `point` (four bytes each still
+// go the plain way; five go the digit way).
+LocaleSettings separated(const char *thousands, const char *point)
 {
     LocaleSettings locale;
     locale.thousandSeparator = thousands;
     locale.decimalSeparator = point;
-    return locale;
-}
-
-LocaleSettings ungroupedLocale()
-{
-    LocaleSettings locale;
-    locale.thousandSeparator.clear();
     return locale;
 }
 
@@ -458,8 +445,8 @@ LocaleSettings ungroupedLocale()
 TEST(DisplayFormat, WritesWhatTheDigitWayWritesInEveryFormat)
 {
     const LocaleSettings locales[] = {
-        LocaleSettings{}, commaDecimalLocale(), spacedLocale(), ungroupedLocale(),
-        wideLocale("<th>", "<pt>"), wideLocale("<th.>", "."), wideLocale(",", "<pt.>"),
+        LocaleSettings{}, commaDecimalLocale(), separated("\xE2\x80\xAF", ","), // narrow no-break space, three bytes
+        separated("", "."), separated("<th>", "<pt>"), separated("<th.>", "."), separated(",", "<pt.>"),
     };
     Random random(4242);
     for (const FormatRun &run : kFormatRuns) {
