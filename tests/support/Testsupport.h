@@ -62,11 +62,6 @@ inline bool writeFile(const QString &path, const QByteArray &bytes)
     return readFile(path) == bytes;
 }
 
-inline QString pdfText(const QString &path)
-{
-    return QString::fromStdString(pdfText(path.toStdString()));
-}
-
 // What a program writes to its standard output, given half a minute.
 inline QString toolOutput(const QString &program, const QStringList &arguments)
 {
@@ -74,6 +69,11 @@ inline QString toolOutput(const QString &program, const QStringList &arguments)
     process.start(program, arguments);
     process.waitForFinished(30000);
     return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+inline QString pdfText(const QString &path)
+{
+    return toolOutput(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
 }
 
 struct PdfWord
