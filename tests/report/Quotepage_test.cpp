@@ -193,7 +193,7 @@ TEST(QuotePage, StartsWithPlaceholdersAndBothNoticesOff)
     EXPECT_FALSE(page.item("QRNA2")->enabled);
 }
 
-TEST(FillQuotePage, SetsTheCaptionsOfEachQuotationType)
+TEST(FillQuotePage, SetsTheCaptionsOfEachQuotationTypeAndCopiesEveryText)
 {
     struct Case
     {
@@ -213,6 +213,19 @@ TEST(FillQuotePage, SetsTheCaptionsOfEachQuotationType)
         {"QRLabel9", "Used", "Used"},
         {"QRLabel29", "Used", "Used"},
     };
+    // From the copy table: report label and the text it receives.
+    const std::pair<const char *, const char *> copies[] = {
+        {"CoName", "Harbour Office"}, {"CoAdd1", "1 Quay Street"},   {"CoAdd2", "Floor 2"},
+        {"CoCity", "Portland,ME  04101"}, {"CoPhone", "(207) 555-0100"}, {"CoFax", "(207) 555-0199"},
+        {"PolicyNum", "PN-4711"},    {"Client", "Client Text"},     {"PolicyType", "Type Text"},
+        {"PolicyDays", "108"},       {"PolicyStart", "1/15/2026"},  {"PolicyEnd", "5/3/2026"},
+        {"Sr12urate", "0.94"},       {"sr12erate", "0.93"},         {"sr12unearn", "$992.02"},
+        {"sr12earn", "$991.01"},     {"sr6urate", "0.98"},          {"sr6erate", "0.97"},
+        {"sr6unearn", "$996.06"},    {"sr6earn", "$995.05"},        {"pr12urate", "0.104"},
+        {"pr12erate", "0.103"},      {"pr12unearn", "$102.02"},     {"pr12earn", "$101.01"},
+        {"pr6urate", "0.108"},       {"pr6erate", "0.107"},         {"pr6unearn", "$106.06"},
+        {"pr6earn", "$105.05"},      {"PolicyPremium", "$1,234.56"},
+    };
     // Filled twice, the other mode first, so a caption left over from the
     // earlier quote is caught.
     for (const bool additional : {false, true}) {
@@ -226,28 +239,7 @@ TEST(FillQuotePage, SetsTheCaptionsOfEachQuotationType)
         }
         EXPECT_EQ(page.item("QRNA1")->enabled, additional);
         EXPECT_EQ(page.item("QRNA2")->enabled, additional);
-    }
-}
-
-TEST(FillQuotePage, CopiesEveryTextUnchangedIntoItsLabel)
-{
-    // From the copy table: report label and the text it receives.
-    const std::pair<const char *, const char *> cases[] = {
-        {"CoName", "Harbour Office"}, {"CoAdd1", "1 Quay Street"},   {"CoAdd2", "Floor 2"},
-        {"CoCity", "Portland,ME  04101"}, {"CoPhone", "(207) 555-0100"}, {"CoFax", "(207) 555-0199"},
-        {"PolicyNum", "PN-4711"},    {"Client", "Client Text"},     {"PolicyType", "Type Text"},
-        {"PolicyDays", "108"},       {"PolicyStart", "1/15/2026"},  {"PolicyEnd", "5/3/2026"},
-        {"Sr12urate", "0.94"},       {"sr12erate", "0.93"},         {"sr12unearn", "$992.02"},
-        {"sr12earn", "$991.01"},     {"sr6urate", "0.98"},          {"sr6erate", "0.97"},
-        {"sr6unearn", "$996.06"},    {"sr6earn", "$995.05"},        {"pr12urate", "0.104"},
-        {"pr12erate", "0.103"},      {"pr12unearn", "$102.02"},     {"pr12earn", "$101.01"},
-        {"pr6urate", "0.108"},       {"pr6erate", "0.107"},         {"pr6unearn", "$106.06"},
-        {"pr6earn", "$105.05"},      {"PolicyPremium", "$1,234.56"},
-    };
-    for (const bool additional : {false, true}) {
-        QuotePage page;
-        FillQuotePage(page, distinctTexts(additional));
-        for (const auto &[label, text] : cases)
+        for (const auto &[label, text] : copies)
             EXPECT_EQ(page.text(QString::fromLatin1(label)), QString::fromLatin1(text)) << label;
         for (const QuoteItem &item : page.items()) {
             EXPECT_NE(item.text, item.name) << "a placeholder left";
