@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -15,13 +14,9 @@
 #include "Pdfquote.h"
 #include "Quotefile.h"
 #include "Shortdate.h"
+#include "../support/Testsupport.h"
 
 using namespace quillon;
-
-void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
@@ -110,29 +105,6 @@ TEST(QuoteTextsFor, KeepsThePolicyNumberInCapitalsAndTheRestAsTyped)
 }
 
 namespace {
-
-struct PdfWord
-{
-    QString text;
-    QRectF box; // PDF points from the page's top-left corner
-};
-
-std::vector<PdfWord> pdfWords(const QString &path)
-{
-    QProcess process;
-    process.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), path, QStringLiteral("-")});
-    process.waitForFinished(30000);
-    const QString html = QString::fromUtf8(process.readAllStandardOutput());
-    static const QRegularExpression re(QStringLiteral(
-        R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="([0-9.]+)" yMax="([0-9.]+)">([^<]*)</word>)re"));
-    std::vector<PdfWord> words;
-    for (auto it = re.globalMatch(html); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        words.push_back({m.captured(5), QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
-                                               QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()))});
-    }
-    return words;
-}
 
 // A label's box on the page, in PDF points.
 QRectF boxOf(const QuotePage &page, const char *label)
@@ -309,12 +281,9 @@ TEST(QuotePdf, ABatchPageIsDrawnAsTheSavedQuote)
     QuotePage page;
     FillQuotePage(page, QuoteTextsFor(compute("1000", "1/1/2026", "4/11/2026"), {"ab-1", "Client", ""}, company()));
     ASSERT_TRUE(WriteQuotePdf(single, page));
-    QFile csv(rows);
-    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
-    csv.write("premium,start,end,policy_number,client\n"
-              "500,1/1/2026,4/11/2026,,\n"
-              "1000,1/1/2026,4/11/2026,ab-1,Client\n");
-    csv.close();
+    ASSERT_TRUE(writeFile(rows, "premium,start,end,policy_number,client\n"
+                                "500,1/1/2026,4/11/2026,,\n"
+                                "1000,1/1/2026,4/11/2026,ab-1,Client\n"));
     std::FILE *in = std::fopen(QFile::encodeName(rows).constData(), "rb");
     ASSERT_NE(in, nullptr);
     std::string error;

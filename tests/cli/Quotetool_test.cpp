@@ -21,6 +21,7 @@
 #include "Dispfmt.h"
 #include "Localeset.h"
 #include "../support/Locales.h"
+#include "../support/Testsupport.h"
 
 using namespace quillon;
 
@@ -52,14 +53,6 @@ ToolRun run(const std::string &arguments, const std::string &stdinFile = {}, boo
     return result;
 }
 
-std::string readFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 std::string data(const char *name)
 {
     return std::string(TEST_DATA_DIR) + "/" + name;
@@ -86,28 +79,64 @@ TEST(QuoteToolBatch, MixedRowsMatchHandWorkedFiguresAndReportBadRows)
     EXPECT_EQ(r.out, readFile(data("mixed.expected.csv")));
 }
 
-TEST(QuoteToolBatch, ReadsStandardInputAndGivesZeroWhenEveryRowIsQuoted)
+// One run each: the status, and texts the output holds or lacks. `csv`,
+// when given, is the input, read from a file named after --csv or, with
+// `stdin`, from standard input.
+TEST(QuoteTool, RunsGiveTheirStatusAndTexts)
 {
-    const std::string file = writeTemp("premium,start,end\n1000,1/1/2026,4/11/2026\n1000,1/1/2000,1/1/2001\n");
-    const ToolRun r = run(std::string("--csv ") + kToday, file);
-    std::remove(file.c_str());
-    EXPECT_EQ(r.status, 0) << "a range message is not a failure";
-    EXPECT_NE(r.out.find("\r\n100,in-range,$274.00,"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("\r\n366,over-year,"), std::string::npos) << r.out;
-}
-
-TEST(QuoteToolBatch, HandlesByteOrderMarkQuotesAndHeaderOrder)
-{
-    // Columns in another order, a BOM, LF line ends, a quoted date with a
-    // comma and a quote in it.
-    const std::string file = writeTemp("\xEF\xBB\xBF" "end,Premium,start\n"
-                                       "4/11/2026,1000,1/1/2026\n"
-                                       "\"1,2\"\"\",5,1/1/2026\n");
-    const ToolRun r = run(std::string("--csv '") + file + "' " + kToday);
-    std::remove(file.c_str());
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("\r\n100,in-range,$274.00,"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find(",\"Line 3: '1,2\"\"' is not a valid date.\"\r\n"), std::string::npos) << r.out;
+    const struct
+    {
+        const char *name;
+        std::string csv, arguments;
+        bool stdin = false;
+        int status;
+        std::vector<std::string> shown, absent = {};
+        long lines = -1; // of output, where counted
+    } cases[] = {
+        {"standard input, every row quoted; a range message is no failure",
+         "premium,start,end\n1000,1/1/2026,4/11/2026\n1000,1/1/2000,1/1/2001\n", "--csv", true, 0,
+         {"\r\n100,in-range,$274.00,", "\r\n366,over-year,"}},
+        // Columns in another order, a BOM, LF line ends, a quoted date with a
+        // comma and a quote in it.
+        {"byte-order mark, quotes and header order",
+         "\xEF\xBB\xBF" "end,Premium,start\n4/11/2026,1000,1/1/2026\n\"1,2\"\"\",5,1/1/2026\n", "--csv", false, 1,
+         {"\r\n100,in-range,$274.00,", ",\"Line 3: '1,2\"\"' is not a valid date.\"\r\n"}},
+        {"one output row per record even for large and broken fields",
+         "premium,start,end\r\n" + std::string(1 << 20, '9') + ",1/1/2026,1/2/2026\r\n" // overflows: unreadable
+             "100,\xFF\xFE,1/2/2026\r\n"                                               // invalid UTF-8, quoted as \xHH
+             "100,1/1/2026,\"1/2/2026\r\n",                                            // unterminated quote to the end
+         "--csv", false, 1,
+         {"Line 2: A field is longer than 65536 bytes.", "Line 3: '\\xFF\\xFE' is not a valid date.",
+          "Line 4: The row ends inside a quoted field."},
+         {}, 4},
+        {"the window's labels of a refund", "", "1000 1/1/2026 4/11/2026", false, 0,
+         {"Total Premium", "$1,000.00", "Cancellation Date", "# of Days", "100", "Short Rated Premium",
+          "Pro-Rated Premium", "Refund", "Earned", "$620.00", "0.726"}},
+        {"the window's labels of an additional premium, without the short-rated figures", "",
+         "1000 1/1/2026 4/11/2026 --type addl", false, 0,
+         {"Add. Annual Premium", "Change Effective Date", "Amt Due", "Expired", "Not Applicable", "$726.00"},
+         {"$620.00"}},
+        {"unreadable input gets the error display's text", "", "100 abc 1/2/2026 2>&1", false, 1,
+         {"quillon-quote: 'abc' is not a valid date.\n"}, {}, 1},
+        {"the range message, and still the quote", "", "-- -100 1/2/2026 1/1/2026", false, 0,
+         {"You have selected dates less than 0 days. Please try again!", "($100.00)"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string file = c.csv.empty() ? "" : writeTemp(c.csv);
+        const ToolRun r = run(std::string(kToday) + " " + c.arguments + (file.empty() || c.stdin ? "" : " '" + file + "'"),
+                              c.stdin ? file : "");
+        if (!file.empty())
+            std::remove(file.c_str());
+        EXPECT_EQ(r.status, c.status);
+        for (const std::string &text : c.shown)
+            EXPECT_NE(r.out.find(text), std::string::npos) << text << "\n" << r.out.substr(0, 4000);
+        for (const std::string &text : c.absent)
+            EXPECT_EQ(r.out.find(text), std::string::npos) << text;
+        if (c.lines >= 0) {
+            EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), c.lines) << "header and a row per record";
+        }
+    }
 }
 
 TEST(QuoteToolBatch, FailsWithStatusTwo)
@@ -143,58 +172,6 @@ TEST(QuoteToolBatch, FailsWithStatusTwo)
     std::remove(gappedTable.c_str());
 }
 
-TEST(QuoteToolBatch, WritesOneOutputRowPerRecordEvenForLargeAndBrokenFields)
-{
-    std::string content = "premium,start,end\r\n";
-    content += std::string(1 << 20, '9') + ",1/1/2026,1/2/2026\r\n"; // overflows: unreadable
-    content += "100,\xFF\xFE,1/2/2026\r\n";                          // invalid UTF-8, quoted as \xHH
-    content += "100,1/1/2026,\"1/2/2026\r\n";                       // unterminated quote to the end
-    const std::string file = writeTemp(content);
-    const ToolRun r = run(std::string("--csv '") + file + "' " + kToday);
-    std::remove(file.c_str());
-    EXPECT_EQ(r.status, 1);
-    std::istringstream lines(r.out);
-    std::string line;
-    int count = 0;
-    while (std::getline(lines, line))
-        ++count;
-    EXPECT_EQ(count, 4) << "header and three rows";
-    EXPECT_NE(r.out.find("Line 2: A field is longer than 65536 bytes."), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Line 3: '\\xFF\\xFE' is not a valid date."), std::string::npos);
-    EXPECT_NE(r.out.find("Line 4: The row ends inside a quoted field."), std::string::npos);
-}
-
-TEST(QuoteToolSingle, PrintsTheWindowLabelsOfEachQuotationType)
-{
-    const ToolRun refund = run(std::string("1000 1/1/2026 4/11/2026 ") + kToday);
-    EXPECT_EQ(refund.status, 0);
-    for (const char *text : {"Total Premium", "$1,000.00", "Cancellation Date", "# of Days", "100",
-                             "Short Rated Premium", "Pro-Rated Premium", "Refund", "Earned", "$620.00", "0.726"})
-        EXPECT_NE(refund.out.find(text), std::string::npos) << text << "\n" << refund.out;
-
-    const ToolRun addl = run(std::string("1000 1/1/2026 4/11/2026 --type addl ") + kToday);
-    EXPECT_EQ(addl.status, 0);
-    for (const char *text : {"Add. Annual Premium", "Change Effective Date", "Amt Due", "Expired",
-                             "Not Applicable", "$726.00"})
-        EXPECT_NE(addl.out.find(text), std::string::npos) << text << "\n" << addl.out;
-    EXPECT_EQ(addl.out.find("$620.00"), std::string::npos) << "short-rated figures are not shown";
-}
-
-TEST(QuoteToolSingle, ReportsUnreadableInputWithTheErrorDisplayText)
-{
-    const ToolRun r = run(std::string("100 abc 1/2/2026 ") + kToday + " 2>&1");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "quillon-quote: 'abc' is not a valid date.\n");
-}
-
-TEST(QuoteToolSingle, ShowsTheRangeMessageAndStillQuotes)
-{
-    const ToolRun r = run(std::string(kToday) + " -- -100 1/2/2026 1/1/2026");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("You have selected dates less than 0 days. Please try again!"), std::string::npos);
-    EXPECT_NE(r.out.find("($100.00)"), std::string::npos) << r.out;
-}
-
 namespace {
 
 // A settings directory for one test: XDG_CONFIG_HOME points at it while the
@@ -204,13 +181,11 @@ class SettingsDir
 public:
     explicit SettingsDir(const std::string &ini)
     {
-        char pattern[] = "/tmp/quillon-pdf-XXXXXX";
-        m_dir = mkdtemp(pattern);
         if (!ini.empty())
-            std::ofstream(m_dir + "/Quillon32.Ini", std::ios::binary) << ini;
+            writeFile(m_folder.file("Quillon32.Ini"), ini);
         if (const char *old = std::getenv("XDG_CONFIG_HOME"))
             m_old = old;
-        setenv("XDG_CONFIG_HOME", m_dir.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", m_folder.path().c_str(), 1);
     }
     ~SettingsDir()
     {
@@ -218,28 +193,13 @@ public:
             setenv("XDG_CONFIG_HOME", m_old->c_str(), 1);
         else
             unsetenv("XDG_CONFIG_HOME");
-        std::system(("rm -rf '" + m_dir + "'").c_str());
     }
-    std::string file(const char *name) const { return m_dir + "/" + name; }
+    std::string file(const char *name) const { return m_folder.file(name).string(); }
 
 private:
-    std::string m_dir;
+    const TempFolder m_folder{"quillon-pdf"};
     std::optional<std::string> m_old;
 };
-
-std::string pdfText(const std::string &path)
-{
-    std::string text;
-    std::FILE *pipe = popen(("pdftotext '" + path + "' - 2>/dev/null").c_str(), "r");
-    if (!pipe)
-        return text;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        text.append(buffer, n);
-    pclose(pipe);
-    return text;
-}
 
 bool exists(const std::string &path)
 {
@@ -250,42 +210,49 @@ const char kSettings[] = "[REQUIRED]\nCo=Harbour Office\nAdd1=1 Quay Street\nCit
 
 } // namespace
 
-TEST(QuoteToolPdf, WritesTheQuoteWithTheCompanyOfTheSettingsFile)
+// The page carries the company of the settings file (or the placeholder),
+// the policy details and the figures, and leaves out what does not apply:
+// the short-rated figures of an additional premium, an address the project
+// does not own. The tool and the page name one version.
+TEST(QuoteToolPdf, WritesTheQuoteOfEachTypeWithTheCompanyOfTheSettingsFile)
 {
+    EXPECT_EQ(run("--version").out, "quillon-quote " QUILLON_VERSION "\n");
+    const struct
+    {
+        const char *ini, *arguments;
+        std::vector<const char *> shown, absent;
+    } cases[] = {
+        {kSettings, "--policy-number ab-12c --client 'jane public' --policy-type 'Home owners'",
+         {"Harbour Office", "1 Quay Street", "Portland,ME", "AB-12C", "jane public", "Home owners", "REFUND",
+          "Total Premium", "$1,000.00", "1/1/2026", "4/11/2026", "100", "$620.00", "$726.00", "0.274",
+          "Quillon " QUILLON_VERSION " - licence and manual: " QUILLON_DOCDIR},
+         {"ab-12c", "Office rules", "github"}},
+        {"", "--type addl",
+         {"Company Name", "Additional Premium", "Add. Annual Premium", "Amt Due", "Change Effective Date", "$726.00",
+          "This Section not applicable"},
+         {"$620.00", "$640.00"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const SettingsDir settings(c.ini);
+        const std::string pdf = settings.file("quote.pdf");
+        const ToolRun r = run("--pdf='" + pdf + "' 1000 1/1/2026 4/11/2026 " + c.arguments + " " + kToday + " 2>&1");
+        EXPECT_EQ(r.status, 0) << r.out;
+        const std::string text = pdfText(pdf);
+        for (const char *expected : c.shown)
+            EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+        for (const char *unexpected : c.absent)
+            EXPECT_EQ(text.find(unexpected), std::string::npos) << unexpected;
+    }
+    // Under a rule the page names it under the figures, single and in batch.
     const SettingsDir settings(kSettings);
     const std::string pdf = settings.file("quote.pdf");
-    const ToolRun r = run("--pdf '" + pdf + "' 1000 1/1/2026 4/11/2026 --policy-number ab-12c --client 'jane public' "
-                          "--policy-type 'Home owners' " + kToday + " 2>&1");
-    EXPECT_EQ(r.status, 0) << r.out;
-    const std::string text = pdfText(pdf);
-    for (const char *expected : {"Harbour Office", "1 Quay Street", "Portland,ME", "AB-12C", "jane public",
-                                 "Home owners", "REFUND", "Total Premium", "$1,000.00", "1/1/2026", "4/11/2026",
-                                 "100", "$620.00", "$726.00", "0.274"})
-        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
-    EXPECT_EQ(text.find("ab-12c"), std::string::npos) << "the policy number prints in capitals";
-    EXPECT_EQ(text.find("Office rules"), std::string::npos) << "no rules, no line";
-
-    // Under a rule the page names it under the figures, single and in batch.
-    std::ofstream(settings.file("rows.csv")) << "premium,start,end\n1000,1/1/2026,4/11/2026\n";
+    writeFile(settings.file("rows.csv"), "premium,start,end\n1000,1/1/2026,4/11/2026\n");
     for (const std::string &args : {"--pdf '" + pdf + "' 1000 1/1/2026 4/11/2026",
                                     "--csv '" + settings.file("rows.csv") + "' --pdf '" + pdf + "'"}) {
         ASSERT_EQ(run(args + " --short-rate 90% " + kToday).status, 0) << args;
         EXPECT_NE(pdfText(pdf).find("Office rules: short rate 90% of pro rata"), std::string::npos) << args;
     }
-}
-
-TEST(QuoteToolPdf, AdditionalPremiumCoversTheShortRatedFigures)
-{
-    const SettingsDir settings("");
-    const std::string pdf = settings.file("addl.pdf");
-    const ToolRun r = run("--pdf='" + pdf + "' --type addl 1000 1/1/2026 4/11/2026 " + kToday);
-    EXPECT_EQ(r.status, 0);
-    const std::string text = pdfText(pdf);
-    for (const char *expected : {"Company Name", "Additional Premium", "Add. Annual Premium", "Amt Due",
-                                 "Change Effective Date", "$726.00", "This Section not applicable"})
-        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
-    EXPECT_EQ(text.find("$620.00"), std::string::npos) << "short-rated 12-month refund";
-    EXPECT_EQ(text.find("$640.00"), std::string::npos) << "short-rated 6-month earned";
 }
 
 // As the window shows its range box and still prints, the tool says so on
@@ -319,20 +286,6 @@ TEST(QuoteToolPdf, TellsTheRangeMessageAndStillWritesTheQuote)
         EXPECT_EQ(r.out, c.linked ? "quillon-quote: '" + pdf + "'" + c.message : c.message);
         EXPECT_NE(pdfText(pdf).find("$1,000.00"), std::string::npos);
     }
-}
-
-// The tool, the window's about box and the printed quote name one version,
-// and the quote names no address the project does not own.
-TEST(QuoteToolPdf, NamesTheVersionAndNoForeignAddress)
-{
-    const ToolRun version = run("--version");
-    EXPECT_EQ(version.out, "quillon-quote " QUILLON_VERSION "\n");
-    const SettingsDir settings("");
-    const std::string pdf = settings.file("version.pdf");
-    ASSERT_EQ(run("--pdf '" + pdf + "' 1000 1/1/2026 4/11/2026 " + kToday).status, 0);
-    const std::string text = pdfText(pdf);
-    EXPECT_NE(text.find("Quillon " QUILLON_VERSION " - licence and manual: " QUILLON_DOCDIR), std::string::npos) << text;
-    EXPECT_EQ(text.find("github"), std::string::npos) << text;
 }
 
 TEST(QuoteToolPdf, FailsWithoutWritingAFile)

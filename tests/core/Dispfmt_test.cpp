@@ -31,9 +31,48 @@ void expectFormats(const FormatCase (&cases)[N], const LocaleSettings &locale = 
 
 } // namespace
 
-TEST(FormatText, ShowsTheProgramFormats)
+TEST(FormatText, ShowsTheGeneralFormForAnEmptyFormat)
 {
     const FormatCase cases[] = {
+        {"no grouping, no padding", 1234.5L, "", "1234.5"},
+        {"negative", -1234.5L, "", "-1234.5"},
+        {"zero", 0.0L, "", "0"},
+        {"whole number keeps its zeros", 100.0L, "", "100"},
+        {"0.0001 still fixed", 0.0001L, "", "0.0001"},
+        {"0.00001 in exponent form", 0.00001L, "", "1E-5"},
+        {"0.000015 in exponent form", 0.000015L, "", "1.5E-5"},
+        {"one third to 15 digits", 1.0L / 3.0L, "", "0.333333333333333"},
+        {"two thirds rounded at the 15th digit", 2.0L / 3.0L, "", "0.666666666666667"},
+        {"15 integer digits still fixed", 123456789012345.0L, "", "123456789012345"},
+        {"16 integer digits in exponent form", 1234567890123456.0L, "", "1.23456789012346E15"},
+    };
+    expectFormats(cases);
+    EXPECT_EQ(FormatGeneral(1234.5L, LocaleSettings{}), "1234.5");
+}
+
+TEST(FormatText, UsesTheLocaleSeparators)
+{
+    const FormatCase cases[] = {
+        {"amount", 1234567.5L, kAmountFormat, "$1.234.567,50"},
+        {"negative amount", -1234.5L, kAmountFormat, "($1.234,50)"},
+        {"days without decimal separator", 1234.5L, kDaysFormat, "1.235"},
+        {"general form", 1234.5L, "", "1234,5"},
+        {"general exponent form", 1.5e18L, kAmountFormat, "1,5E18"},
+    };
+    expectFormats(cases, commaDecimalLocale());
+
+    // A separator of more than one byte (no-break space in UTF-8) is written whole.
+    LocaleSettings spaced = commaDecimalLocale();
+    spaced.thousandSeparator = "\xC2\xA0";
+    EXPECT_EQ(FormatText(1234567.5L, kShortRateFormat, spaced), "1\xC2\xA0" "234\xC2\xA0" "567,50");
+}
+
+// Each value in a format of the program's or one a clerk could set, in the
+// C locale.
+TEST(FormatText, WritesEachValueAsItsFormatSays)
+{
+    const FormatCase cases[] = {
+        // Shows the program formats.
         {"amount positive", 1234.5L, kAmountFormat, "$1,234.50"},
         {"amount negative uses parentheses, no minus", -1234.5L, kAmountFormat, "($1,234.50)"},
         {"amount zero", 0.0L, kAmountFormat, "$0.00"},
@@ -51,16 +90,9 @@ TEST(FormatText, ShowsTheProgramFormats)
         {"days negative", -5.0L, kDaysFormat, "(5)"},
         {"days zero has no trailing point", 0.0L, kDaysFormat, "0"},
         {"days fraction below half shows zero unsigned", -0.25L, kDaysFormat, "0"},
-    };
-    expectFormats(cases);
-}
-
-// Every value here is exact in binary, so each row tests the rounding rule and
-// not the representation of a decimal fraction. Ties go away from zero, which
-// rules out both truncation and round-half-even.
-TEST(FormatText, RoundsExactHalvesAwayFromZero)
-{
-    const FormatCase cases[] = {
+        // Every value here is exact in binary, so each row tests the rounding rule and
+        // not the representation of a decimal fraction. Ties go away from zero, which
+        // rules out both truncation and round-half-even.
         {"0.125 up to 0.13", 0.125L, kAmountFormat, "$0.13"},
         {"-0.125 away from zero", -0.125L, kAmountFormat, "($0.13)"},
         {"2.125 up although 2 is even", 2.125L, kShortRateFormat, "2.13"},
@@ -72,16 +104,9 @@ TEST(FormatText, RoundsExactHalvesAwayFromZero)
         {"-0.5 days becomes a whole day", -0.5L, kDaysFormat, "(1)"},
         {"1234.5 days, no point", 1234.5L, kDaysFormat, "1,235"},
         {"2.12109375 below half stays", 2.12109375L, kShortRateFormat, "2.12"},
-    };
-    expectFormats(cases);
-}
-
-// These decimal fractions are stored a hair below the tie (2.675L is
-// 2.67499999999999999996); only the first conversion to 18 significant digits
-// brings them back onto it. Rounding the exact binary value would lose a cent.
-TEST(FormatText, RoundsTheEighteenDigitFigureNotTheBinaryValue)
-{
-    const FormatCase cases[] = {
+        // These decimal fractions are stored a hair below the tie (2.675L is
+        // 2.67499999999999999996); only the first conversion to 18 significant digits
+        // brings them back onto it. Rounding the exact binary value would lose a cent.
         {"2.675 shows 2.68", 2.675L, kAmountFormat, "$2.68"},
         {"1.005 shows 1.01", 1.005L, kAmountFormat, "$1.01"},
         {"0.005 shows a cent", 0.005L, kAmountFormat, "$0.01"},
@@ -97,39 +122,20 @@ TEST(FormatText, RoundsTheEighteenDigitFigureNotTheBinaryValue)
         // units and leaves nothing for the cents.
         {"fraction past the 18th digit", 123456789012345678.9L, kAmountFormat,
          "$123,456,789,012,345,679.00"},
-    };
-    expectFormats(cases);
-}
-
-TEST(FormatText, ShowsValuesThatRoundToZeroAsUnsignedZero)
-{
-    const FormatCase cases[] = {
+        // Shows values that round to zero as unsigned zero.
         {"-0.004 is $0.00, not ($0.00)", -0.004L, kAmountFormat, "$0.00"},
         {"0.004 is $0.00", 0.004L, kAmountFormat, "$0.00"},
         {"-0.0004 at three decimals", -0.0004L, kProRataFormat, "0.000"},
         {"tiny negative against the zero section", -0.001L, "0.00;(0.00);\"nil\"", "nil"},
         {"negative zero against the zero section", -0.0L, "0.00;(0.00);\"nil\"", "nil"},
-    };
-    expectFormats(cases);
-}
-
-// Carries run through every nine and can add a digit, and with it a group.
-// The values are exact in binary or clearly above the half.
-TEST(FormatText, CarriesIntoNewDigitsAndGroups)
-{
-    const FormatCase cases[] = {
+        // Carries run through every nine and can add a digit, and with it a group.
+        // The values are exact in binary or clearly above the half.
         {"exact 999.5 days", 999.5L, kDaysFormat, "1,000"},
         {"exact -999.5 days", -999.5L, kDaysFormat, "(1,000)"},
         {"9.996 to ten", 9.996L, kAmountFormat, "$10.00"},
         {"999999.996 to a million", 999999.996L, kAmountFormat, "$1,000,000.00"},
         {"exact 2047/2048 to one", 0.99951171875L, kProRataFormat, "1.000"},
-    };
-    expectFormats(cases);
-}
-
-TEST(FormatText, GroupsIntegerDigitsInThreesFromThePoint)
-{
-    const FormatCase cases[] = {
+        // Groups integer digits in threes from the point.
         {"three digits, no separator", 999.0L, kDaysFormat, "999"},
         {"four digits", 1000.0L, kDaysFormat, "1,000"},
         {"six digits, no leading separator", 123456.0L, kDaysFormat, "123,456"},
@@ -138,13 +144,7 @@ TEST(FormatText, GroupsIntegerDigitsInThreesFromThePoint)
         {"nine digits", 100000000.0L, kDaysFormat, "100,000,000"},
         {"comma at the end still groups", 1234.5L, "0.00,", "1,234.50"},
         {"no comma, no grouping", 1234.5L, "$0.00", "$1234.50"},
-    };
-    expectFormats(cases);
-}
-
-TEST(FormatText, SwitchesToTheGeneralFormAtTenToTheEighteenth)
-{
-    const FormatCase cases[] = {
+        // Switches to the general form at ten to the eighteenth.
         {"largest fixed value", 999999999999999999.0L, kAmountFormat, "$999,999,999,999,999,999.00"},
         {"largest fixed negative", -999999999999999999.0L, kAmountFormat,
          "($999,999,999,999,999,999.00)"},
@@ -167,32 +167,7 @@ TEST(FormatText, SwitchesToTheGeneralFormAtTenToTheEighteenth)
         {"far past 128 bits", 1e40L, kAmountFormat, "1E40"},
         {"2^200 to fifteen digits", 0x1p200L, kAmountFormat, "1.60693804425899E60"},
         {"past 256 bits", 1e80L, kAmountFormat, "1E80"},
-    };
-    expectFormats(cases);
-}
-
-TEST(FormatText, ShowsTheGeneralFormForAnEmptyFormat)
-{
-    const FormatCase cases[] = {
-        {"no grouping, no padding", 1234.5L, "", "1234.5"},
-        {"negative", -1234.5L, "", "-1234.5"},
-        {"zero", 0.0L, "", "0"},
-        {"whole number keeps its zeros", 100.0L, "", "100"},
-        {"0.0001 still fixed", 0.0001L, "", "0.0001"},
-        {"0.00001 in exponent form", 0.00001L, "", "1E-5"},
-        {"0.000015 in exponent form", 0.000015L, "", "1.5E-5"},
-        {"one third to 15 digits", 1.0L / 3.0L, "", "0.333333333333333"},
-        {"two thirds rounded at the 15th digit", 2.0L / 3.0L, "", "0.666666666666667"},
-        {"15 integer digits still fixed", 123456789012345.0L, "", "123456789012345"},
-        {"16 integer digits in exponent form", 1234567890123456.0L, "", "1.23456789012346E15"},
-    };
-    expectFormats(cases);
-    EXPECT_EQ(FormatGeneral(1234.5L, LocaleSettings{}), "1234.5");
-}
-
-TEST(FormatText, ChoosesSectionsByTheSignOfTheRoundedValue)
-{
-    const FormatCase cases[] = {
+        // Chooses sections by the sign of the rounded value.
         {"one section: negative gets a minus", -1.5L, "0.00", "-1.50"},
         {"empty second section: negative gets a minus", -1.5L, "0.00;", "-1.50"},
         {"empty second section, zero section present", -1.5L, "0.00;;\"nil\"", "-1.50"},
@@ -202,13 +177,7 @@ TEST(FormatText, ChoosesSectionsByTheSignOfTheRoundedValue)
         {"empty zero section falls back to first", 0.0L, "0.00;(0.00);", "0.00"},
         {"quoted semicolon does not split, positive", 5.0L, "\"a;b\"0;(0)", "a;b5"},
         {"quoted semicolon does not split, negative", -5.0L, "\"a;b\"0;(0)", "(5)"},
-    };
-    expectFormats(cases);
-}
-
-TEST(FormatText, FillsPlaceholdersAndCopiesLiterals)
-{
-    const FormatCase cases[] = {
+        // Fills placeholders and copies literals.
         {"# grouping pattern", 1234.5L, "#,##0.00", "1,234.50"},
         {"optional decimal shown when significant", 1234.5L, "#,##0.##", "1,234.5"},
         {"no decimals, no point", 1234.0L, "#,##0.##", "1,234"},
@@ -221,25 +190,27 @@ TEST(FormatText, FillsPlaceholdersAndCopiesLiterals)
         {"later points are ignored", 1.25L, "0.0.0", "1.25"},
         {"surplus digits at the first placeholder", 123456.0L, "00-00", "1234-56"},
         {"surplus with a single placeholder", 12345.0L, "0", "12345"},
+        // Short literals and short separators are copied at fixed sizes and longer
+        // ones another way; both sides of each size limit must read the same.
+        {"eight bytes before", 1234.5L, "Premium:0.00", "Premium:1234.50"},
+        {"nine bytes before", 1234.5L, "Premium: 0.00", "Premium: 1234.50"},
+        {"eight bytes after", 1234.5L, "0.00 dollars", "1234.50 dollars"},
+        {"nine bytes after", 1234.5L, "0.00  dollars", "1234.50  dollars"},
+        {"both sides, negative section", -1234.5L, "$,0.00 CR;Refund $,0.00", "Refund $1,234.50"},
+        // Binary-exact values, so the rows test padding and rounding only.
+        {"eighteen required integer digits", 12.5L, "000000000000000000.00", "000000000000000012.50"},
+        {"nineteen required integer digits", 12.0L, "0000000000000000000", "0000000000000000012"},
+        {"eighteen decimals", 0.5L, "0.000000000000000000", "0.500000000000000000"},
+        {"nineteen decimals", 0.5L, "0.0000000000000000000", "0.5000000000000000000"},
+        {"seventeen-digit whole number", 99999999999999999.0L, kDaysFormat, "99,999,999,999,999,999"},
+        {"its half carries to eighteen digits", 99999999999999999.5L, kDaysFormat,
+         "100,000,000,000,000,000"},
+        {"seventeen digits of cents, half up", 999999999999999.875L, kAmountFormat,
+         "$999,999,999,999,999.88"},
+        {"10^17 cents", 1e15L, kAmountFormat, "$1,000,000,000,000,000.00"},
+        {"negative, seventeen digits", -99999999999999999.0L, kDaysFormat, "(99,999,999,999,999,999)"},
     };
     expectFormats(cases);
-}
-
-TEST(FormatText, UsesTheLocaleSeparators)
-{
-    const FormatCase cases[] = {
-        {"amount", 1234567.5L, kAmountFormat, "$1.234.567,50"},
-        {"negative amount", -1234.5L, kAmountFormat, "($1.234,50)"},
-        {"days without decimal separator", 1234.5L, kDaysFormat, "1.235"},
-        {"general form", 1234.5L, "", "1234,5"},
-        {"general exponent form", 1.5e18L, kAmountFormat, "1,5E18"},
-    };
-    expectFormats(cases, commaDecimalLocale());
-
-    // A separator of more than one byte (no-break space in UTF-8) is written whole.
-    LocaleSettings spaced = commaDecimalLocale();
-    spaced.thousandSeparator = "\xC2\xA0";
-    EXPECT_EQ(FormatText(1234567.5L, kShortRateFormat, spaced), "1\xC2\xA0" "234\xC2\xA0" "567,50");
 }
 
 TEST(DisplayFormat, RefusesFormatsLongerThan224Characters)
@@ -273,39 +244,6 @@ TEST(DisplayFormat, CopyStillFormatsAfterTheOriginalIsReassigned)
     EXPECT_EQ(copy.text(), kAmountFormat);
     EXPECT_EQ(copy.format(1234.5L, LocaleSettings{}), "$1,234.50");
     EXPECT_EQ(copy.format(-1234.5L, LocaleSettings{}), "($1,234.50)");
-}
-
-// Short literals and short separators are copied at fixed sizes and longer
-// ones another way; both sides of each size limit must read the same.
-TEST(FormatText, WritesLiteralsOfAnyLengthAroundTheDigits)
-{
-    const FormatCase cases[] = {
-        {"eight bytes before", 1234.5L, "Premium:0.00", "Premium:1234.50"},
-        {"nine bytes before", 1234.5L, "Premium: 0.00", "Premium: 1234.50"},
-        {"eight bytes after", 1234.5L, "0.00 dollars", "1234.50 dollars"},
-        {"nine bytes after", 1234.5L, "0.00  dollars", "1234.50  dollars"},
-        {"both sides, negative section", -1234.5L, "$,0.00 CR;Refund $,0.00", "Refund $1,234.50"},
-    };
-    expectFormats(cases);
-}
-
-// Binary-exact values, so the rows test padding and rounding only.
-TEST(FormatText, PadsAndRoundsAtTheEdgesOfEighteenDigits)
-{
-    const FormatCase cases[] = {
-        {"eighteen required integer digits", 12.5L, "000000000000000000.00", "000000000000000012.50"},
-        {"nineteen required integer digits", 12.0L, "0000000000000000000", "0000000000000000012"},
-        {"eighteen decimals", 0.5L, "0.000000000000000000", "0.500000000000000000"},
-        {"nineteen decimals", 0.5L, "0.0000000000000000000", "0.5000000000000000000"},
-        {"seventeen-digit whole number", 99999999999999999.0L, kDaysFormat, "99,999,999,999,999,999"},
-        {"its half carries to eighteen digits", 99999999999999999.5L, kDaysFormat,
-         "100,000,000,000,000,000"},
-        {"seventeen digits of cents, half up", 999999999999999.875L, kAmountFormat,
-         "$999,999,999,999,999.88"},
-        {"10^17 cents", 1e15L, kAmountFormat, "$1,000,000,000,000,000.00"},
-        {"negative, seventeen digits", -99999999999999999.0L, kDaysFormat, "(99,999,999,999,999,999)"},
-    };
-    expectFormats(cases);
 }
 
 TEST(FormatText, WritesSeparatorsOfAnyLength)

@@ -25,6 +25,7 @@
 #include "Localeset.h"
 #include "Shortdate.h"
 #include "../support/Locales.h"
+#include "../support/Testsupport.h"
 
 using namespace quillon;
 
@@ -227,10 +228,7 @@ struct Family
     long double (*next)(Random &);
 };
 
-void PrintTo(const Family &family, std::ostream *out)
-{
-    *out << family.name;
-}
+QUILLON_PRINTS_BY_NAME(Family)
 
 const Family kFamilies[] = {
     {"random doubles", randomDouble},
@@ -432,26 +430,13 @@ const FormatRun kFormatRuns[] = {
     {"nineteen required digits", "0000000000000000000", 20000},
 };
 
-LocaleSettings spacedLocale()
-{
-    LocaleSettings locale = commaDecimalLocale();
-    locale.thousandSeparator = "\xE2\x80\xAF"; // narrow no-break space, three bytes
-    return locale;
-}
-
-// Separators of four bytes still go the plain way; five go the digit way.
-LocaleSettings wideLocale(const char *thousands, const char *point)
+// The locale of separators `thousands` and `point` (four bytes each still
+// go the plain way; five go the digit way).
+LocaleSettings separated(const char *thousands, const char *point)
 {
     LocaleSettings locale;
     locale.thousandSeparator = thousands;
     locale.decimalSeparator = point;
-    return locale;
-}
-
-LocaleSettings ungroupedLocale()
-{
-    LocaleSettings locale;
-    locale.thousandSeparator.clear();
     return locale;
 }
 
@@ -460,8 +445,8 @@ LocaleSettings ungroupedLocale()
 TEST(DisplayFormat, WritesWhatTheDigitWayWritesInEveryFormat)
 {
     const LocaleSettings locales[] = {
-        LocaleSettings{}, commaDecimalLocale(), spacedLocale(), ungroupedLocale(),
-        wideLocale("<th>", "<pt>"), wideLocale("<th.>", "."), wideLocale(",", "<pt.>"),
+        LocaleSettings{}, commaDecimalLocale(), separated("\xE2\x80\xAF", ","), // narrow no-break space, three bytes
+        separated("", "."), separated("<th>", "<pt>"), separated("<th.>", "."), separated(",", "<pt.>"),
     };
     Random random(4242);
     for (const FormatRun &run : kFormatRuns) {

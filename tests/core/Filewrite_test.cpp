@@ -4,13 +4,12 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <random>
 #include <ranges>
-#include <sstream>
 #include <string>
 
 #include "Filewrite.h"
 #include "Filewrite_sys.h"
+#include "../support/Testsupport.h"
 
 #ifndef _WIN32
 #include <sys/xattr.h>
@@ -40,27 +39,16 @@ fs::path pathOf(std::string_view utf8)
     return fs::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
-std::string readFile(const fs::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 class ReplacementFileTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        m_dir = fs::temp_directory_path() / ("quillon-write-" + std::to_string(std::random_device{}()));
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override
+    // An empty folder again, whatever the case before left in it.
+    void fresh() const
     {
         std::error_code ignored;
         fs::permissions(m_dir, fs::perms::owner_all, ignored);
         fs::remove_all(m_dir, ignored);
+        fs::create_directories(m_dir);
     }
     void lay(const Listing &files) const
     {
@@ -94,7 +82,8 @@ protected:
         return found;
     }
 
-    fs::path m_dir;
+    const TempFolder m_folder{"quillon-write"};
+    const fs::path m_dir = m_folder.path();
 };
 
 TEST_F(ReplacementFileTest, ReplacesWholeOrNotAtAllAndLeavesNoTemporaryFile)
@@ -147,8 +136,7 @@ TEST_F(ReplacementFileTest, ReplacesWholeOrNotAtAllAndLeavesNoTemporaryFile)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        TearDown();
-        SetUp();
+        fresh();
         lay(c.before);
         const Listing laid = listing(); // wine under the C locale makes no name beyond ASCII
         if (!std::ranges::equal(std::views::keys(laid), std::views::keys(c.before))) {

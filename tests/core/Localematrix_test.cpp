@@ -23,6 +23,7 @@
 #include "Localeset.h"
 #include "Shortdate.h"
 #include "../support/Locales.h"
+#include "../support/Testsupport.h"
 
 using namespace quillon;
 
@@ -67,10 +68,7 @@ const LocaleCase kLocales[] = {
 #endif
 };
 
-void PrintTo(const LocaleCase &c, std::ostream *out)
-{
-    *out << c.name;
-}
+QUILLON_PRINTS_BY_NAME(LocaleCase)
 
 bool installed(const char *name)
 {

@@ -143,39 +143,31 @@ private:
     std::vector<std::optional<std::string>> m_saved;
 };
 
-TEST_F(SystemLocaleTest, CLocaleGivesTheDefaults)
+// The C locale by any of its names, no locale variable at all, and a locale
+// the system lacks, even where LC_ALL names C over the categories.
+TEST_F(SystemLocaleTest, TheCLocaleOrNoneGiveTheDefaults)
 {
-    setenv("LC_ALL", "C", 1);
-    expectDefaults(ReadSystemLocaleSettings());
-}
-
-TEST_F(SystemLocaleTest, OtherNamesOfTheCLocaleGiveTheDefaults)
-{
-    for (const char *name : {"POSIX", "C.UTF-8", "C.utf8"}) {
-        SCOPED_TRACE(name);
-        setenv("LC_ALL", name, 1);
+    const std::vector<std::pair<const char *, const char *>> cases[] = {
+        {},
+        {{"LC_ALL", "C"}},
+        {{"LC_ALL", "POSIX"}},
+        {{"LC_ALL", "C.UTF-8"}},
+        {{"LC_ALL", "C.utf8"}},
+        {{"LC_ALL", "xx_NOT_INSTALLED.UTF-8"}},
+        {{"LC_TIME", "xx_NOT_INSTALLED.UTF-8"}, {"LC_NUMERIC", "xx_NOT_INSTALLED.UTF-8"},
+         {"LANG", "xx_NOT_INSTALLED.UTF-8"}, {"LC_ALL", "C"}},
+    };
+    for (const auto &variables : cases) {
+        for (const char *name : kVariables)
+            unsetenv(name);
+        std::string set;
+        for (const auto &[name, value] : variables) {
+            setenv(name, value, 1);
+            set += std::string(name) + "=" + value + " ";
+        }
+        SCOPED_TRACE(set);
         expectDefaults(ReadSystemLocaleSettings());
     }
-}
-
-TEST_F(SystemLocaleTest, NoLocaleVariablesGiveTheDefaults)
-{
-    expectDefaults(ReadSystemLocaleSettings());
-}
-
-TEST_F(SystemLocaleTest, LcAllOverridesTheCategories)
-{
-    setenv("LC_TIME", "xx_NOT_INSTALLED.UTF-8", 1);
-    setenv("LC_NUMERIC", "xx_NOT_INSTALLED.UTF-8", 1);
-    setenv("LANG", "xx_NOT_INSTALLED.UTF-8", 1);
-    setenv("LC_ALL", "C", 1);
-    expectDefaults(ReadSystemLocaleSettings());
-}
-
-TEST_F(SystemLocaleTest, UninstalledLocaleGivesTheDefaults)
-{
-    setenv("LC_ALL", "xx_NOT_INSTALLED.UTF-8", 1);
-    expectDefaults(ReadSystemLocaleSettings());
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "Dispfmt.h"
 #include "Localeset.h"
@@ -177,6 +178,14 @@ const RangeCase kRangeCases[] = {
     {"whole calendar range forwards", kFirstDayNumber, kLastDayNumber, 3652058, DayRange::drOverYear, true},
     {"whole calendar range backwards", kLastDayNumber, kFirstDayNumber, -3652058, DayRange::drNegative, false},
     {"days either side of day 0", -10, 10, 20, DayRange::drInRange, true},
+    // Leap days count like any other day, so a calendar year holding 29
+    // February is over the limit while the year before it is not.
+    {"year ending on 1/1/2000 has no leap day", 36161, 36526, 365, DayRange::drInRange, true},
+    {"year 2000 holds 29 February", 36526, 36892, 366, DayRange::drOverYear, true},
+    {"1900 was not a leap year", 61, 426, 365, DayRange::drInRange, true},
+    {"year across 29 February 2024", DayNumber(year{2023} / 3 / 1), DayNumber(year{2024} / 3 / 1), 366,
+     DayRange::drOverYear, true},
+    {"leap day to the next 28 February", 45351, DayNumber(year{2025} / 2 / 28), 365, DayRange::drInRange, true},
 };
 
 TEST(CalculateRefundQuote, ClassifiesTheDayCount)
@@ -191,44 +200,33 @@ TEST(CalculateRefundQuote, ClassifiesTheDayCount)
     }
 }
 
-TEST(CalculateRefundQuote, SameDayEarnsNothingAnywhere)
+// Figures that need no rate: a policy cancelled on its first day earns
+// nothing, one over a year old earns everything, whatever the premium, and a
+// negative count earns nothing short-rated (pro rata is not worked).
+TEST(CalculateRefundQuote, GivesWholeFiguresOutsideTheTerms)
 {
-    const RefundQuote quote = quoteForDays(1234.56L, 0);
-    for (const PolicyTerm term : {k12, k6}) {
-        for (const Method method : {kSR, kPR}) {
-            SCOPED_TRACE(std::string(term == k12 ? "12-month " : "6-month ")
-                         + (method == kSR ? "short-rated" : "pro-rated"));
-            expectFigures(figuresOf(quote, term, method), 0.0L, 1234.56L, 0.0L, 1.0L);
-        }
-    }
-}
-
-TEST(CalculateRefundQuote, OverAYearIsFullyEarnedInAllFourGroups)
-{
-    for (const int days : {366, 367, 1000, kLastDayNumber - kFirstDayNumber}) {
-        for (const long double premium : {1000.0L, -250.5L, 1e30L}) {
-            SCOPED_TRACE("days " + std::to_string(days) + ", premium "
-                         + std::to_string(static_cast<double>(premium)));
-            const RefundQuote quote = quoteForDays(premium, days);
-            for (const PolicyTerm term : {k12, k6}) {
-                for (const Method method : {kSR, kPR}) {
-                    expectFigures(figuresOf(quote, term, method), premium, 0.0L, 1.0L, 0.0L);
+    const struct
+    {
+        std::vector<int> days;
+        bool earned;
+        std::vector<Method> methods;
+    } cases[] = {
+        {{0}, false, {kSR, kPR}},
+        {{366, 367, 1000, kLastDayNumber - kFirstDayNumber}, true, {kSR, kPR}},
+        {{-1, -100, -366}, false, {kSR}},
+    };
+    for (const auto &c : cases) {
+        for (const int days : c.days) {
+            for (const long double premium : {1000.0L, -250.5L, 1e30L, 1234.56L}) {
+                SCOPED_TRACE("days " + std::to_string(days) + ", premium " + std::to_string(double(premium)));
+                const RefundQuote quote = quoteForDays(premium, days);
+                for (const PolicyTerm term : {k12, k6}) {
+                    for (const Method method : c.methods)
+                        expectFigures(figuresOf(quote, term, method), c.earned ? premium : 0.0L,
+                                      c.earned ? 0.0L : premium, c.earned ? 1.0L : 0.0L, c.earned ? 0.0L : 1.0L);
                 }
             }
         }
-    }
-}
-
-TEST(CalculateRefundQuote, NegativeCountEarnsNothingShortRated)
-{
-    for (const int days : {-1, -100, -366}) {
-        SCOPED_TRACE("days " + std::to_string(days));
-        const RefundQuote quote = quoteForDays(1000.0L, days);
-        EXPECT_EQ(quote.Range, DayRange::drNegative);
-        EXPECT_FALSE(quote.Term12.ProRatedSet);
-        EXPECT_FALSE(quote.Term6.ProRatedSet);
-        expectFigures(quote.Term12.ShortRated, 0.0L, 1000.0L, 0.0L, 1.0L);
-        expectFigures(quote.Term6.ShortRated, 0.0L, 1000.0L, 0.0L, 1.0L);
     }
 }
 
@@ -247,37 +245,6 @@ TEST(CalculateRefundQuote, VeryLargePremiumStaysFinite)
                 EXPECT_TRUE(std::isfinite(figures->UnearnedRate));
             }
         }
-    }
-}
-
-// Leap days count like any other day, so a calendar year holding 29 February
-// is over the limit while the year before it is not.
-struct SpanCase
-{
-    const char *name;
-    year_month_day from;
-    year_month_day to;
-    int days;
-    DayRange range;
-};
-
-const SpanCase kSpanCases[] = {
-    {"year ending on 1/1/2000 has no leap day", year{1999} / 1 / 1, year{2000} / 1 / 1, 365,
-     DayRange::drInRange},
-    {"year 2000 holds 29 February", year{2000} / 1 / 1, year{2001} / 1 / 1, 366, DayRange::drOverYear},
-    {"1900 was not a leap year", year{1900} / 3 / 1, year{1901} / 3 / 1, 365, DayRange::drInRange},
-    {"year across 29 February 2024", year{2023} / 3 / 1, year{2024} / 3 / 1, 366, DayRange::drOverYear},
-    {"leap day to the next 28 February", year{2024} / 2 / 29, year{2025} / 2 / 28, 365,
-     DayRange::drInRange},
-};
-
-TEST(CalculateRefundQuote, CountsLeapDays)
-{
-    for (const SpanCase &c : kSpanCases) {
-        SCOPED_TRACE(c.name);
-        const RefundQuote quote = CalculateRefundQuote(500.0L, DayNumber(c.from), DayNumber(c.to));
-        EXPECT_EQ(quote.Days, c.days);
-        EXPECT_EQ(quote.Range, c.range);
     }
 }
 

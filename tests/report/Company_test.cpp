@@ -1,44 +1,32 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "Company.h"
 #include "Inifile.h"
 #include "../support/Settingsdriver.h"
+#include "../support/Testsupport.h"
 
 using namespace quillon;
 
 namespace fs = std::filesystem;
-
-void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
 class CompanyDetailsTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/quillon-company-XXXXXX";
-        m_dir = mkdtemp(pattern);
-        m_path = m_dir / "Quillon32.Ini";
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
     CompanyDetails read(const std::string &contents)
     {
-        std::ofstream(m_path, std::ios::binary) << contents;
+        writeFile(m_path, contents);
         return ReadCompanyDetails(IniFile(m_path));
     }
 
-    fs::path m_dir;
-    fs::path m_path;
+    const TempFolder m_folder{"quillon-company"};
+    const fs::path m_dir = m_folder.path();
+    const fs::path m_path = m_dir / "Quillon32.Ini";
 };
 
 } // namespace
@@ -88,14 +76,11 @@ TEST_F(CompanyDetailsTest, ReadsEveryKeyOfSectionRequired)
     EXPECT_EQ(d.Fax, "(   ) 555-0199") << "the mask's blanks are part of the text";
     EXPECT_EQ(d.Minihelp, "off") << "kept as written; only the window decides what it means";
     EXPECT_EQ(d.CityLine, "Portland,ME  04101");
-}
-
-TEST_F(CompanyDetailsTest, SectionWithoutSomeKeysFallsBackPerKey)
-{
-    const CompanyDetails d = read("[REQUIRED]\nCity=Bangor\n");
-    EXPECT_EQ(d.Co, "Company Name");
-    EXPECT_EQ(d.Minihelp, "ON");
-    EXPECT_EQ(d.CityLine, "Bangor,  ");
+    // A section without some keys falls back key by key.
+    const CompanyDetails some = read("[REQUIRED]\nCity=Bangor\n");
+    EXPECT_EQ(some.Co, "Company Name");
+    EXPECT_EQ(some.Minihelp, "ON");
+    EXPECT_EQ(some.CityLine, "Bangor,  ");
 }
 
 TEST(ComposeCityLine, JoinsWithACommaAndTwoSpacesUnlessAllEmpty)
@@ -215,14 +200,6 @@ TEST(CompanyText, ASaveChangesTheBytesOfChangedValuesOnly)
 
 namespace {
 
-std::string slurp(const fs::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 // The nine values the driver saves over kOffice, and the file it makes.
 // Add2 is the same text in UTF-8 and keeps the file's Latin-1 bytes.
 const std::vector<std::string> kNewRecord = {"New Agency",     "1 Quay Street", "Quai du Caf\xC3\xA9", "Bangor", "ME",
@@ -253,7 +230,7 @@ TEST_F(CompanyDetailsTest, AFailureAnywhereInASaveLeavesTheOldFileWhole)
         int failures = 0, successes = 0;
         for (int n = 1; n <= 6; ++n) {
             SCOPED_TRACE(std::string(op) + " number " + std::to_string(n));
-            std::ofstream(m_path, std::ios::binary) << kOffice;
+            writeFile(m_path, kOffice);
             std::vector<std::string> args = {m_path.string()};
             args.insert(args.end(), kNewRecord.begin(), kNewRecord.end());
             settingsdriver::Options options;
@@ -261,12 +238,12 @@ TEST_F(CompanyDetailsTest, AFailureAnywhereInASaveLeavesTheOldFileWhole)
             const auto run = settingsdriver::run(args, options);
             if (run.exitCode == 0) {
                 ++successes;
-                EXPECT_EQ(slurp(m_path), expectedNew);
+                EXPECT_EQ(readFile(m_path), expectedNew);
             } else {
                 ++failures;
                 EXPECT_EQ(run.exitCode, 1);
                 EXPECT_EQ(run.err, refused);
-                EXPECT_EQ(slurp(m_path), kOffice);
+                EXPECT_EQ(readFile(m_path), kOffice);
             }
             EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 1);
         }

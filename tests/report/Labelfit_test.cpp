@@ -14,13 +14,9 @@
 #include "Quote.h"
 #include "Quotepaint.h"
 #include "Uprpt.h"
+#include "../support/Testsupport.h"
 
 using namespace quillon;
-
-void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
@@ -73,6 +69,10 @@ const FitCase kFitCases[] = {
     {"widest date", "PolicyEnd", QStringLiteral("12/31/9999"), 10, true},
     // Times New Roman Bold 12 in 665 units holds some 41 em, and 83 em at
     // 6 pt: 120 characters, about 58 em, shrink; 40 x "Harbour " is far past.
+    // Some 90 characters of Arial 10: far wider than 353 units, but not at 6 pt.
+    {"client wider than its field", "Client",
+     QStringLiteral("Alpha Bravo Charlie Delta Echo Foxtrot Golf Hotel India Juliett Kilo Lima Mike November Oscar"), 0,
+     true},
     {"long company name shrinks", "CoName",
      QStringLiteral("Harbour Office and Marine Underwriters of the Maine Seaboard").repeated(2), 0, true},
     {"overlong company name is cut", "CoName", QStringLiteral("Harbour ").repeated(40).trimmed(), 6, false},
@@ -166,20 +166,19 @@ TEST(QuoteFieldPrintsWhole, AgreesWithWhatPrints)
 
 TEST(PrintedLabelLines, OnlyTheNoticesWrap)
 {
+    // A text longer than any label's line (35.5 em at 10 pt): a notice
+    // (473 units) wraps it at full size, every other label keeps one line.
+    const QString words = QStringLiteral("Alpha Bravo Charlie Delta Echo Foxtrot Golf Hotel India Juliett Kilo Lima "
+                                         "Mike November Oscar");
     const QuotePage page;
     for (const QuoteItem &item : page.items()) {
         if (item.kind != QuoteItemKind::Label)
             continue;
+        const QuoteItem filled = labelWith(item.name.toLatin1().constData(), words);
         const bool notice = item.name == "QRNA1" || item.name == "QRNA2";
-        EXPECT_EQ(item.fit == QuoteTextFit::Wrap, notice) << item.name.toStdString();
+        EXPECT_EQ(PrintedLabelLines(filled).size(), notice ? 2 : 1) << item.name.toStdString();
     }
-    // A notice longer than a line (473 units, 35.5 em at 10 pt) still wraps
-    // at full size.
-    QuoteItem notice = *page.item("QRNA1");
-    notice.text = QStringLiteral("Alpha Bravo Charlie Delta Echo Foxtrot Golf Hotel India Juliett Kilo Lima Mike "
-                                 "November Oscar");
-    EXPECT_EQ(PrintedLabelLines(notice).size(), 2);
-    EXPECT_EQ(PrintedPointSize(notice), 10);
+    EXPECT_EQ(PrintedPointSize(labelWith("QRNA1", words)), 10);
 }
 
 // The columns of a 96 dpi rendering of `item` alone that hold ink.

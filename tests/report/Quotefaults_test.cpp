@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include "../support/Modalwatch.h"
+#include "../support/Testsupport.h"
 #include "Errordisplay.h"
 #include "Openquote.h"
 #include "Preview.h"
@@ -84,20 +85,6 @@ QuotePage pageWithCompany(const char *company)
     QuotePage page;
     page.setText(QStringLiteral("CoName"), QString::fromLatin1(company));
     return page;
-}
-
-QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QString pdfText(const QString &path)
-{
-    QProcess process;
-    process.start(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
-    process.waitForFinished(30000);
-    return QString::fromUtf8(process.readAllStandardOutput());
 }
 
 // The child's side: one save, then "saved", or "failed" and every text it
@@ -295,12 +282,9 @@ private slots:
         QTemporaryDir dir, elsewhere;
         const QString target = dir.filePath(QStringLiteral("quote.pdf"));
         QVERIFY(WriteQuotePdf(target, pageWithCompany("Old Agency")));
-        const QByteArray old = bytesOf(target);
+        const QByteArray old = readFile(target);
         const QString input = elsewhere.filePath(QStringLiteral("rows.csv"));
-        QFile rows(input);
-        QVERIFY(rows.open(QIODevice::WriteOnly));
-        rows.write("premium,start,end\n1000,1/1/2026,4/11/2026\n250,2/1/2026,3/1/2026\n");
-        rows.close();
+        QVERIFY(writeFile(input, "premium,start,end\n1000,1/1/2026,4/11/2026\n250,2/1/2026,3/1/2026\n"));
 
         constexpr int kLastCall = 6;
         int n = firstCall;
@@ -312,12 +296,12 @@ private slots:
             if (run.saved) {
                 QVERIFY2(n > firstCall, qPrintable("the failure went unreported; " + where));
                 if (scenario == kPreviewReopened)
-                    QCOMPARE(bytesOf(target), old);
+                    QCOMPARE(readFile(target), old);
                 else
                     QVERIFY(pdfText(target).contains(isTool(scenario) ? "Company Name" : "New Agency"));
                 break;
             }
-            QVERIFY2(bytesOf(target) == old, qPrintable(where));
+            QVERIFY2(readFile(target) == old, qPrintable(where));
             QVERIFY2(run.reported.contains(reason), qPrintable(where));
             if (scenario != kWriteQuotePdf)
                 QVERIFY2(run.reported.contains(target), qPrintable(where));
@@ -382,10 +366,7 @@ private slots:
         QVERIFY(QFile::setPermissions(dir.path(), QFile::permissions(dir.path()) | QFile::ExeOther | QFile::ReadOther));
         const auto at = [&dir](const char *name) { return QFile::encodeName(dir.filePath(QString::fromLatin1(name))); };
         const QString input = dir.filePath(QStringLiteral("rows.csv"));
-        QFile rows(input);
-        QVERIFY(rows.open(QIODevice::WriteOnly));
-        rows.write("premium,start,end\n1000,1/1/2026,4/11/2026\n");
-        rows.close();
+        QVERIFY(writeFile(input, "premium,start,end\n1000,1/1/2026,4/11/2026\n"));
         QVERIFY(::mkfifo(at("fifo.pdf"), 0644) == 0);
         QVERIFY(::mkfifo(at("q\xef\xbf\xbd.pdf"), 0644) == 0); // where a Latin-1 name read as UTF-8 would lead
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("folder.pdf")));
