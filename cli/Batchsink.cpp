@@ -13,10 +13,8 @@
 
 using namespace quillon;
 
-namespace {
-
-constexpr std::size_t kFlushAt = 1 << 16;
-
+// The row's room is checked in a debug build, and in a sanitizer's build
+// too, which is made without assertions (RelWithDebInfo).
 #if !defined(NDEBUG) || defined(__SANITIZE_ADDRESS__)
 #define QUILLON_ROOM_CHECKS 1
 #elif defined(__has_feature)
@@ -24,6 +22,10 @@ constexpr std::size_t kFlushAt = 1 << 16;
 #define QUILLON_ROOM_CHECKS 1
 #endif
 #endif
+
+namespace {
+
+constexpr std::size_t kFlushAt = 1 << 16;
 
 // The columns around the figures, by the names both outputs give them.
 constexpr std::string_view kLineColumn = "line";
