@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
 
 #include "Csv.h"
@@ -11,6 +12,16 @@
 #include "Quoterules.h"
 
 using namespace quillon;
+
+// The row's room is checked in a debug build, and in a sanitizer's build
+// too, which is made without assertions (RelWithDebInfo).
+#if !defined(NDEBUG) || defined(__SANITIZE_ADDRESS__)
+#define QUILLON_ROOM_CHECKS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUILLON_ROOM_CHECKS 1
+#endif
+#endif
 
 namespace {
 
@@ -43,12 +54,70 @@ void appendRowMessage(std::string &out, const BatchRow &row, const QuoteRecord &
     out += message;
 }
 
+// The bytes of a row as the writers put them straight in: room(size) is
+// `size` bytes where the row ends and the bytes after them that the plain
+// writer may write over (DisplayFormat::kPlainSpill), always inside the
+// bytes. In a debug or a sanitizer build, asking for more room than is
+// left, or writing on past the room asked for, stops the program, and the
+// sanitizer guards the end of the bytes themselves.
+class RowBytes
+{
+public:
+    static constexpr std::size_t kSize = 1024;
+
+    RowBytes() { m_end = m_bytes.data(); }
+    RowBytes(const RowBytes &) = delete; // points into itself
+    RowBytes &operator=(const RowBytes &) = delete;
+
+    bool fits(std::size_t size) const
+    {
+        return std::size_t(m_bytes.data() + kSize - m_end) >= size + DisplayFormat::kPlainSpill;
+    }
+    char *room([[maybe_unused]] std::size_t size)
+    {
+#if QUILLON_ROOM_CHECKS
+        check(fits(size));
+        m_room = m_end + size;
+#endif
+        return m_end;
+    }
+    // To the end of what was written in the room last asked for.
+    void advance(char *end)
+    {
+#if QUILLON_ROOM_CHECKS
+        check(end >= m_end && end <= m_room);
+#endif
+        m_end = end;
+    }
+    std::size_t size() const { return std::size_t(m_end - m_bytes.data()); }
+    // The bytes from `offset` on, written or not, up to the end.
+    const char *at(std::size_t offset) const { return m_bytes.data() + offset; }
+    void clear() { m_end = m_bytes.data(); }
+
+private:
+#if QUILLON_ROOM_CHECKS
+    static void check(bool ok)
+    {
+        if (!ok) {
+            std::fputs("quillon-quote: a row was written past its room\n", stderr);
+            std::abort();
+        }
+    }
+    char *m_room = nullptr;
+#endif
+    char *m_end;
+    std::array<char, kSize> m_bytes; // last, for the sanitizer's guard after them
+};
+
 // Texts of figures made before, by value, on one worker. A rate is one of a
 // few hundred values (the day count decides it), so most rows find theirs
 // made; a text depends on nothing but the value, its format and the
 // locale, none of which a sink changes.
 // Amounts, each of a premium of its own, are kept only for the row, where
-// its whole premium, or nothing, often stands more than once.
+// its whole premium, or nothing, often stands more than once. A row's texts
+// are named by where they stand in its bytes, which hold them until they
+// are emptied: then keepRow() takes what the row asked to keep, and the row
+// forgets them.
 class MadeTexts : public BatchSink::Scratch
 {
 public:
@@ -62,71 +131,72 @@ public:
     };
     // The exponent as a whole word: a 16-bit one kept on the stack is read
     // back as one, and the partial store stalls the processor.
-    Entry &at(std::size_t figure, std::uint64_t key, std::uint64_t exponent)
+    std::size_t slot(std::size_t figure, std::uint64_t key, std::uint64_t exponent) const
     {
-        const std::uint64_t hash = (key ^ exponent << 48 ^ figure) * 0x9E3779B97F4A7C15u;
-        return m_entries[hash >> 52];
+        return std::size_t((key ^ exponent << 48 ^ figure) * 0x9E3779B97F4A7C15u >> 52);
     }
-    // An amount this row has already written in `format`: where its text
-    // stands, or null.
-    const char *rowAmount(const DisplayFormat *format, std::uint64_t key, std::uint64_t exponent,
-                          std::size_t &size) const
+    const Entry &at(std::size_t slot) const { return m_entries[slot]; }
+    // Where in the row's bytes an amount this row has already written in
+    // `format` stands, and its size; false for none.
+    bool findRowAmount(const DisplayFormat *format, std::uint64_t key, std::uint64_t exponent,
+                       std::size_t &offset, std::size_t &size) const
     {
         for (std::size_t i = 0; i < m_rowAmountCount; ++i) {
             const RowAmount &amount = m_rowAmounts[i];
             if (amount.key == key && amount.exponent == exponent && amount.format == format) {
+                offset = amount.offset;
                 size = amount.size;
-                return amount.text;
+                return true;
             }
         }
-        return nullptr;
+        return false;
     }
-    void rowAmount(const DisplayFormat *format, std::uint64_t key, std::uint64_t exponent, const char *text,
-                   std::size_t size)
+    void keepRowAmount(const DisplayFormat *format, std::uint64_t key, std::uint64_t exponent, std::size_t offset,
+                       std::size_t size)
     {
         if (m_rowAmountCount < m_rowAmounts.size())
-            m_rowAmounts[m_rowAmountCount++] = {key, exponent, format, text, size};
+            m_rowAmounts[m_rowAmountCount++] = {key, exponent, format, offset, size};
     }
-    // Keeps a text just written at `text`, once the row is done: read back
-    // at once, the bytes just stored one or two at a time would stall the
-    // processor. A row keeps each of its figures at most once.
-    void keep(Entry &entry, std::size_t figure, std::uint64_t key, std::uint64_t exponent, const char *text,
+    // Keeps a text just written at `offset` in the row's bytes in `slot`,
+    // once the row is done: read back at once, the bytes just stored one
+    // or two at a time would stall the processor. A row keeps each of its
+    // figures at most once.
+    void keep(std::size_t slot, std::size_t figure, std::uint64_t key, std::uint64_t exponent, std::size_t offset,
               std::size_t size)
     {
         if (m_keeping < m_kept.size())
-            m_kept[m_keeping++] = {&entry, key, exponent, figure, size, text};
+            m_kept[m_keeping++] = {slot, key, exponent, figure, size, offset};
     }
-    // Keeps what the row asked to keep; its texts still stand where written.
-    void keepRow()
+    // Before the row's bytes are emptied: keeps what the row asked to keep.
+    void keepRow(const RowBytes &bytes)
     {
         for (std::size_t i = 0; i < m_keeping; ++i) {
             const Kept &kept = m_kept[i];
-            kept.entry->key = kept.key;
-            kept.entry->exponent = std::uint16_t(kept.exponent);
-            kept.entry->figure = std::uint8_t(kept.figure);
-            kept.entry->size = std::uint8_t(kept.size);
-            // Whole, as the row's room reaches past the text: a copy of a
-            // fixed size takes no call.
-            std::memcpy(kept.entry->text, kept.text, sizeof kept.entry->text);
+            Entry &entry = m_entries[kept.slot];
+            entry.key = kept.key;
+            entry.exponent = std::uint16_t(kept.exponent);
+            entry.figure = std::uint8_t(kept.figure);
+            entry.size = std::uint8_t(kept.size);
+            // Whole, as the room the text was written in reaches past it:
+            // a copy of a fixed size takes no call.
+            std::memcpy(entry.text, bytes.at(kept.offset), sizeof entry.text);
         }
         m_keeping = 0;
-        m_rowAmountCount = 0; // their texts leave the row
+        m_rowAmountCount = 0;
     }
 
 private:
     struct Kept
     {
-        Entry *entry;
+        std::size_t slot;
         std::uint64_t key, exponent;
-        std::size_t figure, size;
-        const char *text;
+        std::size_t figure, size, offset;
     };
     struct RowAmount
     {
         std::uint64_t key, exponent;
         const DisplayFormat *format;
-        const char *text;
-        std::size_t size;
+        std::size_t offset, size;
     };
     std::array<Entry, 4096> m_entries{};
     std::array<Kept, kQuoteFigures.size() + 1> m_kept{};
@@ -135,8 +205,8 @@ private:
     std::size_t m_rowAmountCount = 0;
 };
 
-// A row's text put together in a buffer of its own and added to the
-// chunk's text in one piece: each figure is written straight into it (see
+// A row's text put together in bytes of its own and added to the chunk's
+// text in one piece: each figure is written straight into them (see
 // DisplayFormat::planPlain), never made as a string of its own, looked at
 // again or added to a string a few bytes at a time. A row has seventeen
 // figures, and a batch millions of rows.
@@ -150,32 +220,44 @@ public:
     RowText &operator=(const RowText &) = delete;
 
     // Where to write up to `size` bytes (and what a planned text may write
-    // past its end); advance() to the end of what was written.
+    // past its end); advance() to the end of what was written. Asking may
+    // move what the row holds on to the chunk's text.
     char *room(std::size_t size)
     {
-        if (std::size_t(m_bytes + sizeof m_bytes - m_end) < size + DisplayFormat::kPlainSpill)
+        if (!m_bytes.fits(size))
             flush();
-        return m_end;
+        return m_bytes.room(size);
     }
-    void advance(char *end) { m_end = end; }
-    // Puts again a text of up to kAgain bytes written earlier in the row;
-    // copied whole, as the row's room reaches past it, which takes no call.
+    void advance(char *end) { m_bytes.advance(end); }
+    // Where the next text will stand in the row's bytes.
+    std::size_t size() const { return m_bytes.size(); }
+    // Puts again a text of up to kAgain bytes the row holds at `offset`;
+    // copied whole, as the room it was written in reaches past it, which
+    // takes no call. The room must be there already.
     static constexpr std::size_t kAgain = 32;
-    void putAgain(const char *text, std::size_t size)
+    void putAgain(std::size_t offset, std::size_t size)
     {
-        char *to = room(kAgain);
-        std::memmove(to, text, kAgain);
-        m_end = to + size;
+        char *to = m_bytes.room(kAgain);
+        std::memmove(to, m_bytes.at(offset), kAgain);
+        m_bytes.advance(to + size);
     }
-    const char *end() const { return m_end; }
     void put(std::string_view text)
     {
         char *to = room(text.size());
         std::memcpy(to, text.data(), text.size());
-        m_end = to + text.size();
+        advance(to + text.size());
     }
-    void put(char c) { *room(1) = c, ++m_end; }
-    void putNumber(long long number) { m_end = std::to_chars(room(24), m_end + 24, number).ptr; }
+    void put(char c)
+    {
+        char *to = room(1);
+        *to = c;
+        advance(to + 1);
+    }
+    void putNumber(long long number)
+    {
+        char *to = room(24);
+        advance(std::to_chars(to, to + 24, number).ptr);
+    }
     // The chunk's text with everything before in it, for what is appended
     // there directly.
     std::string &text()
@@ -187,15 +269,14 @@ public:
 private:
     void flush()
     {
-        m_made.keepRow();
-        m_out.append(m_bytes, std::size_t(m_end - m_bytes));
-        m_end = m_bytes;
+        m_made.keepRow(m_bytes);
+        m_out.append(m_bytes.at(0), m_bytes.size());
+        m_bytes.clear();
     }
 
     std::string &m_out;
     MadeTexts &m_made;
-    char m_bytes[1024];
-    char *m_end = m_bytes;
+    RowBytes m_bytes;
 };
 
 constexpr std::size_t kFigureRoom = DisplayFormat::kPlainRoom + 2; // the longest figure, in its quotes
@@ -203,21 +284,23 @@ constexpr std::size_t kFigureRoom = DisplayFormat::kPlainRoom + 2; // the longes
 // Puts a figure kept in `made`, or has `put` write it (false when it
 // wrote nothing, for the long way) and keeps it when it is short.
 template <typename Put>
-bool putMade(RowText &text, MadeTexts &made, MadeTexts::Entry &entry, std::size_t figure, std::uint64_t key,
-             std::uint64_t exponent, Put put)
+bool putMade(RowText &text, MadeTexts &made, std::size_t figure, std::uint64_t key, std::uint64_t exponent, Put put)
 {
+    const std::size_t slot = made.slot(figure, key, exponent);
+    const MadeTexts::Entry &entry = made.at(slot);
     if (entry.figure == figure && entry.key == key && entry.exponent == exponent) {
         char *to = text.room(sizeof entry.text);
         std::memcpy(to, entry.text, sizeof entry.text);
         text.advance(to + entry.size);
         return true;
     }
-    const char *before = text.room(kFigureRoom);
+    text.room(kFigureRoom);
+    const std::size_t before = text.size();
     if (!put())
         return false;
-    const std::size_t size = std::size_t(text.end() - before);
+    const std::size_t size = text.size() - before;
     if (size <= sizeof entry.text)
-        made.keep(entry, figure, key, exponent, before, size);
+        made.keep(slot, figure, key, exponent, before, size);
     return true;
 }
 
@@ -229,25 +312,25 @@ void putFigure(RowText &text, MadeTexts &made, std::size_t i, const DisplayForma
     const ExtendedBits bits = BitsOf(value);
     const std::uint64_t exponent = bits.signExponent;
     if (kQuoteFigures[i].rate) {
-        if (!putMade(text, made, made.at(i, bits.significand, exponent), i, bits.significand, exponent,
-                     [&] { return put(value, true); }))
+        if (!putMade(text, made, i, bits.significand, exponent, [&] { return put(value, true); }))
             put(value, false);
         return;
     }
     // Room first: the row's texts stay where they are until it is used up.
-    const char *before = text.room(kFigureRoom);
-    std::size_t size = 0;
-    if (const char *again = made.rowAmount(format, bits.significand, exponent, size)) {
-        text.putAgain(again, size);
+    text.room(kFigureRoom);
+    const std::size_t before = text.size();
+    std::size_t offset = 0, size = 0;
+    if (made.findRowAmount(format, bits.significand, exponent, offset, size)) {
+        text.putAgain(offset, size);
         return;
     }
     if (!put(value, true)) {
         put(value, false);
         return;
     }
-    size = std::size_t(text.end() - before);
+    size = text.size() - before;
     if (size <= RowText::kAgain)
-        made.rowAmount(format, bits.significand, exponent, before, size);
+        made.keepRowAmount(format, bits.significand, exponent, before, size);
 }
 
 class CsvSink : public TextSink

@@ -1,5 +1,6 @@
 #include "Csv.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #if defined(__SSE2__)
@@ -7,7 +8,6 @@
 #endif
 
 namespace {
-constexpr std::size_t kBufferSize = 1 << 16;
 
 // The first of the bytes a, b and c from `p` on, or `end`: sixteen bytes at
 // a time where the processor has SSE2 (every x86-64), as the line splitter
@@ -46,10 +46,10 @@ std::size_t pastFirstLineEnd(const std::string &raw)
 }
 } // namespace
 
-CsvReader::CsvReader(std::FILE *in, CsvLimits limits)
+CsvReader::CsvReader(std::FILE *in, CsvLimits limits, std::size_t bufferSize)
     : m_in(in)
     , m_limits(limits)
-    , m_buffer(kBufferSize)
+    , m_buffer(std::max<std::size_t>(bufferSize, 1))
 {
 }
 
@@ -91,6 +91,21 @@ void CsvReader::rereadAfterFirstLine()
     m_replay = std::move(again);
     m_replayPos = 0;
     m_lineEnds = m_recordLine;
+}
+
+void CsvReader::skipByteOrderMark()
+{
+    // It counts only at the very start of the input, and only whole; byte
+    // by byte, as the buffer may end inside it. Part of one is text, given
+    // back to be read as such.
+    static constexpr std::string_view bom = "\xEF\xBB\xBF";
+    std::size_t matched = 0;
+    while (matched < bom.size() && peek() == static_cast<unsigned char>(bom[matched])) {
+        get();
+        ++matched;
+    }
+    if (matched < bom.size())
+        m_replay.assign(bom.substr(0, matched));
 }
 
 bool CsvReader::refill()
@@ -227,12 +242,7 @@ bool CsvReader::next(CsvFields &fields)
 {
     if (m_atStart) {
         m_atStart = false;
-        // A byte-order mark is three bytes that are all above 0x7f; it only
-        // counts at the very start of the input.
-        static const unsigned char bom[] = {0xEF, 0xBB, 0xBF};
-        if (peek() == bom[0] && m_end - m_pos >= 3 && static_cast<unsigned char>(m_buffer[m_pos + 1]) == bom[1]
-            && static_cast<unsigned char>(m_buffer[m_pos + 2]) == bom[2])
-            m_pos += 3;
+        skipByteOrderMark();
     }
     m_problem = Problem::None;
     if (peek() == EOF)

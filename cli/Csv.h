@@ -61,7 +61,12 @@ public:
         RecordTooLong,
     };
 
-    explicit CsvReader(std::FILE *in, CsvLimits limits = {});
+    // The most read at once, and so the longest line taken whole from the
+    // buffer; any longer one is read byte by byte. A test reads with small
+    // buffers to have lines cut everywhere.
+    static constexpr std::size_t kBufferSize = 1 << 16;
+
+    explicit CsvReader(std::FILE *in, CsvLimits limits = {}, std::size_t bufferSize = kBufferSize);
 
     // Reads the next record into `fields` (reusing their storage). Returns
     // false at the end of the input. Records end at LF, CRLF or a lone CR;
@@ -106,6 +111,7 @@ private:
     Line splitLine(CsvFields &fields);
     Line lineEnd(const char *lineStart, const char *p, const char *end);
     bool refill();
+    void skipByteOrderMark();
     bool openAtLineEnd(bool crossedLine) const;
     void rereadAfterFirstLine();
 

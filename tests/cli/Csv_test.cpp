@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <random>
 #include <cstdio>
 #include <ostream>
 #include <string>
@@ -14,54 +15,7 @@ using namespace quillon;
 namespace {
 
 using Records = std::vector<std::vector<std::string>>;
-
-Records readAll(const std::string &input, std::vector<bool> *unterminated = nullptr)
-{
-    std::FILE *f = fmemopen(const_cast<char *>(input.data()), input.size(), "rb");
-    CsvReader reader(f);
-    Records records;
-    std::vector<std::string> fields;
-    while (reader.next(fields)) {
-        records.push_back(fields);
-        if (unterminated)
-            unterminated->push_back(reader.unterminatedQuote());
-    }
-    std::fclose(f);
-    return records;
-}
-
-} // namespace
-
-TEST(CsvReader, SplitsRecordsAndFields)
-{
-    struct Case
-    {
-        const char *name;
-        std::string input;
-        Records expected;
-    };
-    const Case cases[] = {
-        {"LF ends", "a,b\nc,d\n", {{"a", "b"}, {"c", "d"}}},
-        {"CRLF ends", "a,b\r\nc,d\r\n", {{"a", "b"}, {"c", "d"}}},
-        {"lone CR ends", "a\rb\r", {{"a"}, {"b"}}},
-        {"no final line end", "a,b", {{"a", "b"}}},
-        {"empty fields kept", ",,\n", {{"", "", ""}}},
-        {"blank line is a record of one empty field", "a\n\nb\n", {{"a"}, {""}, {"b"}}},
-        {"quoted comma and doubled quote", "\"1,2\",\"say \"\"hi\"\"\"\n", {{"1,2", "say \"hi\""}}},
-        {"quoted line breaks stay in the field", "\"a\r\nb\",c\n", {{"a\r\nb", "c"}}},
-        {"quote inside an unquoted field is literal", "a\"b,c\n", {{"a\"b", "c"}}},
-        {"text after a closing quote joins the field", "\"a,b\"c,d\n", {{"a,bc", "d"}}},
-        {"a quote after a closing quote is literal", "\"a\"b\"c\n", {{"ab\"c"}}},
-        {"empty quoted field", "\"\",x\r\n", {{"", "x"}}},
-        {"byte-order mark skipped at the start", "\xEF\xBB\xBFpremium\n", {{"premium"}}},
-        {"invalid UTF-8 passes through", "\xFF,\xC3\n", {{"\xFF", "\xC3"}}},
-        {"nothing at all", "", {}},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(readAll(c.input), c.expected);
-    }
-}
+using P = CsvReader::Problem;
 
 // What the reader made of each record: where it began, and its problem.
 struct Seen
@@ -79,83 +33,165 @@ void PrintTo(const Seen &s, std::ostream *out)
         *out << " [" << (f.size() > 20 ? f.substr(0, 20) + "..." : f) << "]";
 }
 
-std::vector<Seen> readSeen(const std::string &input, CsvLimits limits = {})
+// With `header`, the first record is read as the batch reads its header,
+// and the rest only after a header that reads.
+std::vector<Seen> readSeen(const std::string &input, CsvLimits limits = {},
+                           std::size_t bufferSize = CsvReader::kBufferSize, bool header = false)
 {
     std::FILE *f = fmemopen(const_cast<char *>(input.data()), input.size(), "rb");
-    CsvReader reader(f, limits);
+    CsvReader reader(f, limits, bufferSize);
     std::vector<Seen> seen;
     std::vector<std::string> fields;
-    while (reader.next(fields))
+    if (header && reader.first(fields, limits)) {
+        seen.push_back({reader.line(), reader.problem(), fields});
+        header = reader.problem() != P::None;
+    }
+    while (!header && reader.next(fields))
         seen.push_back({reader.line(), reader.problem(), fields});
     std::fclose(f);
     return seen;
 }
 
-using P = CsvReader::Problem;
-
-TEST(CsvReader, NamesTheLineEachRecordBeganOn)
+Records readAll(const std::string &input)
 {
-    const auto seen = readSeen("a\r\nb\rc\n\"d\ne\",f\n\ng\n");
-    const std::vector<Seen> expected = {
-        {1, P::None, {"a"}},
-        {2, P::None, {"b"}},
-        {3, P::None, {"c"}},
-        {4, P::None, {"d\ne", "f"}},
-        {6, P::None, {""}},
-        {7, P::None, {"g"}},
-    };
-    EXPECT_EQ(seen, expected);
+    Records records;
+    for (Seen &s : readSeen(input))
+        records.push_back(std::move(s.fields));
+    return records;
 }
 
-// A quote that never closes fails its own row only: the rows after it are
-// read again, rather than swallowed into one failed row.
-TEST(CsvReader, AQuoteThatNeverClosesFailsOnlyItsRow)
+struct SplitCase
 {
-    EXPECT_EQ(readSeen("a,b\n\"c,d\ne\nf,g\n"), (std::vector<Seen>{
-                                                       {1, P::None, {"a", "b"}},
-                                                       {2, P::UnterminatedQuote, {"c,d\ne\nf,g\n"}},
-                                                       {3, P::None, {"e"}},
-                                                       {4, P::None, {"f", "g"}},
-                                                   }));
+    const char *name;
+    std::string input;
+    Records expected;
+};
+const SplitCase kSplitCases[] = {
+    {"LF ends", "a,b\nc,d\n", {{"a", "b"}, {"c", "d"}}},
+    {"CRLF ends", "a,b\r\nc,d\r\n", {{"a", "b"}, {"c", "d"}}},
+    {"lone CR ends", "a\rb\r", {{"a"}, {"b"}}},
+    {"no final line end", "a,b", {{"a", "b"}}},
+    {"empty fields kept", ",,\n", {{"", "", ""}}},
+    {"blank line is a record of one empty field", "a\n\nb\n", {{"a"}, {""}, {"b"}}},
+    {"quoted comma and doubled quote", "\"1,2\",\"say \"\"hi\"\"\"\n", {{"1,2", "say \"hi\""}}},
+    {"quoted line breaks stay in the field", "\"a\r\nb\",c\n", {{"a\r\nb", "c"}}},
+    {"quote inside an unquoted field is literal", "a\"b,c\n", {{"a\"b", "c"}}},
+    {"text after a closing quote joins the field", "\"a,b\"c,d\n", {{"a,bc", "d"}}},
+    {"a quote after a closing quote is literal", "\"a\"b\"c\n", {{"ab\"c"}}},
+    {"empty quoted field", "\"\",x\r\n", {{"", "x"}}},
+    {"byte-order mark skipped at the start", "\xEF\xBB\xBFpremium\n", {{"premium"}}},
+    {"only a byte-order mark", "\xEF\xBB\xBF", {}},
+    {"half a byte-order mark is text", "\xEF\xBBp\n", {{"\xEF\xBBp"}}},
+    {"invalid UTF-8 passes through", "\xFF,\xC3\n", {{"\xFF", "\xC3"}}},
+    {"nothing at all", "", {}},
+};
+
+const CsvLimits kSmall{8, 20};
+struct SeenCase
+{
+    const char *name;
+    std::string input;
+    CsvLimits limits;
+    std::vector<Seen> expected;
+};
+const SeenCase kSeenCases[] = {
+    {"the line each record began on", "a\r\nb\rc\n\"d\ne\",f\n\ng\n", {},
+     {{1, P::None, {"a"}},
+      {2, P::None, {"b"}},
+      {3, P::None, {"c"}},
+      {4, P::None, {"d\ne", "f"}},
+      {6, P::None, {""}},
+      {7, P::None, {"g"}}}},
+    // A quote that never closes fails its own row only: the rows after it
+    // are read again, rather than swallowed into one failed row.
+    {"a quote that never closes", "a,b\n\"c,d\ne\nf,g\n", {},
+     {{1, P::None, {"a", "b"}},
+      {2, P::UnterminatedQuote, {"c,d\ne\nf,g\n"}},
+      {3, P::None, {"e"}},
+      {4, P::None, {"f", "g"}}}},
     // Within a line the quote has nothing to give back.
-    const auto last = readSeen("a\n1,\"2\n");
-    ASSERT_EQ(last.size(), 2u);
-    EXPECT_EQ(last[1].problem, P::UnterminatedQuote);
-    EXPECT_EQ(last[1].line, 2u);
+    {"a quote open in the last line", "a\n1,\"2\n", {}, {{1, P::None, {"a"}}, {2, P::UnterminatedQuote, {"1", "2\n"}}}},
+    {"field at the limit", "12345678,x\ny\n", kSmall, {{1, P::None, {"12345678", "x"}}, {2, P::None, {"y"}}}},
+    {"field over the limit", "123456789,x\ny\n", kSmall, {{1, P::FieldTooLong, {"12345678"}}, {2, P::None, {"y"}}}},
+    {"quoted field over the limit", "\"123456789\",x\r\ny\n", kSmall,
+     {{1, P::FieldTooLong, {"12345678"}}, {2, P::None, {"y"}}}},
+    {"record over the limit", "1234567,1234567,1234567\ny\n", kSmall,
+     {{1, P::RecordTooLong, {"1234567", "1234567", "12345"}}, {2, P::None, {"y"}}}},
+    {"overlong field with no line end", std::string(100, 'x'), kSmall, {{1, P::FieldTooLong, {"xxxxxxxx"}}}},
+    // Its lines are not rows: the record ends where the quote closes.
+    {"overlong quoted field over lines", "\"12345\n6789\n\"\"ab\",x\ny\n", kSmall,
+     {{1, P::FieldTooLong, {"12345\n67"}}, {4, P::None, {"y"}}}},
+    // A quote left open over line ends gives the lines back at the limit.
+    {"open quote over the record limit", "\"a\nb,c\nd,e\nf,g\nh,i\nj\n", kSmall,
+     {{1, P::UnterminatedQuote, {"a\nb,c\nd,"}},
+      {2, P::None, {"b", "c"}},
+      {3, P::None, {"d", "e"}},
+      {4, P::None, {"f", "g"}},
+      {5, P::None, {"h", "i"}},
+      {6, P::None, {"j"}}}},
+};
+
+} // namespace
+
+TEST(CsvReader, SplitsRecordsAndFields)
+{
+    for (const SplitCase &c : kSplitCases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(readAll(c.input), c.expected);
+    }
 }
 
-TEST(CsvReader, RefusesOverlongFieldsAndRecordsAndGoesOnAtTheNextLine)
+// Where each record began, and what failed it: past a limit the reader
+// goes on at the next line (kSmall: 8-byte fields, 20-byte records).
+TEST(CsvReader, NamesEachRecordsLineAndProblem)
 {
-    const CsvLimits small{8, 20};
-    struct Case
-    {
-        const char *name;
-        std::string input;
-        std::vector<Seen> expected;
-    };
-    const Case cases[] = {
-        {"field at the limit", "12345678,x\ny\n", {{1, P::None, {"12345678", "x"}}, {2, P::None, {"y"}}}},
-        {"field over the limit", "123456789,x\ny\n", {{1, P::FieldTooLong, {"12345678"}}, {2, P::None, {"y"}}}},
-        {"quoted field over the limit", "\"123456789\",x\r\ny\n",
-         {{1, P::FieldTooLong, {"12345678"}}, {2, P::None, {"y"}}}},
-        {"record over the limit", "1234567,1234567,1234567\ny\n",
-         {{1, P::RecordTooLong, {"1234567", "1234567", "12345"}}, {2, P::None, {"y"}}}},
-        {"overlong field with no line end", std::string(100, 'x'), {{1, P::FieldTooLong, {"xxxxxxxx"}}}},
-        // Its lines are not rows: the record ends where the quote closes.
-        {"overlong quoted field over lines", "\"12345\n6789\n\"\"ab\",x\ny\n",
-         {{1, P::FieldTooLong, {"12345\n67"}}, {4, P::None, {"y"}}}},
-        // A quote left open over line ends gives the lines back at the limit.
-        {"open quote over the record limit", "\"a\nb,c\nd,e\nf,g\nh,i\nj\n",
-         {{1, P::UnterminatedQuote, {"a\nb,c\nd,"}},
-          {2, P::None, {"b", "c"}},
-          {3, P::None, {"d", "e"}},
-          {4, P::None, {"f", "g"}},
-          {5, P::None, {"h", "i"}},
-          {6, P::None, {"j"}}}},
-    };
-    for (const Case &c : cases) {
+    for (const SeenCase &c : kSeenCases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(readSeen(c.input, small), c.expected);
+        EXPECT_EQ(readSeen(c.input, c.limits), c.expected);
+    }
+}
+
+// A line wholly in the buffer is split in one go; anything else (a quoted
+// line end, a limit passed, the last line without its end, a line the
+// buffer cuts) is read byte by byte. The two read alike: each input of the
+// tables above and many generated ones, with a final line end and without,
+// read through a buffer of every size from one byte (nearly all byte by
+// byte) up, as records and as a header, is read as through the usual buffer.
+TEST(CsvReader, ReadsAlikeWhereverItsBufferCutsTheInput)
+{
+    std::vector<std::pair<std::string, CsvLimits>> inputs;
+    for (const SplitCase &c : kSplitCases)
+        inputs.push_back({c.input, {}});
+    for (const SeenCase &c : kSeenCases)
+        inputs.push_back({c.input, c.limits});
+    const std::string fields[] = {
+        "", "a", "abc", "12345678", "123456789", "\xFF\xC3", "a\"b", "\"\"", "\"q\"", "\"a,b\"",
+        "\"say \"\"hi\"\"\"", "\"two\nlines\"", "\"cr\r\nlf\"", "\"lone\rcr\"", "\"a\"b", "\"unclosed",
+        "\"123456789\"", "\"1234\n5678\n9\"", std::string(30, 'x'),
+    };
+    const std::string ends[] = {"\n", "\r\n", "\r"};
+    std::mt19937 random(20240611);
+    for (int i = 0; i < 1500; ++i) {
+        std::string input = random() % 8 == 0 ? "\xEF\xBB\xBF" : "";
+        for (auto rows = 1 + random() % 4; rows-- > 0;) {
+            for (auto n = 1 + random() % 4; n-- > 0;)
+                input += fields[random() % std::size(fields)] + (n ? "," : "");
+            input += ends[random() % std::size(ends)];
+        }
+        inputs.push_back({input, random() % 2 ? kSmall : CsvLimits{}});
+    }
+    for (const auto &[input, limits] : inputs) {
+        std::string unended = input;
+        while (!unended.empty() && (unended.back() == '\n' || unended.back() == '\r'))
+            unended.pop_back();
+        for (const std::string &text : {input, unended, unended + "\r\n"}) {
+            for (const bool header : {false, true}) {
+                const std::vector<Seen> whole = readSeen(text, limits, CsvReader::kBufferSize, header);
+                for (std::size_t size = 1; size <= text.size(); ++size)
+                    ASSERT_EQ(readSeen(text, limits, size, header), whole)
+                        << testing::PrintToString(text) << " through " << size << " bytes, header " << header;
+            }
+        }
     }
 }
 
@@ -174,35 +210,6 @@ TEST(CsvReader, ReadsManyQuotesThatNeverCloseInLinearTime)
     ASSERT_EQ(seen.size(), lines + 1);
     EXPECT_EQ(seen[lines - 1].problem, P::UnterminatedQuote);
     EXPECT_EQ(seen[lines], (Seen{lines + 1, P::None, {"x"}}));
-}
-
-// Lines of every kind cut by the reader's buffer anywhere read as if whole.
-TEST(CsvReader, ReadsLinesThatTheBufferCuts)
-{
-    std::string input;
-    Records expected;
-    const char *ends[] = {"\n", "\r\n", "\r"};
-    for (int i = 0; i < 20000; ++i) {
-        const std::string n = std::to_string(i);
-        input += "\"" + n + ",\"\"q\"," + std::string(std::size_t(i % 7), 'x') + n + ends[i % 3];
-        expected.push_back({n + ",\"q", std::string(std::size_t(i % 7), 'x') + n});
-    }
-    EXPECT_EQ(readAll(input), expected);
-}
-
-TEST(CsvReader, ReadsAFieldLongerThanItsBuffer)
-{
-    const std::string big(3 << 20, 'x');
-    const std::string input = "\"" + big + "\",y\n";
-    std::FILE *f = fmemopen(const_cast<char *>(input.data()), input.size(), "rb");
-    CsvReader reader(f, CsvLimits{4 << 20, 8 << 20});
-    std::vector<std::string> fields;
-    ASSERT_TRUE(reader.next(fields));
-    std::fclose(f);
-    EXPECT_EQ(reader.problem(), CsvReader::Problem::None);
-    ASSERT_EQ(fields.size(), 2u);
-    EXPECT_EQ(fields[0].size(), big.size());
-    EXPECT_EQ(fields[1], "y");
 }
 
 TEST(CsvWriter, QuotesOnlyWhatNeedsQuoting)
