@@ -14,6 +14,7 @@
 #include "Ucompany.h"
 #include "Ugetdet.h"
 #include "Ussplash.h"
+#include "../support/Tablerows.h"
 
 namespace {
 
@@ -53,9 +54,8 @@ private slots:
 
     void everyItemIsNamedAndToldApart_data()
     {
-        QTest::addColumn<Open>("open");
-        QTest::addColumn<QAccessible::Role>("role");
-        QTest::addColumn<QStringList>("announced"); // in any order
+        // announced: in any order
+        addColumns<Open, QAccessible::Role, QStringList>({"open", "role", "announced"});
         QTest::newRow("main window")
             << Open([](TFGIS *) -> QWidget * { return nullptr; }) << QAccessible::Window
             << QStringList{"Grouping Quotation Type", "RadioButton Refund", "RadioButton Add'l Prem",
@@ -81,9 +81,7 @@ private slots:
 
     void everyItemIsNamedAndToldApart()
     {
-        QFETCH(Open, open);
-        QFETCH(QAccessible::Role, role);
-        QFETCH(QStringList, announced);
+        auto [open, role, announced] = fetchRow<Open, QAccessible::Role, QStringList>({"open", "role", "announced"});
         TFGIS main;
         main.show();
         const std::unique_ptr<QWidget> opened(open(&main));

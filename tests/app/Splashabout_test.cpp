@@ -9,6 +9,7 @@
 #include "Uaboutbx.h"
 #include "Ussplash.h"
 #include "../support/Widgettest.h"
+#include "../support/Tablerows.h"
 
 namespace {
 
@@ -69,9 +70,7 @@ private slots:
 
     void pictures_data()
     {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<bool>("greyed");
+        addColumns<QString, QSize, bool>({"path", "size", "greyed"});
         const QSize glyph(18, 18);
         QTest::newRow("logo") << kLogo << QSize(300, 180) << false;
         QTest::newRow("program icon") << ":/images/quillon.png" << QSize(32, 32) << false;
@@ -93,9 +92,7 @@ private slots:
     // the others have colour.
     void pictures()
     {
-        QFETCH(QString, path);
-        QFETCH(QSize, size);
-        QFETCH(bool, greyed);
+        auto [path, size, greyed] = fetchRow<QString, QSize, bool>({"path", "size", "greyed"});
         const QImage image(path);
         QVERIFY2(!image.isNull(), qPrintable(path));
         QCOMPARE(image.size(), size);
@@ -111,8 +108,7 @@ private slots:
 
     void panelLabels_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("text");
+        addColumns<QString, QString>({"name", "text"});
         QTest::newRow("notice heading") << "Label2" << "Copyright (c) 2026";
         QTest::newRow("holders") << "Label3" << "The Quillon developers";
         QTest::newRow("licence") << "Label4" << "Released under the MIT License";
@@ -127,8 +123,7 @@ private slots:
     // text and paints its own navy ground under yellow letters.
     void panelLabels()
     {
-        QFETCH(QString, name);
-        QFETCH(QString, text);
+        auto [name, text] = fetchRow<QString, QString>({"name", "text"});
         TPicturePanel panel;
         auto *label = named<QLabel>(&panel, name.toLatin1());
         QCOMPARE(label->parentWidget(), &panel);
@@ -215,8 +210,8 @@ private slots:
     // closing from the title bar still works.
     void aboutBoxKeys_data()
     {
-        QTest::addColumn<int>("key"); // 0: the title bar's close box
-        QTest::addColumn<int>("result"); // -1: still open
+        // key: 0: the title bar's close box; result: -1: still open
+        addColumns<int, int>({"key", "result"});
         QTest::newRow("Return presses OK") << int(Qt::Key_Return) << int(QDialog::Accepted);
         QTest::newRow("keypad Enter presses OK") << int(Qt::Key_Enter) << int(QDialog::Accepted);
         QTest::newRow("space presses the focused OK") << int(Qt::Key_Space) << int(QDialog::Accepted);
@@ -226,8 +221,7 @@ private slots:
 
     void aboutBoxKeys()
     {
-        QFETCH(int, key);
-        QFETCH(int, result);
+        auto [key, result] = fetchRow<int, int>({"key", "result"});
         QWidget owner;
         owner.show();
         TFAboutBox box(&owner);

@@ -26,6 +26,7 @@
 #include "../support/Locales.h"
 #include "../support/Modalwatch.h"
 #include "../support/Widgettest.h"
+#include "../support/Tablerows.h"
 
 using namespace quillon;
 
@@ -299,9 +300,8 @@ private slots:
     // metric-compatible face is installed.
     void everyFigureAndCaptionShowsWhole_data()
     {
-        QTest::addColumn<QString>("face"); // empty: the faces the program installs
-        QTest::addColumn<QString>("premium");
-        QTest::addColumn<bool>("additional");
+        // face: empty: the faces the program installs
+        addColumns<QString, QString, bool>({"face", "premium", "additional"});
         QTest::newRow("refund") << "" << "1234567.89" << false;
         QTest::newRow("additional premium") << "" << "1550000.01" << true;
         QTest::newRow("refund in a wider face") << "DejaVu Sans" << "1234567.89" << false;
@@ -311,9 +311,7 @@ private slots:
 
     void everyFigureAndCaptionShowsWhole()
     {
-        QFETCH(QString, face);
-        QFETCH(QString, premium);
-        QFETCH(bool, additional);
+        auto [face, premium, additional] = fetchRow<QString, QString, bool>({"face", "premium", "additional"});
         if (!face.isEmpty()) {
             for (const QString &family : QFont::substitutions()) {
                 m_replacedSubstitutes.insert(family, QFont::substitutes(family));
@@ -369,14 +367,8 @@ private slots:
     }
     void leavingADateFieldShowsEveryFigure_data()
     {
-        QTest::addColumn<QString>("premium");
-        QTest::addColumn<QString>("start");
-        QTest::addColumn<QString>("end");
-        QTest::addColumn<QString>("days");
-        QTest::addColumn<QStringList>("figures");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<QByteArray>("settings"); // empty: the user's own
-        QTest::addColumn<QString>("line");        // under the figures
+        // settings: empty: the user's own; line: under the figures
+        addColumns<QString, QString, QString, QString, QStringList, QString, QByteArray, QString>({"premium", "start", "end", "days", "figures", "message", "settings", "line"});
         const QString help = "Click right mouse button for popup menu";
         QTest::newRow("100 days") << "1000" << "1/1/2026" << "4/11/2026" << "100"
                                   << QStringList{"$274.00", "$726.00", "0.274", "0.726", "$546.00", "$454.00", "0.546", "0.454",
@@ -402,14 +394,8 @@ private slots:
 
     void leavingADateFieldShowsEveryFigure()
     {
-        QFETCH(QString, premium);
-        QFETCH(QString, start);
-        QFETCH(QString, end);
-        QFETCH(QString, days);
-        QFETCH(QStringList, figures);
-        QFETCH(QString, message);
-        QFETCH(QByteArray, settings);
-        QFETCH(QString, line);
+        auto [premium, start, end, days, figures, message, settings, line] =
+            fetchRow<QString, QString, QString, QString, QStringList, QString, QByteArray, QString>({"premium", "start", "end", "days", "figures", "message", "settings", "line"});
         QFile file(m_config.filePath("Quillon32.Ini"));
         const auto remove = qScopeGuard([&] { file.remove(); });
         if (!settings.isEmpty()) {
@@ -503,13 +489,8 @@ private slots:
     // field shows, and name=text pairs of the page and of the window after.
     void aQuoteWorksAndPrintsTheLatestInputs_data()
     {
-        QTest::addColumn<QStringList>("before"); // premium, start, end
-        QTest::addColumn<QString>("field");      // "button": the cancellation date's button
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<Print>("how");
-        QTest::addColumn<int>("boxes");
-        QTest::addColumn<QStringList>("printed");
-        QTest::addColumn<QStringList>("shown");
+        // before: premium, start, end; field: "button": the cancellation date's button
+        addColumns<QStringList, QString, QString, Print, int, QStringList, QStringList>({"before", "field", "typed", "how", "boxes", "printed", "shown"});
         const QStringList hundredDays{"1000", "1/1/2026", "4/11/2026"};
         for (const auto &[way, how] : {std::pair{"button", Print::Button}, {"Alt+P", Print::AltP}, {"menu", Print::Menu}})
             // 101 / 365 is 0.277 at three decimals; 0.277 x 3000 = 831.
@@ -548,13 +529,8 @@ private slots:
 
     void aQuoteWorksAndPrintsTheLatestInputs()
     {
-        QFETCH(QStringList, before);
-        QFETCH(QString, field);
-        QFETCH(QString, typed);
-        QFETCH(Print, how);
-        QFETCH(int, boxes);
-        QFETCH(QStringList, printed);
-        QFETCH(QStringList, shown);
+        auto [before, field, typed, how, boxes, printed, shown] =
+            fetchRow<QStringList, QString, QString, Print, int, QStringList, QStringList>({"before", "field", "typed", "how", "boxes", "printed", "shown"});
         if (!before.isEmpty()) {
             ModalWatch messages; // the over-a-year message
             quote(before[0], before[1], before[2]);
@@ -606,8 +582,7 @@ private slots:
     // Qt's event handling to the application's last line of defence.
     void anUnreadableDateIsShownWhereItIsFound_data()
     {
-        QTest::addColumn<int>("way");
-        QTest::addColumn<QString>("typed");
+        addColumns<int, QString>({"way", "typed"});
         QTest::newRow("leaving the field") << 0 << "abc";
         QTest::newRow("leaving the inception date") << 3 << "abc";
         QTest::newRow("Alt+P from the field") << 1 << "abc";
@@ -617,8 +592,7 @@ private slots:
 
     void anUnreadableDateIsShownWhereItIsFound()
     {
-        QFETCH(int, way);
-        QFETCH(QString, typed);
+        auto [way, typed] = fetchRow<int, QString>({"way", "typed"});
         const auto *app = static_cast<QuillonApplication *>(QCoreApplication::instance());
         const int unhandled = app->unhandledErrors();
         QList<Qt::TextFormat> formats;
@@ -718,9 +692,7 @@ private slots:
     // Cancel leaves changes nothing.
     void printerSetupCarriesToEveryLaterQuote_data()
     {
-        QTest::addColumn<SetUpAnswer>("answer");
-        QTest::addColumn<QPageSize::PageSizeId>("paper");
-        QTest::addColumn<QPageLayout::Orientation>("orientation");
+        addColumns<SetUpAnswer, QPageSize::PageSizeId, QPageLayout::Orientation>({"answer", "paper", "orientation"});
         QTest::newRow("OK on A4 landscape")
             << SetUpAnswer{QPageSize::A4, Qt::Key_L, true} << QPageSize::A4 << QPageLayout::Landscape;
         QTest::newRow("OK on Legal portrait")
@@ -731,9 +703,8 @@ private slots:
 
     void printerSetupCarriesToEveryLaterQuote()
     {
-        QFETCH(SetUpAnswer, answer);
-        QFETCH(QPageSize::PageSizeId, paper);
-        QFETCH(QPageLayout::Orientation, orientation);
+        auto [answer, paper, orientation] =
+            fetchRow<SetUpAnswer, QPageSize::PageSizeId, QPageLayout::Orientation>({"answer", "paper", "orientation"});
         QuoteWatch watch("PrinterSetup1", answer);
         rightClick(control("Label25"));
         QTRY_COMPARE(watch.count("Printer Setup"), 1);

@@ -24,6 +24,7 @@ static unsigned alarm(unsigned) { return 0; }
 #include "Urules.h"
 #include "../support/Modalwatch.h"
 #include "../support/Widgettest.h"
+#include "../support/Tablerows.h"
 
 using namespace quillon;
 
@@ -105,8 +106,8 @@ private slots:
     // the exact word ON shows hints.
     void onlyTheExactWordOnShowsHints_data()
     {
-        QTest::addColumn<QString>("stored"); // null: no file
-        QTest::addColumn<bool>("shown");
+        // stored: null: no file
+        addColumns<QString, bool>({"stored", "shown"});
         QTest::newRow("first start") << QString() << true;
         QTest::newRow("ON") << "ON" << true;
         QTest::newRow("lower case") << "on" << false;
@@ -117,8 +118,7 @@ private slots:
 
     void onlyTheExactWordOnShowsHints()
     {
-        QFETCH(QString, stored);
-        QFETCH(bool, shown);
+        auto [stored, shown] = fetchRow<QString, bool>({"stored", "shown"});
         if (!stored.isNull())
             writeFile("[REQUIRED]\r\nMinihelp=" + stored.toStdString() + "\r\n");
         openWindow();
@@ -130,10 +130,7 @@ private slots:
 
     void cityLineJoinsItsParts_data()
     {
-        QTest::addColumn<QString>("city");
-        QTest::addColumn<QString>("state");
-        QTest::addColumn<QString>("zip");
-        QTest::addColumn<QString>("line");
+        addColumns<QString, QString, QString, QString>({"city", "state", "zip", "line"});
         QTest::newRow("all") << "Springfield" << "IL" << "62701" << "Springfield,IL  62701";
         QTest::newRow("no state") << "Springfield" << "" << "62701" << "Springfield,  62701";
         QTest::newRow("zip only") << "" << "" << "62701" << ",  62701";
@@ -142,10 +139,7 @@ private slots:
 
     void cityLineJoinsItsParts()
     {
-        QFETCH(QString, city);
-        QFETCH(QString, state);
-        QFETCH(QString, zip);
-        QFETCH(QString, line);
+        auto [city, state, zip, line] = fetchRow<QString, QString, QString, QString>({"city", "state", "zip", "line"});
         CompanyInfo.City = city;
         CompanyInfo.State = state;
         CompanyInfo.Zip = zip;
@@ -307,9 +301,8 @@ private slots:
     // of ours it lacks are added to our section.
     void untouchedValuesKeepTheirBytes_data()
     {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("shownAdd1");
-        QTest::addColumn<QByteArray>("saved"); // empty: the file with the new name
+        // saved: empty: the file with the new name
+        addColumns<QByteArray, QString, QByteArray>({"file", "shownAdd1", "saved"});
         const QByteArray keys = "Co=Old Agency\r\nAdd1=1 Quay St\r\nAdd2=\r\nCity=Portland\r\nState=ME\r\n"
                                 "Zip=04101\r\nPhone=(207) 555-0100\r\nFax=(207) 555-0199\r\nMinihelp=ON\r\n";
         const QByteArray section = "[REQUIRED]\r\n" + keys;
@@ -333,9 +326,7 @@ private slots:
 
     void untouchedValuesKeepTheirBytes()
     {
-        QFETCH(QByteArray, file);
-        QFETCH(QString, shownAdd1);
-        QFETCH(QByteArray, saved);
+        auto [file, shownAdd1, saved] = fetchRow<QByteArray, QString, QByteArray>({"file", "shownAdd1", "saved"});
         writeFile(file.toStdString());
         openWindow();
         QCOMPARE(m_window->LCoName()->text(), QString("Old Agency"));
@@ -357,12 +348,8 @@ private slots:
     // that fails shows why, saves nothing and leaves the dialog open.
     void officeRulesSurviveARestartAndKeepEveryOtherByte_data()
     {
-        QTest::addColumn<QString>("rule"); // its radio button
-        QTest::addColumn<QString>("typed"); // the share, or the table's name in the settings folder
-        QTest::addColumn<QString>("minimum");
-        QTest::addColumn<QString>("error"); // %1: the settings folder
-        QTest::addColumn<QByteArray>("added");
-        QTest::addColumn<QString>("line"); // under the figures, then after a restart
+        // rule: its radio button; typed: the share, or the table's name in the settings folder; error: %1: the settings folder; line: under the figures, then after a restart
+        addColumns<QString, QString, QString, QString, QByteArray, QString>({"rule", "typed", "minimum", "error", "added", "line"});
         const QString help = "Click right mouse button for popup menu";
         QTest::newRow("90% and 150") << "RBShare" << "90" << "150" << "" << QByteArray("[RULES]\nShortRate=90%\nMinimumEarned=150.00\n")
                                      << "Office rules: short rate 90% of pro rata, minimum earned premium $150.00.";
@@ -382,12 +369,8 @@ private slots:
 
     void officeRulesSurviveARestartAndKeepEveryOtherByte()
     {
-        QFETCH(QString, rule);
-        QFETCH(QString, typed);
-        QFETCH(QString, minimum);
-        QFETCH(QString, error);
-        QFETCH(QByteArray, added);
-        QFETCH(QString, line);
+        auto [rule, typed, minimum, error, added, line] =
+            fetchRow<QString, QString, QString, QString, QByteArray, QString>({"rule", "typed", "minimum", "error", "added", "line"});
         const QString folder = m_config->path();
         const std::string file = "; by hand\n[Printer]\nName=Front\n\n[REQUIRED]\nCo=Acme\nPhone=555-1234\n  Zip =  04101  \n"
                                  "Minihelp=ON\n\n[Tail]\nx=\xFF\n";

@@ -9,6 +9,7 @@
 #include "Ugetdet.h"
 #include "../support/Modalwatch.h"
 #include "../support/Widgettest.h"
+#include "../support/Tablerows.h"
 
 namespace {
 
@@ -53,10 +54,8 @@ private slots:
 
     void noteNamesTheTextsTooLongToPrint_data()
     {
-        QTest::addColumn<QString>("number");
-        QTest::addColumn<QString>("client");
-        QTest::addColumn<QString>("type");
-        QTest::addColumn<QString>("expected"); // empty: no note
+        // expected: empty: no note
+        addColumns<QString, QString, QString, QString>({"number", "client", "type", "expected"});
 
         const QString prefix = QStringLiteral("Too long to print in full: ");
         const QString suffix = QStringLiteral(" will end in \u2026");
@@ -79,10 +78,8 @@ private slots:
 
     void noteNamesTheTextsTooLongToPrint()
     {
-        QFETCH(QString, number);
-        QFETCH(QString, client);
-        QFETCH(QString, type);
-        QFETCH(QString, expected);
+        auto [number, client, type, expected] =
+            fetchRow<QString, QString, QString, QString>({"number", "client", "type", "expected"});
         open();
         QTest::keyClicks(in<QLineEdit>("PolicyNum"), number);
         QTest::keyClicks(in<QLineEdit>("ClientName"), client);

@@ -6,6 +6,7 @@
 #include "Calpop.h"
 #include "Ctlsettings.h"
 #include "../support/Locales.h"
+#include "../support/Tablerows.h"
 #include "Dateedit.h"
 #include "Messages.h"
 #include "Shortdate.h"
@@ -98,11 +99,8 @@ private slots:
 
     void gridPlacesTheMonth_data()
     {
-        QTest::addColumn<QString>("start");
-        QTest::addColumn<int>("firstCell");
-        QTest::addColumn<int>("lastDay");
-        QTest::addColumn<int>("currentCell");
-        QTest::addColumn<int>("previousCell"); // after a Right arrow; 0: none pressed
+        // previousCell: after a Right arrow; 0: none pressed
+        addColumns<QString, int, int, int, int>({"start", "firstCell", "lastDay", "currentCell", "previousCell"});
         QTest::newRow("month starting on Sunday, February 2026") << "2/10/2026" << 1 << 28 << 10 << 0;
         QTest::newRow("31-day month starting on Saturday, August 2026") << "8/1/2026" << 7 << 31 << 7 << 0;
         QTest::newRow("leap February starting on Thursday, 2024") << "2/29/2024" << 5 << 29 << 33 << 0;
@@ -112,11 +110,8 @@ private slots:
     }
     void gridPlacesTheMonth()
     {
-        QFETCH(QString, start);
-        QFETCH(int, firstCell);
-        QFETCH(int, lastDay);
-        QFETCH(int, currentCell);
-        QFETCH(int, previousCell);
+        auto [start, firstCell, lastDay, currentCell, previousCell] =
+            fetchRow<QString, int, int, int, int>({"start", "firstCell", "lastDay", "currentCell", "previousCell"});
         Open popup(start);
         if (previousCell)
             QTest::keyClick(popup.get(), Qt::Key_Right);
@@ -132,12 +127,8 @@ private slots:
 
     void keysMoveTheSelection_data()
     {
-        QTest::addColumn<QString>("start"); // empty: start on today
-        QTest::addColumn<int>("today");
-        QTest::addColumn<int>("key");       // with its modifiers; 0: none
-        QTest::addColumn<int>("close");     // the key pressed then
-        QTest::addColumn<QString>("expected");
-        QTest::addColumn<int>("result");
+        // start: empty: start on today; key: with its modifiers; 0: none; close: the key pressed then
+        addColumns<QString, int, int, int, QString, int>({"start", "today", "key", "close", "expected", "result"});
         // Return after the move, keypad Enter like it; Escape writes nothing.
         QTest::newRow("return rewrites a two-digit year in field form") << "3/5/99" << kToday << 0 << int(Qt::Key_Return) << "3/5/2099" << 1;
         QTest::newRow("keypad enter closes like return") << "3/5/2026" << kToday << int(Qt::Key_Down) << int(Qt::Key_Enter) << "3/12/2026" << 1;
@@ -178,12 +169,8 @@ private slots:
     }
     void keysMoveTheSelection()
     {
-        QFETCH(QString, start);
-        QFETCH(int, today);
-        QFETCH(int, key);
-        QFETCH(int, close);
-        QFETCH(QString, expected);
-        QFETCH(int, result);
+        auto [start, today, key, close, expected, result] =
+            fetchRow<QString, int, int, int, QString, int>({"start", "today", "key", "close", "expected", "result"});
         SetTodayForTesting(today);
         Open popup(start);
         if (key)
@@ -201,9 +188,7 @@ private slots:
     // picked is the day the next exit reads.
     void pickReadsBackInTheLocalesOrder_data()
     {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("start");
-        QTest::addColumn<QString>("picked");
+        addColumns<QString, QString, QString>({"locale", "start", "picked"});
         QTest::newRow("en_GB") << "en_GB.UTF-8" << "14/3/2026" << "15/3/2026";
         QTest::newRow("en_CA") << "en_CA.UTF-8" << "2026-03-14" << "2026-3-15";
         QTest::newRow("de_DE") << "de_DE.UTF-8" << "14.03.2026" << "15.3.2026";
@@ -212,9 +197,7 @@ private slots:
 
     void pickReadsBackInTheLocalesOrder()
     {
-        QFETCH(QString, locale);
-        QFETCH(QString, start);
-        QFETCH(QString, picked);
+        auto [locale, start, picked] = fetchRow<QString, QString, QString>({"locale", "start", "picked"});
         SetControlLocale(namedLocale(locale.toLatin1().constData()));
         Open popup(start);
         QTest::keyClick(popup.get(), Qt::Key_Right);
@@ -268,12 +251,7 @@ private slots:
         // December 2026 starts on Tuesday (cell 3); the 15th is in cell 17
         // (row 3, column 3). Month buttons: 4, 2 to 20, 18 and 21u - 12, 2 to
         // 21u + 4, 18, both edges counting; 30 days back, 31 on.
-        QTest::addColumn<int>("xu");
-        QTest::addColumn<int>("xo");
-        QTest::addColumn<int>("yh");
-        QTest::addColumn<int>("yo");
-        QTest::addColumn<bool>("closes");
-        QTest::addColumn<QString>("expected");
+        addColumns<int, int, int, int, bool, QString>({"xu", "xo", "yh", "yo", "closes", "expected"});
         QTest::newRow("a day is taken on release") << 7 << 4 << 4 << 8 << true << "12/15/2026";
         QTest::newRow("the selected day is taken too") << 4 << 4 << 3 << 8 << true << "12/7/2026";
         QTest::newRow("empty cell before the 1st starts nothing") << 1 << 4 << 2 << 8 << false << "12/7/2026";
@@ -288,12 +266,8 @@ private slots:
     }
     void click()
     {
-        QFETCH(int, xu);
-        QFETCH(int, xo);
-        QFETCH(int, yh);
-        QFETCH(int, yo);
-        QFETCH(bool, closes);
-        QFETCH(QString, expected);
+        auto [xu, xo, yh, yo, closes, expected] =
+            fetchRow<int, int, int, int, bool, QString>({"xu", "xo", "yh", "yo", "closes", "expected"});
         Open popup(QStringLiteral("12/7/2026"));
         const QPoint at = layoutPoint(*popup.get(), xu, xo, yh, yo);
         QTest::mousePress(popup.get(), Qt::LeftButton, Qt::NoModifier, at);
@@ -312,11 +286,7 @@ private slots:
     {
         // Points as x = xu * u + xo, y = yh * h + yo. The grid runs from 4 to
         // 21u + 4 across and from 2h + 2 to 8h + 2 down, cells 3u by h.
-        QTest::addColumn<int>("xu");
-        QTest::addColumn<int>("xo");
-        QTest::addColumn<int>("yh");
-        QTest::addColumn<int>("yo");
-        QTest::addColumn<int>("cell");
+        addColumns<int, int, int, int, int>({"xu", "xo", "yh", "yo", "cell"});
         QTest::newRow("left edge is outside") << 0 << 4 << 2 << 5 << -1;
         QTest::newRow("one inside the left edge is Sunday") << 0 << 5 << 2 << 5 << 1;
         QTest::newRow("right edge is outside") << 21 << 4 << 2 << 5 << -1;
@@ -330,11 +300,7 @@ private slots:
     }
     void cellAt()
     {
-        QFETCH(int, xu);
-        QFETCH(int, xo);
-        QFETCH(int, yh);
-        QFETCH(int, yo);
-        QFETCH(int, cell);
+        auto [xu, xo, yh, yo, cell] = fetchRow<int, int, int, int, int>({"xu", "xo", "yh", "yo", "cell"});
         TDateEdit field;
         TfrmCalPop popup(&field, kToday);
         const QPoint at = layoutPoint(popup, xu, xo, yh, yo);
@@ -343,9 +309,7 @@ private slots:
 
     void placement_data()
     {
-        QTest::addColumn<QRect>("field");
-        QTest::addColumn<QRect>("screen");
-        QTest::addColumn<QPoint>("expected");
+        addColumns<QRect, QRect, QPoint>({"field", "screen", "expected"});
         // A 176 by 138 popup; fields 121 by 21.
         const QRect first(0, 0, 1024, 768), right(1024, 0, 1280, 1024), below(0, 768, 1024, 768);
         QTest::newRow("room below and to the right") << QRect(100, 200, 121, 21) << first << QPoint(101, 222);
@@ -360,9 +324,7 @@ private slots:
     }
     void placement()
     {
-        QFETCH(QRect, field);
-        QFETCH(QRect, screen);
-        QFETCH(QPoint, expected);
+        auto [field, screen, expected] = fetchRow<QRect, QRect, QPoint>({"field", "screen", "expected"});
         QCOMPARE(TfrmCalPop::placement(field, QSize(176, 138), screen), expected);
     }
 
@@ -370,11 +332,7 @@ private slots:
     {
         // Points as in cellAt_data; the popup stands on 12/7/2026, cell 9
         // (row 2, Monday), whose rectangle is 3u + 4, 3h + 2 to 6u + 4, 4h + 2.
-        QTest::addColumn<int>("xu");
-        QTest::addColumn<int>("xo");
-        QTest::addColumn<int>("yh");
-        QTest::addColumn<int>("yo");
-        QTest::addColumn<QRgb>("colour");
+        addColumns<int, int, int, int, QRgb>({"xu", "xo", "yh", "yo", "colour"});
         QTest::newRow("frame top is white") << 10 << 0 << 0 << 0 << kWhite;
         QTest::newRow("frame right is grey") << 21 << 7 << 4 << 0 << kGrey;   // width 21u + 8
         QTest::newRow("frame bottom is grey") << 10 << 0 << 8 << 1 << kGrey;  // height 8h + 2
@@ -393,11 +351,7 @@ private slots:
     }
     void painting()
     {
-        QFETCH(int, xu);
-        QFETCH(int, xo);
-        QFETCH(int, yh);
-        QFETCH(int, yo);
-        QFETCH(QRgb, colour);
+        auto [xu, xo, yh, yo, colour] = fetchRow<int, int, int, int, QRgb>({"xu", "xo", "yh", "yo", "colour"});
         Open popup(QStringLiteral("12/7/2026"));
         const QImage image = popup->grab().toImage();
         const QPoint at = layoutPoint(*popup.get(), xu, xo, yh, yo);
@@ -444,11 +398,8 @@ private slots:
     // A screen reader reads the month and the whole selected date after every move.
     void speaksTheMonthAndTheSelectedDay_data()
     {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("start");
-        QTest::addColumn<int>("key"); // 0: none
-        QTest::addColumn<QString>("month");
-        QTest::addColumn<QString>("day");
+        // key: 0: none
+        addColumns<QString, QString, int, QString, QString>({"locale", "start", "key", "month", "day"});
         QTest::newRow("opened on the field's date") << "C" << "12/7/2026" << 0 << "December 2026" << "Monday, December 7, 2026";
         QTest::newRow("right within the month") << "C" << "12/7/2026" << int(Qt::Key_Right) << "December 2026" << "Tuesday, December 8, 2026";
         QTest::newRow("page down into the next year") << "C" << "12/7/2026" << int(Qt::Key_PageDown) << "January 2027" << "Thursday, January 7, 2027";
@@ -458,11 +409,8 @@ private slots:
     }
     void speaksTheMonthAndTheSelectedDay()
     {
-        QFETCH(QString, locale);
-        QFETCH(QString, start);
-        QFETCH(int, key);
-        QFETCH(QString, month);
-        QFETCH(QString, day);
+        auto [locale, start, key, month, day] =
+            fetchRow<QString, QString, int, QString, QString>({"locale", "start", "key", "month", "day"});
         SetControlLocale(namedLocale(locale.toLatin1().constData()));
         Open popup(start);
         QApplication::setActiveWindow(popup.get());
@@ -479,18 +427,14 @@ private slots:
 
     void repaintAfterAMove_data()
     {
-        QTest::addColumn<QString>("start");
-        QTest::addColumn<int>("key");
-        QTest::addColumn<bool>("whole");
+        addColumns<QString, int, bool>({"start", "key", "whole"});
         QTest::newRow("arrow within the month repaints the marks") << "12/7/2026" << int(Qt::Key_Right) << false;
         QTest::newRow("arrow into the next month repaints everything") << "12/31/2026" << int(Qt::Key_Right) << true;
         QTest::newRow("page down repaints everything") << "12/7/2026" << int(Qt::Key_PageDown) << true;
     }
     void repaintAfterAMove()
     {
-        QFETCH(QString, start);
-        QFETCH(int, key);
-        QFETCH(bool, whole);
+        auto [start, key, whole] = fetchRow<QString, int, bool>({"start", "key", "whole"});
         Open popup(start);
         QVERIFY(QTest::qWaitForWindowExposed(popup.get()));
         QCoreApplication::processEvents();

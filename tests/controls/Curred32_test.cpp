@@ -8,6 +8,7 @@
 #include "Errordisplay.h"
 #include "Messages.h"
 #include "../support/Fieldwindow.h"
+#include "../support/Tablerows.h"
 
 using namespace quillon;
 
@@ -36,11 +37,8 @@ private slots:
 
     void keyFilter_data()
     {
-        QTest::addColumn<Qt::Key>("key");
-        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
-        QTest::addColumn<QString>("character");
-        QTest::addColumn<QString>("expected");
-        QTest::addColumn<int>("cursor"); // -1: not checked
+        // cursor: -1: not checked
+        addColumns<Qt::Key, Qt::KeyboardModifiers, QString, QString, int>({"key", "modifiers", "character", "expected", "cursor"});
         const auto none = Qt::KeyboardModifiers(Qt::NoModifier);
         // The field holds "12|34" with the cursor after "12".
         QTest::newRow("home moves the cursor") << Qt::Key_Home << none << "" << "1234" << 0;
@@ -65,11 +63,8 @@ private slots:
 
     void keyFilter()
     {
-        QFETCH(Qt::Key, key);
-        QFETCH(Qt::KeyboardModifiers, modifiers);
-        QFETCH(QString, character);
-        QFETCH(QString, expected);
-        QFETCH(int, cursor);
+        auto [key, modifiers, character, expected, cursor] =
+            fetchRow<Qt::Key, Qt::KeyboardModifiers, QString, QString, int>({"key", "modifiers", "character", "expected", "cursor"});
         QGuiApplication::clipboard()->setText("$9,99");
         Window w;
         w.enter();
@@ -100,10 +95,8 @@ private slots:
 
     void readBackOnLeaving_data()
     {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<double>("expectedValue");
-        QTest::addColumn<QString>("expectedText");
-        QTest::addColumn<bool>("comma"); // a locale that writes 1.234,50
+        // comma: a locale that writes 1.234,50
+        addColumns<QString, double, QString, bool>({"typed", "expectedValue", "expectedText", "comma"});
         // The field held 42 before; unreadable text restores it. Leaving
         // again adopts the figure shown.
         QTest::newRow("negative by minus") << "-100" << -100.0 << "($100.00)" << false;
@@ -123,10 +116,8 @@ private slots:
 
     void readBackOnLeaving()
     {
-        QFETCH(QString, typed);
-        QFETCH(double, expectedValue);
-        QFETCH(QString, expectedText);
-        QFETCH(bool, comma);
+        auto [typed, expectedValue, expectedText, comma] =
+            fetchRow<QString, double, QString, bool>({"typed", "expectedValue", "expectedText", "comma"});
         if (comma)
             SetControlLocale(commaDecimalLocale());
         Window w;
@@ -211,10 +202,7 @@ private slots:
     // changes what it shows, editable or read-only, whatever its format.
     void enteringAndLeavingChangesNothing_data()
     {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("format");
-        QTest::addColumn<double>("value");
-        QTest::addColumn<QString>("shown");
+        addColumns<QString, QString, double, QString>({"locale", "format", "value", "shown"});
         QTest::newRow("de_DE amount") << "de_DE.UTF-8" << "$,0.00;($,0.00)" << 500.0 << "$500,00";
         QTest::newRow("de_DE negative") << "de_DE.UTF-8" << "$,0.00;($,0.00)" << -84100.0 << "($84.100,00)";
         QTest::newRow("de_DE rate") << "de_DE.UTF-8" << ",0.000;(,0.000)" << 0.841 << "0,841";
@@ -228,10 +216,8 @@ private slots:
 
     void enteringAndLeavingChangesNothing()
     {
-        QFETCH(QString, locale);
-        QFETCH(QString, format);
-        QFETCH(double, value);
-        QFETCH(QString, shown);
+        auto [locale, format, value, shown] =
+            fetchRow<QString, QString, double, QString>({"locale", "format", "value", "shown"});
         SetControlLocale(namedLocale(locale.toLatin1().constData()));
         for (const bool readOnly : {false, true}) {
             Window w;

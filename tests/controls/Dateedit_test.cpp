@@ -14,6 +14,7 @@
 #include "../support/Fieldwindow.h"
 #include "../support/Modalwatch.h"
 #include "../support/Widgettest.h"
+#include "../support/Tablerows.h"
 
 using namespace quillon;
 
@@ -45,9 +46,8 @@ private slots:
 
     void buttonFillsTheRightEnd_data()
     {
-        QTest::addColumn<QSize>("fieldSize");
-        QTest::addColumn<QSize>("resized"); // once shown; empty: not
-        QTest::addColumn<QRect>("button");
+        // resized: once shown; empty: not
+        addColumns<QSize, QSize, QRect>({"fieldSize", "resized", "button"});
         QTest::newRow("layout size") << QSize(121, 25) << QSize() << QRect(96, 0, 25, 25);
         QTest::newRow("taller field") << QSize(200, 40) << QSize() << QRect(160, 0, 40, 40);
         QTest::newRow("resized, which redraws the glyph") << QSize(121, 25) << QSize(121, 33) << QRect(88, 0, 33, 33);
@@ -55,9 +55,7 @@ private slots:
 
     void buttonFillsTheRightEnd()
     {
-        QFETCH(QSize, fieldSize);
-        QFETCH(QSize, resized);
-        QFETCH(QRect, button);
+        auto [fieldSize, resized, button] = fetchRow<QSize, QSize, QRect>({"fieldSize", "resized", "button"});
         TDateEdit field;
         QVERIFY(field.text().isEmpty()); // a new field starts empty
         field.resize(fieldSize);
@@ -70,8 +68,8 @@ private slots:
 
     void glyphIsALitAndShadedDiamond_data()
     {
-        QTest::addColumn<int>("side");
-        QTest::addColumn<qreal>("ratio"); // device pixels to a pixel
+        // ratio: device pixels to a pixel
+        addColumns<int, qreal>({"side", "ratio"});
         QTest::newRow("21 pixels") << 21 << 1.0;
         QTest::newRow("36 pixels") << 36 << 1.0;
         QTest::newRow("21 pixels at 2x") << 21 << 2.0;
@@ -80,8 +78,7 @@ private slots:
 
     void glyphIsALitAndShadedDiamond()
     {
-        QFETCH(int, side);
-        QFETCH(qreal, ratio);
+        auto [side, ratio] = fetchRow<int, qreal>({"side", "ratio"});
         const QImage glyph = DateButtonGlyph(side, side, ratio).toImage();
         QCOMPARE(glyph.devicePixelRatio(), ratio);
         // Pixels named as at 1x, read in the middle of their device pixels.
@@ -110,10 +107,8 @@ private slots:
     // by the field each belongs to.
     void calendarIsNamedAfterItsField_data()
     {
-        QTest::addColumn<QString>("caption");    // of the label whose buddy the field is
-        QTest::addColumn<QString>("fieldName");  // the field's own accessible name
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("popup");
+        // caption: of the label whose buddy the field is; fieldName: the field's own accessible name
+        addColumns<QString, QString, QString, QString>({"caption", "fieldName", "button", "popup"});
         QTest::newRow("inception") << "Policy Effective date" << "" << "Policy effective date calendar" << "Policy effective date calendar";
         QTest::newRow("cancellation") << "Cancellation Date" << "" << "Cancellation date calendar" << "Cancellation date calendar";
         QTest::newRow("an abbreviation keeps its capitals") << "&Date of ACH Debit" << "" << "Date of ACH debit calendar" << "Date of ACH debit calendar";
@@ -123,10 +118,8 @@ private slots:
 
     void calendarIsNamedAfterItsField()
     {
-        QFETCH(QString, caption);
-        QFETCH(QString, fieldName);
-        QFETCH(QString, button);
-        QFETCH(QString, popup);
+        auto [caption, fieldName, button, popup] =
+            fetchRow<QString, QString, QString, QString>({"caption", "fieldName", "button", "popup"});
         QWidget window;
         auto *field = new TDateEdit(&window);
         if (!caption.isEmpty())
@@ -142,8 +135,7 @@ private slots:
 
     void setDateWritesTheFieldForm_data()
     {
-        QTest::addColumn<int>("day");
-        QTest::addColumn<QString>("text");
+        addColumns<int, QString>({"day", "text"});
         // Day 0 is a date the clerk can pick or type; it is never blanked.
         QTest::newRow("day zero is 30 December 1899") << 0 << "12/30/1899";
         QTest::newRow("no leading zeros") << DayNumber(std::chrono::year{1999} / 3 / 5) << "3/5/1999";
@@ -152,8 +144,7 @@ private slots:
 
     void setDateWritesTheFieldForm()
     {
-        QFETCH(int, day);
-        QFETCH(QString, text);
+        auto [day, text] = fetchRow<int, QString>({"day", "text"});
         TDateEdit field;
         field.setModified(false);
         field.SetDate(day);
@@ -163,8 +154,7 @@ private slots:
 
     void leavingRewritesAValidDate_data()
     {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("shown");
+        addColumns<QString, QString>({"typed", "shown"});
         QTest::newRow("year taken from today") << "7/4" << "7/4/2026";
         QTest::newRow("two-digit year in this century") << "1/2/95" << "1/2/2095";
         QTest::newRow("spaces and trailing separator") << " 1 / 2 / 1999 /" << "1/2/1999";
@@ -174,8 +164,7 @@ private slots:
 
     void leavingRewritesAValidDate()
     {
-        QFETCH(QString, typed);
-        QFETCH(QString, shown);
+        auto [typed, shown] = fetchRow<QString, QString>({"typed", "shown"});
         Window w;
         ModalWatch watch;
         QSignalSpy entered(w.field, &TDateEdit::entered);
@@ -194,9 +183,7 @@ private slots:
     // leaves behind is the same day on every later exit.
     void keepsTheDayThroughEveryExitInEachLocale_data()
     {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("shown");
+        addColumns<QString, QString, QString>({"locale", "typed", "shown"});
         QTest::newRow("en_US") << "en_US.UTF-8" << "5/3/2026" << "5/3/2026";
         QTest::newRow("en_GB 3 May") << "en_GB.UTF-8" << "3/5/2026" << "3/5/2026";
         QTest::newRow("en_GB day above 12") << "en_GB.UTF-8" << "15/3/26" << "15/3/2026";
@@ -208,9 +195,7 @@ private slots:
 
     void keepsTheDayThroughEveryExitInEachLocale()
     {
-        QFETCH(QString, locale);
-        QFETCH(QString, typed);
-        QFETCH(QString, shown);
+        auto [locale, typed, shown] = fetchRow<QString, QString, QString>({"locale", "typed", "shown"});
         SetControlLocale(namedLocale(locale.toLatin1().constData()));
         Window w;
         ModalWatch watch;
@@ -304,10 +289,8 @@ private slots:
     // text that names no day shows the conversion error and no calendar.
     void buttonOpensTheCalendar_data()
     {
-        QTest::addColumn<bool>("space");
-        QTest::addColumn<QString>("start");
-        QTest::addColumn<QKeySequence>("keys"); // in the calendar
-        QTest::addColumn<QString>("text");
+        // keys: in the calendar
+        addColumns<bool, QString, QKeySequence, QString>({"space", "start", "keys", "text"});
         QTest::newRow("Escape on an empty field") << false << "" << QKeySequence(Qt::Key_Escape) << "";
         QTest::newRow("Space, then Escape") << true << "1/15/2026" << QKeySequence(Qt::Key_Escape) << "1/15/2026";
         QTest::newRow("Return writes the day chosen")
@@ -318,10 +301,8 @@ private slots:
 
     void buttonOpensTheCalendar()
     {
-        QFETCH(bool, space);
-        QFETCH(QString, start);
-        QFETCH(QKeySequence, keys);
-        QFETCH(QString, text);
+        auto [space, start, keys, text] =
+            fetchRow<bool, QString, QKeySequence, QString>({"space", "start", "keys", "text"});
         Window w;
         ModalWatch watch([&](QWidget *modal) { QTest::keySequence(modal, keys); });
         w.type(start);

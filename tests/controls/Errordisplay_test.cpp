@@ -4,6 +4,7 @@
 #include "Errordisplay.h"
 #include "../support/Modalwatch.h"
 #include "../support/Widgettest.h"
+#include "../support/Tablerows.h"
 
 namespace {
 
@@ -40,8 +41,7 @@ class TestErrorDisplay : public QObject
 private slots:
     void fullStopRule_data()
     {
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<QString>("shown");
+        addColumns<QString, QString>({"message", "shown"});
         QTest::newRow("letter gets one") << "'abc' is not a valid date" << "'abc' is not a valid date.";
         QTest::newRow("digit gets one") << "code 5" << "code 5.";
         QTest::newRow("slash sorts after the point") << "a/" << "a/.";
@@ -55,8 +55,7 @@ private slots:
 
     void fullStopRule()
     {
-        QFETCH(QString, message);
-        QFETCH(QString, shown);
+        auto [message, shown] = fetchRow<QString, QString>({"message", "shown"});
         QCOMPARE(GeneralErrorText(message), shown);
     }
 
