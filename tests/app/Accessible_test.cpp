@@ -1,7 +1,4 @@
-// Every window as a screen reader walks it: the window has its role and a
-// title, each item the clerk can focus says what it is by a name no other
-// item of the window shares, and the tab stops, groups and pictures are
-// announced as below.
+// Every window as a screen reader walks it: roles, titles, unique names, and the stops, groups and pictures below.
 
 #include <QAccessible>
 #include <QMetaEnum>
@@ -21,9 +18,7 @@ namespace {
 // Opens a window over the main window; none for the main window itself.
 using Open = QWidget *(*)(TFGIS *main);
 
-// Below `node`: the names of the focusable items, and as "Role name" the
-// tab stops, groups and pictures, and any focusable item with a bare
-// client's role, which says nothing of what it is.
+// Below `node`: focusable items' names; tab stops, groups, pictures and bare client roles as "Role name".
 void collect(QAccessibleInterface *node, QStringList &names, QStringList &announced)
 {
     for (int i = 0; i < node->childCount(); ++i) {

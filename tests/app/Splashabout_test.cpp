@@ -35,8 +35,7 @@ bool isGrey(QRgb c) { return qRed(c) == qGreen(c) && qGreen(c) == qBlue(c); }
 
 QImage rgb32(const QImage &image) { return image.convertToFormat(QImage::Format_RGB32); }
 
-// The logo's rows above the highest label over it, where the picture shows
-// as it is, as they should appear in `shot` of `panel` at `panelAt`.
+// The logo's rows above the highest label over it, as they should appear in `shot` of `panel` at `panelAt`.
 bool showsLogo(const QImage &shot, const TPicturePanel &panel, QPoint panelAt = {})
 {
     const QWidget *image = named(&panel, "Image1");
@@ -88,8 +87,7 @@ private slots:
                                            << glyph * 2 << g.greyed;
         }
     }
-    // Every picture is linked in at its size; a disabled glyph holds only greys,
-    // the others have colour.
+    // Every picture is linked in at its size; a disabled glyph holds only greys, the others have colour.
     void pictures()
     {
         auto [path, size, greyed] = fetchRow<QString, QSize, bool>({"path", "size", "greyed"});
@@ -119,8 +117,7 @@ private slots:
         // The same version as the printed quote and quillon-quote --version.
         QTest::newRow("version") << "Label6" << "Version " QUILLON_VERSION;
     }
-    // Each label sits over the picture, clear of the others, shows all of its
-    // text and paints its own navy ground under yellow letters.
+    // Each label sits over the picture clear of the others, whole, yellow on its own navy ground.
     void panelLabels()
     {
         auto [name, text] = fetchRow<QString, QString>({"name", "text"});
@@ -150,9 +147,7 @@ private slots:
         const QRect image = named(&panel, "Image1")->geometry();
         QCOMPARE(shot.pixel(image.right() + 2, 100), kMaroon);
         QCOMPARE(shot.pixel(100, image.bottom() + 3), kMaroon);
-        // From the edge inwards: a dark line, a raised bevel (light on the
-        // left, dark on the right), the maroon border, a lowered bevel
-        // (dark on the left, light on the right).
+        // Edge inwards: a dark line, a raised bevel, the maroon border, a lowered bevel.
         const int y = 100, w = panel.width();
         QVERIFY(qGray(shot.pixel(0, y)) < 40 && qGray(shot.pixel(w - 1, y)) < 40);
         QVERIFY(qGray(shot.pixel(2, y)) > qGray(shot.pixel(w - 3, y)));
@@ -161,10 +156,7 @@ private slots:
         QVERIFY(qGray(shot.pixel(8, y)) < qGray(shot.pixel(w - 9, y)));
     }
 
-    // Start-up paints the splash before any event loop runs: what the window
-    // system holds for the window right after paintNow() is the finished
-    // picture, centred, with the loading line under it, not a blank. The
-    // panels follow a resizing.
+    // Start-up paints the whole splash before any event loop runs, centred, loading line under it; panels follow a resize.
     void splashPaintedAtOnce()
     {
         TFSSplash splash;
@@ -190,8 +182,7 @@ private slots:
         QCOMPARE(picture->geometry(), QRect(0, 0, 400, 300 - lineHeight));
     }
 
-    // A box of one size with the picture over its OK button, which is the
-    // default and shows its glyph.
+    // A box of one size with the picture over its OK button, which is the default and shows its glyph.
     void aboutBoxLayout()
     {
         TFAboutBox box;
@@ -205,9 +196,7 @@ private slots:
         QVERIFY(ok->isDefault());
     }
 
-    // Keys go where the user's keys go: to the focused control, which must be
-    // OK from the moment the box opens. Escape is kept from the box, but
-    // closing from the title bar still works.
+    // Keys reach OK, focused from the start; Escape is kept from the box, the title bar's close box still works.
     void aboutBoxKeys_data()
     {
         // key: 0: the title bar's close box; result: -1: still open

@@ -34,9 +34,8 @@ namespace {
 
 constexpr int kToday = 46363; // 12/7/2026
 
-// Quotes a clerk could type in `locale`, from a fixed seed: premiums of
-// every size and sign with ties at the half cent, day counts mostly within
-// a year and some beyond it or negative. Rows of premium, start, end.
+// Quotes typed in `locale` from a fixed seed: premiums of every size and sign, half-cent ties, spans mostly within
+// a year, some beyond it or negative. Rows of premium, start, end.
 QList<QStringList> generatedQuotes(int count, const LocaleSettings &locale)
 {
     std::mt19937 random(20261207);
@@ -60,29 +59,11 @@ QList<QStringList> generatedQuotes(int count, const LocaleSettings &locale)
 // The ways a clerk starts a quote.
 enum class Print { Button, AltP, Menu };
 
-// What a clerk answers in the printer set-up: a paper typed into its list
-// by the name the printer gives it, the orientation by its key, then Enter
-// for OK or Escape.
-struct SetUpAnswer
-{
-    QPageSize::PageSizeId paper = QPageSize::Letter;
-    Qt::Key orientationKey = Qt::Key_O; // Alt+O portrait, Alt+L landscape
-    bool ok = true;
-};
+// A printer set-up's answer: the paper typed by the printer's name for it, Alt+O portrait or Alt+L landscape, OK or Escape.
+struct SetUpAnswer { QPageSize::PageSizeId paper = QPageSize::Letter; Qt::Key orientationKey = Qt::Key_O; bool ok = true; };
+struct PreviewSeen { QString printerName; QPageSize::PageSizeId paper; QPageLayout::Orientation orientation; };
 
-// What a preview opened with.
-struct PreviewSeen
-{
-    QString printerName;
-    QPageSize::PageSizeId paper;
-    QPageLayout::Orientation orientation;
-};
-
-// Closes what a quote opens and keeps what it showed: the policy information
-// dialog (closed by its close box; the quote goes on), each message box, and
-// each preview, a window of its own rather than a modal one, whose page and
-// printer are kept before it is closed. A popup menu gets `entry` chosen, a
-// printer set-up `answer`.
+// Closes what a quote opens (dialogs, boxes, previews) and keeps what it showed; a menu gets `entry`, a set-up `answer`.
 class QuoteWatch : public QObject
 {
 public:
@@ -120,8 +101,7 @@ private:
     void close(QWidget *modal)
     {
         if (auto *menu = qobject_cast<QMenu *>(modal)) {
-            // From a call of its own, so the watch goes on closing the
-            // dialogs the chosen entry opens.
+            // From a call of its own, so the watch goes on closing what the entry opens.
             QTimer::singleShot(0, menu, [this, menu] {
                 menu->setActiveAction(menu->findChild<QAction *>(QString::fromLatin1(m_entry)));
                 QTest::keyClick(menu, Qt::Key_Return);
@@ -207,12 +187,19 @@ private:
             texts << text(figure.name.data()); // the names are literals
         return texts;
     }
-    void focus(QWidget *widget) { widget->setFocus(Qt::TabFocusReason); }
+    void focus(const char *name) { control(name)->setFocus(Qt::TabFocusReason); }
     // Enters a field as Tab does, which selects its text, and types over it.
     void type(QWidget *field, const QString &typed)
     {
-        focus(field);
+        field->setFocus(Qt::TabFocusReason);
         QTest::keyClicks(field, typed);
+    }
+    // Sets a field's text from within it and leaves it for the print button.
+    void retype(const char *name, const QString &text)
+    {
+        focus(name);
+        control<QLineEdit>(name)->setText(text);
+        focus("BBPrint");
     }
     void type(const char *name, const QString &typed) { type(control(name), typed); }
     void print(Print how)
@@ -231,22 +218,19 @@ private:
         QTest::newRow("Alt+P") << Print::AltP;
         QTest::newRow("popup menu Print Form") << Print::Menu;
     }
-    // Types the three inputs and leaves the inception date for "Print Quote",
-    // so exactly one calculation runs.
+    // Types the three inputs and leaves the inception date for "Print Quote", so exactly one calculation runs.
     void quote(const QString &premium, const QString &start, const QString &end)
     {
-        auto *premiumField = control<TCurrencyEdit>("Premium");
-        focus(premiumField);
-        premiumField->setText(premium);
+        focus("Premium");
+        control<TCurrencyEdit>("Premium")->setText(premium);
         control<TDateEdit>("DateEnd")->setText(end);
-        focus(control("DateStart"));
-        control<TDateEdit>("DateStart")->setText(start);
-        focus(control("BBPrint"));
+        retype("DateStart", start);
     }
-    // Compares each "name=text" of `expected` with what `actual` gives for the name.
-    static void compareNamed(const QStringList &expected, const std::function<QString(const QString &)> &actual)
+    static QStringList figures(const QString &spaced) { return spaced.split(u' '); }
+    // Compares each spaced "name=text" of `expected` with what `actual` gives for the name.
+    static void compareNamed(const QString &expected, const std::function<QString(const QString &)> &actual)
     {
-        for (const QString &pair : expected) {
+        for (const QString &pair : expected.split(u' ', Qt::SkipEmptyParts)) {
             const QString name = pair.section(u'=', 0, 0);
             QVERIFY2(actual(name) == pair.section(u'=', 1), qPrintable(pair + " but " + actual(name)));
         }
@@ -274,16 +258,13 @@ private slots:
         SetTodayForTesting(std::nullopt);
     }
 
-    // Today in both dates, zeros everywhere, the focus on the quotation type;
-    // the first Tab applies the refund wording.
+    // Today in both dates, zeros everywhere, the focus on the quotation type; the first Tab applies the refund wording.
     void firstDisplayAndFirstTab()
     {
-        QCOMPARE(text("DateStart"), QString("12/7/26"));
-        QCOMPARE(text("DateEnd"), QString("12/7/26"));
-        QCOMPARE(text("Premium"), QString("$0.00"));
-        QCOMPARE(text("NumDays"), QString("0"));
-        QCOMPARE(results(), QStringList({"$0.00", "$0.00", "0.000", "0.000", "$0.00", "$0.00", "0.000", "0.000",
-                                         "$0.00", "$0.00", "0.00", "0.00", "$0.00", "$0.00", "0.00", "0.00"}));
+        for (const char *date : {"DateStart", "DateEnd"})
+            QCOMPARE(text(date), QString("12/7/26"));
+        QCOMPARE(text("Premium") + ' ' + text("NumDays"), QString("$0.00 0"));
+        QCOMPARE(results(), figures("$0.00 $0.00 0.000 0.000 $0.00 $0.00 0.000 0.000 $0.00 $0.00 0.00 0.00 $0.00 $0.00 0.00 0.00"));
         QCOMPARE(control<QLabel>("LCoName")->text(), QString("Company Name"));
         QVERIFY(!control("NA1")->isVisible());
         QCOMPARE(control<TRadioGroup>("RadioGroup1")->ItemIndex(), 0);
@@ -295,9 +276,7 @@ private slots:
         QCOMPARE(control<QLabel>("Label14")->text(), QString("Policy Effective date"));
     }
 
-    // Run by test_ucalc_large_font too, at 144 dpi without scaling. A wider
-    // face stands in for every face the forms name, as where no
-    // metric-compatible face is installed.
+    // Run by test_ucalc_large_font too, at 144 dpi; a wider face stands in where no metric-compatible one is installed.
     void everyFigureAndCaptionShowsWhole_data()
     {
         // face: empty: the faces the program installs
@@ -338,8 +317,7 @@ private slots:
         for (const QLineEdit *field : m_window->findChildren<TCurrencyEdit *>()) {
             if (!field->isVisible())
                 continue;
-            // A line edit keeps two pixels clear at each end, one before the
-            // text and the cursor's width after it; a text wider is scrolled.
+            // A line edit keeps 2 px clear at each end, 1 before the text and the cursor after it; wider text scrolls.
             QStyleOptionFrame option;
             option.initFrom(field);
             option.lineWidth = field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, field);
@@ -370,26 +348,20 @@ private slots:
         // settings: empty: the user's own; line: under the figures
         addColumns<QString, QString, QString, QString, QStringList, QString, QByteArray, QString>({"premium", "start", "end", "days", "figures", "message", "settings", "line"});
         const QString help = "Click right mouse button for popup menu";
+        const QString pro100 = "$274.00 $726.00 0.274 0.726 $546.00 $454.00 0.546 0.454 ";
         QTest::newRow("100 days") << "1000" << "1/1/2026" << "4/11/2026" << "100"
-                                  << QStringList{"$274.00", "$726.00", "0.274", "0.726", "$546.00", "$454.00", "0.546", "0.454",
-                                                 "$380.00", "$620.00", "0.38", "0.62", "$640.00", "$360.00", "0.64", "0.36"}
-                                  << "" << QByteArray() << help;
-        // The short rate is 90% of the pro-rata refund: 726.00 x 0.9 and
-        // 454.00 x 0.9, the rates 0.7260274 x 0.9 and 0.454 x 0.9.
+            << figures(pro100 + "$380.00 $620.00 0.38 0.62 $640.00 $360.00 0.64 0.36") << "" << QByteArray() << help;
+        // The short rate is 90% of the pro-rata refund: 726.00 x 0.9 and 454.00 x 0.9, rates 0.7260274 x 0.9, 0.454 x 0.9.
         QTest::newRow("100 days, the office's 90% of pro rata") << "1000" << "1/1/2026" << "4/11/2026" << "100"
-                                  << QStringList{"$274.00", "$726.00", "0.274", "0.726", "$546.00", "$454.00", "0.546", "0.454",
-                                                 "$346.60", "$653.40", "0.35", "0.65", "$591.40", "$408.60", "0.59", "0.41"}
-                                  << "" << QByteArray("[REQUIRED]\r\nCo=Acme\r\n[RULES]\r\nShortRate=90%\r\n")
-                                  << "Office rules: short rate 90% of pro rata.";
+            << figures(pro100 + "$346.60 $653.40 0.35 0.65 $591.40 $408.60 0.59 0.41") << ""
+            << QByteArray("[REQUIRED]\r\nCo=Acme\r\n[RULES]\r\nShortRate=90%\r\n") << "Office rules: short rate 90% of pro rata.";
         QTest::newRow("a leap year is over a year") << "$1,234.50" << "1/1/2000" << "1/1/2001" << "366"
-                                  << QStringList{"$1,234.50", "$0.00", "1.000", "0.000", "$1,234.50", "$0.00", "1.000", "0.000",
-                                                 "$1,234.50", "$0.00", "1.00", "0.00", "$1,234.50", "$0.00", "1.00", "0.00"}
-                                  << "You have selected dates greater than 366 days. Please try again!" << QByteArray() << help;
+            << figures("$1,234.50 $0.00 1.000 0.000 $1,234.50 $0.00 1.000 0.000 $1,234.50 $0.00 1.00 0.00 $1,234.50 $0.00 1.00 0.00")
+            << "You have selected dates greater than 366 days. Please try again!" << QByteArray() << help;
         // A negative count has no pro-rated figures: they read zero.
         QTest::newRow("one day backwards") << "(250)" << "1/2/2026" << "1/1/2026" << "(1)"
-                                  << QStringList{"$0.00", "$0.00", "0.000", "0.000", "$0.00", "$0.00", "0.000", "0.000",
-                                                 "$0.00", "($250.00)", "0.00", "1.00", "$0.00", "($250.00)", "0.00", "1.00"}
-                                  << "You have selected dates less than 0 days. Please try again!" << QByteArray() << help;
+            << figures("$0.00 $0.00 0.000 0.000 $0.00 $0.00 0.000 0.000 $0.00 ($250.00) 0.00 1.00 $0.00 ($250.00) 0.00 1.00")
+            << "You have selected dates less than 0 days. Please try again!" << QByteArray() << help;
     }
 
     void leavingADateFieldShowsEveryFigure()
@@ -436,8 +408,7 @@ private slots:
         QTest::newRow("de_DE") << "de_DE.UTF-8";
     }
 
-    // Thousands of quotes typed into the window and given to quillon-quote
-    // in one batch: every day count and figure reads the same in both.
+    // Thousands of quotes typed into the window and given to quillon-quote in one batch read the same in both.
     void theWindowAndTheToolShowTheSameTexts()
     {
         QFETCH(QString, locale);
@@ -483,57 +454,43 @@ private slots:
         }
     }
 
-    // "Print Quote" works what was typed since the last quote, once, and
-    // prints that. Rows: the quote before (none: the start-up inputs), what is
-    // typed then and where, the way of printing, the boxes that leaving the
-    // field shows, and name=text pairs of the page and of the window after.
+    // "Print Quote" works what was typed since the last quote, once, and prints that. Rows: the quote before
+    // (none: the start-up inputs), what is typed where, how it prints, the boxes leaving the field shows, and
+    // spaced name=text pairs of the page and of the window after.
     void aQuoteWorksAndPrintsTheLatestInputs_data()
     {
-        // before: premium, start, end; field: "button": the cancellation date's button
-        addColumns<QStringList, QString, QString, Print, int, QStringList, QStringList>({"before", "field", "typed", "how", "boxes", "printed", "shown"});
-        const QStringList hundredDays{"1000", "1/1/2026", "4/11/2026"};
+        // before: premium start end; field: "button": the cancellation date's button
+        addColumns<QString, QString, QString, Print, int, QString, QString>({"before", "field", "typed", "how", "boxes", "printed", "shown"});
+        const QString hundredDays = "1000 1/1/2026 4/11/2026";
         for (const auto &[way, how] : {std::pair{"button", Print::Button}, {"Alt+P", Print::AltP}, {"menu", Print::Menu}})
             // 101 / 365 is 0.277 at three decimals; 0.277 x 3000 = 831.
-            QTest::addRow("a premium typed since, printed by %s", way)
-                << QStringList{"1000", "1/1/2026", "4/12/2026"} << "Premium" << "3000" << how << 0
-                << QStringList{"PolicyPremium=$3,000.00", "PolicyDays=101", "pr12earn=$831.00", "pr12unearn=$2,169.00",
-                               "pr12erate=0.277"}
-                << QStringList{"PR12Earn=$831.00", "Premium=$3,000.00"};
-        QTest::newRow("a cancellation date typed just before Alt+P, printed whole")
-            << hundredDays << "DateEnd" << "4/12" << Print::AltP << 0
-            << QStringList{"PolicyDays=101", "pr12earn=$277.00", "PolicyEnd=4/12/2026", "PolicyStart=1/1/2026"}
-            << QStringList{"NumDays=101", "DateEnd=4/12/2026"};
+            QTest::addRow("a premium typed since, printed by %s", way) << "1000 1/1/2026 4/12/2026" << "Premium" << "3000" << how << 0
+                << "PolicyPremium=$3,000.00 PolicyDays=101 pr12earn=$831.00 pr12unearn=$2,169.00 pr12erate=0.277"
+                << "PR12Earn=$831.00 Premium=$3,000.00";
+        QTest::newRow("a cancellation date typed just before Alt+P, printed whole") << hundredDays << "DateEnd" << "4/12" << Print::AltP
+            << 0 << "PolicyDays=101 pr12earn=$277.00 PolicyEnd=4/12/2026 PolicyStart=1/1/2026" << "NumDays=101 DateEnd=4/12/2026";
         // Keys on a date's button leave its field alone, and Alt+P still prints.
         QTest::newRow("keys on the date's button") << hundredDays << "button" << "9\b" << Print::AltP << 0
-                                                   << QStringList{"PolicyEnd=4/11/2026", "PolicyDays=100"}
-                                                   << QStringList{"DateEnd=4/11/2026"};
-        // The start-up zeros are no calculation: 0 days leave the whole
-        // premium unearned, at an unearned rate of 1.
-        QTest::newRow("the first quote, from the start-up inputs")
-            << QStringList() << "Premium" << "500" << Print::Button << 0
-            << QStringList{"PolicyDays=0", "pr12unearn=$500.00", "pr12urate=1.000", "sr6urate=1.00",
-                           "PolicyStart=12/7/2026", "PolicyEnd=12/7/2026"}
-            << QStringList();
-        // The same day in other words is the same input; a second calculation
-        // would show the over-a-year message again.
-        QTest::newRow("figures already worked are not worked again")
-            << QStringList{"1000", "1/1/2000", "1/1/2001"} << "DateEnd" << "1/1/01" << Print::AltP << 0
-            << QStringList{"PolicyDays=366", "PolicyEnd=1/1/2001"} << QStringList();
-        // A negative count leaves no stale pro-rated figure, and the quote
-        // made then carries the zeros with no second message.
+            << "PolicyEnd=4/11/2026 PolicyDays=100" << "DateEnd=4/11/2026";
+        // The start-up zeros are no calculation: 0 days leave the whole premium unearned, at a rate of 1.
+        QTest::newRow("the first quote, from the start-up inputs") << "" << "Premium" << "500" << Print::Button << 0
+            << "PolicyDays=0 pr12unearn=$500.00 pr12urate=1.000 sr6urate=1.00 PolicyStart=12/7/2026 PolicyEnd=12/7/2026" << "";
+        // The same day in other words is the same input; a second calculation would show the over-a-year message again.
+        QTest::newRow("figures already worked are not worked again") << "1000 1/1/2000 1/1/2001" << "DateEnd" << "1/1/01"
+            << Print::AltP << 0 << "PolicyDays=366 PolicyEnd=1/1/2001" << "";
+        // A negative count leaves no stale pro-rated figure; the quote made then carries the zeros, no second message.
         QTest::newRow("a negative count after a quote") << hundredDays << "DateEnd" << "12/31/2025" << Print::Button << 1
-            << QStringList{"PolicyDays=(1)", "pr12earn=$0.00", "pr6unearn=$0.00", "pr6urate=0.000"}
-            << QStringList{"NumDays=(1)", "PR12Earn=$0.00", "PR6URate=0.000", "SR12Unearn=$1,000.00", "SR12URate=1.00",
-                           "SR6Unearn=$1,000.00", "SR6ERate=0.00"};
+            << "PolicyDays=(1) pr12earn=$0.00 pr6unearn=$0.00 pr6urate=0.000"
+            << "NumDays=(1) PR12Earn=$0.00 PR6URate=0.000 SR12Unearn=$1,000.00 SR12URate=1.00 SR6Unearn=$1,000.00 SR6ERate=0.00";
     }
 
     void aQuoteWorksAndPrintsTheLatestInputs()
     {
         auto [before, field, typed, how, boxes, printed, shown] =
-            fetchRow<QStringList, QString, QString, Print, int, QStringList, QStringList>({"before", "field", "typed", "how", "boxes", "printed", "shown"});
-        if (!before.isEmpty()) {
+            fetchRow<QString, QString, QString, Print, int, QString, QString>({"before", "field", "typed", "how", "boxes", "printed", "shown"});
+        if (const QStringList inputs = figures(before); inputs.size() == 3) {
             ModalWatch messages; // the over-a-year message
-            quote(before[0], before[1], before[2]);
+            quote(inputs[0], inputs[1], inputs[2]);
         }
         QVERIFY(activate(m_window.get())); // offscreen, a closed box does not hand it back
         type(field == "button" ? control<TDateEdit>("DateEnd")->button() : control(field.toLatin1()), typed);
@@ -550,8 +507,7 @@ private slots:
                     QCOMPARE(control<TCurrencyEdit>(figure.name.data())->Value(), 0.0L);
     }
 
-    // The conversion error, in the program's title, and nothing else: no
-    // dialog, no page, no figure written.
+    // The conversion error, in the program's title, and nothing else: no dialog, no page, no figure written.
     void aDateThatCannotBeReadStopsTheQuote_data() { addPrintRows(); }
 
     void aDateThatCannotBeReadStopsTheQuote()
@@ -566,8 +522,7 @@ private slots:
         QTRY_VERIFY(!watch.boxes().isEmpty());
         QTRY_VERIFY(!QApplication::activeModalWidget());
         QTest::qWait(150); // past the accelerator's animated click
-        // The button takes the focus, so leaving the field reports it first;
-        // the click then reports it again. Nothing else opens.
+        // Leaving the field for the button reports it, the click again; nothing else opens.
         for (const QString &box : watch.boxes())
             QCOMPARE(box, QString("'4/31/2026' is not a valid date."));
         QCOMPARE(watch.count("Quillon Insurance Refund Calculator"), watch.boxes().size());
@@ -578,8 +533,7 @@ private slots:
         QCOMPARE(text("DateEnd"), QString("4/31/2026"));
     }
 
-    // Shown by the code that finds it, as text, never left to unwind through
-    // Qt's event handling to the application's last line of defence.
+    // Shown as text by the code that finds it, never left to unwind to the application's last line of defence.
     void anUnreadableDateIsShownWhereItIsFound_data()
     {
         addColumns<int, QString>({"way", "typed"});
@@ -602,7 +556,7 @@ private slots:
         else
             type("DateEnd", typed);
         if (way == 0)
-            focus(control("BBPrint"));
+            focus("BBPrint");
         else if (way == 1)
             print(Print::AltP);
         else if (way == 2)
@@ -617,18 +571,14 @@ private slots:
     void leavingThePremiumDoesNotRecalculate()
     {
         quote("1000", "1/1/2026", "4/11/2026");
-        focus(control("Premium"));
-        control<TCurrencyEdit>("Premium")->setText("2000");
-        focus(control("BBPrint"));
+        retype("Premium", "2000");
         QCOMPARE(text("PR12Earn"), QString("$274.00"));
-        focus(control("DateEnd"));
-        focus(control("BBPrint"));
+        focus("DateEnd");
+        focus("BBPrint");
         QCOMPARE(text("PR12Earn"), QString("$548.00"));
     }
 
-    // From the quotation type Tab reaches the premium first, then every
-    // field in reading order, each date followed by its calendar button,
-    // and comes back.
+    // Tab from the quotation type: the premium, every field in reading order, each date then its button, and back.
     void tabReachesEveryFieldInReadingOrder()
     {
         QWidget *const start = QApplication::focusWidget();
@@ -647,7 +597,7 @@ private slots:
     void tabIntoTheButtonDoesNotCalculateButTabOnDoes()
     {
         control<TCurrencyEdit>("Premium")->setValue(1000.0L);
-        focus(control("DateEnd"));
+        focus("DateEnd");
         control<TDateEdit>("DateEnd")->setText("4/11/2027");
         QTest::keyClick(control("DateEnd"), Qt::Key_Tab);
         QCOMPARE(text("NumDays"), QString("0"));
@@ -678,18 +628,14 @@ private slots:
             QCOMPARE(QAccessible::queryAccessibleInterface(control(name))->text(QAccessible::Name), QString(caption));
 
         // A calculation still writes the hidden fields; switching back shows them.
-        focus(control("DateEnd"));
-        control<TDateEdit>("DateEnd")->setText("1/2/2026");
-        focus(control("BBPrint"));
+        retype("DateEnd", "1/2/2026");
         control<QRadioButton>("RadioRefund")->click();
         QVERIFY(control("SR12Earn")->isVisible());
         QCOMPARE(text("SR12Earn"), QString("$50.00"));
         QCOMPARE(control("SR12Unearn")->accessibleName(), QString("12 Month Short Rated Refund Amount"));
     }
 
-    // "Printer Setup" only sets up: OK and Cancel, nothing previewed or
-    // printed. What OK takes opens every later quote's preview; what
-    // Cancel leaves changes nothing.
+    // Printer Setup only sets up (OK, Cancel): what OK takes opens every later preview; Cancel changes nothing.
     void printerSetupCarriesToEveryLaterQuote_data()
     {
         addColumns<SetUpAnswer, QPageSize::PageSizeId, QPageLayout::Orientation>({"answer", "paper", "orientation"});
@@ -723,8 +669,7 @@ private slots:
         QCOMPARE(watch.boxes(), QStringList());
     }
 
-    // The window's own menu, wherever the clerk right-clicks: not a date
-    // button's edit menu, whose Paste and Delete would edit its field.
+    // The window's own menu wherever the clerk right-clicks, not a date button's edit menu (Paste would edit).
     void rightClickOpensTheWindowsMenu_data()
     {
         QTest::addColumn<QString>("target");
@@ -751,9 +696,7 @@ private slots:
         QCOMPARE(menus.first().first()->text(), QString("Print Form"));
     }
 
-    // Each time a new box, the only one, modal and centred on the screen
-    // rather than over the window in its corner, with the focus on OK, which
-    // Enter presses; it is gone once closed.
+    // Each time a new, only, modal box centred on the screen, focus on OK which Enter presses; gone once closed.
     void aboutOpensAFreshBoxEachTime()
     {
         m_window->move(0, 0);

@@ -66,9 +66,7 @@ private:
         seen.removeIf([](const ModalWatch::Seen &s) { return s.className != QLatin1String("QMessageBox"); });
         return seen;
     }
-    // Opens the dialog from the main window and lets `act` work in it once
-    // it is active, so focus changes are real. A check failing inside `act`
-    // returns early: the dialog is then closed here, never left to hang.
+    // Opens the dialog and lets `act` work in it once active; a failing check in `act` gets the dialog closed here.
     QList<ModalWatch::Seen> withDialog(const std::function<void(QWidget *)> &act, const char *dialogClass = "TFCompanyInfo",
                                        void (TFGIS::*open)() = &TFGIS::BitBtn3Click)
     {
@@ -102,8 +100,7 @@ private slots:
         m_config.reset();
     }
 
-    // A first start shows the defaults and writes nothing; after it only
-    // the exact word ON shows hints.
+    // A first start shows the defaults and writes nothing; after it only the exact word ON shows hints.
     void onlyTheExactWordOnShowsHints_data()
     {
         // stored: null: no file
@@ -174,8 +171,7 @@ private slots:
         QCOMPARE(shown, QString("(   )    -    "));
     }
 
-    // Another window saves a new name before the dialog opens, a fax is
-    // added by hand while it is open, and the clerk changes only the zip.
+    // Another window saves a new name before the dialog opens, a fax is added while open; the clerk changes the zip.
     void aSaveKeepsWhatOthersChanged()
     {
         writeFile("[REQUIRED]\r\nCo=Old Agency\r\nZip=04101\r\n");
@@ -193,9 +189,7 @@ private slots:
         QCOMPARE(m_window->LCoName()->text(), QString("Alpha Agency"));
     }
 
-    // Each caption whole, left of its field and level with its top, and the
-    // dialog in the middle of the screen rather than over the main window
-    // in its corner.
+    // Each caption whole, left of its field and level with it; the dialog centred on the screen, not over the window.
     void opensCentredWithItsCaptionsBesideTheirFields()
     {
         openWindow();
@@ -243,8 +237,7 @@ private slots:
         QVERIFY(fileText().find("Zip=K1A 2B3") != std::string::npos);
     }
 
-    // Enter and Escape leave the dialog open; Cancel closes it, changes
-    // nothing in memory or on disk, and the dialog is gone.
+    // Enter and Escape leave the dialog open; Cancel closes it and changes nothing in memory or on disk.
     void cancelChangesNothingInMemoryOrOnDisk()
     {
         writeFile("[REQUIRED]\r\nCo=Acme\r\n");
@@ -296,9 +289,7 @@ private slots:
         QCOMPARE(afterEscape, QString("(   )    -    "));
     }
 
-    // The clerk changes only the company name: every other byte of the file
-    // stays, in whatever form and encoding it was written by hand, and keys
-    // of ours it lacks are added to our section.
+    // Changing only the name keeps every other byte as written by hand, and adds our missing keys to our section.
     void untouchedValuesKeepTheirBytes_data()
     {
         // saved: empty: the file with the new name
@@ -342,10 +333,8 @@ private slots:
         QCOMPARE(m_window->LCoName()->text(), QString("New Agency"));
     }
 
-    // The office rules dialog writes [RULES] through the settings file's one
-    // writer: a restart reads the rule back, and every other byte of a file
-    // kept by hand stays. A rule refused, a table file included, or a save
-    // that fails shows why, saves nothing and leaves the dialog open.
+    // [RULES] goes through the one settings writer, survives a restart and keeps other bytes; a refusal or failed
+    // save shows why, saves nothing and leaves the dialog open.
     void officeRulesSurviveARestartAndKeepEveryOtherByte_data()
     {
         // rule: its radio button; typed: the share, or the table's name in the settings folder; error: %1: the settings folder; line: under the figures, then after a restart
@@ -409,10 +398,8 @@ private slots:
         QCOMPARE(m_window->findChild<QLabel *>("Label25")->text(), line);
     }
 
-    // A save that fails is reported, the dialog still closes, and the window
-    // goes on showing what it read. Something at the settings path that is
-    // not a readable regular file: start-up goes on with the defaults and
-    // never waits on it, and no save replaces it.
+    // A failed save is reported, the dialog closes, the window keeps what it read; something at the settings path
+    // that is no readable file: start-up uses the defaults without waiting on it, and no save replaces it.
     void aFailedSaveChangesNothing_data()
     {
         QTest::addColumn<QString>("kind");

@@ -13,8 +13,7 @@
 
 namespace {
 
-// 47 characters: wider than the policy number's 305 units at 10 pt, but
-// 28.1 em of Arial, so whole at 8 pt.
+// 47 characters: wider than the policy number's 305 units at 10 pt, but 28.1 em of Arial, so whole at 8 pt.
 const QString kShrinkingNumber = QStringLiteral("POL-ABC-DEF-GHI-JKL-MNO-PQR-STU-VWX-YZA-BCD-EFG");
 // 26 groups of "ABC-": 62 em, past the 38 em the field holds at 6 pt.
 const QString kLongNumber = QStringLiteral("ABC-").repeated(26);
@@ -70,8 +69,7 @@ private slots:
         QTest::newRow("all three too long")
             << kLongNumber << kLongWords << kLongWords
             << prefix + "Policy Number, Client Name/Code and Type of Policy" + suffix;
-        // 18 x "abc-" is 35.0 em as typed but 43.0 em in the capitals the
-        // field keeps and the quote prints.
+        // 18 x "abc-" is 35.0 em as typed but 43.0 em in the capitals the field keeps and the quote prints.
         QTest::newRow("lower case judged in the capitals it prints in")
             << QStringLiteral("abc-").repeated(18) << "" << "" << prefix + "Policy Number" + suffix;
     }
@@ -116,8 +114,7 @@ private slots:
         QCOMPARE(note()->text(), QString());
     }
 
-    // The focus starts on the policy number, and Tab reaches every field and
-    // then Done in reading order, never the note.
+    // The focus starts on the policy number; Tab reaches every field then Done in reading order, never the note.
     void noteLeavesTheFocusAndTabOrderAlone()
     {
         open();

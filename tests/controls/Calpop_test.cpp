@@ -22,8 +22,7 @@ const QRgb kGrey = qRgb(128, 128, 128);
 const QRgb kWhite = qRgb(255, 255, 255);
 const QRgb kBlack = qRgb(0, 0, 0);
 
-// Remembers what each paint covered, to tell a repaint of the marks from a
-// repaint of the whole popup.
+// Remembers what each paint covered, to tell a repaint of the marks from one of the whole popup.
 class RecordingPopup : public TfrmCalPop
 {
 public:
@@ -53,15 +52,13 @@ struct Open
     TfrmCalPop *get() const { return popup.get(); }
 };
 
-// A point given in the popup's own layout terms: x = xu * u + xo and
-// y = yh * h + yo, with u and h read from the popup.
+// A point in the popup's layout terms: x = xu * u + xo, y = yh * h + yo, u and h read from the popup.
 QPoint layoutPoint(const TfrmCalPop &popup, int xu, int xo, int yh, int yo)
 {
     return {xu * popup.unit() + xo, yh * popup.rowHeight() + yo};
 }
 
-// Centre of a grid cell by the layout: cell c sits in row (c - 1) / 7 + 1 and
-// column (c - 1) % 7 + 1, each cell 3u by h, the grid starting at 4, 2h + 2.
+// Centre of grid cell c: row (c - 1) / 7 + 1, column (c - 1) % 7 + 1, cells 3u by h from 4, 2h + 2.
 QPoint cellCentre(const TfrmCalPop &popup, int cell)
 {
     const int u = popup.unit(), h = popup.rowHeight();
@@ -158,8 +155,7 @@ private slots:
         QTest::newRow("shift makes no difference to right") << "12/7/2026" << kToday << QKeyCombination(Qt::ShiftModifier, Qt::Key_Right).toCombined() << int(Qt::Key_Return) << "12/8/2026" << 1;
         QTest::newRow("alt makes no difference to end") << "12/7/2026" << kToday << QKeyCombination(Qt::AltModifier, Qt::Key_End).toCombined() << int(Qt::Key_Return) << "12/7/2025" << 1;
         QTest::newRow("tab is ignored") << "12/7/2026" << kToday << int(Qt::Key_Tab) << int(Qt::Key_Return) << "12/7/2026" << 1;
-        // Years below 100 would read back in the current century, so the
-        // calendar ends at 1/1/0100. These start on "today".
+        // The calendar ends at 1/1/0100, as years below 100 read back in this century. These start on "today".
         QTest::newRow("left on 1/1/0100 stays") << "" << kFirstWritableDayNumber << int(Qt::Key_Left) << int(Qt::Key_Return) << "1/1/0100" << 1;
         QTest::newRow("page up from 1/15/0100 stops on 1/1/0100") << "" << kFirstWritableDayNumber + 14 << int(Qt::Key_PageUp) << int(Qt::Key_Return) << "1/1/0100" << 1;
         QTest::newRow("end in year 100 stays") << "" << kFirstWritableDayNumber + 14 << int(Qt::Key_End) << int(Qt::Key_Return) << "1/15/0100" << 1;
@@ -184,8 +180,7 @@ private slots:
         QCOMPARE(popup.field.text(), expected);
     }
 
-    // A pick is written in the order the locale reads dates, so the day
-    // picked is the day the next exit reads.
+    // A pick is written in the order the locale reads dates, so the next exit reads the day picked.
     void pickReadsBackInTheLocalesOrder_data()
     {
         addColumns<QString, QString, QString>({"locale", "start", "picked"});
@@ -207,8 +202,7 @@ private slots:
         QCOMPARE(TryParseShortDate(picked.toStdString(), ControlLocale(), kToday), std::optional<int>(march15));
     }
 
-    // The field was read on 12/31/2024, when "2/29" named a day; the popup
-    // opens after midnight, when it names none, on the day that was read.
+    // "2/29" read on 12/31/2024; the popup opens after midnight, when it names no day, on the day that was read.
     void aDateReadBeforeTheYearTurnsOpensAfterIt()
     {
         TDateEdit field;
@@ -247,10 +241,7 @@ private slots:
 
     void click_data()
     {
-        // Press and release at x = xu * u + xo, y = yh * h + yo on 12/7/2026.
-        // December 2026 starts on Tuesday (cell 3); the 15th is in cell 17
-        // (row 3, column 3). Month buttons: 4, 2 to 20, 18 and 21u - 12, 2 to
-        // 21u + 4, 18, both edges counting; 30 days back, 31 on.
+        // On 12/7/2026 (the 1st in cell 3, the 15th in 17). Month buttons 4, 2 to 20, 18 and 21u - 12, 2 to 21u + 4, 18.
         addColumns<int, int, int, int, bool, QString>({"xu", "xo", "yh", "yo", "closes", "expected"});
         QTest::newRow("a day is taken on release") << 7 << 4 << 4 << 8 << true << "12/15/2026";
         QTest::newRow("the selected day is taken too") << 4 << 4 << 3 << 8 << true << "12/7/2026";
@@ -284,8 +275,7 @@ private slots:
 
     void cellAt_data()
     {
-        // Points as x = xu * u + xo, y = yh * h + yo. The grid runs from 4 to
-        // 21u + 4 across and from 2h + 2 to 8h + 2 down, cells 3u by h.
+        // The grid runs from 4 to 21u + 4 across and from 2h + 2 to 8h + 2 down, cells 3u by h.
         addColumns<int, int, int, int, int>({"xu", "xo", "yh", "yo", "cell"});
         QTest::newRow("left edge is outside") << 0 << 4 << 2 << 5 << -1;
         QTest::newRow("one inside the left edge is Sunday") << 0 << 5 << 2 << 5 << 1;
@@ -330,8 +320,7 @@ private slots:
 
     void painting_data()
     {
-        // Points as in cellAt_data; the popup stands on 12/7/2026, cell 9
-        // (row 2, Monday), whose rectangle is 3u + 4, 3h + 2 to 6u + 4, 4h + 2.
+        // On 12/7/2026, cell 9 (row 2, Monday): 3u + 4, 3h + 2 to 6u + 4, 4h + 2.
         addColumns<int, int, int, int, QRgb>({"xu", "xo", "yh", "yo", "colour"});
         QTest::newRow("frame top is white") << 10 << 0 << 0 << 0 << kWhite;
         QTest::newRow("frame right is grey") << 21 << 7 << 4 << 0 << kGrey;   // width 21u + 8

@@ -77,8 +77,7 @@ private slots:
             QCOMPARE(w.field->cursorPosition(), cursor);
     }
 
-    // A Persian keyboard types Persian digits: they go in as the digits
-    // they are, which the field reads back.
+    // Persian digits typed on a Persian keyboard go in as the digits they are.
     void theLocalesOwnDigitsTypeAsDigits()
     {
         SetControlLocale(namedLocale("fa_IR.UTF-8"));
@@ -97,8 +96,7 @@ private slots:
     {
         // comma: a locale that writes 1.234,50
         addColumns<QString, double, QString, bool>({"typed", "expectedValue", "expectedText", "comma"});
-        // The field held 42 before; unreadable text restores it. Leaving
-        // again adopts the figure shown.
+        // The field held 42; unreadable text restores it. Leaving again adopts the figure shown.
         QTest::newRow("negative by minus") << "-100" << -100.0 << "($100.00)" << false;
         QTest::newRow("minus in the middle") << "12-3" << -123.0 << "($123.00)" << false;
         QTest::newRow("opening parenthesis alone") << "(5" << -5.0 << "($5.00)" << false;
@@ -147,8 +145,7 @@ private slots:
 
     void losingActivationIsNotLeaving()
     {
-        // A message box or a menu taking the activation only suspends the
-        // focus: no read-back, no exit handler.
+        // A box or menu taking the activation only suspends the focus: no read-back, no exit handler.
         Window w;
         w.enter();
         w.field->setText("77");
@@ -198,8 +195,7 @@ private slots:
         QCOMPARE(field.text(), QString("$1.50"));
     }
 
-    // In any locale, entering and leaving a field without typing never
-    // changes what it shows, editable or read-only, whatever its format.
+    // In any locale and format, editable or not, entering and leaving without typing changes nothing shown.
     void enteringAndLeavingChangesNothing_data()
     {
         addColumns<QString, QString, double, QString>({"locale", "format", "value", "shown"});

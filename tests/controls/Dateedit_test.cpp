@@ -103,8 +103,7 @@ private slots:
                          qPrintable(QStringLiteral("blended at %1, %2").arg(x).arg(y)));
     }
 
-    // Assistive technology tells the two date buttons and their popups apart
-    // by the field each belongs to.
+    // Assistive technology tells the two date buttons and their popups apart by their fields.
     void calendarIsNamedAfterItsField_data()
     {
         // caption: of the label whose buddy the field is; fieldName: the field's own accessible name
@@ -179,8 +178,7 @@ private slots:
             QCOMPARE(entered.first().first().toInt(), *w.field->date());
     }
 
-    // The field writes a date in the order it reads one, so the text it
-    // leaves behind is the same day on every later exit.
+    // The field writes a date in the order it reads one, so every later exit keeps the same day.
     void keepsTheDayThroughEveryExitInEachLocale_data()
     {
         addColumns<QString, QString, QString>({"locale", "typed", "shown"});
@@ -263,8 +261,7 @@ private slots:
         QCOMPARE(w.field->text(), QString("not a date"));
     }
 
-    // Moving into its own button, back with Shift+Tab, or losing the
-    // activation is not leaving the field; Tab on from the button is.
+    // Moving into its button, Shift+Tab back, or losing the activation is not leaving; Tab on from the button is.
     void onlyLeavingForAnotherControlIsLeaving()
     {
         Window w;
@@ -284,9 +281,7 @@ private slots:
         QCOMPARE(w.field->text(), QString("7/4/2026"));
     }
 
-    // The button opens the calendar, by a click or by Space when it has the
-    // focus: Escape there changes nothing, Return writes the day chosen. A
-    // text that names no day shows the conversion error and no calendar.
+    // Click or Space opens the calendar: Escape changes nothing, Return writes the day; a non-date shows the error.
     void buttonOpensTheCalendar_data()
     {
         // keys: in the calendar
@@ -327,8 +322,7 @@ private slots:
             QCOMPARE(entered.first().first().toInt(), kToday + 25);
     }
 
-    // A clerk who tabs once too often lands on the button; what is typed
-    // there must not edit the date behind it.
+    // A clerk who tabs once too often lands on the button; keys there must not edit the date behind it.
     void keysOnTheButtonDoNotEditTheField_data()
     {
         QTest::addColumn<QKeySequence>("keys");

@@ -59,8 +59,7 @@ private slots:
         QCOMPARE(GeneralErrorText(message), shown);
     }
 
-    // An error no handler handled is shown, in the program's title and as
-    // text (it quotes what was typed), and the program carries on.
+    // An unhandled error shows in the program's title as text (it quotes what was typed); the program carries on.
     void anEscapedErrorIsShownAndTheProgramCarriesOn_data()
     {
         QTest::addColumn<QByteArray>("message");
