@@ -49,8 +49,7 @@ private slots:
 
     void everyItemIsNamedAndToldApart_data()
     {
-        // announced: in any order
-        addColumns<Open, QAccessible::Role, QStringList>({"open", "role", "announced"});
+        addColumns<Open, QAccessible::Role, QStringList>({"open", "role", "announced"}); // announced: in any order
         QTest::newRow("main window")
             << Open([](TFGIS *) -> QWidget * { return nullptr; }) << QAccessible::Window
             << QStringList{"Grouping Quotation Type", "RadioButton Refund", "RadioButton Add'l Prem",

@@ -199,8 +199,7 @@ private slots:
     // Keys reach OK, focused from the start; Escape is kept from the box, the title bar's close box still works.
     void aboutBoxKeys_data()
     {
-        // key: 0: the title bar's close box; result: -1: still open
-        addColumns<int, int>({"key", "result"});
+        addColumns<int, int>({"key", "result"}); // key: 0: the title bar's close box; result: -1: still open
         QTest::newRow("Return presses OK") << int(Qt::Key_Return) << int(QDialog::Accepted);
         QTest::newRow("keypad Enter presses OK") << int(Qt::Key_Enter) << int(QDialog::Accepted);
         QTest::newRow("space presses the focused OK") << int(Qt::Key_Space) << int(QDialog::Accepted);

@@ -103,8 +103,7 @@ private slots:
     // A first start shows the defaults and writes nothing; after it only the exact word ON shows hints.
     void onlyTheExactWordOnShowsHints_data()
     {
-        // stored: null: no file
-        addColumns<QString, bool>({"stored", "shown"});
+        addColumns<QString, bool>({"stored", "shown"}); // stored: null: no file
         QTest::newRow("first start") << QString() << true;
         QTest::newRow("ON") << "ON" << true;
         QTest::newRow("lower case") << "on" << false;

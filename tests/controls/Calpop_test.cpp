@@ -387,8 +387,7 @@ private slots:
     // A screen reader reads the month and the whole selected date after every move.
     void speaksTheMonthAndTheSelectedDay_data()
     {
-        // key: 0: none
-        addColumns<QString, QString, int, QString, QString>({"locale", "start", "key", "month", "day"});
+        addColumns<QString, QString, int, QString, QString>({"locale", "start", "key", "month", "day"}); // key: 0: none
         QTest::newRow("opened on the field's date") << "C" << "12/7/2026" << 0 << "December 2026" << "Monday, December 7, 2026";
         QTest::newRow("right within the month") << "C" << "12/7/2026" << int(Qt::Key_Right) << "December 2026" << "Tuesday, December 8, 2026";
         QTest::newRow("page down into the next year") << "C" << "12/7/2026" << int(Qt::Key_PageDown) << "January 2027" << "Thursday, January 7, 2027";
