@@ -6,7 +6,6 @@
 #include <QScreen>
 #include <QtTest>
 #include <fstream>
-#include <sstream>
 #ifdef _WIN32
 // No FIFOs at a path and no alarm: the rows that need them are POSIX only.
 static unsigned alarm(unsigned) { return 0; }
@@ -39,25 +38,18 @@ private:
     QString iniPath() const { return m_config->filePath("Quillon32.Ini"); }
     std::string fileText() const
     {
-        std::ifstream in(iniPath().toStdString(), std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
+        std::ifstream file(iniPath().toStdString(), std::ios::binary);
+        return {std::istreambuf_iterator<char>(file), {}};
     }
-    void writeFile(const std::string &text) const
+    void writeFile(const std::string &text) const { std::ofstream(iniPath().toStdString(), std::ios::binary) << text; }
+    // Starts the window, on a settings file of `file` where it is given.
+    void openWindow(const std::string &file = {})
     {
-        std::ofstream(iniPath().toStdString(), std::ios::binary) << text;
-    }
-    void openWindow()
-    {
+        if (!file.empty())
+            writeFile(file);
         m_window = std::make_unique<TFGIS>();
         FGIS = m_window.get();
         QVERIFY(activate(m_window.get()));
-    }
-    template <class T>
-    static T *in(QWidget *dialog, const char *name)
-    {
-        return named<T>(dialog, name);
     }
     // The boxes `watch` saw, leaving out the dialog it was started over.
     static QList<ModalWatch::Seen> boxes(const ModalWatch &watch)
@@ -94,11 +86,7 @@ private slots:
         CompanyInfo = {};
     }
 
-    void cleanup()
-    {
-        m_window.reset();
-        m_config.reset();
-    }
+    void cleanup() { m_window.reset(); m_config.reset(); }
 
     // A first start shows the defaults and writes nothing; after it only the exact word ON shows hints.
     void onlyTheExactWordOnShowsHints_data()
@@ -115,9 +103,7 @@ private slots:
     void onlyTheExactWordOnShowsHints()
     {
         auto [stored, shown] = fetchRow<QString, bool>({"stored", "shown"});
-        if (!stored.isNull())
-            writeFile("[REQUIRED]\r\nMinihelp=" + stored.toStdString() + "\r\n");
-        openWindow();
+        openWindow(stored.isNull() ? std::string() : "[REQUIRED]\r\nMinihelp=" + stored.toStdString() + "\r\n");
         QCOMPARE(m_window->hintsShown(), shown);
         QCOMPARE(m_window->LCoName()->text(), QString("Company Name"));
         QCOMPARE(CompanyInfo.CityLine, QString());
@@ -159,13 +145,12 @@ private slots:
 
     void anEmptyNumberReadBackTrimmedStillFillsTheMask()
     {
-        writeFile("[REQUIRED]\r\nPhone=(   )    -    \r\n");
-        openWindow();
+        openWindow("[REQUIRED]\r\nPhone=(   )    -    \r\n");
         QCOMPARE(CompanyInfo.Phone, QString("(   )    -")); // values are read trimmed
         QString shown;
         withDialog([&](QWidget *dialog) {
-            shown = in<TMaskEdit>(dialog, "MaskEdit2")->Text();
-            in<QPushButton>(dialog, "BitBtn1")->click();
+            shown = named<TMaskEdit>(dialog, "MaskEdit2")->Text();
+            named<QPushButton>(dialog, "BitBtn1")->click();
         });
         QCOMPARE(shown, QString("(   )    -    "));
     }
@@ -173,14 +158,13 @@ private slots:
     // Another window saves a new name before the dialog opens, a fax is added while open; the clerk changes the zip.
     void aSaveKeepsWhatOthersChanged()
     {
-        writeFile("[REQUIRED]\r\nCo=Old Agency\r\nZip=04101\r\n");
-        openWindow();
+        openWindow("[REQUIRED]\r\nCo=Old Agency\r\nZip=04101\r\n");
         writeFile("[REQUIRED]\r\nCo=Alpha Agency\r\nZip=04101\r\n");
         withDialog([&](QWidget *dialog) {
-            QCOMPARE(in<QLineEdit>(dialog, "Edit1")->text(), QString("Alpha Agency"));
+            QCOMPARE(named<QLineEdit>(dialog, "Edit1")->text(), QString("Alpha Agency"));
             writeFile("[REQUIRED]\r\nCo=Alpha Agency\r\nZip=04101\r\nFax=+1 207 555 0199\r\n");
-            in<QLineEdit>(dialog, "Edit6")->setText("04102");
-            in<QPushButton>(dialog, "BitBtn2")->click();
+            named<QLineEdit>(dialog, "Edit6")->setText("04102");
+            named<QPushButton>(dialog, "BitBtn2")->click();
         });
         QCOMPARE(fileText(), std::string("[REQUIRED]\r\nCo=Alpha Agency\r\nZip=04102\r\nFax=+1 207 555 0199\r\nAdd1=\r\n"
                                          "Add2=\r\nCity=\r\nState=\r\nPhone=(   )    -    \r\nMinihelp=ON\r\n"));
@@ -215,18 +199,18 @@ private slots:
     {
         openWindow();
         withDialog([](QWidget *dialog) {
-            QCOMPARE(in<QLineEdit>(dialog, "Edit1")->text(), QString("Company Name"));
-            QCOMPARE(in<TMaskEdit>(dialog, "MaskEdit2")->Text(), QString("(   )    -    "));
-            QVERIFY(in<QRadioButton>(dialog, "MiniHelpOn")->isChecked());
-            QTest::keyClicks(in<QLineEdit>(dialog, "Edit6"), "k1a 2b3");
-            auto *phone = in<TMaskEdit>(dialog, "MaskEdit2");
+            QCOMPARE(named<QLineEdit>(dialog, "Edit1")->text(), QString("Company Name"));
+            QCOMPARE(named<TMaskEdit>(dialog, "MaskEdit2")->Text(), QString("(   )    -    "));
+            QVERIFY(named<QRadioButton>(dialog, "MiniHelpOn")->isChecked());
+            QTest::keyClicks(named<QLineEdit>(dialog, "Edit6"), "k1a 2b3");
+            auto *phone = named<TMaskEdit>(dialog, "MaskEdit2");
             phone->setFocus(Qt::TabFocusReason);
             phone->setCursorPosition(1);
             QTest::keyClicks(phone, "12");
             phone->setCursorPosition(6);
             QTest::keyClicks(phone, "5551234");
-            in<QRadioButton>(dialog, "MiniHelpOff")->click();
-            in<QPushButton>(dialog, "BitBtn2")->click();
+            named<QRadioButton>(dialog, "MiniHelpOff")->click();
+            named<QPushButton>(dialog, "BitBtn2")->click();
         });
         QCOMPARE(CompanyInfo.Zip, QString("K1A 2B3"));
         QCOMPARE(CompanyInfo.Phone, QString("( 12) 555-1234"));
@@ -239,19 +223,18 @@ private slots:
     // Enter and Escape leave the dialog open; Cancel closes it and changes nothing in memory or on disk.
     void cancelChangesNothingInMemoryOrOnDisk()
     {
-        writeFile("[REQUIRED]\r\nCo=Acme\r\n");
-        openWindow();
+        openWindow("[REQUIRED]\r\nCo=Acme\r\n");
         const TCompanyInfo before = CompanyInfo;
         QPointer<QWidget> opened;
         bool stillOpen = false;
         withDialog([&](QWidget *dialog) {
             opened = dialog;
-            in<QLineEdit>(dialog, "Edit1")->setText("Changed");
-            in<QRadioButton>(dialog, "MiniHelpOff")->click();
-            QTest::keyClick(in<QLineEdit>(dialog, "Edit1"), Qt::Key_Return);
-            QTest::keyClick(in<QLineEdit>(dialog, "Edit1"), Qt::Key_Escape);
+            named<QLineEdit>(dialog, "Edit1")->setText("Changed");
+            named<QRadioButton>(dialog, "MiniHelpOff")->click();
+            QTest::keyClick(named<QLineEdit>(dialog, "Edit1"), Qt::Key_Return);
+            QTest::keyClick(named<QLineEdit>(dialog, "Edit1"), Qt::Key_Escape);
             stillOpen = dialog->isVisible();
-            in<QPushButton>(dialog, "BitBtn1")->click();
+            named<QPushButton>(dialog, "BitBtn1")->click();
         });
         QVERIFY(stillOpen);
         QTRY_VERIFY(opened.isNull());
@@ -268,19 +251,19 @@ private slots:
         QString afterEscape;
         bool focusBack = false;
         withDialog([&](QWidget *dialog) {
-            auto *phone = in<TMaskEdit>(dialog, "MaskEdit2");
+            auto *phone = named<TMaskEdit>(dialog, "MaskEdit2");
             ModalWatch inner([](QWidget *) {}); // boxes only: the dialog itself stays open
             phone->setFocus(Qt::TabFocusReason);
             phone->setCursorPosition(6);
             QTest::keyClicks(phone, "555");
-            in<QLineEdit>(dialog, "Edit1")->setFocus(Qt::TabFocusReason);
+            named<QLineEdit>(dialog, "Edit1")->setFocus(Qt::TabFocusReason);
             QTRY_VERIFY(!boxes(inner).isEmpty());
             errors = boxes(inner);
             QTRY_VERIFY(phone->hasFocus());
             focusBack = true;
             QTest::keyClick(phone, Qt::Key_Escape);
             afterEscape = phone->Text();
-            in<QPushButton>(dialog, "BitBtn1")->click();
+            named<QPushButton>(dialog, "BitBtn1")->click();
         });
         QCOMPARE(errors.size(), 1);
         QCOMPARE(errors.first().text, QString("Invalid input value.  Use escape key to abandon changes."));
@@ -317,14 +300,13 @@ private slots:
     void untouchedValuesKeepTheirBytes()
     {
         auto [file, shownAdd1, saved] = fetchRow<QByteArray, QString, QByteArray>({"file", "shownAdd1", "saved"});
-        writeFile(file.toStdString());
-        openWindow();
+        openWindow(file.toStdString());
         QCOMPARE(m_window->LCoName()->text(), QString("Old Agency"));
         QString shown;
         withDialog([&](QWidget *dialog) {
-            shown = in<QLineEdit>(dialog, "Edit2")->text();
-            in<QLineEdit>(dialog, "Edit1")->setText("New Agency");
-            in<QPushButton>(dialog, "BitBtn2")->click();
+            shown = named<QLineEdit>(dialog, "Edit2")->text();
+            named<QLineEdit>(dialog, "Edit1")->setText("New Agency");
+            named<QPushButton>(dialog, "BitBtn2")->click();
         });
         QCOMPARE(shown, shownAdd1);
         QCOMPARE(QByteArray::fromStdString(fileText()),
@@ -362,10 +344,9 @@ private slots:
         const QString folder = m_config->path();
         const std::string file = "; by hand\n[Printer]\nName=Front\n\n[REQUIRED]\nCo=Acme\nPhone=555-1234\n  Zip =  04101  \n"
                                  "Minihelp=ON\n\n[Tail]\nx=\xFF\n";
-        writeFile(file);
         std::ofstream(m_config->filePath("good.csv").toStdString()) << "term_months,12\ndays,earned_percent\n0-365,50\n";
         std::ofstream(m_config->filePath("bad.csv").toStdString()) << "term_months,12\ndays,earned_percent\n0-4,5\n7-365,50\n";
-        openWindow();
+        openWindow(file);
         if (error.startsWith("Unable")) {
             QFile(m_config->filePath("blocked")).open(QIODevice::WriteOnly);
             qputenv("XDG_CONFIG_HOME", m_config->filePath("blocked").toLocal8Bit());
@@ -375,10 +356,10 @@ private slots:
         withDialog(
             [&](QWidget *dialog) {
                 ModalWatch inner([](QWidget *) {});
-                in<QRadioButton>(dialog, rule.toLatin1())->click();
-                auto *field = in<QLineEdit>(dialog, rule == "RBTable" ? "ETable" : "EShare");
+                named<QRadioButton>(dialog, rule.toLatin1())->click();
+                auto *field = named<QLineEdit>(dialog, rule == "RBTable" ? "ETable" : "EShare");
                 QTest::keyClicks(field, rule == "RBTable" ? folder + '/' + typed : typed);
-                QTest::keyClicks(in<QLineEdit>(dialog, "EMinimum"), minimum);
+                QTest::keyClicks(named<QLineEdit>(dialog, "EMinimum"), minimum);
                 QTest::keyClick(dialog->focusWidget(), Qt::Key_Return); // saves
                 for (const ModalWatch::Seen &seen : inner.seen())
                     errors << QDir::fromNativeSeparators(seen.text);
@@ -443,10 +424,10 @@ private slots:
         QList<ModalWatch::Seen> errors;
         withDialog([&](QWidget *dialog) {
             ModalWatch inner([](QWidget *) {}); // closes the error box, leaves the dialog
-            in<QLineEdit>(dialog, "Edit1")->setText("Typed Agency");
-            in<QLineEdit>(dialog, "Edit4")->setText("Elsewhere");
-            in<QRadioButton>(dialog, "MiniHelpOff")->click();
-            in<QPushButton>(dialog, "BitBtn2")->click();
+            named<QLineEdit>(dialog, "Edit1")->setText("Typed Agency");
+            named<QLineEdit>(dialog, "Edit4")->setText("Elsewhere");
+            named<QRadioButton>(dialog, "MiniHelpOff")->click();
+            named<QPushButton>(dialog, "BitBtn2")->click();
             QTRY_VERIFY(!dialog->isVisible());
             errors = boxes(inner);
         });
