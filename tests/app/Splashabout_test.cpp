@@ -74,17 +74,10 @@ private slots:
         QTest::newRow("logo") << kLogo << QSize(300, 180) << false;
         QTest::newRow("program icon") << ":/images/quillon.png" << QSize(32, 32) << false;
         // Each glyph also drawn at twice its size, which Qt takes on a 2x screen.
-        const struct
-        {
-            const char *name;
-            bool greyed;
-        } glyphs[] = {{"print", false}, {"print-disabled", true}, {"exit", false}, {"cancel", false},
-                      {"cancel-disabled", true}, {"save", false}, {"save-disabled", true}, {"ok", false}};
-        for (const auto &g : glyphs) {
-            QTest::addRow("%s", g.name) << QStringLiteral(":/images/%1.png").arg(QLatin1String(g.name)) << glyph
-                                        << g.greyed;
-            QTest::addRow("%s@2x", g.name) << QStringLiteral(":/images/%1@2x.png").arg(QLatin1String(g.name))
-                                           << glyph * 2 << g.greyed;
+        for (const char *name : {"print", "print-disabled", "exit", "cancel", "cancel-disabled", "save", "save-disabled", "ok"}) {
+            const bool greyed = QByteArray(name).endsWith("-disabled");
+            QTest::addRow("%s", name) << QStringLiteral(":/images/%1.png").arg(name) << glyph << greyed;
+            QTest::addRow("%s@2x", name) << QStringLiteral(":/images/%1@2x.png").arg(name) << glyph * 2 << greyed;
         }
     }
     // Every picture is linked in at its size; a disabled glyph holds only greys, the others have colour.
@@ -98,10 +91,7 @@ private slots:
         const int seen = countPixels(argb, argb.rect(), [](QRgb c) { return qAlpha(c) > 0; });
         const int coloured = countPixels(argb, argb.rect(), [](QRgb c) { return qAlpha(c) > 0 && !isGrey(c); });
         QVERIFY(seen > 0);
-        if (greyed)
-            QCOMPARE(coloured, 0);
-        else
-            QVERIFY(coloured > 0);
+        QCOMPARE(coloured == 0, greyed);
     }
 
     void panelLabels_data()
@@ -186,7 +176,6 @@ private slots:
     void aboutBoxLayout()
     {
         TFAboutBox box;
-        QCOMPARE(box.windowTitle(), QStringLiteral("About Quillon"));
         QCOMPARE(box.minimumSize(), box.maximumSize());
         auto *ok = named<QPushButton>(&box, "OKButton");
         QVERIFY(named(&box, "Panel1")->geometry().bottom() < ok->y());

@@ -639,12 +639,9 @@ private slots:
     void printerSetupCarriesToEveryLaterQuote_data()
     {
         addColumns<SetUpAnswer, QPageSize::PageSizeId, QPageLayout::Orientation>({"answer", "paper", "orientation"});
-        QTest::newRow("OK on A4 landscape")
-            << SetUpAnswer{QPageSize::A4, Qt::Key_L, true} << QPageSize::A4 << QPageLayout::Landscape;
-        QTest::newRow("OK on Legal portrait")
-            << SetUpAnswer{QPageSize::Legal, Qt::Key_O, true} << QPageSize::Legal << QPageLayout::Portrait;
-        QTest::newRow("Cancel after choosing A4 landscape")
-            << SetUpAnswer{QPageSize::A4, Qt::Key_L, false} << QPageSize::Letter << QPageLayout::Portrait;
+        QTest::newRow("OK on A4 landscape") << SetUpAnswer{QPageSize::A4, Qt::Key_L, true} << QPageSize::A4 << QPageLayout::Landscape;
+        QTest::newRow("OK on Legal portrait") << SetUpAnswer{QPageSize::Legal, Qt::Key_O, true} << QPageSize::Legal << QPageLayout::Portrait;
+        QTest::newRow("Cancel after A4 landscape") << SetUpAnswer{QPageSize::A4, Qt::Key_L, false} << QPageSize::Letter << QPageLayout::Portrait;
     }
 
     void printerSetupCarriesToEveryLaterQuote()

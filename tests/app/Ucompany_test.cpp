@@ -318,23 +318,19 @@ private slots:
     // save shows why, saves nothing and leaves the dialog open.
     void officeRulesSurviveARestartAndKeepEveryOtherByte_data()
     {
-        // rule: its radio button; typed: the share, or the table's name in the settings folder; error: %1: the settings folder; line: under the figures, then after a restart
+        // rule: its radio button; typed: the share, or the table's name in the settings folder;
+        // error: %1 the settings folder; line: under the figures, then after a restart
         addColumns<QString, QString, QString, QString, QByteArray, QString>({"rule", "typed", "minimum", "error", "added", "line"});
         const QString help = "Click right mouse button for popup menu";
         QTest::newRow("90% and 150") << "RBShare" << "90" << "150" << "" << QByteArray("[RULES]\nShortRate=90%\nMinimumEarned=150.00\n")
-                                     << "Office rules: short rate 90% of pro rata, minimum earned premium $150.00.";
-        QTest::newRow("a table file and 25%") << "RBTable" << "good.csv" << "25%" << ""
-                                              << QByteArray("[RULES]\nShortRate=%1/good.csv\nMinimumEarned=25%\n")
-                                              << "Office rules: short rate by the 12-month table good.csv, minimum earned "
-                                                 "premium 25% of the premium.";
+            << "Office rules: short rate 90% of pro rata, minimum earned premium $150.00.";
+        QTest::newRow("a table file and 25%") << "RBTable" << "good.csv" << "25%" << "" << QByteArray("[RULES]\nShortRate=%1/good.csv\nMinimumEarned=25%\n")
+            << "Office rules: short rate by the 12-month table good.csv, minimum earned premium 25% of the premium.";
         QTest::newRow("the built-in rules write nothing") << "RBTables" << "" << "" << "" << QByteArray() << help;
-        QTest::newRow("a malformed table") << "RBTable" << "bad.csv" << "" << "%1/bad.csv, line 4: days 5 to 6 are missing."
-                                           << QByteArray() << help;
-        QTest::newRow("a minimum that is no amount")
-            << "RBShare" << "90" << "lots" << "'lots' is not a minimum earned premium: an amount, or a percentage from 0% to 100%"
-            << QByteArray() << help;
-        QTest::newRow("a save that fails") << "RBShare" << "90" << "" << "Unable to write to %1/blocked/Quillon32.Ini."
-                                           << QByteArray() << help;
+        QTest::newRow("a malformed table") << "RBTable" << "bad.csv" << "" << "%1/bad.csv, line 4: days 5 to 6 are missing." << QByteArray() << help;
+        QTest::newRow("a minimum that is no amount") << "RBShare" << "90" << "lots"
+            << "'lots' is not a minimum earned premium: an amount, or a percentage from 0% to 100%" << QByteArray() << help;
+        QTest::newRow("a save that fails") << "RBShare" << "90" << "" << "Unable to write to %1/blocked/Quillon32.Ini." << QByteArray() << help;
     }
 
     void officeRulesSurviveARestartAndKeepEveryOtherByte()

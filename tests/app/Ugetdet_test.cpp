@@ -39,17 +39,8 @@ private:
     void open() { QVERIFY(activate(m_dialog.get())); }
 
 private slots:
-    void init()
-    {
-        m_owner = std::make_unique<QWidget>();
-        m_dialog = std::make_unique<TFGetDetail>(m_owner.get());
-    }
-
-    void cleanup()
-    {
-        m_dialog.reset();
-        m_owner.reset();
-    }
+    void init() { m_owner = std::make_unique<QWidget>(); m_dialog = std::make_unique<TFGetDetail>(m_owner.get()); }
+    void cleanup() { m_dialog.reset(); m_owner.reset(); }
 
     void noteNamesTheTextsTooLongToPrint_data()
     {
@@ -105,9 +96,7 @@ private slots:
         }
         QVERIFY(!note()->isVisible());
         QVERIFY2(backspaces > 1 && !client->text().isEmpty(), "goes at the length that fits, not only when empty");
-        QTest::keyClick(client, Qt::Key_X);
-        QTest::keyClick(client, Qt::Key_X);
-        QTest::keyClick(client, Qt::Key_X);
+        QTest::keyClicks(client, "xxx");
         QVERIFY(note()->isVisible());
         client->clear();
         QVERIFY(!note()->isVisible());

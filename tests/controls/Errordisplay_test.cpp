@@ -12,10 +12,7 @@ namespace {
 class Failing : public QObject
 {
 public:
-    explicit Failing(const char *message)
-        : m_message(message)
-    {
-    }
+    explicit Failing(const char *message) : m_message(message) {}
     int handled = 0;
     bool event(QEvent *event) override
     {
