@@ -52,21 +52,18 @@ private slots:
         addColumns<Open, QAccessible::Role, QStringList>({"open", "role", "announced"}); // announced: in any order
         QTest::newRow("main window")
             << Open([](TFGIS *) -> QWidget * { return nullptr; }) << QAccessible::Window
-            << QStringList{"Grouping Quotation Type", "RadioButton Refund", "RadioButton Add'l Prem",
-                           "EditableText Premium", "EditableText Policy Effective date",
-                           "Button Policy effective date calendar", "EditableText Cancellation Date",
-                           "Button Cancellation date calendar", "Grouping 12 Month Policies",
-                           "Grouping 6 Month Policies", "Button Print Quote"};
+            << QStringList{"Grouping Quotation Type", "RadioButton Refund", "RadioButton Add'l Prem", "EditableText Premium",
+                           "EditableText Policy Effective date", "Button Policy effective date calendar",
+                           "EditableText Cancellation Date", "Button Cancellation date calendar",
+                           "Grouping 12 Month Policies", "Grouping 6 Month Policies", "Button Print Quote"};
         QTest::newRow("company dialog")
             << Open([](TFGIS *main) -> QWidget * { return new TFCompanyInfo(main); }) << QAccessible::Dialog
             << QStringList{"EditableText Company", "EditableText Address1", "EditableText Address2",
                            "EditableText City", "EditableText State", "EditableText Zip/Postal", "EditableText Phone",
                            "EditableText Fax", "Grouping Mini Help", "RadioButton On", "RadioButton Off",
                            "Button Cancel and Exit", "Button Save and Exit"};
-        QTest::newRow("policy dialog")
-            << Open([](TFGIS *main) -> QWidget * { return new TFGetDetail(main); }) << QAccessible::Dialog
-            << QStringList{"EditableText Policy Number:", "EditableText Client Name/Code:",
-                           "EditableText Type of Policy:", "Button Done"};
+        QTest::newRow("policy dialog") << Open([](TFGIS *main) -> QWidget * { return new TFGetDetail(main); }) << QAccessible::Dialog
+            << QStringList{"EditableText Policy Number:", "EditableText Client Name/Code:", "EditableText Type of Policy:", "Button Done"};
         QTest::newRow("about box") << Open([](TFGIS *main) -> QWidget * { return new TFAboutBox(main); })
                                    << QAccessible::Dialog << QStringList{"Graphic Quillon logo", "Button OK"};
         QTest::newRow("splash") << Open([](TFGIS *) -> QWidget * { return new TFSSplash; }) << QAccessible::Window

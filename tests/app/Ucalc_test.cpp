@@ -568,16 +568,6 @@ private slots:
         QCOMPARE(text("DateEnd"), typed);
     }
 
-    void leavingThePremiumDoesNotRecalculate()
-    {
-        quote("1000", "1/1/2026", "4/11/2026");
-        retype("Premium", "2000");
-        QCOMPARE(text("PR12Earn"), QString("$274.00"));
-        focus("DateEnd");
-        focus("BBPrint");
-        QCOMPARE(text("PR12Earn"), QString("$548.00"));
-    }
-
     // Tab from the quotation type: the premium, every field in reading order, each date then its button, and back.
     void tabReachesEveryFieldInReadingOrder()
     {
@@ -594,7 +584,8 @@ private slots:
         QVERIFY(cycle.contains(control("BBPrint")));
     }
 
-    void tabIntoTheButtonDoesNotCalculateButTabOnDoes()
+    // Tab into a date's button does not calculate, Tab on does; leaving the premium does not.
+    void onlyLeavingADateCalculates()
     {
         control<TCurrencyEdit>("Premium")->setValue(1000.0L);
         focus("DateEnd");
@@ -604,6 +595,13 @@ private slots:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), control("BBPrint"));
         QCOMPARE(text("NumDays"), QString("125"));
+
+        quote("1000", "1/1/2026", "4/11/2026");
+        retype("Premium", "2000");
+        QCOMPARE(text("PR12Earn"), QString("$274.00"));
+        focus("DateEnd");
+        focus("BBPrint");
+        QCOMPARE(text("PR12Earn"), QString("$548.00"));
     }
 
     void additionalPremiumRelabelsAndHidesTheShortRate()

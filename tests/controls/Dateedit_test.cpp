@@ -156,9 +156,12 @@ private slots:
         Window w;
         ModalWatch watch;
         QSignalSpy entered(w.field, &TDateEdit::entered);
+        QStringList atExit; // the owner's handler runs first, once, and sees the typed text
+        connect(w.field, &TDateEdit::exited, w.field, [&] { atExit << w.field->text(); });
         w.type(typed);
         w.leave();
         QCOMPARE(w.field->text(), shown);
+        QCOMPARE(atExit, QStringList{typed});
         QVERIFY(watch.seen().isEmpty());
         // The field gives the day it shows, and says a typed one was entered.
         QCOMPARE(entered.count(), shown.isEmpty() ? 0 : 1);
@@ -197,17 +200,6 @@ private slots:
         }
         QCOMPARE(ParseShortDate(w.field->text().toStdString(), ControlLocale(), Today()), day);
         QVERIFY(watch.seen().isEmpty());
-    }
-
-    void ownerHandlerRunsFirstAndSeesTheTypedText()
-    {
-        Window w;
-        QStringList order;
-        connect(w.field, &TDateEdit::exited, w.field, [&] { order << "owner:" + w.field->text(); });
-        w.type("1/2/95");
-        w.leave();
-        QCOMPARE(order, QStringList{"owner:1/2/95"});
-        QCOMPARE(w.field->text(), QString("1/2/2095"));
     }
 
     // Refused with a warning, as text, and the focus taken back.
