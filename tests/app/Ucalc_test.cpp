@@ -211,13 +211,6 @@ private:
         else
             rightClick(control("Label25"));
     }
-    void addPrintRows()
-    {
-        QTest::addColumn<Print>("how");
-        QTest::newRow("Print Quote button") << Print::Button;
-        QTest::newRow("Alt+P") << Print::AltP;
-        QTest::newRow("popup menu Print Form") << Print::Menu;
-    }
     // Types the three inputs and leaves the inception date for "Print Quote", so exactly one calculation runs.
     void quote(const QString &premium, const QString &start, const QString &end)
     {
@@ -508,7 +501,13 @@ private slots:
     }
 
     // The conversion error, in the program's title, and nothing else: no dialog, no page, no figure written.
-    void aDateThatCannotBeReadStopsTheQuote_data() { addPrintRows(); }
+    void aDateThatCannotBeReadStopsTheQuote_data()
+    {
+        QTest::addColumn<Print>("how");
+        QTest::newRow("Print Quote button") << Print::Button;
+        QTest::newRow("Alt+P") << Print::AltP;
+        QTest::newRow("popup menu Print Form") << Print::Menu;
+    }
 
     void aDateThatCannotBeReadStopsTheQuote()
     {

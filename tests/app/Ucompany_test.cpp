@@ -143,18 +143,6 @@ private slots:
         QCOMPARE(CompanyInfo.CityLine, QString("Springfield,IL  62701"));
     }
 
-    void anEmptyNumberReadBackTrimmedStillFillsTheMask()
-    {
-        openWindow("[REQUIRED]\r\nPhone=(   )    -    \r\n");
-        QCOMPARE(CompanyInfo.Phone, QString("(   )    -")); // values are read trimmed
-        QString shown;
-        withDialog([&](QWidget *dialog) {
-            shown = named<TMaskEdit>(dialog, "MaskEdit2")->Text();
-            named<QPushButton>(dialog, "BitBtn1")->click();
-        });
-        QCOMPARE(shown, QString("(   )    -    "));
-    }
-
     // Another window saves a new name before the dialog opens, a fax is added while open; the clerk changes the zip.
     void aSaveKeepsWhatOthersChanged()
     {
@@ -173,11 +161,14 @@ private slots:
     }
 
     // Each caption whole, left of its field and level with it; the dialog centred on the screen, not over the window.
+    // An empty number, read back trimmed, still fills the mask.
     void opensCentredWithItsCaptionsBesideTheirFields()
     {
-        openWindow();
+        openWindow("[REQUIRED]\r\nPhone=(   )    -    \r\n");
+        QCOMPARE(CompanyInfo.Phone, QString("(   )    -")); // values are read trimmed
         m_window->move(0, 0);
         withDialog([](QWidget *dialog) {
+            QCOMPARE(named<TMaskEdit>(dialog, "MaskEdit2")->Text(), QString("(   )    -    "));
             int captions = 0;
             for (const QLabel *caption : dialog->findChildren<QLabel *>()) {
                 const QWidget *field = caption->buddy();
