@@ -172,20 +172,8 @@ private slots:
         QCOMPARE(picture->geometry(), QRect(0, 0, 400, 300 - lineHeight));
     }
 
-    // A box of one size with the picture over its OK button, which is the default and shows its glyph.
-    void aboutBoxLayout()
-    {
-        TFAboutBox box;
-        QCOMPARE(box.minimumSize(), box.maximumSize());
-        auto *ok = named<QPushButton>(&box, "OKButton");
-        QVERIFY(named(&box, "Panel1")->geometry().bottom() < ok->y());
-        QVERIFY(box.rect().contains(ok->geometry()));
-        QVERIFY(ok->width() >= ok->sizeHint().width());
-        QVERIFY(!ok->icon().isNull());
-        QVERIFY(ok->isDefault());
-    }
-
-    // Keys reach OK, focused from the start; Escape is kept from the box, the title bar's close box still works.
+    // A box of one size, the picture over its OK button, the default with its glyph. Keys reach OK, focused from the
+    // start; Escape is kept from the box, the title bar's close box still works.
     void aboutBoxKeys_data()
     {
         addColumns<int, int>({"key", "result"}); // key: 0: the title bar's close box; result: -1: still open
@@ -202,6 +190,12 @@ private slots:
         QWidget owner;
         owner.show();
         TFAboutBox box(&owner);
+        QCOMPARE(box.minimumSize(), box.maximumSize());
+        auto *ok = named<QPushButton>(&box, "OKButton");
+        QVERIFY(named(&box, "Panel1")->geometry().bottom() < ok->y());
+        QVERIFY(box.rect().contains(ok->geometry()));
+        QVERIFY(ok->width() >= ok->sizeHint().width());
+        QVERIFY(!ok->icon().isNull() && ok->isDefault());
         QSignalSpy rejected(&box, &QDialog::rejected);
         QVERIFY(activate(&box));
         QCOMPARE(QApplication::focusWidget(), named(&box, "OKButton"));
