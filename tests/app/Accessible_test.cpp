@@ -1,7 +1,4 @@
-// Every window as a screen reader walks it: the window has its role and a
-// title, each item the clerk can focus says what it is by a name no other
-// item of the window shares, and the tab stops, groups and pictures are
-// announced as below.
+// Every window as a screen reader walks it: roles, titles, unique names, and the stops, groups and pictures below.
 
 #include <QAccessible>
 #include <QMetaEnum>
@@ -14,15 +11,14 @@
 #include "Ucompany.h"
 #include "Ugetdet.h"
 #include "Ussplash.h"
+#include "../support/Tablerows.h"
 
 namespace {
 
 // Opens a window over the main window; none for the main window itself.
 using Open = QWidget *(*)(TFGIS *main);
 
-// Below `node`: the names of the focusable items, and as "Role name" the
-// tab stops, groups and pictures, and any focusable item with a bare
-// client's role, which says nothing of what it is.
+// Below `node`: focusable items' names; tab stops, groups, pictures and bare client roles as "Role name".
 void collect(QAccessibleInterface *node, QStringList &names, QStringList &announced)
 {
     for (int i = 0; i < node->childCount(); ++i) {
@@ -53,26 +49,21 @@ private slots:
 
     void everyItemIsNamedAndToldApart_data()
     {
-        QTest::addColumn<Open>("open");
-        QTest::addColumn<QAccessible::Role>("role");
-        QTest::addColumn<QStringList>("announced"); // in any order
+        addColumns<Open, QAccessible::Role, QStringList>({"open", "role", "announced"}); // announced: in any order
         QTest::newRow("main window")
             << Open([](TFGIS *) -> QWidget * { return nullptr; }) << QAccessible::Window
-            << QStringList{"Grouping Quotation Type", "RadioButton Refund", "RadioButton Add'l Prem",
-                           "EditableText Premium", "EditableText Policy Effective date",
-                           "Button Policy effective date calendar", "EditableText Cancellation Date",
-                           "Button Cancellation date calendar", "Grouping 12 Month Policies",
-                           "Grouping 6 Month Policies", "Button Print Quote"};
+            << QStringList{"Grouping Quotation Type", "RadioButton Refund", "RadioButton Add'l Prem", "EditableText Premium",
+                           "EditableText Policy Effective date", "Button Policy effective date calendar",
+                           "EditableText Cancellation Date", "Button Cancellation date calendar",
+                           "Grouping 12 Month Policies", "Grouping 6 Month Policies", "Button Print Quote"};
         QTest::newRow("company dialog")
             << Open([](TFGIS *main) -> QWidget * { return new TFCompanyInfo(main); }) << QAccessible::Dialog
             << QStringList{"EditableText Company", "EditableText Address1", "EditableText Address2",
                            "EditableText City", "EditableText State", "EditableText Zip/Postal", "EditableText Phone",
                            "EditableText Fax", "Grouping Mini Help", "RadioButton On", "RadioButton Off",
                            "Button Cancel and Exit", "Button Save and Exit"};
-        QTest::newRow("policy dialog")
-            << Open([](TFGIS *main) -> QWidget * { return new TFGetDetail(main); }) << QAccessible::Dialog
-            << QStringList{"EditableText Policy Number:", "EditableText Client Name/Code:",
-                           "EditableText Type of Policy:", "Button Done"};
+        QTest::newRow("policy dialog") << Open([](TFGIS *main) -> QWidget * { return new TFGetDetail(main); }) << QAccessible::Dialog
+            << QStringList{"EditableText Policy Number:", "EditableText Client Name/Code:", "EditableText Type of Policy:", "Button Done"};
         QTest::newRow("about box") << Open([](TFGIS *main) -> QWidget * { return new TFAboutBox(main); })
                                    << QAccessible::Dialog << QStringList{"Graphic Quillon logo", "Button OK"};
         QTest::newRow("splash") << Open([](TFGIS *) -> QWidget * { return new TFSSplash; }) << QAccessible::Window
@@ -81,9 +72,7 @@ private slots:
 
     void everyItemIsNamedAndToldApart()
     {
-        QFETCH(Open, open);
-        QFETCH(QAccessible::Role, role);
-        QFETCH(QStringList, announced);
+        auto [open, role, announced] = fetchRow<Open, QAccessible::Role, QStringList>({"open", "role", "announced"});
         TFGIS main;
         main.show();
         const std::unique_ptr<QWidget> opened(open(&main));

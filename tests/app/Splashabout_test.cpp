@@ -9,6 +9,7 @@
 #include "Uaboutbx.h"
 #include "Ussplash.h"
 #include "../support/Widgettest.h"
+#include "../support/Tablerows.h"
 
 namespace {
 
@@ -34,8 +35,7 @@ bool isGrey(QRgb c) { return qRed(c) == qGreen(c) && qGreen(c) == qBlue(c); }
 
 QImage rgb32(const QImage &image) { return image.convertToFormat(QImage::Format_RGB32); }
 
-// The logo's rows above the highest label over it, where the picture shows
-// as it is, as they should appear in `shot` of `panel` at `panelAt`.
+// The logo's rows above the highest label over it, as they should appear in `shot` of `panel` at `panelAt`.
 bool showsLogo(const QImage &shot, const TPicturePanel &panel, QPoint panelAt = {})
 {
     const QWidget *image = named(&panel, "Image1");
@@ -69,33 +69,21 @@ private slots:
 
     void pictures_data()
     {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<bool>("greyed");
+        addColumns<QString, QSize, bool>({"path", "size", "greyed"});
         const QSize glyph(18, 18);
         QTest::newRow("logo") << kLogo << QSize(300, 180) << false;
         QTest::newRow("program icon") << ":/images/quillon.png" << QSize(32, 32) << false;
         // Each glyph also drawn at twice its size, which Qt takes on a 2x screen.
-        const struct
-        {
-            const char *name;
-            bool greyed;
-        } glyphs[] = {{"print", false}, {"print-disabled", true}, {"exit", false}, {"cancel", false},
-                      {"cancel-disabled", true}, {"save", false}, {"save-disabled", true}, {"ok", false}};
-        for (const auto &g : glyphs) {
-            QTest::addRow("%s", g.name) << QStringLiteral(":/images/%1.png").arg(QLatin1String(g.name)) << glyph
-                                        << g.greyed;
-            QTest::addRow("%s@2x", g.name) << QStringLiteral(":/images/%1@2x.png").arg(QLatin1String(g.name))
-                                           << glyph * 2 << g.greyed;
+        for (const char *name : {"print", "print-disabled", "exit", "cancel", "cancel-disabled", "save", "save-disabled", "ok"}) {
+            const bool greyed = QByteArray(name).endsWith("-disabled");
+            QTest::addRow("%s", name) << QStringLiteral(":/images/%1.png").arg(name) << glyph << greyed;
+            QTest::addRow("%s@2x", name) << QStringLiteral(":/images/%1@2x.png").arg(name) << glyph * 2 << greyed;
         }
     }
-    // Every picture is linked in at its size; a disabled glyph holds only greys,
-    // the others have colour.
+    // Every picture is linked in at its size; a disabled glyph holds only greys, the others have colour.
     void pictures()
     {
-        QFETCH(QString, path);
-        QFETCH(QSize, size);
-        QFETCH(bool, greyed);
+        auto [path, size, greyed] = fetchRow<QString, QSize, bool>({"path", "size", "greyed"});
         const QImage image(path);
         QVERIFY2(!image.isNull(), qPrintable(path));
         QCOMPARE(image.size(), size);
@@ -103,16 +91,12 @@ private slots:
         const int seen = countPixels(argb, argb.rect(), [](QRgb c) { return qAlpha(c) > 0; });
         const int coloured = countPixels(argb, argb.rect(), [](QRgb c) { return qAlpha(c) > 0 && !isGrey(c); });
         QVERIFY(seen > 0);
-        if (greyed)
-            QCOMPARE(coloured, 0);
-        else
-            QVERIFY(coloured > 0);
+        QCOMPARE(coloured == 0, greyed);
     }
 
     void panelLabels_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("text");
+        addColumns<QString, QString>({"name", "text"});
         QTest::newRow("notice heading") << "Label2" << "Copyright (c) 2026";
         QTest::newRow("holders") << "Label3" << "The Quillon developers";
         QTest::newRow("licence") << "Label4" << "Released under the MIT License";
@@ -123,12 +107,10 @@ private slots:
         // The same version as the printed quote and quillon-quote --version.
         QTest::newRow("version") << "Label6" << "Version " QUILLON_VERSION;
     }
-    // Each label sits over the picture, clear of the others, shows all of its
-    // text and paints its own navy ground under yellow letters.
+    // Each label sits over the picture clear of the others, whole, yellow on its own navy ground.
     void panelLabels()
     {
-        QFETCH(QString, name);
-        QFETCH(QString, text);
+        auto [name, text] = fetchRow<QString, QString>({"name", "text"});
         TPicturePanel panel;
         auto *label = named<QLabel>(&panel, name.toLatin1());
         QCOMPARE(label->parentWidget(), &panel);
@@ -155,9 +137,7 @@ private slots:
         const QRect image = named(&panel, "Image1")->geometry();
         QCOMPARE(shot.pixel(image.right() + 2, 100), kMaroon);
         QCOMPARE(shot.pixel(100, image.bottom() + 3), kMaroon);
-        // From the edge inwards: a dark line, a raised bevel (light on the
-        // left, dark on the right), the maroon border, a lowered bevel
-        // (dark on the left, light on the right).
+        // Edge inwards: a dark line, a raised bevel, the maroon border, a lowered bevel.
         const int y = 100, w = panel.width();
         QVERIFY(qGray(shot.pixel(0, y)) < 40 && qGray(shot.pixel(w - 1, y)) < 40);
         QVERIFY(qGray(shot.pixel(2, y)) > qGray(shot.pixel(w - 3, y)));
@@ -166,10 +146,7 @@ private slots:
         QVERIFY(qGray(shot.pixel(8, y)) < qGray(shot.pixel(w - 9, y)));
     }
 
-    // Start-up paints the splash before any event loop runs: what the window
-    // system holds for the window right after paintNow() is the finished
-    // picture, centred, with the loading line under it, not a blank. The
-    // panels follow a resizing.
+    // Start-up paints the whole splash before any event loop runs, centred, loading line under it; panels follow a resize.
     void splashPaintedAtOnce()
     {
         TFSSplash splash;
@@ -195,28 +172,11 @@ private slots:
         QCOMPARE(picture->geometry(), QRect(0, 0, 400, 300 - lineHeight));
     }
 
-    // A box of one size with the picture over its OK button, which is the
-    // default and shows its glyph.
-    void aboutBoxLayout()
-    {
-        TFAboutBox box;
-        QCOMPARE(box.windowTitle(), QStringLiteral("About Quillon"));
-        QCOMPARE(box.minimumSize(), box.maximumSize());
-        auto *ok = named<QPushButton>(&box, "OKButton");
-        QVERIFY(named(&box, "Panel1")->geometry().bottom() < ok->y());
-        QVERIFY(box.rect().contains(ok->geometry()));
-        QVERIFY(ok->width() >= ok->sizeHint().width());
-        QVERIFY(!ok->icon().isNull());
-        QVERIFY(ok->isDefault());
-    }
-
-    // Keys go where the user's keys go: to the focused control, which must be
-    // OK from the moment the box opens. Escape is kept from the box, but
-    // closing from the title bar still works.
+    // A box of one size, the picture over its OK button, the default with its glyph. Keys reach OK, focused from the
+    // start; Escape is kept from the box, the title bar's close box still works.
     void aboutBoxKeys_data()
     {
-        QTest::addColumn<int>("key"); // 0: the title bar's close box
-        QTest::addColumn<int>("result"); // -1: still open
+        addColumns<int, int>({"key", "result"}); // key: 0: the title bar's close box; result: -1: still open
         QTest::newRow("Return presses OK") << int(Qt::Key_Return) << int(QDialog::Accepted);
         QTest::newRow("keypad Enter presses OK") << int(Qt::Key_Enter) << int(QDialog::Accepted);
         QTest::newRow("space presses the focused OK") << int(Qt::Key_Space) << int(QDialog::Accepted);
@@ -226,11 +186,16 @@ private slots:
 
     void aboutBoxKeys()
     {
-        QFETCH(int, key);
-        QFETCH(int, result);
+        auto [key, result] = fetchRow<int, int>({"key", "result"});
         QWidget owner;
         owner.show();
         TFAboutBox box(&owner);
+        QCOMPARE(box.minimumSize(), box.maximumSize());
+        auto *ok = named<QPushButton>(&box, "OKButton");
+        QVERIFY(named(&box, "Panel1")->geometry().bottom() < ok->y());
+        QVERIFY(box.rect().contains(ok->geometry()));
+        QVERIFY(ok->width() >= ok->sizeHint().width());
+        QVERIFY(!ok->icon().isNull() && ok->isDefault());
         QSignalSpy rejected(&box, &QDialog::rejected);
         QVERIFY(activate(&box));
         QCOMPARE(QApplication::focusWidget(), named(&box, "OKButton"));

@@ -26,6 +26,7 @@
 #include "../support/Locales.h"
 #include "../support/Modalwatch.h"
 #include "../support/Widgettest.h"
+#include "../support/Tablerows.h"
 
 using namespace quillon;
 
@@ -33,9 +34,8 @@ namespace {
 
 constexpr int kToday = 46363; // 12/7/2026
 
-// Quotes a clerk could type in `locale`, from a fixed seed: premiums of
-// every size and sign with ties at the half cent, day counts mostly within
-// a year and some beyond it or negative. Rows of premium, start, end.
+// Quotes typed in `locale` from a fixed seed: premiums of every size and sign, half-cent ties, spans mostly within
+// a year, some beyond it or negative. Rows of premium, start, end.
 QList<QStringList> generatedQuotes(int count, const LocaleSettings &locale)
 {
     std::mt19937 random(20261207);
@@ -59,29 +59,11 @@ QList<QStringList> generatedQuotes(int count, const LocaleSettings &locale)
 // The ways a clerk starts a quote.
 enum class Print { Button, AltP, Menu };
 
-// What a clerk answers in the printer set-up: a paper typed into its list
-// by the name the printer gives it, the orientation by its key, then Enter
-// for OK or Escape.
-struct SetUpAnswer
-{
-    QPageSize::PageSizeId paper = QPageSize::Letter;
-    Qt::Key orientationKey = Qt::Key_O; // Alt+O portrait, Alt+L landscape
-    bool ok = true;
-};
+// A printer set-up's answer: the paper typed by the printer's name for it, Alt+O portrait or Alt+L landscape, OK or Escape.
+struct SetUpAnswer { QPageSize::PageSizeId paper = QPageSize::Letter; Qt::Key orientationKey = Qt::Key_O; bool ok = true; };
+struct PreviewSeen { QString printerName; QPageSize::PageSizeId paper; QPageLayout::Orientation orientation; };
 
-// What a preview opened with.
-struct PreviewSeen
-{
-    QString printerName;
-    QPageSize::PageSizeId paper;
-    QPageLayout::Orientation orientation;
-};
-
-// Closes what a quote opens and keeps what it showed: the policy information
-// dialog (closed by its close box; the quote goes on), each message box, and
-// each preview, a window of its own rather than a modal one, whose page and
-// printer are kept before it is closed. A popup menu gets `entry` chosen, a
-// printer set-up `answer`.
+// Closes what a quote opens (dialogs, boxes, previews) and keeps what it showed; a menu gets `entry`, a set-up `answer`.
 class QuoteWatch : public QObject
 {
 public:
@@ -119,8 +101,7 @@ private:
     void close(QWidget *modal)
     {
         if (auto *menu = qobject_cast<QMenu *>(modal)) {
-            // From a call of its own, so the watch goes on closing the
-            // dialogs the chosen entry opens.
+            // From a call of its own, so the watch goes on closing what the entry opens.
             QTimer::singleShot(0, menu, [this, menu] {
                 menu->setActiveAction(menu->findChild<QAction *>(QString::fromLatin1(m_entry)));
                 QTest::keyClick(menu, Qt::Key_Return);
@@ -206,12 +187,19 @@ private:
             texts << text(figure.name.data()); // the names are literals
         return texts;
     }
-    void focus(QWidget *widget) { widget->setFocus(Qt::TabFocusReason); }
+    void focus(const char *name) { control(name)->setFocus(Qt::TabFocusReason); }
     // Enters a field as Tab does, which selects its text, and types over it.
     void type(QWidget *field, const QString &typed)
     {
-        focus(field);
+        field->setFocus(Qt::TabFocusReason);
         QTest::keyClicks(field, typed);
+    }
+    // Sets a field's text from within it and leaves it for the print button.
+    void retype(const char *name, const QString &text)
+    {
+        focus(name);
+        control<QLineEdit>(name)->setText(text);
+        focus("BBPrint");
     }
     void type(const char *name, const QString &typed) { type(control(name), typed); }
     void print(Print how)
@@ -223,29 +211,19 @@ private:
         else
             rightClick(control("Label25"));
     }
-    void addPrintRows()
-    {
-        QTest::addColumn<Print>("how");
-        QTest::newRow("Print Quote button") << Print::Button;
-        QTest::newRow("Alt+P") << Print::AltP;
-        QTest::newRow("popup menu Print Form") << Print::Menu;
-    }
-    // Types the three inputs and leaves the inception date for "Print Quote",
-    // so exactly one calculation runs.
+    // Types the three inputs and leaves the inception date for "Print Quote", so exactly one calculation runs.
     void quote(const QString &premium, const QString &start, const QString &end)
     {
-        auto *premiumField = control<TCurrencyEdit>("Premium");
-        focus(premiumField);
-        premiumField->setText(premium);
+        focus("Premium");
+        control<TCurrencyEdit>("Premium")->setText(premium);
         control<TDateEdit>("DateEnd")->setText(end);
-        focus(control("DateStart"));
-        control<TDateEdit>("DateStart")->setText(start);
-        focus(control("BBPrint"));
+        retype("DateStart", start);
     }
-    // Compares each "name=text" of `expected` with what `actual` gives for the name.
-    static void compareNamed(const QStringList &expected, const std::function<QString(const QString &)> &actual)
+    static QStringList figures(const QString &spaced) { return spaced.split(u' '); }
+    // Compares each spaced "name=text" of `expected` with what `actual` gives for the name.
+    static void compareNamed(const QString &expected, const std::function<QString(const QString &)> &actual)
     {
-        for (const QString &pair : expected) {
+        for (const QString &pair : expected.split(u' ', Qt::SkipEmptyParts)) {
             const QString name = pair.section(u'=', 0, 0);
             QVERIFY2(actual(name) == pair.section(u'=', 1), qPrintable(pair + " but " + actual(name)));
         }
@@ -273,16 +251,13 @@ private slots:
         SetTodayForTesting(std::nullopt);
     }
 
-    // Today in both dates, zeros everywhere, the focus on the quotation type;
-    // the first Tab applies the refund wording.
+    // Today in both dates, zeros everywhere, the focus on the quotation type; the first Tab applies the refund wording.
     void firstDisplayAndFirstTab()
     {
-        QCOMPARE(text("DateStart"), QString("12/7/26"));
-        QCOMPARE(text("DateEnd"), QString("12/7/26"));
-        QCOMPARE(text("Premium"), QString("$0.00"));
-        QCOMPARE(text("NumDays"), QString("0"));
-        QCOMPARE(results(), QStringList({"$0.00", "$0.00", "0.000", "0.000", "$0.00", "$0.00", "0.000", "0.000",
-                                         "$0.00", "$0.00", "0.00", "0.00", "$0.00", "$0.00", "0.00", "0.00"}));
+        for (const char *date : {"DateStart", "DateEnd"})
+            QCOMPARE(text(date), QString("12/7/26"));
+        QCOMPARE(text("Premium") + ' ' + text("NumDays"), QString("$0.00 0"));
+        QCOMPARE(results(), figures("$0.00 $0.00 0.000 0.000 $0.00 $0.00 0.000 0.000 $0.00 $0.00 0.00 0.00 $0.00 $0.00 0.00 0.00"));
         QCOMPARE(control<QLabel>("LCoName")->text(), QString("Company Name"));
         QVERIFY(!control("NA1")->isVisible());
         QCOMPARE(control<TRadioGroup>("RadioGroup1")->ItemIndex(), 0);
@@ -294,14 +269,11 @@ private slots:
         QCOMPARE(control<QLabel>("Label14")->text(), QString("Policy Effective date"));
     }
 
-    // Run by test_ucalc_large_font too, at 144 dpi without scaling. A wider
-    // face stands in for every face the forms name, as where no
-    // metric-compatible face is installed.
+    // Run by test_ucalc_large_font too, at 144 dpi; a wider face stands in where no metric-compatible one is installed.
     void everyFigureAndCaptionShowsWhole_data()
     {
-        QTest::addColumn<QString>("face"); // empty: the faces the program installs
-        QTest::addColumn<QString>("premium");
-        QTest::addColumn<bool>("additional");
+        // face: empty: the faces the program installs
+        addColumns<QString, QString, bool>({"face", "premium", "additional"});
         QTest::newRow("refund") << "" << "1234567.89" << false;
         QTest::newRow("additional premium") << "" << "1550000.01" << true;
         QTest::newRow("refund in a wider face") << "DejaVu Sans" << "1234567.89" << false;
@@ -311,9 +283,7 @@ private slots:
 
     void everyFigureAndCaptionShowsWhole()
     {
-        QFETCH(QString, face);
-        QFETCH(QString, premium);
-        QFETCH(bool, additional);
+        auto [face, premium, additional] = fetchRow<QString, QString, bool>({"face", "premium", "additional"});
         if (!face.isEmpty()) {
             for (const QString &family : QFont::substitutions()) {
                 m_replacedSubstitutes.insert(family, QFont::substitutes(family));
@@ -340,8 +310,7 @@ private slots:
         for (const QLineEdit *field : m_window->findChildren<TCurrencyEdit *>()) {
             if (!field->isVisible())
                 continue;
-            // A line edit keeps two pixels clear at each end, one before the
-            // text and the cursor's width after it; a text wider is scrolled.
+            // A line edit keeps 2 px clear at each end, 1 before the text and the cursor after it; wider text scrolls.
             QStyleOptionFrame option;
             option.initFrom(field);
             option.lineWidth = field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, field);
@@ -369,47 +338,29 @@ private slots:
     }
     void leavingADateFieldShowsEveryFigure_data()
     {
-        QTest::addColumn<QString>("premium");
-        QTest::addColumn<QString>("start");
-        QTest::addColumn<QString>("end");
-        QTest::addColumn<QString>("days");
-        QTest::addColumn<QStringList>("figures");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<QByteArray>("settings"); // empty: the user's own
-        QTest::addColumn<QString>("line");        // under the figures
+        // settings: empty: the user's own; line: under the figures
+        addColumns<QString, QString, QString, QString, QStringList, QString, QByteArray, QString>({"premium", "start", "end", "days", "figures", "message", "settings", "line"});
         const QString help = "Click right mouse button for popup menu";
+        const QString pro100 = "$274.00 $726.00 0.274 0.726 $546.00 $454.00 0.546 0.454 ";
         QTest::newRow("100 days") << "1000" << "1/1/2026" << "4/11/2026" << "100"
-                                  << QStringList{"$274.00", "$726.00", "0.274", "0.726", "$546.00", "$454.00", "0.546", "0.454",
-                                                 "$380.00", "$620.00", "0.38", "0.62", "$640.00", "$360.00", "0.64", "0.36"}
-                                  << "" << QByteArray() << help;
-        // The short rate is 90% of the pro-rata refund: 726.00 x 0.9 and
-        // 454.00 x 0.9, the rates 0.7260274 x 0.9 and 0.454 x 0.9.
+            << figures(pro100 + "$380.00 $620.00 0.38 0.62 $640.00 $360.00 0.64 0.36") << "" << QByteArray() << help;
+        // The short rate is 90% of the pro-rata refund: 726.00 x 0.9 and 454.00 x 0.9, rates 0.7260274 x 0.9, 0.454 x 0.9.
         QTest::newRow("100 days, the office's 90% of pro rata") << "1000" << "1/1/2026" << "4/11/2026" << "100"
-                                  << QStringList{"$274.00", "$726.00", "0.274", "0.726", "$546.00", "$454.00", "0.546", "0.454",
-                                                 "$346.60", "$653.40", "0.35", "0.65", "$591.40", "$408.60", "0.59", "0.41"}
-                                  << "" << QByteArray("[REQUIRED]\r\nCo=Acme\r\n[RULES]\r\nShortRate=90%\r\n")
-                                  << "Office rules: short rate 90% of pro rata.";
+            << figures(pro100 + "$346.60 $653.40 0.35 0.65 $591.40 $408.60 0.59 0.41") << ""
+            << QByteArray("[REQUIRED]\r\nCo=Acme\r\n[RULES]\r\nShortRate=90%\r\n") << "Office rules: short rate 90% of pro rata.";
         QTest::newRow("a leap year is over a year") << "$1,234.50" << "1/1/2000" << "1/1/2001" << "366"
-                                  << QStringList{"$1,234.50", "$0.00", "1.000", "0.000", "$1,234.50", "$0.00", "1.000", "0.000",
-                                                 "$1,234.50", "$0.00", "1.00", "0.00", "$1,234.50", "$0.00", "1.00", "0.00"}
-                                  << "You have selected dates greater than 366 days. Please try again!" << QByteArray() << help;
+            << figures("$1,234.50 $0.00 1.000 0.000 $1,234.50 $0.00 1.000 0.000 $1,234.50 $0.00 1.00 0.00 $1,234.50 $0.00 1.00 0.00")
+            << "You have selected dates greater than 366 days. Please try again!" << QByteArray() << help;
         // A negative count has no pro-rated figures: they read zero.
         QTest::newRow("one day backwards") << "(250)" << "1/2/2026" << "1/1/2026" << "(1)"
-                                  << QStringList{"$0.00", "$0.00", "0.000", "0.000", "$0.00", "$0.00", "0.000", "0.000",
-                                                 "$0.00", "($250.00)", "0.00", "1.00", "$0.00", "($250.00)", "0.00", "1.00"}
-                                  << "You have selected dates less than 0 days. Please try again!" << QByteArray() << help;
+            << figures("$0.00 $0.00 0.000 0.000 $0.00 $0.00 0.000 0.000 $0.00 ($250.00) 0.00 1.00 $0.00 ($250.00) 0.00 1.00")
+            << "You have selected dates less than 0 days. Please try again!" << QByteArray() << help;
     }
 
     void leavingADateFieldShowsEveryFigure()
     {
-        QFETCH(QString, premium);
-        QFETCH(QString, start);
-        QFETCH(QString, end);
-        QFETCH(QString, days);
-        QFETCH(QStringList, figures);
-        QFETCH(QString, message);
-        QFETCH(QByteArray, settings);
-        QFETCH(QString, line);
+        auto [premium, start, end, days, figures, message, settings, line] =
+            fetchRow<QString, QString, QString, QString, QStringList, QString, QByteArray, QString>({"premium", "start", "end", "days", "figures", "message", "settings", "line"});
         QFile file(m_config.filePath("Quillon32.Ini"));
         const auto remove = qScopeGuard([&] { file.remove(); });
         if (!settings.isEmpty()) {
@@ -450,8 +401,7 @@ private slots:
         QTest::newRow("de_DE") << "de_DE.UTF-8";
     }
 
-    // Thousands of quotes typed into the window and given to quillon-quote
-    // in one batch: every day count and figure reads the same in both.
+    // Thousands of quotes typed into the window and given to quillon-quote in one batch read the same in both.
     void theWindowAndTheToolShowTheSameTexts()
     {
         QFETCH(QString, locale);
@@ -497,67 +447,43 @@ private slots:
         }
     }
 
-    // "Print Quote" works what was typed since the last quote, once, and
-    // prints that. Rows: the quote before (none: the start-up inputs), what is
-    // typed then and where, the way of printing, the boxes that leaving the
-    // field shows, and name=text pairs of the page and of the window after.
+    // "Print Quote" works what was typed since the last quote, once, and prints that. Rows: the quote before
+    // (none: the start-up inputs), what is typed where, how it prints, the boxes leaving the field shows, and
+    // spaced name=text pairs of the page and of the window after.
     void aQuoteWorksAndPrintsTheLatestInputs_data()
     {
-        QTest::addColumn<QStringList>("before"); // premium, start, end
-        QTest::addColumn<QString>("field");      // "button": the cancellation date's button
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<Print>("how");
-        QTest::addColumn<int>("boxes");
-        QTest::addColumn<QStringList>("printed");
-        QTest::addColumn<QStringList>("shown");
-        const QStringList hundredDays{"1000", "1/1/2026", "4/11/2026"};
+        // before: premium start end; field: "button": the cancellation date's button
+        addColumns<QString, QString, QString, Print, int, QString, QString>({"before", "field", "typed", "how", "boxes", "printed", "shown"});
+        const QString hundredDays = "1000 1/1/2026 4/11/2026";
         for (const auto &[way, how] : {std::pair{"button", Print::Button}, {"Alt+P", Print::AltP}, {"menu", Print::Menu}})
             // 101 / 365 is 0.277 at three decimals; 0.277 x 3000 = 831.
-            QTest::addRow("a premium typed since, printed by %s", way)
-                << QStringList{"1000", "1/1/2026", "4/12/2026"} << "Premium" << "3000" << how << 0
-                << QStringList{"PolicyPremium=$3,000.00", "PolicyDays=101", "pr12earn=$831.00", "pr12unearn=$2,169.00",
-                               "pr12erate=0.277"}
-                << QStringList{"PR12Earn=$831.00", "Premium=$3,000.00"};
-        QTest::newRow("a cancellation date typed just before Alt+P, printed whole")
-            << hundredDays << "DateEnd" << "4/12" << Print::AltP << 0
-            << QStringList{"PolicyDays=101", "pr12earn=$277.00", "PolicyEnd=4/12/2026", "PolicyStart=1/1/2026"}
-            << QStringList{"NumDays=101", "DateEnd=4/12/2026"};
+            QTest::addRow("a premium typed since, printed by %s", way) << "1000 1/1/2026 4/12/2026" << "Premium" << "3000" << how << 0
+                << "PolicyPremium=$3,000.00 PolicyDays=101 pr12earn=$831.00 pr12unearn=$2,169.00 pr12erate=0.277"
+                << "PR12Earn=$831.00 Premium=$3,000.00";
+        QTest::newRow("a cancellation date typed just before Alt+P, printed whole") << hundredDays << "DateEnd" << "4/12" << Print::AltP
+            << 0 << "PolicyDays=101 pr12earn=$277.00 PolicyEnd=4/12/2026 PolicyStart=1/1/2026" << "NumDays=101 DateEnd=4/12/2026";
         // Keys on a date's button leave its field alone, and Alt+P still prints.
         QTest::newRow("keys on the date's button") << hundredDays << "button" << "9\b" << Print::AltP << 0
-                                                   << QStringList{"PolicyEnd=4/11/2026", "PolicyDays=100"}
-                                                   << QStringList{"DateEnd=4/11/2026"};
-        // The start-up zeros are no calculation: 0 days leave the whole
-        // premium unearned, at an unearned rate of 1.
-        QTest::newRow("the first quote, from the start-up inputs")
-            << QStringList() << "Premium" << "500" << Print::Button << 0
-            << QStringList{"PolicyDays=0", "pr12unearn=$500.00", "pr12urate=1.000", "sr6urate=1.00",
-                           "PolicyStart=12/7/2026", "PolicyEnd=12/7/2026"}
-            << QStringList();
-        // The same day in other words is the same input; a second calculation
-        // would show the over-a-year message again.
-        QTest::newRow("figures already worked are not worked again")
-            << QStringList{"1000", "1/1/2000", "1/1/2001"} << "DateEnd" << "1/1/01" << Print::AltP << 0
-            << QStringList{"PolicyDays=366", "PolicyEnd=1/1/2001"} << QStringList();
-        // A negative count leaves no stale pro-rated figure, and the quote
-        // made then carries the zeros with no second message.
+            << "PolicyEnd=4/11/2026 PolicyDays=100" << "DateEnd=4/11/2026";
+        // The start-up zeros are no calculation: 0 days leave the whole premium unearned, at a rate of 1.
+        QTest::newRow("the first quote, from the start-up inputs") << "" << "Premium" << "500" << Print::Button << 0
+            << "PolicyDays=0 pr12unearn=$500.00 pr12urate=1.000 sr6urate=1.00 PolicyStart=12/7/2026 PolicyEnd=12/7/2026" << "";
+        // The same day in other words is the same input; a second calculation would show the over-a-year message again.
+        QTest::newRow("figures already worked are not worked again") << "1000 1/1/2000 1/1/2001" << "DateEnd" << "1/1/01"
+            << Print::AltP << 0 << "PolicyDays=366 PolicyEnd=1/1/2001" << "";
+        // A negative count leaves no stale pro-rated figure; the quote made then carries the zeros, no second message.
         QTest::newRow("a negative count after a quote") << hundredDays << "DateEnd" << "12/31/2025" << Print::Button << 1
-            << QStringList{"PolicyDays=(1)", "pr12earn=$0.00", "pr6unearn=$0.00", "pr6urate=0.000"}
-            << QStringList{"NumDays=(1)", "PR12Earn=$0.00", "PR6URate=0.000", "SR12Unearn=$1,000.00", "SR12URate=1.00",
-                           "SR6Unearn=$1,000.00", "SR6ERate=0.00"};
+            << "PolicyDays=(1) pr12earn=$0.00 pr6unearn=$0.00 pr6urate=0.000"
+            << "NumDays=(1) PR12Earn=$0.00 PR6URate=0.000 SR12Unearn=$1,000.00 SR12URate=1.00 SR6Unearn=$1,000.00 SR6ERate=0.00";
     }
 
     void aQuoteWorksAndPrintsTheLatestInputs()
     {
-        QFETCH(QStringList, before);
-        QFETCH(QString, field);
-        QFETCH(QString, typed);
-        QFETCH(Print, how);
-        QFETCH(int, boxes);
-        QFETCH(QStringList, printed);
-        QFETCH(QStringList, shown);
-        if (!before.isEmpty()) {
+        auto [before, field, typed, how, boxes, printed, shown] =
+            fetchRow<QString, QString, QString, Print, int, QString, QString>({"before", "field", "typed", "how", "boxes", "printed", "shown"});
+        if (const QStringList inputs = figures(before); inputs.size() == 3) {
             ModalWatch messages; // the over-a-year message
-            quote(before[0], before[1], before[2]);
+            quote(inputs[0], inputs[1], inputs[2]);
         }
         QVERIFY(activate(m_window.get())); // offscreen, a closed box does not hand it back
         type(field == "button" ? control<TDateEdit>("DateEnd")->button() : control(field.toLatin1()), typed);
@@ -574,9 +500,14 @@ private slots:
                     QCOMPARE(control<TCurrencyEdit>(figure.name.data())->Value(), 0.0L);
     }
 
-    // The conversion error, in the program's title, and nothing else: no
-    // dialog, no page, no figure written.
-    void aDateThatCannotBeReadStopsTheQuote_data() { addPrintRows(); }
+    // The conversion error, in the program's title, and nothing else: no dialog, no page, no figure written.
+    void aDateThatCannotBeReadStopsTheQuote_data()
+    {
+        QTest::addColumn<Print>("how");
+        QTest::newRow("Print Quote button") << Print::Button;
+        QTest::newRow("Alt+P") << Print::AltP;
+        QTest::newRow("popup menu Print Form") << Print::Menu;
+    }
 
     void aDateThatCannotBeReadStopsTheQuote()
     {
@@ -590,8 +521,7 @@ private slots:
         QTRY_VERIFY(!watch.boxes().isEmpty());
         QTRY_VERIFY(!QApplication::activeModalWidget());
         QTest::qWait(150); // past the accelerator's animated click
-        // The button takes the focus, so leaving the field reports it first;
-        // the click then reports it again. Nothing else opens.
+        // Leaving the field for the button reports it, the click again; nothing else opens.
         for (const QString &box : watch.boxes())
             QCOMPARE(box, QString("'4/31/2026' is not a valid date."));
         QCOMPARE(watch.count("Quillon Insurance Refund Calculator"), watch.boxes().size());
@@ -602,12 +532,10 @@ private slots:
         QCOMPARE(text("DateEnd"), QString("4/31/2026"));
     }
 
-    // Shown by the code that finds it, as text, never left to unwind through
-    // Qt's event handling to the application's last line of defence.
+    // Shown as text by the code that finds it, never left to unwind to the application's last line of defence.
     void anUnreadableDateIsShownWhereItIsFound_data()
     {
-        QTest::addColumn<int>("way");
-        QTest::addColumn<QString>("typed");
+        addColumns<int, QString>({"way", "typed"});
         QTest::newRow("leaving the field") << 0 << "abc";
         QTest::newRow("leaving the inception date") << 3 << "abc";
         QTest::newRow("Alt+P from the field") << 1 << "abc";
@@ -617,8 +545,7 @@ private slots:
 
     void anUnreadableDateIsShownWhereItIsFound()
     {
-        QFETCH(int, way);
-        QFETCH(QString, typed);
+        auto [way, typed] = fetchRow<int, QString>({"way", "typed"});
         const auto *app = static_cast<QuillonApplication *>(QCoreApplication::instance());
         const int unhandled = app->unhandledErrors();
         QList<Qt::TextFormat> formats;
@@ -628,7 +555,7 @@ private slots:
         else
             type("DateEnd", typed);
         if (way == 0)
-            focus(control("BBPrint"));
+            focus("BBPrint");
         else if (way == 1)
             print(Print::AltP);
         else if (way == 2)
@@ -640,21 +567,7 @@ private slots:
         QCOMPARE(text("DateEnd"), typed);
     }
 
-    void leavingThePremiumDoesNotRecalculate()
-    {
-        quote("1000", "1/1/2026", "4/11/2026");
-        focus(control("Premium"));
-        control<TCurrencyEdit>("Premium")->setText("2000");
-        focus(control("BBPrint"));
-        QCOMPARE(text("PR12Earn"), QString("$274.00"));
-        focus(control("DateEnd"));
-        focus(control("BBPrint"));
-        QCOMPARE(text("PR12Earn"), QString("$548.00"));
-    }
-
-    // From the quotation type Tab reaches the premium first, then every
-    // field in reading order, each date followed by its calendar button,
-    // and comes back.
+    // Tab from the quotation type: the premium, every field in reading order, each date then its button, and back.
     void tabReachesEveryFieldInReadingOrder()
     {
         QWidget *const start = QApplication::focusWidget();
@@ -670,16 +583,24 @@ private slots:
         QVERIFY(cycle.contains(control("BBPrint")));
     }
 
-    void tabIntoTheButtonDoesNotCalculateButTabOnDoes()
+    // Tab into a date's button does not calculate, Tab on does; leaving the premium does not.
+    void onlyLeavingADateCalculates()
     {
         control<TCurrencyEdit>("Premium")->setValue(1000.0L);
-        focus(control("DateEnd"));
+        focus("DateEnd");
         control<TDateEdit>("DateEnd")->setText("4/11/2027");
         QTest::keyClick(control("DateEnd"), Qt::Key_Tab);
         QCOMPARE(text("NumDays"), QString("0"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), control("BBPrint"));
         QCOMPARE(text("NumDays"), QString("125"));
+
+        quote("1000", "1/1/2026", "4/11/2026");
+        retype("Premium", "2000");
+        QCOMPARE(text("PR12Earn"), QString("$274.00"));
+        focus("DateEnd");
+        focus("BBPrint");
+        QCOMPARE(text("PR12Earn"), QString("$548.00"));
     }
 
     void additionalPremiumRelabelsAndHidesTheShortRate()
@@ -704,36 +625,26 @@ private slots:
             QCOMPARE(QAccessible::queryAccessibleInterface(control(name))->text(QAccessible::Name), QString(caption));
 
         // A calculation still writes the hidden fields; switching back shows them.
-        focus(control("DateEnd"));
-        control<TDateEdit>("DateEnd")->setText("1/2/2026");
-        focus(control("BBPrint"));
+        retype("DateEnd", "1/2/2026");
         control<QRadioButton>("RadioRefund")->click();
         QVERIFY(control("SR12Earn")->isVisible());
         QCOMPARE(text("SR12Earn"), QString("$50.00"));
         QCOMPARE(control("SR12Unearn")->accessibleName(), QString("12 Month Short Rated Refund Amount"));
     }
 
-    // "Printer Setup" only sets up: OK and Cancel, nothing previewed or
-    // printed. What OK takes opens every later quote's preview; what
-    // Cancel leaves changes nothing.
+    // Printer Setup only sets up (OK, Cancel): what OK takes opens every later preview; Cancel changes nothing.
     void printerSetupCarriesToEveryLaterQuote_data()
     {
-        QTest::addColumn<SetUpAnswer>("answer");
-        QTest::addColumn<QPageSize::PageSizeId>("paper");
-        QTest::addColumn<QPageLayout::Orientation>("orientation");
-        QTest::newRow("OK on A4 landscape")
-            << SetUpAnswer{QPageSize::A4, Qt::Key_L, true} << QPageSize::A4 << QPageLayout::Landscape;
-        QTest::newRow("OK on Legal portrait")
-            << SetUpAnswer{QPageSize::Legal, Qt::Key_O, true} << QPageSize::Legal << QPageLayout::Portrait;
-        QTest::newRow("Cancel after choosing A4 landscape")
-            << SetUpAnswer{QPageSize::A4, Qt::Key_L, false} << QPageSize::Letter << QPageLayout::Portrait;
+        addColumns<SetUpAnswer, QPageSize::PageSizeId, QPageLayout::Orientation>({"answer", "paper", "orientation"});
+        QTest::newRow("OK on A4 landscape") << SetUpAnswer{QPageSize::A4, Qt::Key_L, true} << QPageSize::A4 << QPageLayout::Landscape;
+        QTest::newRow("OK on Legal portrait") << SetUpAnswer{QPageSize::Legal, Qt::Key_O, true} << QPageSize::Legal << QPageLayout::Portrait;
+        QTest::newRow("Cancel after A4 landscape") << SetUpAnswer{QPageSize::A4, Qt::Key_L, false} << QPageSize::Letter << QPageLayout::Portrait;
     }
 
     void printerSetupCarriesToEveryLaterQuote()
     {
-        QFETCH(SetUpAnswer, answer);
-        QFETCH(QPageSize::PageSizeId, paper);
-        QFETCH(QPageLayout::Orientation, orientation);
+        auto [answer, paper, orientation] =
+            fetchRow<SetUpAnswer, QPageSize::PageSizeId, QPageLayout::Orientation>({"answer", "paper", "orientation"});
         QuoteWatch watch("PrinterSetup1", answer);
         rightClick(control("Label25"));
         QTRY_COMPARE(watch.count("Printer Setup"), 1);
@@ -752,8 +663,7 @@ private slots:
         QCOMPARE(watch.boxes(), QStringList());
     }
 
-    // The window's own menu, wherever the clerk right-clicks: not a date
-    // button's edit menu, whose Paste and Delete would edit its field.
+    // The window's own menu wherever the clerk right-clicks, not a date button's edit menu (Paste would edit).
     void rightClickOpensTheWindowsMenu_data()
     {
         QTest::addColumn<QString>("target");
@@ -780,9 +690,7 @@ private slots:
         QCOMPARE(menus.first().first()->text(), QString("Print Form"));
     }
 
-    // Each time a new box, the only one, modal and centred on the screen
-    // rather than over the window in its corner, with the focus on OK, which
-    // Enter presses; it is gone once closed.
+    // Each time a new, only, modal box centred on the screen, focus on OK which Enter presses; gone once closed.
     void aboutOpensAFreshBoxEachTime()
     {
         m_window->move(0, 0);

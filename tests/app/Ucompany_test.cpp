@@ -6,7 +6,6 @@
 #include <QScreen>
 #include <QtTest>
 #include <fstream>
-#include <sstream>
 #ifdef _WIN32
 // No FIFOs at a path and no alarm: the rows that need them are POSIX only.
 static unsigned alarm(unsigned) { return 0; }
@@ -24,6 +23,7 @@ static unsigned alarm(unsigned) { return 0; }
 #include "Urules.h"
 #include "../support/Modalwatch.h"
 #include "../support/Widgettest.h"
+#include "../support/Tablerows.h"
 
 using namespace quillon;
 
@@ -38,25 +38,18 @@ private:
     QString iniPath() const { return m_config->filePath("Quillon32.Ini"); }
     std::string fileText() const
     {
-        std::ifstream in(iniPath().toStdString(), std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
+        std::ifstream file(iniPath().toStdString(), std::ios::binary);
+        return {std::istreambuf_iterator<char>(file), {}};
     }
-    void writeFile(const std::string &text) const
+    void writeFile(const std::string &text) const { std::ofstream(iniPath().toStdString(), std::ios::binary) << text; }
+    // Starts the window, on a settings file of `file` where it is given.
+    void openWindow(const std::string &file = {})
     {
-        std::ofstream(iniPath().toStdString(), std::ios::binary) << text;
-    }
-    void openWindow()
-    {
+        if (!file.empty())
+            writeFile(file);
         m_window = std::make_unique<TFGIS>();
         FGIS = m_window.get();
         QVERIFY(activate(m_window.get()));
-    }
-    template <class T>
-    static T *in(QWidget *dialog, const char *name)
-    {
-        return named<T>(dialog, name);
     }
     // The boxes `watch` saw, leaving out the dialog it was started over.
     static QList<ModalWatch::Seen> boxes(const ModalWatch &watch)
@@ -65,9 +58,7 @@ private:
         seen.removeIf([](const ModalWatch::Seen &s) { return s.className != QLatin1String("QMessageBox"); });
         return seen;
     }
-    // Opens the dialog from the main window and lets `act` work in it once
-    // it is active, so focus changes are real. A check failing inside `act`
-    // returns early: the dialog is then closed here, never left to hang.
+    // Opens the dialog and lets `act` work in it once active; a failing check in `act` gets the dialog closed here.
     QList<ModalWatch::Seen> withDialog(const std::function<void(QWidget *)> &act, const char *dialogClass = "TFCompanyInfo",
                                        void (TFGIS::*open)() = &TFGIS::BitBtn3Click)
     {
@@ -95,18 +86,12 @@ private slots:
         CompanyInfo = {};
     }
 
-    void cleanup()
-    {
-        m_window.reset();
-        m_config.reset();
-    }
+    void cleanup() { m_window.reset(); m_config.reset(); }
 
-    // A first start shows the defaults and writes nothing; after it only
-    // the exact word ON shows hints.
+    // A first start shows the defaults and writes nothing; after it only the exact word ON shows hints.
     void onlyTheExactWordOnShowsHints_data()
     {
-        QTest::addColumn<QString>("stored"); // null: no file
-        QTest::addColumn<bool>("shown");
+        addColumns<QString, bool>({"stored", "shown"}); // stored: null: no file
         QTest::newRow("first start") << QString() << true;
         QTest::newRow("ON") << "ON" << true;
         QTest::newRow("lower case") << "on" << false;
@@ -117,11 +102,8 @@ private slots:
 
     void onlyTheExactWordOnShowsHints()
     {
-        QFETCH(QString, stored);
-        QFETCH(bool, shown);
-        if (!stored.isNull())
-            writeFile("[REQUIRED]\r\nMinihelp=" + stored.toStdString() + "\r\n");
-        openWindow();
+        auto [stored, shown] = fetchRow<QString, bool>({"stored", "shown"});
+        openWindow(stored.isNull() ? std::string() : "[REQUIRED]\r\nMinihelp=" + stored.toStdString() + "\r\n");
         QCOMPARE(m_window->hintsShown(), shown);
         QCOMPARE(m_window->LCoName()->text(), QString("Company Name"));
         QCOMPARE(CompanyInfo.CityLine, QString());
@@ -130,10 +112,7 @@ private slots:
 
     void cityLineJoinsItsParts_data()
     {
-        QTest::addColumn<QString>("city");
-        QTest::addColumn<QString>("state");
-        QTest::addColumn<QString>("zip");
-        QTest::addColumn<QString>("line");
+        addColumns<QString, QString, QString, QString>({"city", "state", "zip", "line"});
         QTest::newRow("all") << "Springfield" << "IL" << "62701" << "Springfield,IL  62701";
         QTest::newRow("no state") << "Springfield" << "" << "62701" << "Springfield,  62701";
         QTest::newRow("zip only") << "" << "" << "62701" << ",  62701";
@@ -142,10 +121,7 @@ private slots:
 
     void cityLineJoinsItsParts()
     {
-        QFETCH(QString, city);
-        QFETCH(QString, state);
-        QFETCH(QString, zip);
-        QFETCH(QString, line);
+        auto [city, state, zip, line] = fetchRow<QString, QString, QString, QString>({"city", "state", "zip", "line"});
         CompanyInfo.City = city;
         CompanyInfo.State = state;
         CompanyInfo.Zip = zip;
@@ -167,31 +143,16 @@ private slots:
         QCOMPARE(CompanyInfo.CityLine, QString("Springfield,IL  62701"));
     }
 
-    void anEmptyNumberReadBackTrimmedStillFillsTheMask()
-    {
-        writeFile("[REQUIRED]\r\nPhone=(   )    -    \r\n");
-        openWindow();
-        QCOMPARE(CompanyInfo.Phone, QString("(   )    -")); // values are read trimmed
-        QString shown;
-        withDialog([&](QWidget *dialog) {
-            shown = in<TMaskEdit>(dialog, "MaskEdit2")->Text();
-            in<QPushButton>(dialog, "BitBtn1")->click();
-        });
-        QCOMPARE(shown, QString("(   )    -    "));
-    }
-
-    // Another window saves a new name before the dialog opens, a fax is
-    // added by hand while it is open, and the clerk changes only the zip.
+    // Another window saves a new name before the dialog opens, a fax is added while open; the clerk changes the zip.
     void aSaveKeepsWhatOthersChanged()
     {
-        writeFile("[REQUIRED]\r\nCo=Old Agency\r\nZip=04101\r\n");
-        openWindow();
+        openWindow("[REQUIRED]\r\nCo=Old Agency\r\nZip=04101\r\n");
         writeFile("[REQUIRED]\r\nCo=Alpha Agency\r\nZip=04101\r\n");
         withDialog([&](QWidget *dialog) {
-            QCOMPARE(in<QLineEdit>(dialog, "Edit1")->text(), QString("Alpha Agency"));
+            QCOMPARE(named<QLineEdit>(dialog, "Edit1")->text(), QString("Alpha Agency"));
             writeFile("[REQUIRED]\r\nCo=Alpha Agency\r\nZip=04101\r\nFax=+1 207 555 0199\r\n");
-            in<QLineEdit>(dialog, "Edit6")->setText("04102");
-            in<QPushButton>(dialog, "BitBtn2")->click();
+            named<QLineEdit>(dialog, "Edit6")->setText("04102");
+            named<QPushButton>(dialog, "BitBtn2")->click();
         });
         QCOMPARE(fileText(), std::string("[REQUIRED]\r\nCo=Alpha Agency\r\nZip=04102\r\nFax=+1 207 555 0199\r\nAdd1=\r\n"
                                          "Add2=\r\nCity=\r\nState=\r\nPhone=(   )    -    \r\nMinihelp=ON\r\n"));
@@ -199,14 +160,15 @@ private slots:
         QCOMPARE(m_window->LCoName()->text(), QString("Alpha Agency"));
     }
 
-    // Each caption whole, left of its field and level with its top, and the
-    // dialog in the middle of the screen rather than over the main window
-    // in its corner.
+    // Each caption whole, left of its field and level with it; the dialog centred on the screen, not over the window.
+    // An empty number, read back trimmed, still fills the mask.
     void opensCentredWithItsCaptionsBesideTheirFields()
     {
-        openWindow();
+        openWindow("[REQUIRED]\r\nPhone=(   )    -    \r\n");
+        QCOMPARE(CompanyInfo.Phone, QString("(   )    -")); // values are read trimmed
         m_window->move(0, 0);
         withDialog([](QWidget *dialog) {
+            QCOMPARE(named<TMaskEdit>(dialog, "MaskEdit2")->Text(), QString("(   )    -    "));
             int captions = 0;
             for (const QLabel *caption : dialog->findChildren<QLabel *>()) {
                 const QWidget *field = caption->buddy();
@@ -228,18 +190,18 @@ private slots:
     {
         openWindow();
         withDialog([](QWidget *dialog) {
-            QCOMPARE(in<QLineEdit>(dialog, "Edit1")->text(), QString("Company Name"));
-            QCOMPARE(in<TMaskEdit>(dialog, "MaskEdit2")->Text(), QString("(   )    -    "));
-            QVERIFY(in<QRadioButton>(dialog, "MiniHelpOn")->isChecked());
-            QTest::keyClicks(in<QLineEdit>(dialog, "Edit6"), "k1a 2b3");
-            auto *phone = in<TMaskEdit>(dialog, "MaskEdit2");
+            QCOMPARE(named<QLineEdit>(dialog, "Edit1")->text(), QString("Company Name"));
+            QCOMPARE(named<TMaskEdit>(dialog, "MaskEdit2")->Text(), QString("(   )    -    "));
+            QVERIFY(named<QRadioButton>(dialog, "MiniHelpOn")->isChecked());
+            QTest::keyClicks(named<QLineEdit>(dialog, "Edit6"), "k1a 2b3");
+            auto *phone = named<TMaskEdit>(dialog, "MaskEdit2");
             phone->setFocus(Qt::TabFocusReason);
             phone->setCursorPosition(1);
             QTest::keyClicks(phone, "12");
             phone->setCursorPosition(6);
             QTest::keyClicks(phone, "5551234");
-            in<QRadioButton>(dialog, "MiniHelpOff")->click();
-            in<QPushButton>(dialog, "BitBtn2")->click();
+            named<QRadioButton>(dialog, "MiniHelpOff")->click();
+            named<QPushButton>(dialog, "BitBtn2")->click();
         });
         QCOMPARE(CompanyInfo.Zip, QString("K1A 2B3"));
         QCOMPARE(CompanyInfo.Phone, QString("( 12) 555-1234"));
@@ -249,23 +211,21 @@ private slots:
         QVERIFY(fileText().find("Zip=K1A 2B3") != std::string::npos);
     }
 
-    // Enter and Escape leave the dialog open; Cancel closes it, changes
-    // nothing in memory or on disk, and the dialog is gone.
+    // Enter and Escape leave the dialog open; Cancel closes it and changes nothing in memory or on disk.
     void cancelChangesNothingInMemoryOrOnDisk()
     {
-        writeFile("[REQUIRED]\r\nCo=Acme\r\n");
-        openWindow();
+        openWindow("[REQUIRED]\r\nCo=Acme\r\n");
         const TCompanyInfo before = CompanyInfo;
         QPointer<QWidget> opened;
         bool stillOpen = false;
         withDialog([&](QWidget *dialog) {
             opened = dialog;
-            in<QLineEdit>(dialog, "Edit1")->setText("Changed");
-            in<QRadioButton>(dialog, "MiniHelpOff")->click();
-            QTest::keyClick(in<QLineEdit>(dialog, "Edit1"), Qt::Key_Return);
-            QTest::keyClick(in<QLineEdit>(dialog, "Edit1"), Qt::Key_Escape);
+            named<QLineEdit>(dialog, "Edit1")->setText("Changed");
+            named<QRadioButton>(dialog, "MiniHelpOff")->click();
+            QTest::keyClick(named<QLineEdit>(dialog, "Edit1"), Qt::Key_Return);
+            QTest::keyClick(named<QLineEdit>(dialog, "Edit1"), Qt::Key_Escape);
             stillOpen = dialog->isVisible();
-            in<QPushButton>(dialog, "BitBtn1")->click();
+            named<QPushButton>(dialog, "BitBtn1")->click();
         });
         QVERIFY(stillOpen);
         QTRY_VERIFY(opened.isNull());
@@ -282,19 +242,19 @@ private slots:
         QString afterEscape;
         bool focusBack = false;
         withDialog([&](QWidget *dialog) {
-            auto *phone = in<TMaskEdit>(dialog, "MaskEdit2");
+            auto *phone = named<TMaskEdit>(dialog, "MaskEdit2");
             ModalWatch inner([](QWidget *) {}); // boxes only: the dialog itself stays open
             phone->setFocus(Qt::TabFocusReason);
             phone->setCursorPosition(6);
             QTest::keyClicks(phone, "555");
-            in<QLineEdit>(dialog, "Edit1")->setFocus(Qt::TabFocusReason);
+            named<QLineEdit>(dialog, "Edit1")->setFocus(Qt::TabFocusReason);
             QTRY_VERIFY(!boxes(inner).isEmpty());
             errors = boxes(inner);
             QTRY_VERIFY(phone->hasFocus());
             focusBack = true;
             QTest::keyClick(phone, Qt::Key_Escape);
             afterEscape = phone->Text();
-            in<QPushButton>(dialog, "BitBtn1")->click();
+            named<QPushButton>(dialog, "BitBtn1")->click();
         });
         QCOMPARE(errors.size(), 1);
         QCOMPARE(errors.first().text, QString("Invalid input value.  Use escape key to abandon changes."));
@@ -302,14 +262,11 @@ private slots:
         QCOMPARE(afterEscape, QString("(   )    -    "));
     }
 
-    // The clerk changes only the company name: every other byte of the file
-    // stays, in whatever form and encoding it was written by hand, and keys
-    // of ours it lacks are added to our section.
+    // Changing only the name keeps every other byte as written by hand, and adds our missing keys to our section.
     void untouchedValuesKeepTheirBytes_data()
     {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("shownAdd1");
-        QTest::addColumn<QByteArray>("saved"); // empty: the file with the new name
+        // saved: empty: the file with the new name
+        addColumns<QByteArray, QString, QByteArray>({"file", "shownAdd1", "saved"});
         const QByteArray keys = "Co=Old Agency\r\nAdd1=1 Quay St\r\nAdd2=\r\nCity=Portland\r\nState=ME\r\n"
                                 "Zip=04101\r\nPhone=(207) 555-0100\r\nFax=(207) 555-0199\r\nMinihelp=ON\r\n";
         const QByteArray section = "[REQUIRED]\r\n" + keys;
@@ -333,17 +290,14 @@ private slots:
 
     void untouchedValuesKeepTheirBytes()
     {
-        QFETCH(QByteArray, file);
-        QFETCH(QString, shownAdd1);
-        QFETCH(QByteArray, saved);
-        writeFile(file.toStdString());
-        openWindow();
+        auto [file, shownAdd1, saved] = fetchRow<QByteArray, QString, QByteArray>({"file", "shownAdd1", "saved"});
+        openWindow(file.toStdString());
         QCOMPARE(m_window->LCoName()->text(), QString("Old Agency"));
         QString shown;
         withDialog([&](QWidget *dialog) {
-            shown = in<QLineEdit>(dialog, "Edit2")->text();
-            in<QLineEdit>(dialog, "Edit1")->setText("New Agency");
-            in<QPushButton>(dialog, "BitBtn2")->click();
+            shown = named<QLineEdit>(dialog, "Edit2")->text();
+            named<QLineEdit>(dialog, "Edit1")->setText("New Agency");
+            named<QPushButton>(dialog, "BitBtn2")->click();
         });
         QCOMPARE(shown, shownAdd1);
         QCOMPARE(QByteArray::fromStdString(fileText()),
@@ -351,50 +305,35 @@ private slots:
         QCOMPARE(m_window->LCoName()->text(), QString("New Agency"));
     }
 
-    // The office rules dialog writes [RULES] through the settings file's one
-    // writer: a restart reads the rule back, and every other byte of a file
-    // kept by hand stays. A rule refused, a table file included, or a save
-    // that fails shows why, saves nothing and leaves the dialog open.
+    // [RULES] goes through the one settings writer, survives a restart and keeps other bytes; a refusal or failed
+    // save shows why, saves nothing and leaves the dialog open.
     void officeRulesSurviveARestartAndKeepEveryOtherByte_data()
     {
-        QTest::addColumn<QString>("rule"); // its radio button
-        QTest::addColumn<QString>("typed"); // the share, or the table's name in the settings folder
-        QTest::addColumn<QString>("minimum");
-        QTest::addColumn<QString>("error"); // %1: the settings folder
-        QTest::addColumn<QByteArray>("added");
-        QTest::addColumn<QString>("line"); // under the figures, then after a restart
+        // rule: its radio button; typed: the share, or the table's name in the settings folder;
+        // error: %1 the settings folder; line: under the figures, then after a restart
+        addColumns<QString, QString, QString, QString, QByteArray, QString>({"rule", "typed", "minimum", "error", "added", "line"});
         const QString help = "Click right mouse button for popup menu";
         QTest::newRow("90% and 150") << "RBShare" << "90" << "150" << "" << QByteArray("[RULES]\nShortRate=90%\nMinimumEarned=150.00\n")
-                                     << "Office rules: short rate 90% of pro rata, minimum earned premium $150.00.";
-        QTest::newRow("a table file and 25%") << "RBTable" << "good.csv" << "25%" << ""
-                                              << QByteArray("[RULES]\nShortRate=%1/good.csv\nMinimumEarned=25%\n")
-                                              << "Office rules: short rate by the 12-month table good.csv, minimum earned "
-                                                 "premium 25% of the premium.";
+            << "Office rules: short rate 90% of pro rata, minimum earned premium $150.00.";
+        QTest::newRow("a table file and 25%") << "RBTable" << "good.csv" << "25%" << "" << QByteArray("[RULES]\nShortRate=%1/good.csv\nMinimumEarned=25%\n")
+            << "Office rules: short rate by the 12-month table good.csv, minimum earned premium 25% of the premium.";
         QTest::newRow("the built-in rules write nothing") << "RBTables" << "" << "" << "" << QByteArray() << help;
-        QTest::newRow("a malformed table") << "RBTable" << "bad.csv" << "" << "%1/bad.csv, line 4: days 5 to 6 are missing."
-                                           << QByteArray() << help;
-        QTest::newRow("a minimum that is no amount")
-            << "RBShare" << "90" << "lots" << "'lots' is not a minimum earned premium: an amount, or a percentage from 0% to 100%"
-            << QByteArray() << help;
-        QTest::newRow("a save that fails") << "RBShare" << "90" << "" << "Unable to write to %1/blocked/Quillon32.Ini."
-                                           << QByteArray() << help;
+        QTest::newRow("a malformed table") << "RBTable" << "bad.csv" << "" << "%1/bad.csv, line 4: days 5 to 6 are missing." << QByteArray() << help;
+        QTest::newRow("a minimum that is no amount") << "RBShare" << "90" << "lots"
+            << "'lots' is not a minimum earned premium: an amount, or a percentage from 0% to 100%" << QByteArray() << help;
+        QTest::newRow("a save that fails") << "RBShare" << "90" << "" << "Unable to write to %1/blocked/Quillon32.Ini." << QByteArray() << help;
     }
 
     void officeRulesSurviveARestartAndKeepEveryOtherByte()
     {
-        QFETCH(QString, rule);
-        QFETCH(QString, typed);
-        QFETCH(QString, minimum);
-        QFETCH(QString, error);
-        QFETCH(QByteArray, added);
-        QFETCH(QString, line);
+        auto [rule, typed, minimum, error, added, line] =
+            fetchRow<QString, QString, QString, QString, QByteArray, QString>({"rule", "typed", "minimum", "error", "added", "line"});
         const QString folder = m_config->path();
         const std::string file = "; by hand\n[Printer]\nName=Front\n\n[REQUIRED]\nCo=Acme\nPhone=555-1234\n  Zip =  04101  \n"
                                  "Minihelp=ON\n\n[Tail]\nx=\xFF\n";
-        writeFile(file);
         std::ofstream(m_config->filePath("good.csv").toStdString()) << "term_months,12\ndays,earned_percent\n0-365,50\n";
         std::ofstream(m_config->filePath("bad.csv").toStdString()) << "term_months,12\ndays,earned_percent\n0-4,5\n7-365,50\n";
-        openWindow();
+        openWindow(file);
         if (error.startsWith("Unable")) {
             QFile(m_config->filePath("blocked")).open(QIODevice::WriteOnly);
             qputenv("XDG_CONFIG_HOME", m_config->filePath("blocked").toLocal8Bit());
@@ -404,10 +343,10 @@ private slots:
         withDialog(
             [&](QWidget *dialog) {
                 ModalWatch inner([](QWidget *) {});
-                in<QRadioButton>(dialog, rule.toLatin1())->click();
-                auto *field = in<QLineEdit>(dialog, rule == "RBTable" ? "ETable" : "EShare");
+                named<QRadioButton>(dialog, rule.toLatin1())->click();
+                auto *field = named<QLineEdit>(dialog, rule == "RBTable" ? "ETable" : "EShare");
                 QTest::keyClicks(field, rule == "RBTable" ? folder + '/' + typed : typed);
-                QTest::keyClicks(in<QLineEdit>(dialog, "EMinimum"), minimum);
+                QTest::keyClicks(named<QLineEdit>(dialog, "EMinimum"), minimum);
                 QTest::keyClick(dialog->focusWidget(), Qt::Key_Return); // saves
                 for (const ModalWatch::Seen &seen : inner.seen())
                     errors << QDir::fromNativeSeparators(seen.text);
@@ -426,10 +365,8 @@ private slots:
         QCOMPARE(m_window->findChild<QLabel *>("Label25")->text(), line);
     }
 
-    // A save that fails is reported, the dialog still closes, and the window
-    // goes on showing what it read. Something at the settings path that is
-    // not a readable regular file: start-up goes on with the defaults and
-    // never waits on it, and no save replaces it.
+    // A failed save is reported, the dialog closes, the window keeps what it read; something at the settings path
+    // that is no readable file: start-up uses the defaults without waiting on it, and no save replaces it.
     void aFailedSaveChangesNothing_data()
     {
         QTest::addColumn<QString>("kind");
@@ -474,10 +411,10 @@ private slots:
         QList<ModalWatch::Seen> errors;
         withDialog([&](QWidget *dialog) {
             ModalWatch inner([](QWidget *) {}); // closes the error box, leaves the dialog
-            in<QLineEdit>(dialog, "Edit1")->setText("Typed Agency");
-            in<QLineEdit>(dialog, "Edit4")->setText("Elsewhere");
-            in<QRadioButton>(dialog, "MiniHelpOff")->click();
-            in<QPushButton>(dialog, "BitBtn2")->click();
+            named<QLineEdit>(dialog, "Edit1")->setText("Typed Agency");
+            named<QLineEdit>(dialog, "Edit4")->setText("Elsewhere");
+            named<QRadioButton>(dialog, "MiniHelpOff")->click();
+            named<QPushButton>(dialog, "BitBtn2")->click();
             QTRY_VERIFY(!dialog->isVisible());
             errors = boxes(inner);
         });

@@ -9,11 +9,11 @@
 #include "Ugetdet.h"
 #include "../support/Modalwatch.h"
 #include "../support/Widgettest.h"
+#include "../support/Tablerows.h"
 
 namespace {
 
-// 47 characters: wider than the policy number's 305 units at 10 pt, but
-// 28.1 em of Arial, so whole at 8 pt.
+// 47 characters: wider than the policy number's 305 units at 10 pt, but 28.1 em of Arial, so whole at 8 pt.
 const QString kShrinkingNumber = QStringLiteral("POL-ABC-DEF-GHI-JKL-MNO-PQR-STU-VWX-YZA-BCD-EFG");
 // 26 groups of "ABC-": 62 em, past the 38 em the field holds at 6 pt.
 const QString kLongNumber = QStringLiteral("ABC-").repeated(26);
@@ -39,24 +39,13 @@ private:
     void open() { QVERIFY(activate(m_dialog.get())); }
 
 private slots:
-    void init()
-    {
-        m_owner = std::make_unique<QWidget>();
-        m_dialog = std::make_unique<TFGetDetail>(m_owner.get());
-    }
-
-    void cleanup()
-    {
-        m_dialog.reset();
-        m_owner.reset();
-    }
+    void init() { m_owner = std::make_unique<QWidget>(); m_dialog = std::make_unique<TFGetDetail>(m_owner.get()); }
+    void cleanup() { m_dialog.reset(); m_owner.reset(); }
 
     void noteNamesTheTextsTooLongToPrint_data()
     {
-        QTest::addColumn<QString>("number");
-        QTest::addColumn<QString>("client");
-        QTest::addColumn<QString>("type");
-        QTest::addColumn<QString>("expected"); // empty: no note
+        // expected: empty: no note
+        addColumns<QString, QString, QString, QString>({"number", "client", "type", "expected"});
 
         const QString prefix = QStringLiteral("Too long to print in full: ");
         const QString suffix = QStringLiteral(" will end in \u2026");
@@ -71,18 +60,15 @@ private slots:
         QTest::newRow("all three too long")
             << kLongNumber << kLongWords << kLongWords
             << prefix + "Policy Number, Client Name/Code and Type of Policy" + suffix;
-        // 18 x "abc-" is 35.0 em as typed but 43.0 em in the capitals the
-        // field keeps and the quote prints.
+        // 18 x "abc-" is 35.0 em as typed but 43.0 em in the capitals the field keeps and the quote prints.
         QTest::newRow("lower case judged in the capitals it prints in")
             << QStringLiteral("abc-").repeated(18) << "" << "" << prefix + "Policy Number" + suffix;
     }
 
     void noteNamesTheTextsTooLongToPrint()
     {
-        QFETCH(QString, number);
-        QFETCH(QString, client);
-        QFETCH(QString, type);
-        QFETCH(QString, expected);
+        auto [number, client, type, expected] =
+            fetchRow<QString, QString, QString, QString>({"number", "client", "type", "expected"});
         open();
         QTest::keyClicks(in<QLineEdit>("PolicyNum"), number);
         QTest::keyClicks(in<QLineEdit>("ClientName"), client);
@@ -110,17 +96,14 @@ private slots:
         }
         QVERIFY(!note()->isVisible());
         QVERIFY2(backspaces > 1 && !client->text().isEmpty(), "goes at the length that fits, not only when empty");
-        QTest::keyClick(client, Qt::Key_X);
-        QTest::keyClick(client, Qt::Key_X);
-        QTest::keyClick(client, Qt::Key_X);
+        QTest::keyClicks(client, "xxx");
         QVERIFY(note()->isVisible());
         client->clear();
         QVERIFY(!note()->isVisible());
         QCOMPARE(note()->text(), QString());
     }
 
-    // The focus starts on the policy number, and Tab reaches every field and
-    // then Done in reading order, never the note.
+    // The focus starts on the policy number; Tab reaches every field then Done in reading order, never the note.
     void noteLeavesTheFocusAndTabOrderAlone()
     {
         open();

@@ -6,6 +6,7 @@
 #include "Calpop.h"
 #include "Ctlsettings.h"
 #include "../support/Locales.h"
+#include "../support/Tablerows.h"
 #include "Dateedit.h"
 #include "Messages.h"
 #include "Shortdate.h"
@@ -16,13 +17,9 @@ namespace {
 
 constexpr int kToday = 46363; // 12/7/2026, a Monday
 
-const QRgb kSilver = qRgb(192, 192, 192);
-const QRgb kGrey = qRgb(128, 128, 128);
-const QRgb kWhite = qRgb(255, 255, 255);
-const QRgb kBlack = qRgb(0, 0, 0);
+const QRgb kSilver = qRgb(192, 192, 192), kGrey = qRgb(128, 128, 128), kWhite = qRgb(255, 255, 255), kBlack = qRgb(0, 0, 0);
 
-// Remembers what each paint covered, to tell a repaint of the marks from a
-// repaint of the whole popup.
+// Remembers what each paint covered, to tell a repaint of the marks from one of the whole popup.
 class RecordingPopup : public TfrmCalPop
 {
 public:
@@ -52,15 +49,13 @@ struct Open
     TfrmCalPop *get() const { return popup.get(); }
 };
 
-// A point given in the popup's own layout terms: x = xu * u + xo and
-// y = yh * h + yo, with u and h read from the popup.
+// A point in the popup's layout terms: x = xu * u + xo, y = yh * h + yo, u and h read from the popup.
 QPoint layoutPoint(const TfrmCalPop &popup, int xu, int xo, int yh, int yo)
 {
     return {xu * popup.unit() + xo, yh * popup.rowHeight() + yo};
 }
 
-// Centre of a grid cell by the layout: cell c sits in row (c - 1) / 7 + 1 and
-// column (c - 1) % 7 + 1, each cell 3u by h, the grid starting at 4, 2h + 2.
+// Centre of grid cell c: row (c - 1) / 7 + 1, column (c - 1) % 7 + 1, cells 3u by h from 4, 2h + 2.
 QPoint cellCentre(const TfrmCalPop &popup, int cell)
 {
     const int u = popup.unit(), h = popup.rowHeight();
@@ -68,10 +63,7 @@ QPoint cellCentre(const TfrmCalPop &popup, int cell)
     return {4 + 3 * u * (column - 1) + 3 * u / 2, (row + 1) * h + 2 + h / 2};
 }
 
-bool isDark(QRgb pixel)
-{
-    return qGray(pixel) < 96;
-}
+bool isDark(QRgb pixel) { return qGray(pixel) < 96; }
 
 int darkPixels(const QImage &image, const QRect &area)
 {
@@ -90,19 +82,12 @@ class TestCalPop : public QObject
 
 private slots:
     void init() { SetTodayForTesting(kToday); }
-    void cleanup()
-    {
-        SetTodayForTesting(std::nullopt);
-        SetControlLocale(LocaleSettings{});
-    }
+    void cleanup() { SetTodayForTesting(std::nullopt); SetControlLocale(LocaleSettings{}); }
 
     void gridPlacesTheMonth_data()
     {
-        QTest::addColumn<QString>("start");
-        QTest::addColumn<int>("firstCell");
-        QTest::addColumn<int>("lastDay");
-        QTest::addColumn<int>("currentCell");
-        QTest::addColumn<int>("previousCell"); // after a Right arrow; 0: none pressed
+        // previousCell: after a Right arrow; 0: none pressed
+        addColumns<QString, int, int, int, int>({"start", "firstCell", "lastDay", "currentCell", "previousCell"});
         QTest::newRow("month starting on Sunday, February 2026") << "2/10/2026" << 1 << 28 << 10 << 0;
         QTest::newRow("31-day month starting on Saturday, August 2026") << "8/1/2026" << 7 << 31 << 7 << 0;
         QTest::newRow("leap February starting on Thursday, 2024") << "2/29/2024" << 5 << 29 << 33 << 0;
@@ -112,11 +97,8 @@ private slots:
     }
     void gridPlacesTheMonth()
     {
-        QFETCH(QString, start);
-        QFETCH(int, firstCell);
-        QFETCH(int, lastDay);
-        QFETCH(int, currentCell);
-        QFETCH(int, previousCell);
+        auto [start, firstCell, lastDay, currentCell, previousCell] =
+            fetchRow<QString, int, int, int, int>({"start", "firstCell", "lastDay", "currentCell", "previousCell"});
         Open popup(start);
         if (previousCell)
             QTest::keyClick(popup.get(), Qt::Key_Right);
@@ -132,12 +114,8 @@ private slots:
 
     void keysMoveTheSelection_data()
     {
-        QTest::addColumn<QString>("start"); // empty: start on today
-        QTest::addColumn<int>("today");
-        QTest::addColumn<int>("key");       // with its modifiers; 0: none
-        QTest::addColumn<int>("close");     // the key pressed then
-        QTest::addColumn<QString>("expected");
-        QTest::addColumn<int>("result");
+        // start: empty: start on today; key: with its modifiers; 0: none; close: the key pressed then
+        addColumns<QString, int, int, int, QString, int>({"start", "today", "key", "close", "expected", "result"});
         // Return after the move, keypad Enter like it; Escape writes nothing.
         QTest::newRow("return rewrites a two-digit year in field form") << "3/5/99" << kToday << 0 << int(Qt::Key_Return) << "3/5/2099" << 1;
         QTest::newRow("keypad enter closes like return") << "3/5/2026" << kToday << int(Qt::Key_Down) << int(Qt::Key_Enter) << "3/12/2026" << 1;
@@ -167,8 +145,7 @@ private slots:
         QTest::newRow("shift makes no difference to right") << "12/7/2026" << kToday << QKeyCombination(Qt::ShiftModifier, Qt::Key_Right).toCombined() << int(Qt::Key_Return) << "12/8/2026" << 1;
         QTest::newRow("alt makes no difference to end") << "12/7/2026" << kToday << QKeyCombination(Qt::AltModifier, Qt::Key_End).toCombined() << int(Qt::Key_Return) << "12/7/2025" << 1;
         QTest::newRow("tab is ignored") << "12/7/2026" << kToday << int(Qt::Key_Tab) << int(Qt::Key_Return) << "12/7/2026" << 1;
-        // Years below 100 would read back in the current century, so the
-        // calendar ends at 1/1/0100. These start on "today".
+        // The calendar ends at 1/1/0100, as years below 100 read back in this century. These start on "today".
         QTest::newRow("left on 1/1/0100 stays") << "" << kFirstWritableDayNumber << int(Qt::Key_Left) << int(Qt::Key_Return) << "1/1/0100" << 1;
         QTest::newRow("page up from 1/15/0100 stops on 1/1/0100") << "" << kFirstWritableDayNumber + 14 << int(Qt::Key_PageUp) << int(Qt::Key_Return) << "1/1/0100" << 1;
         QTest::newRow("end in year 100 stays") << "" << kFirstWritableDayNumber + 14 << int(Qt::Key_End) << int(Qt::Key_Return) << "1/15/0100" << 1;
@@ -178,12 +155,8 @@ private slots:
     }
     void keysMoveTheSelection()
     {
-        QFETCH(QString, start);
-        QFETCH(int, today);
-        QFETCH(int, key);
-        QFETCH(int, close);
-        QFETCH(QString, expected);
-        QFETCH(int, result);
+        auto [start, today, key, close, expected, result] =
+            fetchRow<QString, int, int, int, QString, int>({"start", "today", "key", "close", "expected", "result"});
         SetTodayForTesting(today);
         Open popup(start);
         if (key)
@@ -197,13 +170,10 @@ private slots:
         QCOMPARE(popup.field.text(), expected);
     }
 
-    // A pick is written in the order the locale reads dates, so the day
-    // picked is the day the next exit reads.
+    // A pick is written in the order the locale reads dates, so the next exit reads the day picked.
     void pickReadsBackInTheLocalesOrder_data()
     {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("start");
-        QTest::addColumn<QString>("picked");
+        addColumns<QString, QString, QString>({"locale", "start", "picked"});
         QTest::newRow("en_GB") << "en_GB.UTF-8" << "14/3/2026" << "15/3/2026";
         QTest::newRow("en_CA") << "en_CA.UTF-8" << "2026-03-14" << "2026-3-15";
         QTest::newRow("de_DE") << "de_DE.UTF-8" << "14.03.2026" << "15.3.2026";
@@ -212,9 +182,7 @@ private slots:
 
     void pickReadsBackInTheLocalesOrder()
     {
-        QFETCH(QString, locale);
-        QFETCH(QString, start);
-        QFETCH(QString, picked);
+        auto [locale, start, picked] = fetchRow<QString, QString, QString>({"locale", "start", "picked"});
         SetControlLocale(namedLocale(locale.toLatin1().constData()));
         Open popup(start);
         QTest::keyClick(popup.get(), Qt::Key_Right);
@@ -224,8 +192,7 @@ private slots:
         QCOMPARE(TryParseShortDate(picked.toStdString(), ControlLocale(), kToday), std::optional<int>(march15));
     }
 
-    // The field was read on 12/31/2024, when "2/29" named a day; the popup
-    // opens after midnight, when it names none, on the day that was read.
+    // "2/29" read on 12/31/2024; the popup opens after midnight, when it names no day, on the day that was read.
     void aDateReadBeforeTheYearTurnsOpensAfterIt()
     {
         TDateEdit field;
@@ -264,16 +231,8 @@ private slots:
 
     void click_data()
     {
-        // Press and release at x = xu * u + xo, y = yh * h + yo on 12/7/2026.
-        // December 2026 starts on Tuesday (cell 3); the 15th is in cell 17
-        // (row 3, column 3). Month buttons: 4, 2 to 20, 18 and 21u - 12, 2 to
-        // 21u + 4, 18, both edges counting; 30 days back, 31 on.
-        QTest::addColumn<int>("xu");
-        QTest::addColumn<int>("xo");
-        QTest::addColumn<int>("yh");
-        QTest::addColumn<int>("yo");
-        QTest::addColumn<bool>("closes");
-        QTest::addColumn<QString>("expected");
+        // On 12/7/2026 (the 1st in cell 3, the 15th in 17). Month buttons 4, 2 to 20, 18 and 21u - 12, 2 to 21u + 4, 18.
+        addColumns<int, int, int, int, bool, QString>({"xu", "xo", "yh", "yo", "closes", "expected"});
         QTest::newRow("a day is taken on release") << 7 << 4 << 4 << 8 << true << "12/15/2026";
         QTest::newRow("the selected day is taken too") << 4 << 4 << 3 << 8 << true << "12/7/2026";
         QTest::newRow("empty cell before the 1st starts nothing") << 1 << 4 << 2 << 8 << false << "12/7/2026";
@@ -288,12 +247,8 @@ private slots:
     }
     void click()
     {
-        QFETCH(int, xu);
-        QFETCH(int, xo);
-        QFETCH(int, yh);
-        QFETCH(int, yo);
-        QFETCH(bool, closes);
-        QFETCH(QString, expected);
+        auto [xu, xo, yh, yo, closes, expected] =
+            fetchRow<int, int, int, int, bool, QString>({"xu", "xo", "yh", "yo", "closes", "expected"});
         Open popup(QStringLiteral("12/7/2026"));
         const QPoint at = layoutPoint(*popup.get(), xu, xo, yh, yo);
         QTest::mousePress(popup.get(), Qt::LeftButton, Qt::NoModifier, at);
@@ -310,13 +265,8 @@ private slots:
 
     void cellAt_data()
     {
-        // Points as x = xu * u + xo, y = yh * h + yo. The grid runs from 4 to
-        // 21u + 4 across and from 2h + 2 to 8h + 2 down, cells 3u by h.
-        QTest::addColumn<int>("xu");
-        QTest::addColumn<int>("xo");
-        QTest::addColumn<int>("yh");
-        QTest::addColumn<int>("yo");
-        QTest::addColumn<int>("cell");
+        // The grid runs from 4 to 21u + 4 across and from 2h + 2 to 8h + 2 down, cells 3u by h.
+        addColumns<int, int, int, int, int>({"xu", "xo", "yh", "yo", "cell"});
         QTest::newRow("left edge is outside") << 0 << 4 << 2 << 5 << -1;
         QTest::newRow("one inside the left edge is Sunday") << 0 << 5 << 2 << 5 << 1;
         QTest::newRow("right edge is outside") << 21 << 4 << 2 << 5 << -1;
@@ -330,11 +280,7 @@ private slots:
     }
     void cellAt()
     {
-        QFETCH(int, xu);
-        QFETCH(int, xo);
-        QFETCH(int, yh);
-        QFETCH(int, yo);
-        QFETCH(int, cell);
+        auto [xu, xo, yh, yo, cell] = fetchRow<int, int, int, int, int>({"xu", "xo", "yh", "yo", "cell"});
         TDateEdit field;
         TfrmCalPop popup(&field, kToday);
         const QPoint at = layoutPoint(popup, xu, xo, yh, yo);
@@ -343,9 +289,7 @@ private slots:
 
     void placement_data()
     {
-        QTest::addColumn<QRect>("field");
-        QTest::addColumn<QRect>("screen");
-        QTest::addColumn<QPoint>("expected");
+        addColumns<QRect, QRect, QPoint>({"field", "screen", "expected"});
         // A 176 by 138 popup; fields 121 by 21.
         const QRect first(0, 0, 1024, 768), right(1024, 0, 1280, 1024), below(0, 768, 1024, 768);
         QTest::newRow("room below and to the right") << QRect(100, 200, 121, 21) << first << QPoint(101, 222);
@@ -360,21 +304,14 @@ private slots:
     }
     void placement()
     {
-        QFETCH(QRect, field);
-        QFETCH(QRect, screen);
-        QFETCH(QPoint, expected);
+        auto [field, screen, expected] = fetchRow<QRect, QRect, QPoint>({"field", "screen", "expected"});
         QCOMPARE(TfrmCalPop::placement(field, QSize(176, 138), screen), expected);
     }
 
     void painting_data()
     {
-        // Points as in cellAt_data; the popup stands on 12/7/2026, cell 9
-        // (row 2, Monday), whose rectangle is 3u + 4, 3h + 2 to 6u + 4, 4h + 2.
-        QTest::addColumn<int>("xu");
-        QTest::addColumn<int>("xo");
-        QTest::addColumn<int>("yh");
-        QTest::addColumn<int>("yo");
-        QTest::addColumn<QRgb>("colour");
+        // On 12/7/2026, cell 9 (row 2, Monday): 3u + 4, 3h + 2 to 6u + 4, 4h + 2.
+        addColumns<int, int, int, int, QRgb>({"xu", "xo", "yh", "yo", "colour"});
         QTest::newRow("frame top is white") << 10 << 0 << 0 << 0 << kWhite;
         QTest::newRow("frame right is grey") << 21 << 7 << 4 << 0 << kGrey;   // width 21u + 8
         QTest::newRow("frame bottom is grey") << 10 << 0 << 8 << 1 << kGrey;  // height 8h + 2
@@ -393,35 +330,20 @@ private slots:
     }
     void painting()
     {
-        QFETCH(int, xu);
-        QFETCH(int, xo);
-        QFETCH(int, yh);
-        QFETCH(int, yo);
-        QFETCH(QRgb, colour);
+        auto [xu, xo, yh, yo, colour] = fetchRow<int, int, int, int, QRgb>({"xu", "xo", "yh", "yo", "colour"});
         Open popup(QStringLiteral("12/7/2026"));
         const QImage image = popup->grab().toImage();
         const QPoint at = layoutPoint(*popup.get(), xu, xo, yh, yo);
         QCOMPARE(QColor(image.pixel(at)), QColor(colour));
     }
 
-    void markFollowsTheSelection()
+    // A move takes the mark and the bold number to the new day and rewrites the title, centred.
+    void markAndTitleFollowTheSelection()
     {
         Open popup(QStringLiteral("12/7/2026"));
         const int u = popup->unit(), h = popup->rowHeight();
         const QPoint cell9Left(3 * u + 4, 3 * h + 5), cell10Left(6 * u + 4, 3 * h + 5);
         const QRect cell10(6 * u + 5, 3 * h + 3, 3 * u - 2, h - 2); // inside the mark
-        const int regular = darkPixels(popup->grab().toImage(), cell10);
-
-        QTest::keyClick(popup.get(), Qt::Key_Right);
-        const QImage moved = popup->grab().toImage();
-        QCOMPARE(QColor(moved.pixel(cell9Left)), QColor(kSilver));
-        QCOMPARE(QColor(moved.pixel(cell10Left)), QColor(kGrey));
-        QVERIFY2(darkPixels(moved, cell10) > regular, "the selected number is not bold");
-    }
-
-    void titleShowsTheDateCentred()
-    {
-        Open popup(QStringLiteral("12/7/2026"));
         const QRect band = popup->titleBand();
         const QImage before = popup->grab().toImage();
         int left = band.right(), right = band.left();
@@ -439,16 +361,15 @@ private slots:
         QTest::keyClick(popup.get(), Qt::Key_Right);
         const QImage after = popup->grab().toImage();
         QVERIFY(before.copy(band) != after.copy(band));
+        QCOMPARE(QColor(after.pixel(cell9Left)), QColor(kSilver));
+        QCOMPARE(QColor(after.pixel(cell10Left)), QColor(kGrey));
+        QVERIFY2(darkPixels(after, cell10) > darkPixels(before, cell10), "the selected number is not bold");
     }
 
     // A screen reader reads the month and the whole selected date after every move.
     void speaksTheMonthAndTheSelectedDay_data()
     {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("start");
-        QTest::addColumn<int>("key"); // 0: none
-        QTest::addColumn<QString>("month");
-        QTest::addColumn<QString>("day");
+        addColumns<QString, QString, int, QString, QString>({"locale", "start", "key", "month", "day"}); // key: 0: none
         QTest::newRow("opened on the field's date") << "C" << "12/7/2026" << 0 << "December 2026" << "Monday, December 7, 2026";
         QTest::newRow("right within the month") << "C" << "12/7/2026" << int(Qt::Key_Right) << "December 2026" << "Tuesday, December 8, 2026";
         QTest::newRow("page down into the next year") << "C" << "12/7/2026" << int(Qt::Key_PageDown) << "January 2027" << "Thursday, January 7, 2027";
@@ -458,11 +379,8 @@ private slots:
     }
     void speaksTheMonthAndTheSelectedDay()
     {
-        QFETCH(QString, locale);
-        QFETCH(QString, start);
-        QFETCH(int, key);
-        QFETCH(QString, month);
-        QFETCH(QString, day);
+        auto [locale, start, key, month, day] =
+            fetchRow<QString, QString, int, QString, QString>({"locale", "start", "key", "month", "day"});
         SetControlLocale(namedLocale(locale.toLatin1().constData()));
         Open popup(start);
         QApplication::setActiveWindow(popup.get());
@@ -479,18 +397,14 @@ private slots:
 
     void repaintAfterAMove_data()
     {
-        QTest::addColumn<QString>("start");
-        QTest::addColumn<int>("key");
-        QTest::addColumn<bool>("whole");
+        addColumns<QString, int, bool>({"start", "key", "whole"});
         QTest::newRow("arrow within the month repaints the marks") << "12/7/2026" << int(Qt::Key_Right) << false;
         QTest::newRow("arrow into the next month repaints everything") << "12/31/2026" << int(Qt::Key_Right) << true;
         QTest::newRow("page down repaints everything") << "12/7/2026" << int(Qt::Key_PageDown) << true;
     }
     void repaintAfterAMove()
     {
-        QFETCH(QString, start);
-        QFETCH(int, key);
-        QFETCH(bool, whole);
+        auto [start, key, whole] = fetchRow<QString, int, bool>({"start", "key", "whole"});
         Open popup(start);
         QVERIFY(QTest::qWaitForWindowExposed(popup.get()));
         QCoreApplication::processEvents();

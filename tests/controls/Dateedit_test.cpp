@@ -14,6 +14,7 @@
 #include "../support/Fieldwindow.h"
 #include "../support/Modalwatch.h"
 #include "../support/Widgettest.h"
+#include "../support/Tablerows.h"
 
 using namespace quillon;
 
@@ -28,26 +29,16 @@ class TestDateEdit : public QObject
 private:
     struct Window : FieldWindow<TDateEdit>
     {
-        void type(const QString &text)
-        {
-            enter();
-            field->setText(text);
-        }
+        void type(const QString &text) { enter(); field->setText(text); }
     };
 
 private slots:
     void init() { SetTodayForTesting(kToday); }
-    void cleanup()
-    {
-        SetTodayForTesting(std::nullopt);
-        SetControlLocale(LocaleSettings{});
-    }
+    void cleanup() { SetTodayForTesting(std::nullopt); SetControlLocale(LocaleSettings{}); }
 
     void buttonFillsTheRightEnd_data()
     {
-        QTest::addColumn<QSize>("fieldSize");
-        QTest::addColumn<QSize>("resized"); // once shown; empty: not
-        QTest::addColumn<QRect>("button");
+        addColumns<QSize, QSize, QRect>({"fieldSize", "resized", "button"}); // resized: once shown; empty: not
         QTest::newRow("layout size") << QSize(121, 25) << QSize() << QRect(96, 0, 25, 25);
         QTest::newRow("taller field") << QSize(200, 40) << QSize() << QRect(160, 0, 40, 40);
         QTest::newRow("resized, which redraws the glyph") << QSize(121, 25) << QSize(121, 33) << QRect(88, 0, 33, 33);
@@ -55,9 +46,7 @@ private slots:
 
     void buttonFillsTheRightEnd()
     {
-        QFETCH(QSize, fieldSize);
-        QFETCH(QSize, resized);
-        QFETCH(QRect, button);
+        auto [fieldSize, resized, button] = fetchRow<QSize, QSize, QRect>({"fieldSize", "resized", "button"});
         TDateEdit field;
         QVERIFY(field.text().isEmpty()); // a new field starts empty
         field.resize(fieldSize);
@@ -70,8 +59,7 @@ private slots:
 
     void glyphIsALitAndShadedDiamond_data()
     {
-        QTest::addColumn<int>("side");
-        QTest::addColumn<qreal>("ratio"); // device pixels to a pixel
+        addColumns<int, qreal>({"side", "ratio"}); // ratio: device pixels to a pixel
         QTest::newRow("21 pixels") << 21 << 1.0;
         QTest::newRow("36 pixels") << 36 << 1.0;
         QTest::newRow("21 pixels at 2x") << 21 << 2.0;
@@ -80,14 +68,12 @@ private slots:
 
     void glyphIsALitAndShadedDiamond()
     {
-        QFETCH(int, side);
-        QFETCH(qreal, ratio);
+        auto [side, ratio] = fetchRow<int, qreal>({"side", "ratio"});
         const QImage glyph = DateButtonGlyph(side, side, ratio).toImage();
         QCOMPARE(glyph.devicePixelRatio(), ratio);
         // Pixels named as at 1x, read in the middle of their device pixels.
         const auto pixel = [&](int x, int y) { return glyph.pixelColor(int((x + 0.5) * ratio), int((y + 0.5) * ratio)); };
-        const int w = side / 2;
-        const int h = side / 2;
+        const int w = side / 2, h = side / 2;
         const QColor silver(192, 192, 192), grey(128, 128, 128), white(Qt::white);
         QCOMPARE(pixel(0, 0), silver);
         QCOMPARE(pixel(w, h), silver);                 // the inside stays flat
@@ -106,14 +92,11 @@ private slots:
                          qPrintable(QStringLiteral("blended at %1, %2").arg(x).arg(y)));
     }
 
-    // Assistive technology tells the two date buttons and their popups apart
-    // by the field each belongs to.
+    // Assistive technology tells the two date buttons and their popups apart by their fields.
     void calendarIsNamedAfterItsField_data()
     {
-        QTest::addColumn<QString>("caption");    // of the label whose buddy the field is
-        QTest::addColumn<QString>("fieldName");  // the field's own accessible name
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("popup");
+        // caption: of the label whose buddy the field is; fieldName: the field's own accessible name
+        addColumns<QString, QString, QString, QString>({"caption", "fieldName", "button", "popup"});
         QTest::newRow("inception") << "Policy Effective date" << "" << "Policy effective date calendar" << "Policy effective date calendar";
         QTest::newRow("cancellation") << "Cancellation Date" << "" << "Cancellation date calendar" << "Cancellation date calendar";
         QTest::newRow("an abbreviation keeps its capitals") << "&Date of ACH Debit" << "" << "Date of ACH debit calendar" << "Date of ACH debit calendar";
@@ -123,10 +106,8 @@ private slots:
 
     void calendarIsNamedAfterItsField()
     {
-        QFETCH(QString, caption);
-        QFETCH(QString, fieldName);
-        QFETCH(QString, button);
-        QFETCH(QString, popup);
+        auto [caption, fieldName, button, popup] =
+            fetchRow<QString, QString, QString, QString>({"caption", "fieldName", "button", "popup"});
         QWidget window;
         auto *field = new TDateEdit(&window);
         if (!caption.isEmpty())
@@ -142,8 +123,7 @@ private slots:
 
     void setDateWritesTheFieldForm_data()
     {
-        QTest::addColumn<int>("day");
-        QTest::addColumn<QString>("text");
+        addColumns<int, QString>({"day", "text"});
         // Day 0 is a date the clerk can pick or type; it is never blanked.
         QTest::newRow("day zero is 30 December 1899") << 0 << "12/30/1899";
         QTest::newRow("no leading zeros") << DayNumber(std::chrono::year{1999} / 3 / 5) << "3/5/1999";
@@ -152,8 +132,7 @@ private slots:
 
     void setDateWritesTheFieldForm()
     {
-        QFETCH(int, day);
-        QFETCH(QString, text);
+        auto [day, text] = fetchRow<int, QString>({"day", "text"});
         TDateEdit field;
         field.setModified(false);
         field.SetDate(day);
@@ -163,8 +142,7 @@ private slots:
 
     void leavingRewritesAValidDate_data()
     {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("shown");
+        addColumns<QString, QString>({"typed", "shown"});
         QTest::newRow("year taken from today") << "7/4" << "7/4/2026";
         QTest::newRow("two-digit year in this century") << "1/2/95" << "1/2/2095";
         QTest::newRow("spaces and trailing separator") << " 1 / 2 / 1999 /" << "1/2/1999";
@@ -174,14 +152,16 @@ private slots:
 
     void leavingRewritesAValidDate()
     {
-        QFETCH(QString, typed);
-        QFETCH(QString, shown);
+        auto [typed, shown] = fetchRow<QString, QString>({"typed", "shown"});
         Window w;
         ModalWatch watch;
         QSignalSpy entered(w.field, &TDateEdit::entered);
+        QStringList atExit; // the owner's handler runs first, once, and sees the typed text
+        connect(w.field, &TDateEdit::exited, w.field, [&] { atExit << w.field->text(); });
         w.type(typed);
         w.leave();
         QCOMPARE(w.field->text(), shown);
+        QCOMPARE(atExit, QStringList{typed});
         QVERIFY(watch.seen().isEmpty());
         // The field gives the day it shows, and says a typed one was entered.
         QCOMPARE(entered.count(), shown.isEmpty() ? 0 : 1);
@@ -190,13 +170,10 @@ private slots:
             QCOMPARE(entered.first().first().toInt(), *w.field->date());
     }
 
-    // The field writes a date in the order it reads one, so the text it
-    // leaves behind is the same day on every later exit.
+    // The field writes a date in the order it reads one, so every later exit keeps the same day.
     void keepsTheDayThroughEveryExitInEachLocale_data()
     {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("shown");
+        addColumns<QString, QString, QString>({"locale", "typed", "shown"});
         QTest::newRow("en_US") << "en_US.UTF-8" << "5/3/2026" << "5/3/2026";
         QTest::newRow("en_GB 3 May") << "en_GB.UTF-8" << "3/5/2026" << "3/5/2026";
         QTest::newRow("en_GB day above 12") << "en_GB.UTF-8" << "15/3/26" << "15/3/2026";
@@ -208,9 +185,7 @@ private slots:
 
     void keepsTheDayThroughEveryExitInEachLocale()
     {
-        QFETCH(QString, locale);
-        QFETCH(QString, typed);
-        QFETCH(QString, shown);
+        auto [locale, typed, shown] = fetchRow<QString, QString, QString>({"locale", "typed", "shown"});
         SetControlLocale(namedLocale(locale.toLatin1().constData()));
         Window w;
         ModalWatch watch;
@@ -227,59 +202,40 @@ private slots:
         QVERIFY(watch.seen().isEmpty());
     }
 
-    void ownerHandlerRunsFirstAndSeesTheTypedText()
-    {
-        Window w;
-        QStringList order;
-        connect(w.field, &TDateEdit::exited, w.field, [&] { order << "owner:" + w.field->text(); });
-        w.type("1/2/95");
-        w.leave();
-        QCOMPARE(order, QStringList{"owner:1/2/95"});
-        QCOMPARE(w.field->text(), QString("1/2/2095"));
-    }
-
-    // Refused with a warning, as text, and the focus taken back.
+    // Refused with a warning, as text, and the focus taken back; an owner's handler that fails goes to the general
+    // error display instead of the field's own message.
     void anInvalidDateIsRefusedAndTheFocusTakenBack_data()
     {
-        QTest::addColumn<QString>("typed");
-        QTest::newRow("no leap day") << "2/29/1999";
-        QTest::newRow("markup") << "<b>x</b><br>y";
+        addColumns<QString, bool, QString, QMessageBox::Icon>({"typed", "ownerFails", "shown", "icon"});
+        QTest::newRow("no leap day") << "2/29/1999" << false << "Invalid Date: 2/29/1999" << QMessageBox::Warning;
+        QTest::newRow("markup") << "<b>x</b><br>y" << false << "Invalid Date: <b>x</b><br>y" << QMessageBox::Warning;
+        QTest::newRow("a failing owner's handler") << "not a date" << true << "owner failed." << QMessageBox::Critical;
     }
 
     void anInvalidDateIsRefusedAndTheFocusTakenBack()
     {
-        QFETCH(QString, typed);
+        auto [typed, ownerFails, shown, icon] =
+            fetchRow<QString, bool, QString, QMessageBox::Icon>({"typed", "ownerFails", "shown", "icon"});
         Window w;
+        if (ownerFails)
+            connect(w.field, &TDateEdit::exited, w.field, [] { throw std::runtime_error("owner failed"); });
         QList<Qt::TextFormat> formats;
         ModalWatch watch({}, [&](const ModalWatch::Seen &) { formats << activeBoxFormat(); });
         w.type(typed);
         w.leave();
         QTRY_COMPARE(watch.seen().size(), 1);
         const ModalWatch::Seen box = watch.seen().first();
-        QCOMPARE(box.text, "Invalid Date: " + typed);
-        QVERIFY(box.title.isEmpty());
-        QCOMPARE(box.icon, QMessageBox::Warning);
+        QCOMPARE(box.text, shown);
+        QCOMPARE(box.icon, icon);
         QCOMPARE(formats, QList<Qt::TextFormat>{Qt::PlainText});
         QCOMPARE(w.field->text(), typed);
-        QTRY_VERIFY(w.field->hasFocus());
+        if (!ownerFails) {
+            QVERIFY(box.title.isEmpty());
+            QTRY_VERIFY(w.field->hasFocus());
+        }
     }
 
-    void aFailingOwnerHandlerStopsTheFieldsOwnCheck()
-    {
-        Window w;
-        ModalWatch watch;
-        connect(w.field, &TDateEdit::exited, w.field, [] { throw std::runtime_error("owner failed"); });
-        w.type("not a date");
-        w.leave();
-        QTRY_COMPARE(watch.seen().size(), 1);
-        // The general error display, not the field's own message.
-        QCOMPARE(watch.seen().first().text, QString("owner failed."));
-        QCOMPARE(watch.seen().first().icon, QMessageBox::Critical);
-        QCOMPARE(w.field->text(), QString("not a date"));
-    }
-
-    // Moving into its own button, back with Shift+Tab, or losing the
-    // activation is not leaving the field; Tab on from the button is.
+    // Moving into its button, Shift+Tab back, or losing the activation is not leaving; Tab on from the button is.
     void onlyLeavingForAnotherControlIsLeaving()
     {
         Window w;
@@ -299,15 +255,10 @@ private slots:
         QCOMPARE(w.field->text(), QString("7/4/2026"));
     }
 
-    // The button opens the calendar, by a click or by Space when it has the
-    // focus: Escape there changes nothing, Return writes the day chosen. A
-    // text that names no day shows the conversion error and no calendar.
+    // Click or Space opens the calendar: Escape changes nothing, Return writes the day; a non-date shows the error.
     void buttonOpensTheCalendar_data()
     {
-        QTest::addColumn<bool>("space");
-        QTest::addColumn<QString>("start");
-        QTest::addColumn<QKeySequence>("keys"); // in the calendar
-        QTest::addColumn<QString>("text");
+        addColumns<bool, QString, QKeySequence, QString>({"space", "start", "keys", "text"}); // keys: in the calendar
         QTest::newRow("Escape on an empty field") << false << "" << QKeySequence(Qt::Key_Escape) << "";
         QTest::newRow("Space, then Escape") << true << "1/15/2026" << QKeySequence(Qt::Key_Escape) << "1/15/2026";
         QTest::newRow("Return writes the day chosen")
@@ -318,10 +269,8 @@ private slots:
 
     void buttonOpensTheCalendar()
     {
-        QFETCH(bool, space);
-        QFETCH(QString, start);
-        QFETCH(QKeySequence, keys);
-        QFETCH(QString, text);
+        auto [space, start, keys, text] =
+            fetchRow<bool, QString, QKeySequence, QString>({"space", "start", "keys", "text"});
         Window w;
         ModalWatch watch([&](QWidget *modal) { QTest::keySequence(modal, keys); });
         w.type(start);
@@ -346,27 +295,34 @@ private slots:
             QCOMPARE(entered.first().first().toInt(), kToday + 25);
     }
 
-    // A clerk who tabs once too often lands on the button; what is typed
-    // there must not edit the date behind it.
+    // A clerk who tabs once too often lands on the button; keys there must not edit the date behind it, but the
+    // window's shortcuts still work, even one the field would claim for itself.
     void keysOnTheButtonDoNotEditTheField_data()
     {
-        QTest::addColumn<QKeySequence>("keys");
-        QTest::newRow("a digit") << QKeySequence(Qt::Key_9);
-        QTest::newRow("letters") << QKeySequence(Qt::Key_A, Qt::Key_B, Qt::Key_C);
-        QTest::newRow("the date separator") << QKeySequence(Qt::Key_Slash);
-        QTest::newRow("BackSpace") << QKeySequence(Qt::Key_Backspace);
-        QTest::newRow("home, then Delete") << QKeySequence(Qt::Key_Home, Qt::Key_Delete);
-        QTest::newRow("select all, then type") << QKeySequence(Qt::CTRL | Qt::Key_A, QKeyCombination(Qt::Key_A), QKeyCombination(Qt::Key_B), QKeyCombination(Qt::Key_C));
-        QTest::newRow("paste") << QKeySequence(Qt::CTRL | Qt::Key_V);
-        QTest::newRow("select all, then cut") << QKeySequence(Qt::CTRL | Qt::Key_A, Qt::CTRL | Qt::Key_X);
-        QTest::newRow("home, then type") << QKeySequence(Qt::Key_Home, Qt::Key_1);
+        addColumns<QKeySequence, bool>({"keys", "shortcut"}); // shortcut: the window has one for `keys`
+        QTest::newRow("a digit") << QKeySequence(Qt::Key_9) << false;
+        QTest::newRow("letters") << QKeySequence(Qt::Key_A, Qt::Key_B, Qt::Key_C) << false;
+        QTest::newRow("the date separator") << QKeySequence(Qt::Key_Slash) << false;
+        QTest::newRow("BackSpace") << QKeySequence(Qt::Key_Backspace) << false;
+        QTest::newRow("home, then Delete") << QKeySequence(Qt::Key_Home, Qt::Key_Delete) << false;
+        QTest::newRow("select all, then type") << QKeySequence(Qt::CTRL | Qt::Key_A, QKeyCombination(Qt::Key_A), QKeyCombination(Qt::Key_B), QKeyCombination(Qt::Key_C)) << false;
+        QTest::newRow("paste") << QKeySequence(Qt::CTRL | Qt::Key_V) << false;
+        QTest::newRow("select all, then cut") << QKeySequence(Qt::CTRL | Qt::Key_A, Qt::CTRL | Qt::Key_X) << false;
+        QTest::newRow("home, then type") << QKeySequence(Qt::Key_Home, Qt::Key_1) << false;
+        QTest::newRow("an accelerator") << QKeySequence(Qt::ALT | Qt::Key_P) << true;
+        QTest::newRow("a key the field edits with") << QKeySequence(Qt::CTRL | Qt::Key_A) << true;
     }
 
     void keysOnTheButtonDoNotEditTheField()
     {
-        QFETCH(QKeySequence, keys);
+        auto [keys, shortcut] = fetchRow<QKeySequence, bool>({"keys", "shortcut"});
         Window w;
         ModalWatch watch;
+        QAction action(&w.widget);
+        if (shortcut)
+            action.setShortcut(keys);
+        w.widget.addAction(&action);
+        QSignalSpy triggered(&action, &QAction::triggered);
         QGuiApplication::clipboard()->setText(QStringLiteral("2/2/2022"));
         w.type("1/15/2026");
         QSignalSpy exits(w.field, &TDateEdit::exited);
@@ -376,29 +332,7 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), w.field->button());
         QCOMPARE(exits.count(), 0);
         QVERIFY(watch.seen().isEmpty());
-    }
-
-    void theWindowsShortcutsStillWorkFromTheButton_data()
-    {
-        QTest::addColumn<QKeySequence>("shortcut");
-        QTest::newRow("an accelerator") << QKeySequence(Qt::ALT | Qt::Key_P);
-        // The field would claim this one for itself; the button does not.
-        QTest::newRow("a key the field edits with") << QKeySequence(Qt::CTRL | Qt::Key_A);
-    }
-
-    void theWindowsShortcutsStillWorkFromTheButton()
-    {
-        QFETCH(QKeySequence, shortcut);
-        Window w;
-        QAction action(&w.widget);
-        action.setShortcut(shortcut);
-        w.widget.addAction(&action);
-        QSignalSpy triggered(&action, &QAction::triggered);
-        w.type("1/15/2026");
-        w.field->button()->setFocus(Qt::TabFocusReason);
-        QTest::keySequence(w.field->button(), shortcut);
-        QCOMPARE(triggered.count(), 1);
-        QCOMPARE(w.field->text(), QString("1/15/2026"));
+        QCOMPARE(triggered.count(), shortcut ? 1 : 0);
     }
 };
 

@@ -4,6 +4,7 @@
 #include "Errordisplay.h"
 #include "../support/Modalwatch.h"
 #include "../support/Widgettest.h"
+#include "../support/Tablerows.h"
 
 namespace {
 
@@ -11,10 +12,7 @@ namespace {
 class Failing : public QObject
 {
 public:
-    explicit Failing(const char *message)
-        : m_message(message)
-    {
-    }
+    explicit Failing(const char *message) : m_message(message) {}
     int handled = 0;
     bool event(QEvent *event) override
     {
@@ -40,8 +38,7 @@ class TestErrorDisplay : public QObject
 private slots:
     void fullStopRule_data()
     {
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<QString>("shown");
+        addColumns<QString, QString>({"message", "shown"});
         QTest::newRow("letter gets one") << "'abc' is not a valid date" << "'abc' is not a valid date.";
         QTest::newRow("digit gets one") << "code 5" << "code 5.";
         QTest::newRow("slash sorts after the point") << "a/" << "a/.";
@@ -55,13 +52,11 @@ private slots:
 
     void fullStopRule()
     {
-        QFETCH(QString, message);
-        QFETCH(QString, shown);
+        auto [message, shown] = fetchRow<QString, QString>({"message", "shown"});
         QCOMPARE(GeneralErrorText(message), shown);
     }
 
-    // An error no handler handled is shown, in the program's title and as
-    // text (it quotes what was typed), and the program carries on.
+    // An unhandled error shows in the program's title as text (it quotes what was typed); the program carries on.
     void anEscapedErrorIsShownAndTheProgramCarriesOn_data()
     {
         QTest::addColumn<QByteArray>("message");
