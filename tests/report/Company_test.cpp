@@ -66,7 +66,8 @@ TEST_F(CompanyDetailsTest, ReadsEveryKeyOfSectionRequired)
     EXPECT_EQ(fields(d), QStringList({"Harbour Office", "1 Quay Street", "Floor 2", "Portland", "ME", "04101", "(207) 555-0100",
                                       "(   ) 555-0199", "off", "Portland,ME  04101"}));
     // A section without some keys falls back key by key.
-    EXPECT_EQ(fields(read("[REQUIRED]\nCity=Bangor\n")), QStringList({"Company Name", "", "", "Bangor", "", "", "", "", "ON", "Bangor,  "}));
+    EXPECT_EQ(fields(read("[REQUIRED]\nCity=Bangor\n")),
+              QStringList({"Company Name", "", "", "Bangor", "", "", "", "", "ON", "Bangor,  "}));
 }
 
 TEST(ComposeCityLine, JoinsWithACommaAndTwoSpacesUnlessAllEmpty)
