@@ -15,6 +15,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Every field, Co to Minihelp and then the city line.
+QStringList fields(const CompanyDetails &d)
+{
+    return {d.Co, d.Add1, d.Add2, d.City, d.State, d.Zip, d.Phone, d.Fax, d.Minihelp, d.CityLine};
+}
+
 class CompanyDetailsTest : public ::testing::Test
 {
 protected:
@@ -31,32 +37,22 @@ protected:
 
 } // namespace
 
-// Only a missing file is expected, but nothing else at the path may keep
-// the letterhead from printing or start-up from going on.
+// Only a missing file is expected, but nothing at the path may keep the letterhead or start-up from going on.
 TEST_F(CompanyDetailsTest, MissingOrUnreadableFileGivesTheDefaults)
 {
-    struct Case
-    {
-        const char *name;
-        void (*make)(const fs::path &path);
-    };
-    const Case cases[] = {
+    const struct { const char *name; void (*make)(const fs::path &path); } cases[] = {
         {"no file", [](const fs::path &) {}},
         {"a folder", [](const fs::path &p) { fs::create_directory(p); }},
         {"a FIFO no one writes to", [](const fs::path &p) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); }},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove_all(m_path);
         c.make(m_path);
         alarm(10); // a blocked read fails the test rather than hanging it
         const CompanyDetails d = ReadCompanyDetails(IniFile(m_path));
         alarm(0);
-        EXPECT_EQ(d.Co, "Company Name");
-        EXPECT_EQ(d.Minihelp, "ON");
-        for (const QString *empty : {&d.Add1, &d.Add2, &d.City, &d.State, &d.Zip, &d.Phone, &d.Fax})
-            EXPECT_TRUE(empty->isEmpty());
-        EXPECT_EQ(d.CityLine, "");
+        EXPECT_EQ(fields(d), QStringList({"Company Name", "", "", "", "", "", "", "", "ON", ""}));
     }
 }
 
@@ -66,66 +62,39 @@ TEST_F(CompanyDetailsTest, ReadsEveryKeyOfSectionRequired)
                                   "[REQUIRED]\nCo=Harbour Office\nAdd1=1 Quay Street\nAdd2=Floor 2\n"
                                   "City=Portland\nState=ME\nZip=04101\nPhone=(207) 555-0100\n"
                                   "Fax=(   ) 555-0199\nMinihelp=off\n");
-    EXPECT_EQ(d.Co, "Harbour Office");
-    EXPECT_EQ(d.Add1, "1 Quay Street");
-    EXPECT_EQ(d.Add2, "Floor 2");
-    EXPECT_EQ(d.City, "Portland");
-    EXPECT_EQ(d.State, "ME");
-    EXPECT_EQ(d.Zip, "04101");
-    EXPECT_EQ(d.Phone, "(207) 555-0100");
-    EXPECT_EQ(d.Fax, "(   ) 555-0199") << "the mask's blanks are part of the text";
-    EXPECT_EQ(d.Minihelp, "off") << "kept as written; only the window decides what it means";
-    EXPECT_EQ(d.CityLine, "Portland,ME  04101");
+    // The fax mask's blanks are part of the text; Minihelp is kept as written, for the window to judge.
+    EXPECT_EQ(fields(d), QStringList({"Harbour Office", "1 Quay Street", "Floor 2", "Portland", "ME", "04101", "(207) 555-0100",
+                                      "(   ) 555-0199", "off", "Portland,ME  04101"}));
     // A section without some keys falls back key by key.
-    const CompanyDetails some = read("[REQUIRED]\nCity=Bangor\n");
-    EXPECT_EQ(some.Co, "Company Name");
-    EXPECT_EQ(some.Minihelp, "ON");
-    EXPECT_EQ(some.CityLine, "Bangor,  ");
+    EXPECT_EQ(fields(read("[REQUIRED]\nCity=Bangor\n")),
+              QStringList({"Company Name", "", "", "Bangor", "", "", "", "", "ON", "Bangor,  "}));
 }
 
 TEST(ComposeCityLine, JoinsWithACommaAndTwoSpacesUnlessAllEmpty)
 {
-    struct Case
-    {
-        const char *name;
-        const char *city, *state, *zip;
-        const char *line;
-    };
-    const Case cases[] = {
+    const struct { const char *name, *city, *state, *zip, *line; } cases[] = {
         {"all three", "Portland", "ME", "04101", "Portland,ME  04101"},
         {"all empty prints no stray comma", "", "", "", ""},
         {"zip only", "", "", "04101", ",  04101"},
         {"state only", "", "ME", "", ",ME  "},
         {"spaces kept as typed", " Portland ", " ME", "", " Portland , ME  "},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        CompanyDetails d;
-        d.City = c.city;
-        d.State = c.state;
-        d.Zip = c.zip;
-        EXPECT_EQ(ComposeCityLine(d), c.line);
+        EXPECT_EQ(ComposeCityLine({{}, {}, {}, c.city, c.state, c.zip, {}, {}, {}, {}}), c.line); // City, State, Zip
     }
 }
 
 TEST(CompanyText, NotUtf8IsShownAsLatin1)
 {
-    struct Case
-    {
-        const char *name;
-        std::string file;
-        QString co;
-    };
-    const Case cases[] = {
+    const struct { const char *name; std::string file; QString co; } cases[] = {
         {"UTF-8", "[REQUIRED]\nCo=Caf\xC3\xA9 Assurances\n", QStringLiteral("Caf\u00E9 Assurances")},
         {"Latin-1", "[REQUIRED]\nCo=Caf\xE9 Assurances\n", QStringLiteral("Caf\u00E9 Assurances")},
-        {"UTF-8 and Latin-1 mixed is Latin-1 throughout", "[REQUIRED]\nCo=\xC3\xA9\xE9\n",
-         QStringLiteral("\u00C3\u00A9\u00E9")},
+        {"UTF-8 and Latin-1 mixed is Latin-1 throughout", "[REQUIRED]\nCo=\xC3\xA9\xE9\n", QStringLiteral("\u00C3\u00A9\u00E9")},
         {"cut-off UTF-8 sequence", "[REQUIRED]\nCo=Caf\xC3\n", QStringLiteral("Caf\u00C3")},
-        {"section behind a byte-order mark", "\xEF\xBB\xBF[REQUIRED]\r\nCo=Real Agency\r\n",
-         QStringLiteral("Real Agency")},
+        {"section behind a byte-order mark", "\xEF\xBB\xBF[REQUIRED]\r\nCo=Real Agency\r\n", QStringLiteral("Real Agency")},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(ReadCompanyDetails(IniFile::fromText(c.file)).Co, c.co);
     }
@@ -133,40 +102,18 @@ TEST(CompanyText, NotUtf8IsShownAsLatin1)
 
 namespace {
 
-const char kOffice[] =
-    "\xEF\xBB\xBF; office settings, kept by hand\r\n"
-    "[Other]\r\n"
-    "Co=Not ours\r\n"
-    "\r\n"
-    "[REQUIRED]\r\n"
-    "Co = Caf\xE9 Assurances \r\n"
-    "Add1=1 Quay Street\r\n"
-    "Add2=Quai du Caf\xE9\r\n"
-    "City=Portland\r\n"
-    "State=ME\r\n"
-    "Zip=04101\r\n"
-    "Phone=555-1234\r\n"
-    "Fax=+1 212 555 0100\r\n"
-    "Minihelp=ON\r\n"
-    "; end of ours\r\n"
-    "\r\n"
-    "[Tail]\r\n"
-    "x=\xFF\r\n";
+const char kOffice[] = "\xEF\xBB\xBF; office settings, kept by hand\r\n[Other]\r\nCo=Not ours\r\n\r\n"
+                       "[REQUIRED]\r\nCo = Caf\xE9 Assurances \r\nAdd1=1 Quay Street\r\nAdd2=Quai du Caf\xE9\r\n"
+                       "City=Portland\r\nState=ME\r\nZip=04101\r\nPhone=555-1234\r\nFax=+1 212 555 0100\r\n"
+                       "Minihelp=ON\r\n; end of ours\r\n\r\n[Tail]\r\nx=\xFF\r\n";
 
 } // namespace
 
-// What the clerk did not change is written back byte for byte; what they
-// did change is written as UTF-8 on its own line and nowhere else.
+// What the clerk did not change is written back byte for byte; a change is UTF-8 on its own line only.
 TEST(CompanyText, ASaveChangesTheBytesOfChangedValuesOnly)
 {
-    struct Case
-    {
-        const char *name;
-        std::string before;
-        void (*edit)(CompanyDetails &);
-        std::string after;
-        std::string now = {}; // the file when saved, if changed since it was read
-    };
+    // `now`: the file when saved, if changed since it was read.
+    struct Case { const char *name; std::string before; void (*edit)(CompanyDetails &); std::string after, now = {}; };
     const std::string office = kOffice;
     auto replaced = [&office](const std::string &from, const std::string &to) {
         std::string s = office;
@@ -198,44 +145,26 @@ TEST(CompanyText, ASaveChangesTheBytesOfChangedValuesOnly)
     }
 }
 
-namespace {
-
-// The nine values the driver saves over kOffice, and the file it makes.
-// Add2 is the same text in UTF-8 and keeps the file's Latin-1 bytes.
-const std::vector<std::string> kNewRecord = {"New Agency",     "1 Quay Street", "Quai du Caf\xC3\xA9", "Bangor", "ME",
-                                             "04401",          "555-1234",      "(212) 555-0100",      "OFF"};
-
-std::string newOffice()
-{
-    std::string s = kOffice;
-    for (const auto &[from, to] : {std::pair<std::string, std::string>{"Co = Caf\xE9 Assurances ", "Co=New Agency"},
-                                   {"City=Portland", "City=Bangor"},
-                                   {"Zip=04101", "Zip=04401"},
-                                   {"Fax=+1 212 555 0100", "Fax=(212) 555-0100"},
-                                   {"Minihelp=ON", "Minihelp=OFF"}})
-        s.replace(s.find(from), from.size(), to);
-    return s;
-}
-
-} // namespace
-
-// Every open, write, flush, close and rename of a save fails in turn, in a
-// process of its own. Each save either succeeds whole or is reported and
-// leaves every byte of the old file, with no temporary file behind.
+// Every open, write, flush, close and rename of a save fails in turn, in a process of its own: each save
+// succeeds whole or is reported and leaves every byte of the old file, with no temporary file behind.
 TEST_F(CompanyDetailsTest, AFailureAnywhereInASaveLeavesTheOldFileWhole)
 {
-    const std::string expectedNew = newOffice();
+    // The nine values the driver saves over kOffice, and the file it makes. Add2 is the same text
+    // in UTF-8 and keeps the file's Latin-1 bytes.
+    const std::vector<std::string> args = {m_path.string(), "New Agency", "1 Quay Street", "Quai du Caf\xC3\xA9", "Bangor",
+                                           "ME", "04401", "555-1234", "(212) 555-0100", "OFF"};
+    std::string expectedNew = kOffice;
+    for (const auto &[from, to] : {std::pair<std::string, std::string>{"Co = Caf\xE9 Assurances ", "Co=New Agency"},
+                                   {"City=Portland", "City=Bangor"}, {"Zip=04101", "Zip=04401"},
+                                   {"Fax=+1 212 555 0100", "Fax=(212) 555-0100"}, {"Minihelp=ON", "Minihelp=OFF"}})
+        expectedNew.replace(expectedNew.find(from), from.size(), to);
     const std::string refused = "Unable to write to " + m_path.string() + "\n";
     for (const char *op : {"open", "write", "fsync", "close", "rename"}) {
         int failures = 0, successes = 0;
         for (int n = 1; n <= 6; ++n) {
             SCOPED_TRACE(std::string(op) + " number " + std::to_string(n));
             writeFile(m_path, kOffice);
-            std::vector<std::string> args = {m_path.string()};
-            args.insert(args.end(), kNewRecord.begin(), kNewRecord.end());
-            settingsdriver::Options options;
-            options.env = settingsdriver::faultEnv(op, n, m_dir.string());
-            const auto run = settingsdriver::run(args, options);
+            const auto run = settingsdriver::run(args, {.env = settingsdriver::faultEnv(op, n, m_dir.string())});
             if (run.exitCode == 0) {
                 ++successes;
                 EXPECT_EQ(readFile(m_path), expectedNew);
