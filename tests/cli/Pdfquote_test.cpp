@@ -55,14 +55,14 @@ testing::AssertionResult inside(const QRectF &word, const QRectF &box)
         word.top() >= box.top() - kSlack && word.bottom() <= box.bottom() + kSlack)
         return testing::AssertionSuccess();
     const auto show = [](const QRectF &r) {
-        return QStringLiteral("[%1..%2 x %3..%4]").arg(r.left()).arg(r.right()).arg(r.top()).arg(r.bottom()).toStdString();
+        return QString("[%1..%2 x %3..%4]").arg(r.left()).arg(r.right()).arg(r.top()).arg(r.bottom()).toStdString();
     };
     return testing::AssertionFailure() << show(word) << " outside " << show(box);
 }
 
-const char *const kFigureLabels[] = {"PolicyPremium", "PolicyDays", "PolicyStart", "PolicyEnd", "Sr12urate", "sr12erate",
-    "sr12unearn", "sr12earn", "sr6urate", "sr6erate", "sr6unearn", "sr6earn", "pr12urate", "pr12erate", "pr12unearn",
-    "pr12earn", "pr6urate", "pr6erate", "pr6unearn", "pr6earn"};
+const char *const kFigureLabels[] = {"PolicyPremium", "PolicyDays", "PolicyStart", "PolicyEnd", "Sr12urate",
+    "sr12erate", "sr12unearn", "sr12earn", "sr6urate", "sr6erate", "sr6unearn", "sr6earn", "pr12urate", "pr12erate",
+    "pr12unearn", "pr12earn", "pr6urate", "pr6erate", "pr6unearn", "pr6earn"};
 
 // The page quillon-quote --pdf writes for these inputs, with its words.
 struct WrittenQuote { QuotePage page; std::vector<PdfWord> words; };
