@@ -26,13 +26,7 @@ QuoteRecord compute(const char *premium, const char *start, const char *end, Quo
     return MakeQuote({premium, start, end, type}, kC, kToday);
 }
 
-CompanyDetails company()
-{
-    CompanyDetails c;
-    c.Co = "Harbour Office";
-    c.CityLine = "Portland,ME  04101";
-    return c;
-}
+const CompanyDetails kCompany{"Harbour Office", {}, {}, {}, {}, {}, {}, {}, {}, "Portland,ME  04101"};
 
 // The words drawn in a label's row that reach into its box: a figure that
 // overflowed its box still reaches into it, so it is found and caught.
@@ -73,7 +67,7 @@ WrittenQuote writeQuote(const QTemporaryDir &dir, const char *premium, const cha
     WrittenQuote quote;
     const QuoteRecord outcome = compute(premium, start, end);
     EXPECT_TRUE(outcome.ok()) << outcome.error;
-    FillQuotePage(quote.page, QuoteTextsFor(outcome, policy, company()));
+    FillQuotePage(quote.page, QuoteTextsFor(outcome, policy, kCompany));
     const QString path = dir.filePath(QStringLiteral("quote.pdf"));
     EXPECT_TRUE(WriteQuotePdf(path, quote.page));
     quote.words = pdfWords(path);
@@ -87,7 +81,7 @@ TEST(QuoteTextsFor, CarriesTheWindowTextsOfAHundredDayQuote)
     // 100 days; the figures are those of the hand-checked tests/cli/data/mixed.expected.csv.
     const QuoteRecord outcome = compute("1000.00", "1/1/26", "4/11");
     ASSERT_TRUE(outcome.ok());
-    const QuoteTexts t = QuoteTextsFor(outcome, {}, company());
+    const QuoteTexts t = QuoteTextsFor(outcome, {}, kCompany);
     EXPECT_FALSE(t.additionalPremium);
     EXPECT_EQ(t.premium, "$1,000.00");
     EXPECT_EQ(t.start, "1/1/2026") << "the date field's text once left, not what was typed";
@@ -109,7 +103,7 @@ TEST(QuoteTextsFor, NegativeDayCountLeavesFreshZerosInTheProRatedFields)
 {
     const QuoteRecord outcome = compute("(250)", "1/2/2026", "1/1/2026", QuotationType::AdditionalPremium);
     ASSERT_TRUE(outcome.ok());
-    const QuoteTexts t = QuoteTextsFor(outcome, {}, company());
+    const QuoteTexts t = QuoteTextsFor(outcome, {}, kCompany);
     EXPECT_TRUE(t.additionalPremium);
     EXPECT_EQ(t.premium, "($250.00)");
     EXPECT_EQ(t.days, "(1)");
@@ -129,7 +123,7 @@ TEST(QuoteTextsFor, KeepsThePolicyNumberInCapitalsAndTheRestAsTyped)
                                                           {{"", "", ""}, ""}};
     const QuoteRecord outcome = compute("100", "1/1/2026", "1/2/2026");
     for (const auto &[policy, number] : cases) {
-        const QuoteTexts t = QuoteTextsFor(outcome, policy, company());
+        const QuoteTexts t = QuoteTextsFor(outcome, policy, kCompany);
         EXPECT_EQ(t.policyNumber, QString::fromUtf8(number));
         EXPECT_EQ(t.client, QString::fromStdString(policy.client));
         EXPECT_EQ(t.policyType, QString::fromStdString(policy.type));
@@ -209,7 +203,7 @@ TEST(QuotePdf, ABatchPageIsDrawnAsTheSavedQuote)
     QTemporaryDir dir;
     const QString single = dir.filePath("single.pdf"), batch = dir.filePath("batch.pdf"), rows = dir.filePath("r.csv");
     QuotePage page;
-    FillQuotePage(page, QuoteTextsFor(compute("1000", "1/1/2026", "4/11/2026"), {"ab-1", "Client", ""}, company()));
+    FillQuotePage(page, QuoteTextsFor(compute("1000", "1/1/2026", "4/11/2026"), {"ab-1", "Client", ""}, kCompany));
     ASSERT_TRUE(WriteQuotePdf(single, page));
     ASSERT_TRUE(writeFile(rows, "premium,start,end,policy_number,client\n"
                                 "500,1/1/2026,4/11/2026,,\n"
@@ -217,7 +211,7 @@ TEST(QuotePdf, ABatchPageIsDrawnAsTheSavedQuote)
     std::FILE *in = std::fopen(QFile::encodeName(rows).constData(), "rb");
     ASSERT_NE(in, nullptr);
     std::string error;
-    EXPECT_EQ(RunBatchPdf(in, QFile::encodeName(batch).toStdString(), {}, kC, kToday, company(), false, error), 0)
+    EXPECT_EQ(RunBatchPdf(in, QFile::encodeName(batch).toStdString(), {}, kC, kToday, kCompany, false, error), 0)
         << error;
     std::fclose(in);
     const QImage expected = rasterised(single, 150);
