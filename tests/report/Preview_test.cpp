@@ -106,9 +106,7 @@ bool writeOtherPdf(const QString &path, QPageSize::PageSizeId size, int pages)
 {
     QPdfWriter writer(path);
     writer.setPageSize(QPageSize(size));
-    QPainter painter;
-    if (!painter.begin(&writer))
-        return false;
+    QPainter painter(&writer);
     for (int i = 0; i < pages; ++i) {
         if (i > 0)
             writer.newPage();
@@ -294,6 +292,9 @@ class TestPreview : public QObject
 {
     Q_OBJECT
 
+private:
+    QTemporaryDir m_files;
+
 private slots:
     // A screen reader reads the page where the focus starts: its texts row by row, and only what prints, so
     // nothing from under a notice. A second preview leaves the first its own page.
@@ -428,74 +429,50 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).join(u' '), over ? written : written + " quote.pdf");
     }
 
-    // A quote without its page record goes to the helper, which draws a picture of its page.
-    void opensAQuoteWithoutItsRecordAtScreenResolutionNotThePrinters()
-    {
-        QTemporaryDir dir;
-        QVERIFY(writeWithoutRecord(dir.filePath("quote.pdf"), filledPage()));
-        TQuotePreview preview(pageWithCompany("Other"));
-        preview.show();
-        QCOMPARE(preview.openedImageSize(), QSize());
-#ifndef QUILLON_HAVE_QTPDF
-        ModalWatch watch;
-        QVERIFY(!preview.openPdf(dir.filePath("quote.pdf")));
-        QCOMPARE(boxTexts(watch), QStringList{"Unable to open " + dir.filePath("quote.pdf") + ": " + withoutRecord("")});
-        QSKIP("built without the helper");
-#endif
-        QVERIFY(preview.openPdf(dir.filePath("quote.pdf")));
-        QCOMPARE(preview.shownPage(), nullptr);
-        // Between 96 and 200 dpi on Letter, never the printer's 1200 dpi (10200 x 13200, half a gigabyte).
-        const QSize size = preview.openedImageSize();
-        QVERIFY2(size.width() >= 816 && size.width() <= 1700, qPrintable(QString::number(size.width())));
-        QCOMPARE(size.height(), size.width() * 11 / 8.5);
-        QCOMPARE(preview.view()->pageCount(), 1);
-    }
-
+    // Each row's file is made here, in a folder of the test's own, and `made` says it was.
     void refusesWhatIsNotAOnePageQuote_data()
     {
-        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("made");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("a text file") << "text" << "It is not a PDF file";
-        QTest::newRow("an empty file") << "empty" << "The file is empty";
-        QTest::newRow("a PDF of two pages") << "two pages" << withoutRecord("It has 2 pages; a quote has one");
-        QTest::newRow("an A4 page") << "a4" << withoutRecord("Its page is not Letter size (8.5 x 11 inches)");
-        QTest::newRow("a quote whose page record is damaged") << "damaged record" << "Its page record is damaged";
-        QTest::newRow("a missing file") << "missing" << "No such file or directory";
-        QTest::newRow("a directory") << "directory" << "directory";
-#ifndef _WIN32 // no FIFOs at a path there
-        QTest::newRow("a FIFO with no writer") << "fifo" << "It is a named pipe (FIFO), not a file";
+        const auto at = [this](const char *file) { return m_files.filePath(file); };
+        const auto row = [&](const char *name, const char *file, bool made, const QString &reason) {
+            QTest::newRow(name) << at(file) << made << reason;
+        };
+        row("a text file", "text.pdf", writeFile(at("text.pdf"), "Policy 4711, premium $1,234.56\n"), "It is not a PDF file");
+        row("an empty file", "empty.pdf", writeFile(at("empty.pdf"), QByteArray()), "The file is empty");
+        row("a PDF of two pages", "two.pdf", writeOtherPdf(at("two.pdf"), QPageSize::Letter, 2),
+            withoutRecord("It has 2 pages; a quote has one"));
+        row("an A4 page", "a4.pdf", writeOtherPdf(at("a4.pdf"), QPageSize::A4, 1),
+            withoutRecord("Its page is not Letter size (8.5 x 11 inches)"));
+        const QString damaged = at("damaged.pdf");
+        row("a quote whose page record is damaged", "damaged.pdf",
+            WriteQuotePdf(damaged, filledPage()) && writeFile(damaged, readFile(damaged).replace("\n+CoName=", "\n+CoName ")),
+            "Its page record is damaged");
+#ifndef QUILLON_HAVE_QTPDF // else the helper draws it
+        row("a quote without its page record", "norecord.pdf", writeWithoutRecord(at("norecord.pdf"), filledPage()),
+            withoutRecord(""));
 #endif
-        QTest::newRow("a file of 33 MB") << "large" << "It is too large to be a one-page quote";
+        row("a missing file", "missing.pdf", true, "No such file or directory");
+        row("a directory", "folder.pdf", QDir(m_files.path()).mkdir("folder.pdf"), "directory");
+#ifndef _WIN32 // no FIFOs at a path there
+        row("a FIFO with no writer", "fifo.pdf", mkfifo(QFile::encodeName(at("fifo.pdf")).constData(), 0600) == 0,
+            "It is a named pipe (FIFO), not a file");
+#endif
+        row("a file of 33 MB", "large.pdf", writeFile(at("large.pdf"), "%PDF-1.4\n") && QFile(at("large.pdf")).resize(33 << 20),
+            "It is too large to be a one-page quote"); // sparse
         // 1 MB that inflates to 1 GB: refused, and this program goes on.
-        QTest::newRow("a decompression bomb") << "bomb" << withoutRecord("Drawing its page would take more than 512 MB of memory");
+        row("a decompression bomb", "bomb.pdf", writeFile(at("bomb.pdf"), decompressionBomb(1024)),
+            withoutRecord("Drawing its page would take more than 512 MB of memory"));
     }
 
     void refusesWhatIsNotAOnePageQuote()
     {
-        QFETCH(QString, kind);
+        QFETCH(QString, path);
+        QFETCH(bool, made);
         QFETCH(QString, reason);
+        QVERIFY(made);
         QTemporaryDir dir;
-        const QString path = dir.filePath(kind == "directory" ? "folder.pdf" : "other.pdf");
-        if (kind == "text")
-            QVERIFY(writeFile(path, "Policy 4711, premium $1,234.56\n"));
-        else if (kind == "empty")
-            QVERIFY(writeFile(path, QByteArray()));
-        else if (kind == "two pages")
-            QVERIFY(writeOtherPdf(path, QPageSize::Letter, 2));
-        else if (kind == "a4")
-            QVERIFY(writeOtherPdf(path, QPageSize::A4, 1));
-        else if (kind == "directory")
-            QVERIFY(QDir(dir.path()).mkdir("folder.pdf"));
-#ifndef _WIN32
-        else if (kind == "fifo")
-            QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-#endif
-        else if (kind == "large")
-            QVERIFY(writeFile(path, "%PDF-1.4\n") && QFile(path).resize(33 * 1024 * 1024)); // sparse
-        else if (kind == "bomb")
-            QVERIFY(writeFile(path, decompressionBomb(1024)));
-        else if (kind == "damaged record")
-            QVERIFY(WriteQuotePdf(path, filledPage()) && writeFile(path, readFile(path).replace("\n+CoName=", "\n+CoName ")));
         const QByteArray before = readFile(path);
         QVERIFY(WriteQuotePdf(dir.filePath("quote.pdf"), filledPage()));
 
@@ -555,8 +532,16 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(record ? WriteQuotePdf(dir.filePath("quote.pdf"), filledPage()).ok() : writeWithoutRecord(dir.filePath("quote.pdf"), filledPage()));
         TQuotePreview preview(pageWithCompany("Own Page Agency"));
+        preview.show();
         if (opened)
             QVERIFY(preview.openPdf(dir.filePath("quote.pdf")));
+        // The helper draws a quote without its page record as a picture between 96 and 200 dpi on Letter, never
+        // at the printer's 1200 dpi (10200 x 13200, half a gigabyte).
+        const QSize size = preview.openedImageSize();
+        QCOMPARE(preview.shownPage() == nullptr, !record);
+        QVERIFY2(record ? size == QSize() : size.width() >= 816 && size.width() <= 1700 && size.height() == size.width() * 11 / 8.5,
+                 qPrintable(QString("%1 x %2").arg(size.width()).arg(size.height())));
+        QCOMPARE(preview.view()->pageCount(), 1);
         preview.printer().setOutputFileName(dir.filePath("printed.pdf"));
         ModalWatch watch;
         QVERIFY(preview.printPage());
