@@ -115,27 +115,25 @@ bool writeOtherPdf(const QString &path, QPageSize::PageSizeId size, int pages)
     return painter.end();
 }
 
-QByteArray deflated(z_stream &z, const QByteArray &in, int flush)
-{
-    QByteArray out(qsizetype(deflateBound(&z, uLong(in.size()))), Qt::Uninitialized);
-    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(in.constData()));
-    z.avail_in = uInt(in.size());
-    z.next_out = reinterpret_cast<Bytef *>(out.data());
-    z.avail_out = uInt(out.size());
-    deflate(&z, flush);
-    out.chop(z.avail_out);
-    return out;
-}
-
 // A one-page Letter PDF of about a kilobyte per MiB whose content inflates to `mib` MiB of spaces. After a
 // full flush deflate starts afresh, so one MiB deflated after it may be repeated rather than deflating it all.
 QByteArray decompressionBomb(int mib)
 {
-    const QByteArray spaces(1 << 20, ' ');
+    QByteArray spaces(1 << 20, ' ');
     z_stream z{};
     deflateInit(&z, Z_BEST_COMPRESSION);
-    QByteArray stream = deflated(z, spaces, Z_FULL_FLUSH);
-    const QByteArray again = deflated(z, spaces, Z_FULL_FLUSH);
+    const auto deflated = [&] {
+        QByteArray out(qsizetype(deflateBound(&z, uLong(spaces.size()))), Qt::Uninitialized);
+        z.next_in = reinterpret_cast<Bytef *>(spaces.data());
+        z.avail_in = uInt(spaces.size());
+        z.next_out = reinterpret_cast<Bytef *>(out.data());
+        z.avail_out = uInt(out.size());
+        deflate(&z, Z_FULL_FLUSH);
+        out.chop(z.avail_out);
+        return out;
+    };
+    QByteArray stream = deflated();
+    const QByteArray again = deflated();
     deflateEnd(&z);
     const uLong one = adler32(adler32(0, nullptr, 0), reinterpret_cast<const Bytef *>(spaces.constData()), uInt(spaces.size()));
     uLong sum = one;
@@ -702,7 +700,6 @@ private slots:
         QCOMPARE(other.printer().pageLayout().pageSize().id(), QPageSize::Letter);
         QCOMPARE(other.printer().pageLayout().orientation(), QPageLayout::Portrait);
     }
-
 };
 
 int main(int argc, char **argv)
