@@ -10,7 +10,6 @@
 #include <QPdfWriter>
 #include <QPrintPreviewWidget>
 #include <QPrinterInfo>
-#include <QProcess>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QToolBar>
@@ -271,9 +270,7 @@ QString nextQueueOutput(const QDir &out, const QString &title)
 
 bool queueInstalled()
 {
-    QProcess lpstat;
-    lpstat.start(QStringLiteral("lpstat"), {QStringLiteral("-p"), QStringLiteral("Quillon_PDF")});
-    return lpstat.waitForFinished(10000) && lpstat.exitCode() == 0;
+    return toolOutput("lpstat", {"-p", "Quillon_PDF"}).contains("Quillon_PDF"); // nothing but an error where none
 }
 
 QStringList boxTexts(const ModalWatch &watch)
@@ -657,48 +654,42 @@ private slots:
     }
 
     // "Printer Setup..." in the preview: the printers the print service lists, OK and Cancel, no printing;
-    // what OK takes holds for this preview's page and no other.
-    void itsOwnSetUpChoosesForThisPreviewOnly_data()
-    {
-        QTest::addColumn<bool>("ok");
-        QTest::newRow("OK takes A4 landscape and two copies") << true;
-        QTest::newRow("Cancel keeps Letter portrait") << false;
-    }
-
+    // what OK takes (A4 landscape, two copies) holds for this preview's page and no other, Cancel keeps Letter.
     void itsOwnSetUpChoosesForThisPreviewOnly()
     {
-        QFETCH(bool, ok);
-        TQuotePreview preview(pageWithCompany("Acme"));
-        TQuotePreview other(pageWithCompany("Other"));
-        preview.show();
-        QStringList printers;
-        QStringList buttons;
-        ModalWatch watch([&](QWidget *modal) {
-            auto *combo = modal->findChild<QComboBox *>(QStringLiteral("PrinterCombo"));
-            for (int i = 0; combo && i < combo->count(); ++i)
-                printers << combo->itemText(i);
-            for (QAbstractButton *button : modal->findChild<QDialogButtonBox *>()->buttons())
-                buttons << button->text().remove(u'&');
-            // Mnemonics reach only the active window.
-            QVERIFY(QTest::qWaitForWindowActive(modal));
-            QTest::keyClick(modal, Qt::Key_S, Qt::AltModifier);
-            QTest::keyClicks(modal->focusWidget(), QStringLiteral("A4"));
-            QTest::keyClick(modal, Qt::Key_L, Qt::AltModifier);
-            QTest::qWait(300); // a mnemonic clicks its button as the eye can see it
-            QTest::keyClick(modal, Qt::Key_C, Qt::AltModifier);
-            QTest::keyClick(modal->focusWidget(), Qt::Key_Up);
-            QTest::keyClick(modal->focusWidget(), ok ? Qt::Key_Return : Qt::Key_Escape);
-        });
-        action(preview, "PrinterSetupAction")->trigger();
-        QCOMPARE(watch.seen().size(), 1);
-        QCOMPARE(watch.seen().first().title, QString("Printer Setup"));
-        QCOMPARE(printers, QPrinterInfo::availablePrinterNames());
-        QCOMPARE(buttons, QStringList({"OK", "Cancel"}));
-        QCOMPARE(preview.printer().pageLayout().pageSize().id(), ok ? QPageSize::A4 : QPageSize::Letter);
-        QCOMPARE(preview.view()->orientation(), ok ? QPageLayout::Landscape : QPageLayout::Portrait);
-        QCOMPARE(preview.printer().copyCount(), ok ? 2 : 1);
-        QCOMPARE(other.printer().pageLayout().pageSize().id(), QPageSize::Letter);
-        QCOMPARE(other.printer().pageLayout().orientation(), QPageLayout::Portrait);
+        for (const bool ok : {true, false}) {
+            TQuotePreview preview(pageWithCompany("Acme"));
+            TQuotePreview other(pageWithCompany("Other"));
+            preview.show();
+            QStringList printers;
+            QStringList buttons;
+            ModalWatch watch([&](QWidget *modal) {
+                auto *combo = modal->findChild<QComboBox *>(QStringLiteral("PrinterCombo"));
+                for (int i = 0; combo && i < combo->count(); ++i)
+                    printers << combo->itemText(i);
+                for (QAbstractButton *button : modal->findChild<QDialogButtonBox *>()->buttons())
+                    buttons << button->text().remove(u'&');
+                // Mnemonics reach only the active window.
+                QVERIFY(QTest::qWaitForWindowActive(modal));
+                QTest::keyClick(modal, Qt::Key_S, Qt::AltModifier);
+                QTest::keyClicks(modal->focusWidget(), QStringLiteral("A4"));
+                QTest::keyClick(modal, Qt::Key_L, Qt::AltModifier);
+                QTest::qWait(300); // a mnemonic clicks its button as the eye can see it
+                QTest::keyClick(modal, Qt::Key_C, Qt::AltModifier);
+                QTest::keyClick(modal->focusWidget(), Qt::Key_Up);
+                QTest::keyClick(modal->focusWidget(), ok ? Qt::Key_Return : Qt::Key_Escape);
+            });
+            action(preview, "PrinterSetupAction")->trigger();
+            QCOMPARE(watch.seen().size(), 1);
+            QCOMPARE(watch.seen().first().title, QString("Printer Setup"));
+            QCOMPARE(printers, QPrinterInfo::availablePrinterNames());
+            QCOMPARE(buttons, QStringList({"OK", "Cancel"}));
+            QCOMPARE(preview.printer().pageLayout().pageSize().id(), ok ? QPageSize::A4 : QPageSize::Letter);
+            QCOMPARE(preview.view()->orientation(), ok ? QPageLayout::Landscape : QPageLayout::Portrait);
+            QCOMPARE(preview.printer().copyCount(), ok ? 2 : 1);
+            QCOMPARE(other.printer().pageLayout().pageSize().id(), QPageSize::Letter);
+            QCOMPARE(other.printer().pageLayout().orientation(), QPageLayout::Portrait);
+        }
     }
 };
 
