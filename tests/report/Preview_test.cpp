@@ -40,11 +40,6 @@ QString pdfInfo(const QString &path, const QString &field)
     return at < 0 ? QString() : info.mid(at + field.size() + 1).section(u'\n', 0, 0).trimmed();
 }
 
-int pdfPageCount(const QString &path)
-{
-    return pdfInfo(path, QStringLiteral("Pages")).toInt();
-}
-
 // An image's dark pixels: the rectangle that holds them, and how many.
 std::pair<QRect, int> ink(const QImage &image)
 {
@@ -161,11 +156,6 @@ QByteArray decompressionBomb(int mib)
     return pdf + "trailer\n<< /Size 5 /Root 1 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
 }
 
-QAction *action(const TQuotePreview &preview, const char *name)
-{
-    return preview.findChild<QAction *>(QString::fromLatin1(name));
-}
-
 // Answers what the preview's Open and Save actions ask: a file dialog is given `path`, a question is
 // answered Yes, any other box is recorded and closed.
 class DialogAnswers : public QObject
@@ -261,7 +251,7 @@ QString nextQueueOutput(const QDir &out, const QString &title)
     while (!deadline.hasExpired()) {
         for (const QString &name : out.entryList({title + QStringLiteral("*.pdf")}, QDir::Files))
             produced = out.filePath(name);
-        if (!produced.isEmpty() && pdfPageCount(produced) >= 1)
+        if (!produced.isEmpty() && pdfInfo(produced, "Pages").toInt() >= 1)
             return produced;
         QTest::qWait(200);
     }
@@ -411,12 +401,12 @@ private slots:
         preview.show();
         {
             DialogAnswers opening(path);
-            action(preview, "OpenAction")->trigger();
+            preview.findChild<QAction *>("OpenAction")->trigger();
         }
         QCOMPARE(preview.openedImageSize(), QSize());
         QCOMPARE(preview.shownPage()->text("CoName"), QString("Harbour Office"));
         DialogAnswers answers(dir.filePath(typed));
-        action(preview, "SaveAction")->trigger();
+        preview.findChild<QAction *>("SaveAction")->trigger();
         QCOMPARE(answers.questions, over ? QStringList{written + " already exists.\nDo you want to replace it?"} : QStringList());
         QCOMPARE(answers.boxes, QStringList());
         QCOMPARE(readFile(dir.filePath(written)), original);
@@ -541,7 +531,7 @@ private slots:
         ModalWatch watch;
         QVERIFY(preview.printPage());
         QCOMPARE(boxTexts(watch), QStringList());
-        QCOMPARE(pdfPageCount(dir.filePath("printed.pdf")), 1);
+        QCOMPARE(pdfInfo(dir.filePath("printed.pdf"), "Pages").toInt(), 1);
         // Opened without its record, a quote prints as a picture of its page, compared with the page at 100 dpi
         // (a stroke of its text still a pixel wide); opened from its record, as saved, text and all.
         if (!record) {
@@ -631,7 +621,7 @@ private slots:
         QVERIFY(queued.printPage());
         const QString produced = nextQueueOutput(QDir(QDir::home().filePath("PDF")), title);
         QVERIFY2(!produced.isEmpty(), "nothing came out of the queue");
-        QCOMPARE(pdfPageCount(produced), 1);
+        QCOMPARE(pdfInfo(produced, "Pages").toInt(), 1);
         // The sheet is the paper chosen, fed as it lies in the tray: upright.
         const QSize sheet = QPageSize(paper).sizePoints();
         size = pdfInfo(produced, "Page size");
@@ -679,7 +669,7 @@ private slots:
                 QTest::keyClick(modal->focusWidget(), Qt::Key_Up);
                 QTest::keyClick(modal->focusWidget(), ok ? Qt::Key_Return : Qt::Key_Escape);
             });
-            action(preview, "PrinterSetupAction")->trigger();
+            preview.findChild<QAction *>("PrinterSetupAction")->trigger();
             QCOMPARE(watch.seen().size(), 1);
             QCOMPARE(watch.seen().first().title, QString("Printer Setup"));
             QCOMPARE(printers, QPrinterInfo::availablePrinterNames());
