@@ -545,36 +545,28 @@ private slots:
         }
     }
 
-    void printingThatCannotHappenSaysWhereAndWhy_data()
-    {
-        QTest::addColumn<QString>("printerName");
-        QTest::addColumn<QString>("outputFile");
-        QTest::addColumn<QString>("shownAs");
-        QTest::addColumn<QString>("reason");
-        const bool none = QPrinterInfo::availablePrinterNames().isEmpty();
-        QTest::newRow("a printer the print service does not know") << "Quillon_No_Such_Printer" << ""
-            << "Quillon_No_Such_Printer" << (none ? "No printer is installed" : "No printer of that name is installed");
-        QTest::newRow("a file in a missing directory") << "" << "/nonexistent-directory/printed.pdf"
-            << "/nonexistent-directory/printed.pdf" << "The printer could not be started";
-        if (none)
-            QTest::newRow("no printer at all") << "" << "" << "the default printer" << "No printer is installed";
-    }
-
+    // A printer the print service does not know, a file in a missing directory, and, where there is none, no
+    // printer at all: each is named with its reason.
     void printingThatCannotHappenSaysWhereAndWhy()
     {
-        QFETCH(QString, printerName);
-        QFETCH(QString, outputFile);
-        QFETCH(QString, shownAs);
-        QFETCH(QString, reason);
-        TQuotePreview preview(pageWithCompany("Acme"));
-        preview.setPrinterName(printerName);
-        if (!outputFile.isEmpty()) {
-            preview.printer().setOutputFileName(outputFile);
-            QTest::ignoreMessage(QtWarningMsg, "QPainter::begin(): Returned false");
+        const bool none = QPrinterInfo::availablePrinterNames().isEmpty();
+        const QString file = "/nonexistent-directory/printed.pdf", unknown = "Quillon_No_Such_Printer";
+        QList<std::array<QString, 4>> rows = { // printer, output file, shown as, reason
+            {unknown, "", unknown, none ? "No printer is installed" : "No printer of that name is installed"},
+            {"", file, file, "The printer could not be started"}};
+        if (none)
+            rows.append({"", "", "the default printer", "No printer is installed"});
+        for (const auto &[printerName, outputFile, shownAs, reason] : rows) {
+            TQuotePreview preview(pageWithCompany("Acme"));
+            preview.setPrinterName(printerName);
+            if (!outputFile.isEmpty()) {
+                preview.printer().setOutputFileName(outputFile);
+                QTest::ignoreMessage(QtWarningMsg, "QPainter::begin(): Returned false");
+            }
+            ModalWatch watch;
+            QVERIFY(!preview.printPage());
+            QCOMPARE(boxTexts(watch), QStringList{"Unable to print to " + shownAs + ": " + reason});
         }
-        ModalWatch watch;
-        QVERIFY(!preview.printPage());
-        QCOMPARE(boxTexts(watch), QStringList{"Unable to print to " + shownAs + ": " + reason});
     }
 
     // The main window's set-up hands the preview its choice: the page is shown and printed on that paper, fitted
