@@ -2,10 +2,7 @@
 // quote, the wrapping rule, and what actually reaches a PDF.
 
 #include <QFile>
-#include <QImage>
-#include <QPainter>
 #include <QPdfWriter>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -14,20 +11,19 @@
 #include "Guiapp.h"
 #include "Labelfit.h"
 #include "Pagerecord.h"
+#include "Quote.h"
 #include "Quotefile.h"
-#include "Quotepaint.h"
 #include "Rules.h"
 #include "Shortdate.h"
-#include "Uprpt.h"
 #include "../support/Locales.h"
+#include "../support/Reporttest.h"
 #include "../support/Testsupport.h"
 
 using namespace quillon;
 
 namespace {
 
-// The result rows, each read left to right: caption, "Rate", rate,
-// "Amount", amount.
+// The result rows, each read left to right: caption, "Rate", rate, "Amount", amount.
 const char *const kResultRows[][5] = {
     {"QRLabel8", "QRLabel6", "Sr12urate", "QRLabel7", "sr12unearn"},
     {"QRLabel9", "QRLabel30", "sr12erate", "QRLabel21", "sr12earn"},
@@ -39,50 +35,6 @@ const char *const kResultRows[][5] = {
     {"QRLabel29", "QRLabel35", "pr6erate", "QRLabel36", "pr6earn"},
 };
 
-QStringList printedNames(const QuotePage &page, QuoteBand band)
-{
-    QStringList names;
-    for (const QuoteItem *item : PrintedQuoteItems(page, band))
-        names << item->name;
-    return names;
-}
-
-QuoteTexts distinctTexts(bool additionalPremium)
-{
-    QuoteTexts t;
-    t.additionalPremium = additionalPremium;
-    t.company = {"Harbour Office", "1 Quay Street", "Floor 2", "Portland", "ME", "04101",
-                 "(207) 555-0100", "(207) 555-0199", "ON", "Portland,ME  04101"};
-    t.policyNumber = "PN-4711";
-    t.client = "Client Text";
-    t.policyType = "Type Text";
-    t.premium = "$1,234.56";
-    t.start = "1/15/2026";
-    t.end = "5/3/2026";
-    t.days = "108";
-    // Every figure different, and the short-rated ones recognisable by 9s.
-    t.figure("PR12Earn") = "$101.01";
-    t.figure("PR12Unearn") = "$102.02";
-    t.figure("PR12ERate") = "0.103";
-    t.figure("PR12URate") = "0.104";
-    t.figure("PR6Earn") = "$105.05";
-    t.figure("PR6Unearn") = "$106.06";
-    t.figure("PR6ERate") = "0.107";
-    t.figure("PR6URate") = "0.108";
-    t.figure("SR12Earn") = "$991.01";
-    t.figure("SR12Unearn") = "$992.02";
-    t.figure("SR12ERate") = "0.93";
-    t.figure("SR12URate") = "0.94";
-    t.figure("SR6earn") = "$995.05";
-    t.figure("SR6Unearn") = "$996.06";
-    t.figure("SR6ERate") = "0.97";
-    t.figure("SR6URate") = "0.98";
-    return t;
-}
-
-const char *const kShortRatedTexts[] = {"$991.01", "$992.02", "0.93", "0.94", "$995.05", "$996.06", "0.97", "0.98"};
-const char *const kProRatedTexts[] = {"$101.01", "$102.02", "0.103", "0.104", "$105.05", "$106.06", "0.107", "0.108"};
-
 // The box of the first word of a PDF's text equal to `word`.
 QRectF findWord(const QString &path, const QString &word)
 {
@@ -92,40 +44,19 @@ QRectF findWord(const QString &path, const QString &word)
     return {};
 }
 
-// 1/96 inch to PDF points.
-double points(int units)
-{
-    return units * 72.0 / 96.0;
-}
-
-QImage renderPage(const QuotePage &page)
-{
-    QImage image(kPageWidth, kPageHeight, QImage::Format_RGB32);
-    image.setDotsPerMeterX(3780); // 96 dpi
-    image.setDotsPerMeterY(3780);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    PaintQuotePage(painter, page);
-    return image;
-}
-
 bool inkIn(const QImage &image, const QRect &area)
 {
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        for (int x = area.left(); x <= area.right(); ++x) {
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
             if (qGray(image.pixel(x, y)) < 160)
                 return true;
-        }
-    }
     return false;
 }
 
 } // namespace
 
-// Whatever the layout, every item prints inside the margins of a letter
-// page, no label prints over another (in either quotation type, with the
-// rules line on), no filled box is drawn over a label on it, and each
-// figure sits on the line of its caption, after it.
+// Every item prints inside the margins, no label over another (either type, rules line on), no filled box
+// over a label on it, and each figure on the line of its caption, after it.
 TEST(QuotePage, ItemsPrintInsideThePageWithoutCoveringEachOther)
 {
     const QRect printable(kMargin, kMargin, kPageWidth - 2 * kMargin, kPageHeight - 2 * kMargin);
@@ -148,8 +79,7 @@ TEST(QuotePage, ItemsPrintInsideThePageWithoutCoveringEachOther)
                 const QRect inner = item->rect.adjusted(0, 0, -1, -1);
                 for (const QuoteItem *other : printed) {
                     if (other != item && other->kind == QuoteItemKind::Label) {
-                        EXPECT_FALSE(other->rect.adjusted(0, 0, -1, -1).intersects(inner))
-                            << "over " << other->name.toStdString();
+                        EXPECT_FALSE(other->rect.adjusted(0, 0, -1, -1).intersects(inner)) << other->name.toStdString();
                     }
                 }
             }
@@ -160,7 +90,7 @@ TEST(QuotePage, ItemsPrintInsideThePageWithoutCoveringEachOther)
         for (const QuoteItem &box : page.items()) {
             if (label.kind == QuoteItemKind::Label && box.filled && box.band == label.band
                 && box.rect.intersects(label.rect)) {
-                EXPECT_GT(label.order, box.order) << label.name.toStdString() << " drawn under " << box.name.toStdString();
+                EXPECT_GT(label.order, box.order) << label.name.toStdString() << " under " << box.name.toStdString();
             }
         }
     }
@@ -176,67 +106,45 @@ TEST(QuotePage, ItemsPrintInsideThePageWithoutCoveringEachOther)
     }
 }
 
-TEST(QuotePage, StartsWithPlaceholdersAndBothNoticesOff)
+// A fresh page shows placeholders, both notices off.
+TEST(FillQuotePage, ReplacesThePlaceholdersSetsTheCaptionsOfEachQuotationTypeAndCopiesEveryText)
 {
-    const QuotePage page;
-    const std::pair<const char *, const char *> cases[] = {
-        {"CoName", "CoName"},         {"sr6earn", "sr6earn"},
-        {"PolicyStart", "12/12/2000"}, {"PolicyEnd", "12/12/2000"},
-        {"QRLabel44", "REFUND"},      {"QRLabel20", "Premium"},
-        {"QRLabel38", "Policy Start Date:"}, {"QRLabel39", "Policy End Date:"},
+    const QuotePage fresh;
+    const std::pair<const char *, const char *> placeholders[] = {
+        {"CoName", "CoName"}, {"sr6earn", "sr6earn"}, {"PolicyStart", "12/12/2000"}, {"PolicyEnd", "12/12/2000"},
+        {"QRLabel44", "REFUND"}, {"QRLabel20", "Premium"}, {"QRLabel38", "Policy Start Date:"},
+        {"QRLabel39", "Policy End Date:"},
         {"QRLabel42", "Free software released under the MIT License - Copyright (c) 2026 The Quillon developers"},
         {"QRLabel43", "Quillon " QUILLON_VERSION " - licence and manual: " QUILLON_DOCDIR},
     };
-    for (const auto &[name, text] : cases)
-        EXPECT_EQ(page.text(QString::fromLatin1(name)), QString::fromLatin1(text)) << name;
-    EXPECT_FALSE(page.item("QRNA1")->enabled);
-    EXPECT_FALSE(page.item("QRNA2")->enabled);
-}
-
-TEST(FillQuotePage, SetsTheCaptionsOfEachQuotationTypeAndCopiesEveryText)
-{
-    struct Case
-    {
-        const char *label;
-        const char *refund;
-        const char *additional;
-    };
-    const Case cases[] = {
-        {"QRLabel44", "REFUND", "Additional Premium"},
-        {"QRLabel8", "Refund", "Amt Due"},
-        {"QRLabel15", "Refund", "Amt Due"},
-        {"QRLabel19", "Refund", "Amt Due"},
-        {"QRLabel28", "Refund", "Amt Due"},
-        {"QRLabel20", "Total Premium", "Add. Annual Premium"},
+    for (const auto &[name, text] : placeholders)
+        EXPECT_EQ(fresh.text(QString::fromLatin1(name)), QString::fromLatin1(text)) << name;
+    EXPECT_FALSE(fresh.item("QRNA1")->enabled);
+    EXPECT_FALSE(fresh.item("QRNA2")->enabled);
+    // Label, its caption for a refund, for an additional premium.
+    const char *const cases[][3] = {
+        {"QRLabel44", "REFUND", "Additional Premium"}, {"QRLabel8", "Refund", "Amt Due"}, {"QRLabel9", "Used", "Used"},
+        {"QRLabel15", "Refund", "Amt Due"}, {"QRLabel19", "Refund", "Amt Due"}, {"QRLabel28", "Refund", "Amt Due"},
+        {"QRLabel20", "Total Premium", "Add. Annual Premium"}, {"QRLabel29", "Used", "Used"},
         {"QRLabel38", "Policy Effective date", "Policy Effective date"},
-        {"QRLabel39", "Cancellation Date", "Change Effective Date"},
-        {"QRLabel9", "Used", "Used"},
-        {"QRLabel29", "Used", "Used"},
-    };
+        {"QRLabel39", "Cancellation Date", "Change Effective Date"}};
     // From the copy table: report label and the text it receives.
     const std::pair<const char *, const char *> copies[] = {
-        {"CoName", "Harbour Office"}, {"CoAdd1", "1 Quay Street"},   {"CoAdd2", "Floor 2"},
+        {"CoName", "Harbour Office"}, {"CoAdd1", "1 Quay Street"}, {"CoAdd2", "Floor 2"}, {"PolicyNum", "PN-4711"},
         {"CoCity", "Portland,ME  04101"}, {"CoPhone", "(207) 555-0100"}, {"CoFax", "(207) 555-0199"},
-        {"PolicyNum", "PN-4711"},    {"Client", "Client Text"},     {"PolicyType", "Type Text"},
-        {"PolicyDays", "108"},       {"PolicyStart", "1/15/2026"},  {"PolicyEnd", "5/3/2026"},
-        {"Sr12urate", "0.94"},       {"sr12erate", "0.93"},         {"sr12unearn", "$992.02"},
-        {"sr12earn", "$991.01"},     {"sr6urate", "0.98"},          {"sr6erate", "0.97"},
-        {"sr6unearn", "$996.06"},    {"sr6earn", "$995.05"},        {"pr12urate", "0.104"},
-        {"pr12erate", "0.103"},      {"pr12unearn", "$102.02"},     {"pr12earn", "$101.01"},
-        {"pr6urate", "0.108"},       {"pr6erate", "0.107"},         {"pr6unearn", "$106.06"},
-        {"pr6earn", "$105.05"},      {"PolicyPremium", "$1,234.56"},
-    };
-    // Filled twice, the other mode first, so a caption left over from the
-    // earlier quote is caught.
+        {"Client", "Client Text"}, {"PolicyType", "Type Text"}, {"PolicyDays", "108"}, {"PolicyStart", "1/15/2026"},
+        {"PolicyEnd", "5/3/2026"}, {"PolicyPremium", "$1,234.56"}, {"Sr12urate", "0.94"}, {"sr12erate", "0.93"},
+        {"sr12unearn", "$992.02"}, {"sr12earn", "$991.01"}, {"sr6urate", "0.98"}, {"sr6erate", "0.97"},
+        {"sr6unearn", "$996.06"}, {"sr6earn", "$995.05"}, {"pr12urate", "0.104"}, {"pr12erate", "0.103"},
+        {"pr12unearn", "$102.02"}, {"pr12earn", "$101.01"}, {"pr6urate", "0.108"}, {"pr6erate", "0.107"},
+        {"pr6unearn", "$106.06"}, {"pr6earn", "$105.05"}};
+    // Filled twice, the other type first, so a caption left over from the earlier quote is caught.
     for (const bool additional : {false, true}) {
         QuotePage page;
         FillQuotePage(page, distinctTexts(!additional));
         FillQuotePage(page, distinctTexts(additional));
-        for (const Case &c : cases) {
-            SCOPED_TRACE(c.label);
-            EXPECT_EQ(page.text(QString::fromLatin1(c.label)),
-                      QString::fromLatin1(additional ? c.additional : c.refund));
-        }
+        for (const auto &c : cases)
+            EXPECT_EQ(page.text(QString::fromLatin1(c[0])), QString::fromLatin1(c[additional ? 2 : 1])) << c[0];
         EXPECT_EQ(page.item("QRNA1")->enabled, additional);
         EXPECT_EQ(page.item("QRNA2")->enabled, additional);
         for (const auto &[label, text] : copies)
@@ -254,9 +162,10 @@ TEST(PrintedQuoteItems, NoticesHideTheShortRatedRowsOnlyForAdditionalPremiums)
         SCOPED_TRACE(additional ? "additional premium" : "refund");
         QuotePage page;
         FillQuotePage(page, distinctTexts(additional));
-        const QStringList printed = printedNames(page, QuoteBand::Header);
-        // The short-rated rows go; the pro-rated rows and the sub-block
-        // captions beside the notices stay.
+        QStringList printed;
+        for (const QuoteItem *item : PrintedQuoteItems(page, QuoteBand::Header))
+            printed << item->name;
+        // The short-rated rows go; the pro-rated rows and the sub-block captions beside the notices stay.
         for (const auto &row : kResultRows) {
             const bool shortRated = QString::fromLatin1(row[2]).startsWith(u's', Qt::CaseInsensitive);
             for (const char *name : row)
@@ -274,72 +183,42 @@ TEST(PrintedQuoteItems, NoticesHideTheShortRatedRowsOnlyForAdditionalPremiums)
 TEST(PrintedLabelLines, KeepOnlyTheLinesThatFitTheHeight)
 {
     QuotePage page;
-    struct Case
-    {
-        const char *name;
-        const char *label;
-        QString text;
-        QStringList lines;
-    };
-    const Case cases[] = {
-        {"short client fits", "Client", "Jane Public", {"Jane Public"}},
-        {"a number wider than the field is not broken at its hyphens", "PolicyNum",
-         "POL-ABC-DEF-GHI-JKL-MNO-PQR-STU-VWX-YZA-BCD-EFG", {"POL-ABC-DEF-GHI-JKL-MNO-PQR-STU-VWX-YZA-BCD-EFG"}},
-        // 65 units hold four lines of Arial 10 (line height about 14.9).
-        {"notice holds four lines", "QRNA1",
-         "one two three four five six seven eight nine ten eleven twelve thirteen fourteen fifteen sixteen "
-         "one two three four five six seven eight nine ten eleven twelve thirteen fourteen fifteen sixteen "
-         "one two three four five six seven eight nine ten eleven twelve thirteen fourteen fifteen sixteen "
-         "one two three four five six seven eight nine ten eleven twelve thirteen fourteen fifteen sixteen "
-         "one two three four five six seven eight nine ten eleven twelve thirteen fourteen fifteen sixteen",
-         {}},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        page.setText(QString::fromLatin1(c.label), c.text);
-        const QStringList lines = PrintedLabelLines(*page.item(QString::fromLatin1(c.label)));
-        if (c.lines.isEmpty())
-            EXPECT_EQ(lines.size(), 4);
-        else
-            EXPECT_EQ(lines, c.lines);
+    // A number wider than the field is not broken at its hyphens; 65 units hold four lines of Arial 10
+    // (line height about 14.9). Labels sized to their text print it on one line.
+    const QString notice =
+        QString("one two three four five six seven eight nine ten eleven twelve thirteen fourteen fifteen sixteen ")
+            .repeated(5).trimmed();
+    const std::tuple<const char *, QString, qsizetype> cases[] = {
+        {"Client", "Jane Public", 1}, {"PolicyNum", "POL-ABC-DEF-GHI-JKL-MNO-PQR-STU-VWX-YZA-BCD-EFG", 1},
+        {"QRNA1", notice, 4}, {"QRLabel1", page.text("QRLabel1"), 1}, {"QRLabel2", page.text("QRLabel2"), 1},
+        {"QRLabel37", page.text("QRLabel37"), 1}};
+    for (const auto &[label, text, count] : cases) {
+        page.setText(QString::fromLatin1(label), text);
+        const QStringList lines = PrintedLabelLines(*page.item(QString::fromLatin1(label)));
+        ASSERT_EQ(lines.size(), count) << label;
+        if (count == 1) {
+            EXPECT_EQ(lines.front(), text.trimmed()) << label;
+        }
     }
 }
 
-TEST(PrintedLabelLines, LabelsSizedToTheirTextPrintOnOneLine)
-{
-    const QuotePage page;
-    for (const char *name : {"QRLabel1", "QRLabel2", "QRLabel37"}) {
-        const QStringList lines = PrintedLabelLines(*page.item(QString::fromLatin1(name)));
-        ASSERT_EQ(lines.size(), 1) << name;
-        EXPECT_EQ(lines.front(), page.text(QString::fromLatin1(name)).trimmed()) << name;
-    }
-}
-
-TEST(PaintQuotePage, OverlongTextsLeaveNoInkOutsideTheirFields)
+TEST(PaintQuotePage, OverlongTextsLeaveNoInkOutsideTheirFieldsAndTheFooterPrintsAtTheBottom)
 {
     QuotePage page;
     FillQuotePage(page, distinctTexts(false));
     page.setText("PolicyType", "");
     page.setText("Client", "Alpha Bravo Charlie Delta Echo Foxtrot Golf Hotel India Juliett Kilo Lima Mike");
     page.setText("PolicyNum", QString(80, u'W'));
-    const QImage image = renderPage(page);
+    const QImage image = paintedPage(page);
     const QPoint band = QuoteBandOrigin(QuoteBand::Header);
     // Nothing of the client reaches the empty policy-type field below it.
     EXPECT_TRUE(inkIn(image, QRect(band + QPoint(128, 168), QSize(353, 17))));
     EXPECT_FALSE(inkIn(image, QRect(band + QPoint(128, 192), QSize(353, 17))));
-    // The policy number, cut short, stops at its right edge (433), short of
-    // the premium caption.
+    // The policy number, cut short, stops at its right edge (433), short of the premium caption.
     EXPECT_TRUE(inkIn(image, QRect(band + QPoint(420, 144), QSize(13, 17))));
     EXPECT_FALSE(inkIn(image, QRect(band + QPoint(434, 144), QSize(20, 17))));
-}
-
-TEST(PaintQuotePage, FooterPrintsAtTheBottomOfThePage)
-{
-    QuotePage page;
-    FillQuotePage(page, distinctTexts(false));
-    const QImage image = renderPage(page);
-    // The footer band starts 48 + 88 units above the paper's bottom edge
-    // (920): its first label at 920 + 33, its last ending at 920 + 67 + 15.
+    // The footer band starts 48 + 88 units above the paper's bottom edge (920): its first label at
+    // 920 + 33, its last ending at 920 + 67 + 15.
     EXPECT_EQ(QuoteBandOrigin(QuoteBand::Footer), QPoint(48, 920));
     EXPECT_TRUE(inkIn(image, QRect(72, 953, 673, 15)));
     EXPECT_TRUE(inkIn(image, QRect(72, 987, 673, 15)));
@@ -348,99 +227,73 @@ TEST(PaintQuotePage, FooterPrintsAtTheBottomOfThePage)
     EXPECT_FALSE(inkIn(image, QRect(0, 1003, kPageWidth, kPageHeight - 1003)));
 }
 
-TEST(WriteQuotePdf, AdditionalPremiumPdfHidesTheShortRatedFigures)
+// The refund's words where the layout says on a Letter page; an additional premium's without the
+// short-rated figures.
+TEST(WriteQuotePdf, PutsTextWhereTheLayoutSaysAndHidesTheShortRatedFiguresOfAnAdditionalPremium)
 {
+    // Each word at the top of its label, and at its left where the label is aligned left; its width in
+    // points is the font's advance widths (per 1000 em) times its size.
+    const std::tuple<const char *, const char *, double> cases[] = {
+        {"Policy", "QRLabel11", 29.46},  // Arial Bold 10: P 667, o 611, l 278, i 278, c 556, y 556
+        {"PN-4711", "PolicyNum", 39.46}, // Arial 10: P 667, N 722, - 333, 4 556, 7 556, 1 556, 1 556
+        {"REFUND", "QRLabel44", 58.32},  // Arial Bold 14: R 722, E 667, F 611, U 722, N 722, D 722
+        {"Harbour", "CoName", 45.34},    // Times New Roman Bold 12: H 778, a 500, r 444, b 556, o 500, u 556, r 444
+        {"Quillon", "QRLabel40", 24.90}, // Arial 8: Q 778, u 556, i 222, l 222, l 222, o 556, n 556
+        {"licence", "QRLabel43", -1},    {"ACTUAL", "QRLabel46", -1},
+    };
     QTemporaryDir dir;
-    for (const bool additional : {false, true}) {
+    for (const bool additional : {true, false}) {
         SCOPED_TRACE(additional ? "additional premium" : "refund");
         QuotePage page;
-        FillQuotePage(page, distinctTexts(additional));
+        const QuoteTexts texts = distinctTexts(additional);
+        FillQuotePage(page, texts);
         const QString path = dir.filePath(additional ? "addl.pdf" : "refund.pdf");
         ASSERT_TRUE(WriteQuotePdf(path, page));
         const QString text = pdfText(path);
-        for (const char *figure : kShortRatedTexts)
-            EXPECT_EQ(text.contains(QString::fromLatin1(figure)), !additional) << figure;
-        for (const char *figure : kProRatedTexts)
-            EXPECT_TRUE(text.contains(QString::fromLatin1(figure))) << figure;
+        for (std::size_t i = 0; i < kQuoteFigures.size(); ++i)
+            EXPECT_EQ(text.contains(texts.figures[i]), !additional || kQuoteFigures[i].proRated) << i;
         EXPECT_EQ(text.count("This Section not applicable for Additional Premiums"), additional ? 2 : 0);
         EXPECT_TRUE(text.contains(additional ? "Amt Due" : "Refund"));
-    }
-}
-
-TEST(WriteQuotePdf, PutsTextWhereTheLayoutSaysOnALetterPage)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("quote.pdf");
-    QuotePage page;
-    FillQuotePage(page, distinctTexts(false));
-    ASSERT_TRUE(WriteQuotePdf(path, page));
-    EXPECT_TRUE(toolOutput("pdfinfo", {path}).contains(QRegularExpression("Page size:\\s+612 x 792 pts")));
-    // Each word at the top of its label, and at its left where the label
-    // is aligned left, wherever the layout puts it.
-    struct Case
-    {
-        const char *word, *label;
-        double width; // points: the font's advance widths (per 1000 em) times its size
-    };
-    const Case cases[] = {
-        // Arial Bold 10: P 667, o 611, l 278, i 278, c 556, y 556
-        {"Policy", "QRLabel11", 29.46},
-        // Arial 10: P 667, N 722, - 333, 4 556, 7 556, 1 556, 1 556
-        {"PN-4711", "PolicyNum", 39.46},
-        // Arial Bold 14: R 722, E 667, F 611, U 722, N 722, D 722
-        {"REFUND", "QRLabel44", 58.32},
-        // Times New Roman Bold 12: H 778, a 500, r 444, b 556, o 500, u 556, r 444
-        {"Harbour", "CoName", 45.34},
-        // Arial 8: Q 778, u 556, i 222, l 222, l 222, o 556, n 556
-        {"Quillon", "QRLabel40", 24.90},
-        {"licence", "QRLabel43", -1},
-        {"ACTUAL", "QRLabel46", -1},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.word);
-        const QRectF box = findWord(path, QString::fromLatin1(c.word));
-        const QuoteItem *item = page.item(QString::fromLatin1(c.label));
-        const QRect onPage = item->rect.translated(QuoteBandOrigin(item->band));
-        EXPECT_NEAR(box.top(), points(onPage.top()), 0.5);
-        if (item->alignment == Qt::AlignLeft) {
-            EXPECT_NEAR(box.left(), points(onPage.left()), 0.5);
-        }
-        if (c.width > 0) {
-            EXPECT_NEAR(box.width(), c.width, 0.2);
+        if (additional)
+            continue;
+        EXPECT_TRUE(toolOutput("pdfinfo", {path}).contains(QRegularExpression("Page size:\\s+612 x 792 pts")));
+        for (const auto &[word, label, width] : cases) {
+            SCOPED_TRACE(word);
+            const QRectF box = findWord(path, QString::fromLatin1(word)), expected = pointsBox(page, label);
+            EXPECT_NEAR(box.top(), expected.top(), 0.5);
+            if (page.item(label)->alignment == Qt::AlignLeft) {
+                EXPECT_NEAR(box.left(), expected.left(), 0.5);
+            }
+            if (width > 0) {
+                EXPECT_NEAR(box.width(), width, 0.2);
+            }
         }
     }
 }
 
-TEST(PaintQuotePage, SetsUpAPagedDeviceAsLetterWithoutMargins)
+// A paged device is set up as Letter without margins; a path where nothing can be written fails.
+TEST(PaintQuotePage, SetsUpAPagedDeviceAsLetterWithoutMarginsAndFailsOnAnUnwritablePath)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("device.pdf");
+    QuotePage page;
+    page.setText("CoName", "Marker");
     {
         QPdfWriter writer(path);
         writer.setResolution(600);
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setPageMargins(QMarginsF(20, 20, 20, 20), QPageLayout::Millimeter);
-        QuotePage page;
-        page.setText("CoName", "Marker");
         PaintQuotePage(writer, page);
     }
     EXPECT_TRUE(toolOutput("pdfinfo", {path}).contains(QRegularExpression("Page size:\\s+612 x 792 pts")));
-    EXPECT_NEAR(findWord(path, "Marker").top(), points(48 + 16), 0.5);
-}
-
-TEST(WriteQuotePdf, FailsOnAnUnwritablePath)
-{
-    QTemporaryDir dir;
-    const QuotePage page;
+    EXPECT_NEAR(findWord(path, "Marker").top(), (48 + 16) * 0.75, 0.5);
     EXPECT_FALSE(WriteQuotePdf(dir.filePath("missing/quote.pdf"), page));
     EXPECT_FALSE(QFile::exists(dir.filePath("missing/quote.pdf")));
     EXPECT_FALSE(WriteQuotePdf(dir.path(), page)) << "a directory";
 }
 
-// The page record a saved quote carries. Each row makes one change in the
-// record of a saved file (the first `from` after its start becomes `to`;
-// `cut` cuts the file that far into the record) and gives the reason the
-// file is refused, or, read, the label whose text is then `to`.
+// The page record a saved quote carries. Each row changes the first `from` in a saved record to `to` (`cut`: cuts
+// the file that far into it) and gives the reason the file is refused, or, read, the label whose text is `to`.
 struct RecordCase
 {
     const char *name;
@@ -459,7 +312,8 @@ const RecordCase kRecordCases[] = {
     {"cut short with the file", "", "", kDamaged, nullptr, 200},
     {"cut short before its end line", "end\n", "", kDamaged},
     {"a line after its end line", "end\n", "end\n+CoName=x\n", kDamaged},
-    {"a later version", "record 1\n", "record 3\n", "It was saved by a later version of Quillon, whose page record this one cannot read"},
+    {"a later version", "record 1\n", "record 3\n",
+     "It was saved by a later version of Quillon, whose page record this one cannot read"},
     {"version 2 without its rules line", "record 1\n", "record 2\n", kDamaged},
     {"version 2 with its rules line", "record 1\n", "record 2\n-QRRules=\n"},
     {"version 1 with the rules line of version 2", "end\n", "-QRRules=\nend\n", kDamaged},
@@ -484,7 +338,6 @@ TEST(QuotePageRecord, ReadsBackEveryLabelAndRefusesADamagedRecord)
     FillQuotePage(saved, distinctTexts(true));
     // What only escaping carries, and a label switched off that prints as designed.
     saved.setText("CoName", QString::fromUtf8("Harbour = Office \\ Zürich\n\xE6\x9D\xB1\xE4\xBA\xAC\r"));
-    saved.setText("CoAdd2", "Floor 2");
     saved.setText("PolicyType", "");
     saved.setEnabled("CoFax", false);
     ASSERT_TRUE(WriteQuotePdf(path, saved));
@@ -514,28 +367,26 @@ TEST(QuotePageRecord, ReadsBackEveryLabelAndRefusesADamagedRecord)
             EXPECT_EQ(read.page.item(item.name)->enabled, item.enabled) << item.name.toStdString();
         }
         if (!c.refused) {
-            EXPECT_EQ(renderPage(read.page), renderPage(expected)) << "drawn as at the save";
+            EXPECT_EQ(paintedPage(read.page), paintedPage(expected)) << "drawn as at the save";
         }
     }
-    // Under office rules the page gains its rules line and its record is of
-    // version 2; the next quote under the built-in rules prints as ever.
+    // Office rules add the rules line and make the record version 2; the next quote without them prints as ever.
     QuoteTexts ruled = distinctTexts(false);
     ruled.rules = "Office rules: short rate 90% of pro rata.";
-    QuotePage page;
+    QuotePage page, plain;
     FillQuotePage(page, ruled);
+    FillQuotePage(plain, distinctTexts(false));
     ASSERT_TRUE(WriteQuotePdf(path, page));
     const QByteArray ruledPdf = readFile(path);
     EXPECT_TRUE(ruledPdf.contains("Quillon quote page record 2\n"));
     const PageRecordRead read = ReadQuotePageRecord(ruledPdf);
     EXPECT_EQ(read.error, QString());
     EXPECT_TRUE(read.page.item("QRRules")->enabled);
-    EXPECT_EQ(renderPage(read.page), renderPage(page));
-    QuotePage plain;
-    FillQuotePage(plain, distinctTexts(false));
-    EXPECT_NE(renderPage(page), renderPage(plain));
+    EXPECT_EQ(paintedPage(read.page), paintedPage(page));
+    EXPECT_NE(paintedPage(page), paintedPage(plain));
     FillQuotePage(page, distinctTexts(false));
     EXPECT_FALSE(page.item("QRRules")->enabled);
-    EXPECT_EQ(renderPage(page), renderPage(plain));
+    EXPECT_EQ(paintedPage(page), paintedPage(plain));
 
     // Without its first line the file holds no record, and goes to the helper.
     EXPECT_FALSE(ReadQuotePageRecord(QByteArray(pdf).replace("page record 1", "page recorb 1")).found);
@@ -560,8 +411,7 @@ TEST(QuoteRulesText, NamesEachRuleAndWhyAShortRateIsEmpty)
         bool expires; // on 1/1/2025, 366 days on
         const LocaleSettings *locale;
         QString text;
-    };
-    const Case cases[] = {
+    } const cases[] = {
         {"the built-in rules: no line", "", "", "", false, &c, ""},
         {"a share", "90%", "", "", false, &c, "Office rules: short rate 90% of pro rata."},
         {"a share and an amount in a comma locale", "87.5%", "1234.5", "", false, &comma,
