@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <random>
@@ -82,8 +83,7 @@ long double fromText(const std::string &text) { return std::strtold(text.c_str()
 
 long double nudged(long double value, int ulps)
 {
-    const long double toward = ulps < 0 ? -std::numeric_limits<long double>::infinity()
-                                        : std::numeric_limits<long double>::infinity();
+    const long double toward = (ulps < 0 ? -1 : 1) * std::numeric_limits<long double>::infinity();
     for (int i = 0; i < std::abs(ulps); ++i)
         value = std::nextafter(value, toward);
     return value;
@@ -126,8 +126,7 @@ long double randomExtended(Random &random)
 long double decimalNearTie(Random &random)
 {
     const int decimals = pick(random, 0, 3);
-    const std::string text = wholeText(random, pick(random, 1, 16 - decimals)) + "5e-"
-        + std::to_string(decimals + 1);
+    const std::string text = wholeText(random, pick(random, 1, 16 - decimals)) + "5e-" + std::to_string(decimals + 1);
     long double value = random() & 1 ? fromText(text) : static_cast<long double>(std::strtod(text.c_str(), nullptr));
     return withRandomSign(random, nudged(value, pick(random, -3, 3)));
 }
@@ -165,8 +164,8 @@ long double besideTheThreshold(Random &random)
     const int k = pick(random, 0, 17);
     const std::string whole = k == 0 ? std::string() : wholeText(random, k);
     const int r = 18 - k;
-    const std::string text = whole + "4" + std::string(std::size_t(r - 1), '9') + "5e-"
-        + std::to_string(r + 1 + decimals);
+    const std::string text =
+        whole + "4" + std::string(std::size_t(r - 1), '9') + "5e-" + std::to_string(r + 1 + decimals);
     return withRandomSign(random, nudged(fromText(text), pick(random, -4, 4)));
 }
 
@@ -196,9 +195,8 @@ long double extreme(Random &random)
         0.0L, limits::infinity(), limits::quiet_NaN(),
     };
     const long double anchor = anchors[pick(random, 0, int(std::size(anchors)) - 1)];
-    if (std::isnan(anchor) || std::isinf(anchor) || anchor == 0.0L)
-        return withRandomSign(random, anchor);
-    return withRandomSign(random, nudged(anchor, pick(random, -3, 3)));
+    const bool plain = std::isfinite(anchor) && anchor != 0.0L;
+    return withRandomSign(random, plain ? nudged(anchor, pick(random, -3, 3)) : anchor);
 }
 
 struct Family { const char *name; long double (*next)(Random &); };
@@ -229,11 +227,8 @@ long compareUnits(const Family &family, int count, const int (&decimalsList)[N],
                 continue;
             ++decided;
             const std::optional<std::uint64_t> reference = unitsByDigits(value, decimals);
-            if (fast != reference) {
-                ADD_FAILURE() << family.name << ": " << show(value) << " at " << decimals << " decimals: "
-                              << fast << " against " << (reference ? std::to_string(*reference) : "none");
-                ++failures;
-            }
+            failures += fast != reference;
+            EXPECT_EQ(fast, reference) << family.name << ": " << show(value) << " at " << decimals << " decimals";
         }
     }
     return decided;
@@ -398,11 +393,8 @@ TEST(DisplayFormat, WritesWhatTheDigitWayWritesInEveryFormat)
             fast.clear();
             format.appendTo(fast, value, locale);
             const std::string reference = DisplayFormatByDigits::format(format, value, locale);
-            if (fast != reference) {
-                ADD_FAILURE() << family.name << ": " << show(value) << " shows \"" << fast << "\", not \""
-                              << reference << "\"";
-                ++failures;
-            }
+            failures += fast != reference;
+            EXPECT_EQ(fast, reference) << family.name << ": " << show(value);
         }
     }
 }
@@ -426,14 +418,11 @@ TEST(ToDecimalDigits, GivesTheCLibrarysDigitsAtEveryPrecision)
     const auto libraryDigits = [](long double value, int precision) {
         char text[64];
         std::snprintf(text, sizeof text, "%.*Le", precision - 1, value);
-        std::string digits;
-        const char *p = text;
-        for (; *p != 'e'; ++p)
-            if (*p != '.')
-                digits += *p;
-        while (!digits.empty() && digits.back() == '0')
-            digits.pop_back();
-        return digits + " e" + std::to_string(std::atoi(p + 1) + 1);
+        const char *e = std::strchr(text, 'e');
+        std::string digits(text, std::size_t(e - text));
+        std::erase(digits, '.');
+        digits.erase(digits.find_last_not_of('0') + 1);
+        return digits + " e" + std::to_string(std::atoi(e + 1) + 1);
     };
     int failures = 0;
     for (int i = 0; i < 600000 && failures < 5; ++i) {
@@ -459,10 +448,8 @@ TEST(ToDecimalDigits, GivesTheCLibrarysDigitsAtEveryPrecision)
         const DecimalDigits d = ToDecimalDigits(value, precision);
         const std::string ours = std::string(d.digits, std::size_t(d.count)) + " e" + std::to_string(d.exponent);
         const std::string theirs = libraryDigits(value, precision);
-        if (ours != theirs) {
-            ADD_FAILURE() << show(value) << " to " << precision << " digits: " << ours << ", not " << theirs;
-            ++failures;
-        }
+        failures += ours != theirs;
+        EXPECT_EQ(ours, theirs) << show(value) << " to " << precision << " digits";
     }
 }
 
@@ -490,10 +477,9 @@ TEST(ShortDateReader, ReadsPlainDigitsAsTheGeneralScannerDoes)
             const int today = todays[i % 2];
             const std::optional<int> fast = reader.read(text, today);
             dates += fast.has_value();
-            if (fast != ShortDateReaderByScanner::read(reader, text, today)) {
-                ADD_FAILURE() << "\"" << text << "\" reads differently";
-                ++failures;
-            }
+            const std::optional<int> scanned = ShortDateReaderByScanner::read(reader, text, today);
+            failures += fast != scanned;
+            EXPECT_EQ(fast, scanned) << "\"" << text << "\"";
         }
         EXPECT_GT(dates, 300000 / 40) << "too few texts were dates to compare";
     }
