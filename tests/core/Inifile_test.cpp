@@ -63,31 +63,20 @@ void giveToClerk(const fs::path &path)
 
 } // namespace
 
-TEST_F(IniFileTest, MissingFileGivesEveryDefault)
-{
-    const IniFile ini(m_path);
-    EXPECT_EQ(ini.state(), IniFile::State::Missing);
-    EXPECT_EQ(ini.ReadString("REQUIRED", "Co", "Company Name"), "Company Name");
-    EXPECT_EQ(ini.ReadString("REQUIRED", "Minihelp", "ON"), "ON");
-    EXPECT_FALSE(fs::exists(m_path)) << "reading never creates the file";
-}
-
 // Reads the section and key whatever their case, trims values and returns bytes as they are.
 TEST(IniText, ReadsWhateverTheCaseAndTrimsValues)
 {
-    struct Case { const char *name; std::string text; const char *section, *key; std::string expected; };
+    struct Case { const char *name, *section, *key; std::string expected, text = kHandEdited; };
     const Case cases[] = {
-        {"section and key in other case, value trimmed", kHandEdited, "REQUIRED", "Co", "Acme Insurance"},
-        {"key after a comment line", kHandEdited, "REQUIRED", "ADD1", "1 Main St"},
-        {"same key in another section is separate", kHandEdited, "Other", "Co", "Not ours"},
-        {"missing key gives the default", kHandEdited, "REQUIRED", "Zip", "default"},
-        {"missing section gives the default", kHandEdited, "Nowhere", "Co", "default"},
-        {"a comment is not a key", kHandEdited, "REQUIRED", "; the address follows", "default"},
-        {"section header right behind the mark", "\xEF\xBB\xBF[REQUIRED]\r\nCo=Acme\r\n", "REQUIRED", "Co", "Acme"},
-        {"comment behind the mark", "\xEF\xBB\xBF; hand made\n[REQUIRED]\nCo=Acme\n", "REQUIRED", "Co", "Acme"},
-        {"Latin-1 byte passed through", "[REQUIRED]\nCo=Caf\xE9 Assurances\n", "REQUIRED", "Co", "Caf\xE9 Assurances"},
-        {"a mark inside the file is text", "[Other]\n\xEF\xBB\xBF[REQUIRED]\nCo=x\n", "REQUIRED", "Co", "default"},
-        {"key line without a value", "[REQUIRED]\nCo=\n", "REQUIRED", "Co", ""},
+        {"section and key in other case, value trimmed", "REQUIRED", "Co", "Acme Insurance"},
+        {"key after a comment line", "REQUIRED", "ADD1", "1 Main St"}, {"another section's", "Other", "Co", "Not ours"},
+        {"missing key", "REQUIRED", "Zip", "default"}, {"missing section", "Nowhere", "Co", "default"},
+        {"a comment is not a key", "REQUIRED", "; the address follows", "default"},
+        {"section header right behind the mark", "REQUIRED", "Co", "Acme", "\xEF\xBB\xBF[REQUIRED]\r\nCo=Acme\r\n"},
+        {"comment behind the mark", "REQUIRED", "Co", "Acme", "\xEF\xBB\xBF; hand made\n[REQUIRED]\nCo=Acme\n"},
+        {"Latin-1 byte passed through", "REQUIRED", "Co", "Caf\xE9 Assurances", "[REQUIRED]\nCo=Caf\xE9 Assurances\n"},
+        {"a mark inside the file is text", "REQUIRED", "Co", "default", "[Other]\n\xEF\xBB\xBF[REQUIRED]\nCo=x\n"},
+        {"key line without a value", "REQUIRED", "Co", "", "[REQUIRED]\nCo=\n"},
     };
     for (const Case &c : cases)
         EXPECT_EQ(IniFile::fromText(c.text).ReadString(c.section, c.key, "default"), c.expected) << c.name;
@@ -150,11 +139,16 @@ TEST_F(IniFileTest, WritesWaitForTheOneSave)
     EXPECT_EQ(read(), "[REQUIRED]\r\nCo=New\r\nZip=12345\r\n");
 }
 
-// The first save makes the folder too; a line break in a value cannot plant another key.
+// A missing file gives every default and reading never creates it; the first save makes the folder too; a line
+// break in a value cannot plant another key.
 TEST_F(IniFileTest, FirstSaveCreatesTheFileAndItsDirectory)
 {
     const fs::path nested = m_dir / "config" / "Quillon32.Ini";
     IniFile ini(nested);
+    EXPECT_EQ(ini.state(), IniFile::State::Missing);
+    EXPECT_EQ(ini.ReadString("REQUIRED", "Co", "Company Name"), "Company Name");
+    EXPECT_EQ(ini.ReadString("REQUIRED", "Minihelp", "ON"), "ON");
+    EXPECT_FALSE(fs::exists(nested.parent_path()));
     ini.WriteString("REQUIRED", "Co", "Acme\r\nMinihelp=OFF\n[Evil]");
     ini.WriteString("REQUIRED", "Add1", "B");
     ini.save();
