@@ -234,25 +234,22 @@ long compareUnits(const Family &family, int count, const int (&decimalsList)[N],
     return decided;
 }
 
-struct FormatRun { const char *name; std::string_view format; int values; };
+struct FormatRun { const char *name; std::string_view format; int values = 20000; };
 
 // The program's four formats get most of the values; the rest cover the other plain shapes and formats that
 // must go the digit way.
 const FormatRun kFormatRuns[] = {
-    {"amount", kAmountFormat, 150000}, {"short rate", kShortRateFormat, 150000},
-    {"pro rata", kProRataFormat, 150000}, {"days", kDaysFormat, 150000}, {"optional digits", "#,##0.##", 20000},
-    {"optional decimal after a zero", "0.0#", 20000}, {"no leading zero", "#.##;-#.##", 20000},
-    {"padded whole", "000", 20000}, {"point without decimals", ",0.", 20000}, {"literal after", "0.00 \"each\"", 20000},
-    {"text both sides, no grouping", "USD 0.00 net;USD 0.00 credit", 20000}, {"nine decimals", "0.000000000", 20000},
-    {"eighteen optional decimals", "0.##################", 20000},
-    {"nineteen decimals", "0.0000000000000000000", 20000}, {"zero section", "0.00;(0.00);\"nil\"", 20000},
-    {"plain zero section", "0.00;(0.00);0.0000", 20000},
-    {"long zero section", "0.00;(0.00);0.00000000000000000000000", 20000}, {"no integer placeholder", ".00", 20000},
-    {"literal between placeholders", "00-00", 20000}, {"second point", "0.0.0", 20000},
-    {"quoted text", "'$'#,##0.00", 20000}, {"scientific", "0.00E+00", 20000},
-    {"empty negative section", "0.00;", 20000}, {"eight bytes each side", "Premium:0.00 dollars", 20000},
-    {"nine bytes before", "Premium: 0.00", 20000}, {"eighteen required digits", "000000000000000000.00", 20000},
-    {"nineteen required digits", "0000000000000000000", 20000},
+    {"amount", kAmountFormat, 150000}, {"short rate", kShortRateFormat, 150000}, {"pro rata", kProRataFormat, 150000},
+    {"days", kDaysFormat, 150000}, {"optional digits", "#,##0.##"}, {"optional decimal after a zero", "0.0#"},
+    {"no leading zero", "#.##;-#.##"}, {"padded whole", "000"}, {"point without decimals", ",0."},
+    {"literal after", "0.00 \"each\""}, {"text both sides, no grouping", "USD 0.00 net;USD 0.00 credit"},
+    {"nine decimals", "0.000000000"}, {"eighteen optional decimals", "0.##################"},
+    {"nineteen decimals", "0.0000000000000000000"}, {"zero section", "0.00;(0.00);\"nil\""},
+    {"plain zero section", "0.00;(0.00);0.0000"}, {"long zero section", "0.00;(0.00);0.00000000000000000000000"},
+    {"no integer placeholder", ".00"}, {"literal between placeholders", "00-00"}, {"second point", "0.0.0"},
+    {"quoted text", "'$'#,##0.00"}, {"scientific", "0.00E+00"}, {"empty negative section", "0.00;"},
+    {"eight bytes each side", "Premium:0.00 dollars"}, {"nine bytes before", "Premium: 0.00"},
+    {"eighteen required digits", "000000000000000000.00"}, {"nineteen required digits", "0000000000000000000"},
 };
 
 // The locale of separators `thousands` and `point` (four bytes each still go the plain way; five the digit way).
