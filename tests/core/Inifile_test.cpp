@@ -52,13 +52,10 @@ const char kHandEdited[] = "; settings written by hand\r\n[Other]\r\nCo=Not ours
                            "[required]\r\n  co   =   Acme Insurance  \r\n; the address follows\r\n"
                            "Add1=1 Main St\r\n\r\n[Tail]\r\nx=1\r\n";
 
-// Files owned by the clerk the saves run as, in a folder the clerk may
-// write: what an ordinary user's own settings look like.
+// Files owned by the clerk the saves run as, in a folder the clerk may write: an ordinary user's own settings.
 void giveToClerk(const fs::path &path)
 {
-    if (geteuid() == 0) {
-        ASSERT_EQ(lchown(path.c_str(), settingsdriver::kClerk, settingsdriver::kClerk), 0) << path;
-    }
+    ASSERT_TRUE(geteuid() != 0 || lchown(path.c_str(), settingsdriver::kClerk, settingsdriver::kClerk) == 0) << path;
 }
 
 } // namespace
