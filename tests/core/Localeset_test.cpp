@@ -4,6 +4,8 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "Localeset.h"
@@ -36,6 +38,21 @@ const PosixCase kPosixCases[] = {
     {"empty", "", "dd.mm.yyyy", '.'}, {"weekday only", "%A", "dd.mm.yyyy", '.'}, {"a time", "%H:%M", "dd.mm.yyyy", '.'},
     {"no directive", "abc", "dd.mm.yyyy", '.'},
 };
+
+// The one rule every reader and every message takes a character by: the
+// shortest form only, no surrogate, nothing past U+10FFFF, nothing cut.
+TEST(WellFormedUtf8Length, TakesOnlyWholeShortestForms)
+{
+    const std::pair<std::string_view, std::size_t> cases[] = {
+        {"a", 1}, {"", 0}, {"\x7F", 1}, {"\x80", 0}, {"\xC1\xBF", 0}, {"\xC2\x80", 2}, {"\xDF\xBFz", 2},
+        {"\xC2", 0}, {"\xC2z", 0}, {"\xE0\x9F\xBF", 0}, {"\xE0\xA0\x80", 3}, {"\xED\x9F\xBF", 3},
+        {"\xED\xA0\x80", 0}, {"\xEF\xBF\xBF", 3}, {"\xE2\x82", 0}, {"\xF0\x8F\xBF\xBF", 0},
+        {"\xF0\x90\x80\x80", 4}, {"\xF4\x8F\xBF\xBF", 4}, {"\xF4\x90\x80\x80", 0}, {"\xF5\x80\x80\x80", 0},
+        {"\xF0\x90\x80z", 0},
+    };
+    for (const auto &[text, length] : cases)
+        EXPECT_EQ(WellFormedUtf8Length(text), length) << testing::PrintToString(std::string(text));
+}
 
 TEST(ApplyPosixDateFormat, TranslatesDirectivesAndSeparator)
 {

@@ -150,7 +150,7 @@ TEST(ParseAmount, TakesWhatAClerkWritesAsAnAmountAndNothingElse)
         {"plain", "1000", 1000.0L}, {"cents", "1234.5", 1234.5L}, {"displayed", "$1,234.50", 1234.5L},
         {"negative displayed", "($1,234.50)", -1234.5L}, {"minus", "-100", -100.0L},
         {"minus before the sign", "-$5", -5.0L}, {"minus after the sign", "$-5", -5.0L}, {"plus", "+7", 7.0L},
-        {"parentheses", "(250)", -250.0L}, {"spaces around", "  $ 12.00 ", 12.0L},
+        {"parentheses", "(250)", -250.0L}, {"spaces around", "  $ 12.00 ", 12.0L}, {"tabs around", "\t12.00\t", 12.0L},
         {"point without decimals", "12.", 12.0L}, {"decimals without integer", ".5", 0.5L},
         // Rounded as the compiler rounds the literal: a short amount is read by one division, a long one through
         // the C library, and both must give the nearest long double.

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <chrono>
 #include <optional>
 #include <string>
@@ -163,6 +165,12 @@ TEST(TryParseShortDate, ReadsTheLocaleOrder)
     for (const ParseCase &c : kParseCases)
         EXPECT_EQ(TryParseShortDate(c.text, localeWith(c.pattern, c.separator), c.today), c.day)
             << c.name << " [" << c.text << "]";
+    // The layout kept between reads follows each change of pattern or separator, and back.
+    for (const auto &[pattern, separator, text, day] : {std::tuple{"m/d/yyyy", '/', "3/4/1999", 36223},
+                                                         {"d/m/yyyy", '/', "3/4/1999", 36253},
+                                                         {"d/m/yyyy", '.', "3.4.1999", 36253},
+                                                         {"m/d/yyyy", '/', "3/4/1999", 36223}})
+        EXPECT_EQ(TryParseShortDate(text, localeWith(pattern, separator), kToday2026), day) << pattern << separator;
 }
 
 TEST(ParseShortDate, ReturnsTheDayNumberOrThrowsWithTheTextAsGiven)

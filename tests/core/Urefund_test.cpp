@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <cmath>
+#include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "Dispfmt.h"
@@ -213,6 +215,21 @@ TEST(CalculateRefundQuote, VeryLargePremiumStaysFinite)
                         << figure << " at " << days << " days";
                 }
     }
+}
+
+// Each of the sixteen combinations of term, method, side and kind names a figure of its own that is it.
+TEST(QuoteFigureOf, FindsEachCombinationsOwnFigure)
+{
+    std::set<std::string_view> found;
+    for (const int months : {12, 6})
+        for (const bool proRated : {true, false})
+            for (const bool unearned : {true, false})
+                for (const bool rate : {true, false}) {
+                    const QuoteFigure &f = QuoteFigureOf(months, proRated, unearned, rate);
+                    EXPECT_EQ(std::tuple(f.months, f.proRated, f.unearned, f.rate), std::tuple(months, proRated, unearned, rate));
+                    found.insert(f.name);
+                }
+    EXPECT_EQ(found.size(), kQuoteFigures.size());
 }
 
 // A figure copied out of the list is not in it: its format is found by its own text (and a rate's copy given
