@@ -651,15 +651,7 @@ private slots:
                     printers << combo->itemText(i);
                 for (QAbstractButton *button : modal->findChild<QDialogButtonBox *>()->buttons())
                     buttons << button->text().remove(u'&');
-                // Mnemonics reach only the active window.
-                QVERIFY(QTest::qWaitForWindowActive(modal));
-                QTest::keyClick(modal, Qt::Key_S, Qt::AltModifier);
-                QTest::keyClicks(modal->focusWidget(), QStringLiteral("A4"));
-                QTest::keyClick(modal, Qt::Key_L, Qt::AltModifier);
-                QTest::qWait(300); // a mnemonic clicks its button as the eye can see it
-                QTest::keyClick(modal, Qt::Key_C, Qt::AltModifier);
-                QTest::keyClick(modal->focusWidget(), Qt::Key_Up);
-                QTest::keyClick(modal->focusWidget(), ok ? Qt::Key_Return : Qt::Key_Escape);
+                answerPrinterSetupByKeys(modal, ok);
             });
             preview.findChild<QAction *>("PrinterSetupAction")->trigger();
             QCOMPARE(watch.seen().size(), 1);

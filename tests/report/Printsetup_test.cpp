@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include "../support/Modalwatch.h"
+#include "../support/Reporttest.h"
 #include "Errordisplay.h"
 #include "Printsetup.h"
 
@@ -152,14 +153,7 @@ private slots:
         for (const bool enter : {true, false}) {
             TPrinterSetup dialog(PrinterChoice(), nullptr, TPrinterSetup::WithCopies);
             ModalWatch watch([enter](QWidget *modal) {
-                QVERIFY(QTest::qWaitForWindowActive(modal)); // mnemonics reach only the active window
-                QTest::keyClick(modal, Qt::Key_S, Qt::AltModifier);
-                QTest::keyClicks(modal->focusWidget(), QStringLiteral("A4"));
-                QTest::keyClick(modal, Qt::Key_L, Qt::AltModifier);
-                QTest::qWait(300); // a mnemonic clicks its button as the eye can see it
-                QTest::keyClick(modal, Qt::Key_C, Qt::AltModifier);
-                QTest::keyClick(modal->focusWidget(), Qt::Key_Up);
-                QTest::keyClick(modal->focusWidget(), enter ? Qt::Key_Return : Qt::Key_Escape);
+                answerPrinterSetupByKeys(modal, enter);
             });
             QCOMPARE(dialog.exec(), enter ? QDialog::Accepted : QDialog::Rejected);
             QCOMPARE(watch.seen().size(), 1);
