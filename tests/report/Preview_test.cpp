@@ -21,6 +21,7 @@
 
 #include "../support/Modalwatch.h"
 #include "../support/Reporttest.h"
+#include "../support/Widgettest.h"
 #include "../support/Testsupport.h"
 #include "Errordisplay.h"
 #include "Openquote.h"

@@ -12,7 +12,7 @@
 #include <QtTest>
 
 #include "../support/Modalwatch.h"
-#include "../support/Reporttest.h"
+#include "../support/Widgettest.h"
 #include "Errordisplay.h"
 #include "Printsetup.h"
 

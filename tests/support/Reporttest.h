@@ -1,14 +1,12 @@
 #pragma once
 
 // What the quote page's tests share: a quote whose every text differs, a
-// label's place in a PDF, the page drawn, on screen or from a PDF, and the
-// printer set-up answered by keys.
+// label's place in a PDF, and the page drawn, on screen or from a PDF.
 
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QtTest>
 #include <utility>
 
 #include "Quotepaint.h"
@@ -69,18 +67,4 @@ inline QImage rasterised(const QString &pdf, int dpi, int page = 1)
                                dir.filePath("page")});
     process.waitForFinished(30000);
     return QImage(dir.filePath("page.png")).convertToFormat(QImage::Format_RGB32);
-}
-
-// Answers the printer set-up by its mnemonics alone: paper A4, Landscape,
-// one copy more, then Enter (take) or Escape.
-inline void answerPrinterSetupByKeys(QWidget *modal, bool take)
-{
-    QVERIFY(QTest::qWaitForWindowActive(modal)); // mnemonics reach only the active window
-    QTest::keyClick(modal, Qt::Key_S, Qt::AltModifier);
-    QTest::keyClicks(modal->focusWidget(), QStringLiteral("A4"));
-    QTest::keyClick(modal, Qt::Key_L, Qt::AltModifier);
-    QTest::qWait(300); // a mnemonic clicks its button as the eye can see it
-    QTest::keyClick(modal, Qt::Key_C, Qt::AltModifier);
-    QTest::keyClick(modal->focusWidget(), Qt::Key_Up);
-    QTest::keyClick(modal->focusWidget(), take ? Qt::Key_Return : Qt::Key_Escape);
 }

@@ -2,7 +2,8 @@
 
 // What the window and control tests share: a control found by its name, a
 // window made active so focus changes are real, a right click, the Tab
-// cycle as a clerk walks it, and what a box shows.
+// cycle as a clerk walks it, what a box shows, and the printer set-up
+// answered by keys.
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -83,4 +84,18 @@ inline QList<QWidget *> editableFields(const QWidget *window)
         if (field->isVisible() && field->isEnabled() && !field->isReadOnly() && (field->focusPolicy() & Qt::TabFocus))
             fields << field;
     return fields;
+}
+
+// Answers the printer set-up by its mnemonics alone: paper A4, Landscape,
+// one copy more, then Enter (take) or Escape.
+inline void answerPrinterSetupByKeys(QWidget *modal, bool take)
+{
+    QVERIFY(QTest::qWaitForWindowActive(modal)); // mnemonics reach only the active window
+    QTest::keyClick(modal, Qt::Key_S, Qt::AltModifier);
+    QTest::keyClicks(modal->focusWidget(), QStringLiteral("A4"));
+    QTest::keyClick(modal, Qt::Key_L, Qt::AltModifier);
+    QTest::qWait(300); // a mnemonic clicks its button as the eye can see it
+    QTest::keyClick(modal, Qt::Key_C, Qt::AltModifier);
+    QTest::keyClick(modal->focusWidget(), Qt::Key_Up);
+    QTest::keyClick(modal->focusWidget(), take ? Qt::Key_Return : Qt::Key_Escape);
 }
