@@ -118,8 +118,15 @@ std::vector<long double> figureValues()
 
 TEST_P(LocaleMatrix, EveryFormatsTextReadsBackAsTheSameText)
 {
-    // Grouped with a character other than the decimal separator.
-    EXPECT_EQ(FormatText(1234567.5L, kAmountFormat, locale), GetParam().amount);
+    // Grouped with a character other than the decimal separator (Windows' fr-FR groups with a no-break
+    // space, glibc's with a narrow one).
+#ifdef _WIN32
+    const bool windowsFrench = std::string_view(GetParam().name) == "fr_FR.UTF-8";
+#else
+    const bool windowsFrench = false;
+#endif
+    EXPECT_EQ(FormatText(1234567.5L, kAmountFormat, locale),
+              windowsFrench ? "$1\xC2\xA0" "234\xC2\xA0" "567,50" : std::string(GetParam().amount));
     const std::vector<long double> values = figureValues();
     for (const std::string_view format : {kAmountFormat, kShortRateFormat, kProRataFormat, kDaysFormat}) {
         const DisplayFormat compiled(format);

@@ -127,6 +127,10 @@ TEST_F(SystemLocaleTest, TheCLocaleOrNoneGiveTheDefaults)
          {"LANG", "xx_NOT_INSTALLED.UTF-8"}, {"LC_ALL", "C"}},
     };
     for (const auto &variables : cases) {
+#ifdef _WIN32
+        if (variables.empty())
+            continue; // with no variable at all Windows takes the user's own settings
+#endif
         for (const char *name : kVariables)
             unsetenv(name);
         std::string set;
