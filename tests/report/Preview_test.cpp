@@ -302,8 +302,10 @@ private slots:
         TQuotePreview second(page);
         QTemporaryDir dir;
         QVERIFY(preview.savePdf(dir.filePath("first.pdf")) && second.savePdf(dir.filePath("second.pdf")));
+#ifndef _WIN32 // poppler's pdftotext, a Linux program
         QVERIFY(pdfText(dir.filePath("first.pdf")).contains("Harbour Office"));
         QVERIFY(pdfText(dir.filePath("second.pdf")).contains("Second Agency"));
+#endif
     }
 
     // Each key, pressed where the focus is in a preview of three pages showing page `from` (0: the quote's one
