@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include "Company.h"
@@ -145,8 +146,9 @@ TEST(CompanyText, ASaveChangesTheBytesOfChangedValuesOnly)
     }
 }
 
-// Every open, write, flush, close and rename of a save fails in turn, in a process of its own: each save
-// succeeds whole or is reported and leaves every byte of the old file, with no temporary file behind.
+// Every open, write, flush, carried attribute, close and rename of a save fails in turn, in a process of its
+// own: each save succeeds whole or is reported and leaves every byte of the old file, with no temporary file
+// behind.
 TEST_F(CompanyDetailsTest, AFailureAnywhereInASaveLeavesTheOldFileWhole)
 {
     // The nine values the driver saves over kOffice, and the file it makes. Add2 is the same text
@@ -159,11 +161,12 @@ TEST_F(CompanyDetailsTest, AFailureAnywhereInASaveLeavesTheOldFileWhole)
                                    {"Fax=+1 212 555 0100", "Fax=(212) 555-0100"}, {"Minihelp=ON", "Minihelp=OFF"}})
         expectedNew.replace(expectedNew.find(from), from.size(), to);
     const std::string refused = "Unable to write to " + m_path.string() + "\n";
-    for (const char *op : {"open", "write", "fsync", "close", "rename"}) {
+    for (const char *op : {"open", "write", "fsync", "fsetxattr", "close", "rename"}) {
         int failures = 0, successes = 0;
         for (int n = 1; n <= 6; ++n) {
             SCOPED_TRACE(std::string(op) + " number " + std::to_string(n));
             writeFile(m_path, kOffice);
+            ASSERT_EQ(::setxattr(m_path.c_str(), "user.origin", "clerk", 5, 0), 0) << "an attribute to carry";
             const auto run = settingsdriver::run(args, {.env = settingsdriver::faultEnv(op, n, m_dir.string())});
             if (run.exitCode == 0) {
                 ++successes;

@@ -1,12 +1,12 @@
 /* A preloaded shim that makes one file operation fail, for the tests that
  * check a failure mid-save leaves the old file whole and is reported.
  *
- *   QUILLON_FAULT_OP     open, write, fsync, rename, close or read
+ *   QUILLON_FAULT_OP     open, write, fsync, fsetxattr, rename, close or read
  *   QUILLON_FAULT_N      fail the Nth such call (1 = the first); default 1
  *   QUILLON_FAULT_PATH   only calls on paths containing this text count
  *   QUILLON_FAULT_ERRNO  the error to fail with; default EIO (ENOSPC for write)
  *
- * write, fsync and close count only on descriptors of files (not folders)
+ * write, fsync, fsetxattr and close count only on descriptors of files (not folders)
  * opened on a matching path; rename counts when either name matches; read, standard input's fread. Without QUILLON_FAULT_OP the
  * shim changes nothing. */
 #define _GNU_SOURCE
@@ -18,6 +18,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #define MAX_FDS 65536
@@ -157,6 +158,15 @@ int fsync(int fd)
         return -1;
     }
     return NEXT(fsync)(fd);
+}
+
+int fsetxattr(int fd, const char *name, const void *value, size_t size, int flags)
+{
+    if (shouldFail("fsetxattr", tracked(fd))) {
+        errno = faultErrno(ENOTSUP);
+        return -1;
+    }
+    return NEXT(fsetxattr)(fd, name, value, size, flags);
 }
 
 int fdatasync(int fd)
