@@ -19,6 +19,7 @@
 #include "Decimal.h"
 #include "Dispfmt.h"
 #include "Localeset.h"
+#include "Readback.h"
 #include "Shortdate.h"
 #include "../support/Locales.h"
 #include "../support/Testsupport.h"
@@ -479,5 +480,33 @@ TEST(ShortDateReader, ReadsPlainDigitsAsTheGeneralScannerDoes)
             EXPECT_EQ(fast, scanned) << "\"" << text << "\"";
         }
         EXPECT_GT(dates, 300000 / 40) << "too few texts were dates to compare";
+    }
+}
+
+// The readers work a number of up to nineteen digits and a power of ten up to 10^27 in one multiplication or
+// division and leave the rest to strtold; both must give strtold's value. Plain amounts for ParseAmount, and the
+// general form (1.5E20, 1E-5) the fields show for ParseText, across both edges.
+TEST(ShortNumber, ReadsAsTheCLibraryReads)
+{
+    Random random(20261209);
+    const LocaleSettings c;
+    int failures = 0;
+    for (int i = 0; i < 300000 && failures < 5; ++i) {
+        std::string digits(std::size_t(pick(random, 0, 2) == 0 ? pick(random, 1, 4) : 0), '0');
+        for (int n = pick(random, 1, 24); n > 0; --n)
+            digits += char('0' + pick(random, 0, 9));
+        const bool general = i % 2 == 1;
+        std::string text = digits;
+        if (general)
+            text = std::string(1, char('1' + pick(random, 0, 8))) + (digits.size() > 1 ? "." + digits.substr(1) : "")
+                + "E" + (pick(random, 0, 1) ? "" : "-") + std::to_string(pick(random, 0, 40));
+        else if (pick(random, 0, 2) != 0)
+            text.insert(std::size_t(pick(random, 0, int(text.size()) - 1)), ".");
+        const std::optional<long double> read = general ? ParseText(text, c) : ParseAmount(text, c);
+        const long double expected = std::strtold(text.c_str(), nullptr);
+        if (!read || *read != expected) {
+            ADD_FAILURE() << text << " reads as " << (read ? show(*read) : "nothing") << ", not " << show(expected);
+            ++failures;
+        }
     }
 }
