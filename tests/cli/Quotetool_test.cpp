@@ -498,7 +498,7 @@ TEST(QuoteToolSingle, ExplainShowsTheNumbersBehindEachFigure)
          {"100 days falls in the band 99-102 days of the 12-month table", "Earned: $1,000.00 x 0.38: $380.00",
           "is not for a 6-month term. Its figures are left empty."}},
         {"1/1/2026 --short-rate TABLES/short-rate-12.csv", 0, {"0 days falls in the band 0 days of the 12-month"}},
-        {"4/11/2026 --expires 7/1/2026", 100, {"the term runs 46204 - 46023 = 181 days"}},
+        {"4/11/2026 --expires 7/1/2026", 100, {"the term runs 46204 - 46023 = 181 days", "$552.00   Not Applicable"}},
         // The additional-premium working leaves out the short rate it does not use.
         {"4/11/2026 --type addl", 100, {"Amt Due: the premium less that = $726.00"}, {"Short rate"}},
     };

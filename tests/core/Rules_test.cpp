@@ -184,6 +184,7 @@ TEST(ParseShortRateTable, RefusesMalformedTablesWithLineAndReason)
         {"three decimals", head + "0,0\n1-30,5.125\n", "t, line 5: '5.125' is not an earned percentage"},
         {"a range backwards", head + "0,0\n4-1,5\n", "t, line 5: '4-1' is not a day count"},
         {"three fields", head + "0,0,0\n", "t, line 4: '0,0,0' is not a row of two fields"},
+        {"an empty field between", head + "0,,0\n", "t, line 4: '0,,0' is not a row of two fields"},
         {"short of its term", head + "0,0\n1-29,50\n", "t, line 5: the rows end at day 29, short of the 30 days"},
     };
     for (const Case &c : cases) {
