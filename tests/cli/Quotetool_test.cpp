@@ -625,6 +625,8 @@ TEST(QuoteToolBatch, RuleColumnsGiveTheWorkedExamplesAndSayWhatApplied)
          "Line 7: 'abc' is not an amount of fees: an amount of 0 or more."},
         {"not a share", "1000,1/1/2026,4/11/2026,90,,,", "SR12Earn", "", "",
          "Line 8: '90' is not a short-rate rule: a share of pro rata from 0% to 100%, or a table file."},
+        {"bad minimum", "1000,1/1/2026,4/11/2026,,abc,,", "SR12Earn", "", "",
+         "Line 9: 'abc' is not a minimum earned premium: an amount, or a percentage from 0% to 100%"},
     };
     std::string input = "premium,start,end,Short_Rate,minimum_earned,fees,expires\n";
     for (const Row &row : rows)
